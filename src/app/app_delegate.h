@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ports/platform.h"
+#include "power/power_control.h"
+#include "prediction/battery_predictor.h"
+#include "settings/config.h"
+#include "ui/menu_model.h"
+#include "ui/modal_alerts.h"
+
+namespace kestrine {
+
+// Owns all run-time state and carries Kestrine's behaviour. Backends construct
+// one, call applicationDidFinishLaunching() once their loop is ready, route
+// menu choices to performMenuAction() and call applicationWillTerminate() at quit.
+class AppDelegate {
+ public:
+  explicit AppDelegate(Platform& platform);
+  ~AppDelegate();
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  // Application callbacks.
+  void applicationDidFinishLaunching();
+  void applicationWillTerminate();
+  bool applicationSupportsSecureRestorableState() const { return true; }
+
+  // A chosen menu item: its action name and, for "changeThreshold:", its tag.
+  void performMenuAction(const std::string& action, std::int64_t tag);
+
+  // Operations.
+  void buildMenu();
+  std::vector<MenuItem> buildThresholdSubmenu() const;
+  std::optional<std::int64_t> getBatteryLevel();
+  bool isOnBattery();
+  std::optional<std::int64_t> getPowerMode();
+  bool setPowerMode(std::int64_t mode);
+  void checkBatteryOnLaunch();
+  void checkBattery();
+  void updateIcon();
+  void showFirstLaunchSetup();
+  void showLaunchNotification();
+  void sendNotification(const std::string& title, const std::string& subtitle,
+                        const std::string& body);
+  void toggleSmartMode();
+  void changeThreshold(std::int64_t tag);
+  void showBatteryInfo();
+  void showPowerMode();
+  void showAbout();
+
+  // Read-only views of the state, for the virtual laptop and the tests.
+  const Config& config() const { return config_; }
+  bool notificationShown() const { return notificationShown_; }
+  std::int64_t lastBatteryLevel() const { return lastBatteryLevel_; }
+  std::int64_t lastDayRecorded() const { return lastDayRecorded_; }
+  const BatteryPredictor* batteryPredictor() const { return batteryPredictor_.get(); }
+
+ private:
+  Platform& platform_;
+  std::filesystem::path home_;
+  ModalAlerts alerts_;
+  PowerControl power_;
+  // Timer and delayed callbacks hold a weak reference to this token, so they do
+  // nothing once the delegate is gone.
+  std::shared_ptr<int> alive_;
+
+  std::unique_ptr<StatusItem> statusItem_;
+  std::unique_ptr<Timer> timer_;
+  Config config_;
+  bool notificationShown_ = false;
+  std::int64_t lastBatteryLevel_ = 100;
+  std::unique_ptr<BatteryPredictor> batteryPredictor_;
+  std::int64_t lastDayRecorded_ = 0;
+};
+
+}  // namespace kestrine

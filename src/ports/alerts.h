@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrine {
+
+// Answers of a modal alert: the first button gives 1000, the second 1001.
+inline constexpr int kAlertFirstButton = 1000;
+inline constexpr int kAlertSecondButton = 1001;
+
+struct Alert {
+  std::string title;                 // the bold message text
+  std::string body;                  // the informative text
+  std::vector<std::string> buttons;  // in order; empty means one default dismiss button
+};
+
+class Alerts {
+ public:
+  virtual ~Alerts() = default;
+  // Shows `alert` modally and returns when the user answers it.
+  virtual int runModal(const Alert& alert) = 0;
+};
+
+}  // namespace kestrine

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ui/menu_model.h"
+
+namespace kestrine {
+
+// The one item in the system's status bar (menu bar, tray).
+class StatusItem {
+ public:
+  virtual ~StatusItem() = default;
+  // Whether the item has a button that can carry a title.
+  virtual bool hasButton() const = 0;
+  virtual void setTitle(const std::string& title) = 0;
+  // Replaces the item's menu as a whole.
+  virtual void setMenu(const Menu& menu) = 0;
+};
+
+class StatusBar {
+ public:
+  virtual ~StatusBar() = default;
+  // No Dock icon and no application menus: the status item is the whole interface.
+  virtual void setAccessoryActivationPolicy() = 0;
+  // A new item of variable width, whose width follows its title.
+  virtual std::unique_ptr<StatusItem> createStatusItem() = 0;
+};
+
+}  // namespace kestrine

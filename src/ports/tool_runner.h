@@ -1,0 +1,34 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrine {
+
+struct ToolRequest {
+  std::string program;                 // absolute path; no shell is involved
+  std::vector<std::string> arguments;  // each reaches the program as one argument
+  bool captureOutput = false;          // standard output to a pipe; otherwise shared
+  // Give up after this long: the child is killed and reaped. None: wait as long as it takes.
+  std::optional<std::chrono::milliseconds> timeout;
+};
+
+struct ToolResult {
+  bool started = false;
+  std::string startError;  // readable description when the program could not be started
+  bool timedOut = false;   // the child outlived the request's timeout and was killed
+  int exitStatus = -1;     // the exit status; 128 + signal number when killed by a signal
+  std::string output;      // captured standard output bytes (empty when not captured)
+};
+
+class ToolRunner {
+ public:
+  virtual ~ToolRunner() = default;
+  // Starts the program, waits for it to end and returns what happened.
+  // Never throws: every failure is described in the result.
+  virtual ToolResult run(const ToolRequest& request) = 0;
+};
+
+}  // namespace kestrine

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "ports/clock.h"
+#include "ports/console.h"
+#include "prediction/prediction_data.h"
+
+namespace kestrine {
+
+// Learns the discharge rate from battery snapshots and predicts the minutes left.
+// Owns the learning record and its file ".kestrine_ai_data.json" in the home directory.
+class BatteryPredictor {
+ public:
+  static constexpr std::int64_t kMinimumSnapshotsRequired = 100;
+  static constexpr std::int64_t kMinimumDaysRequired = 2;
+  static constexpr double kRecentWindowSeconds = 600.0;
+  static constexpr double kSafetyFactor = 0.9;
+  static constexpr float kScreenBrightness = 0.5F;
+
+  // Loads the learning file; a missing or unreadable one gives a new record.
+  BatteryPredictor(const std::filesystem::path& home, const Clock& clock, Console& console);
+
+  static std::filesystem::path dataPath(const std::filesystem::path& home);
+
+  void recordSnapshot(std::int64_t batteryPercent, bool isCharging);
+  std::optional<std::int64_t> predictRemainingMinutes(std::int64_t currentPercent) const;
+  bool hasEnoughData() const;
+  std::int64_t getDaysCollected() const;
+  std::int64_t getSnapshotCount() const;
+  void incrementDayCounter();
+  void clearData();
+
+  // Percentage points per minute over the last ten minutes of discharge; 0 when unknown.
+  double calculateRecentDischargeRate() const;
+  const PredictionData& data() const { return predictionData_; }
+
+ private:
+  void saveData();
+
+  std::filesystem::path dataPath_;
+  const Clock& clock_;
+  Console& console_;
+  PredictionData predictionData_;
+  bool moveAsideBeforeSave_ = false;  // an unreadable file is kept as ".corrupt" before the first save
+};
+
+}  // namespace kestrine

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ports/clock.h"
+
+namespace kestrine {
+
+// One battery sample.
+struct BatterySnapshot {
+  WallTime timestamp = 0.0;
+  std::int64_t batteryPercent = 0;
+  bool isCharging = false;
+  float screenBrightness = 0.5F;
+
+  // Minutes since 1970-01-01 00:00:00 UTC; derived, never stored.
+  double minutesSinceEpoch() const;
+
+  bool operator==(const BatterySnapshot&) const = default;
+};
+
+// The learning record: the samples of the last 30 days and the count of days.
+struct PredictionData {
+  std::vector<BatterySnapshot> snapshots;
+  std::optional<WallTime> lastTrainingDate;
+  std::int64_t daysCollected = 0;
+  double accuracyScore = 0.0;
+
+  // Samples strictly older than this are dropped by addSnapshot.
+  static constexpr double kRetentionSeconds = 2'592'000.0;  // 30 days
+
+  // Appends `snapshot`, then keeps only the samples whose timestamp is strictly
+  // later than `now` minus 30 days (the new one included).
+  void addSnapshot(const BatterySnapshot& snapshot, WallTime now);
+  void incrementDayCollected();
+
+  bool operator==(const PredictionData&) const = default;
+};
+
+// Compact JSON; points in time as seconds since 2001 in shortest round-trip form.
+std::string encodePredictionData(const PredictionData& data);
+
+struct PredictionDecodeResult {
+  std::optional<PredictionData> data;
+  std::string error;  // readable description when data is absent
+};
+// Strict reading: any missing or mistyped member fails the whole record.
+PredictionDecodeResult decodePredictionData(std::string_view json);
+
+}  // namespace kestrine

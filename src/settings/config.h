@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ports/console.h"
+
+namespace kestrine {
+
+// The values for Config's by-name constructor; every one may be left out.
+struct ConfigValues {
+  std::optional<std::int64_t> threshold;
+  std::optional<bool> notifications;
+  std::optional<bool> setupComplete;
+  std::optional<bool> useSmartMode;
+  std::optional<std::int64_t> smartModeTargetMinutes;
+};
+
+// The user's settings, kept as ".kestrine_config.json" in the home directory.
+struct Config {
+  std::int64_t threshold = 20;
+  bool notifications = true;
+  bool setupComplete = false;
+  bool useSmartMode = false;
+  std::int64_t smartModeTargetMinutes = 60;
+
+  Config() = default;
+  // Config({.threshold = 30, .useSmartMode = true}): the rest keep their defaults.
+  explicit Config(const ConfigValues& values);
+
+  bool operator==(const Config&) const = default;
+
+  // <home>/.kestrine_config.json
+  static std::filesystem::path configPath(const std::filesystem::path& home);
+
+  // Replaces all five fields with the file's values. A missing file is silent;
+  // any other failure prints "Failed to load config: <description>" and leaves
+  // the record unchanged.
+  void load(const std::filesystem::path& home, Console& console);
+  // Writes the record safely (temporary file, flush, rename). A failure prints
+  // "Failed to save config: <description>" and leaves the old file intact.
+  void save(const std::filesystem::path& home, Console& console) const;
+};
+
+// The compact JSON text of the record.
+std::string encodeConfig(const Config& config);
+
+struct ConfigDecodeResult {
+  std::optional<Config> config;
+  std::string error;  // a readable description when config is absent
+};
+// Strict reading: all five members, with their own JSON types.
+ConfigDecodeResult decodeConfig(std::string_view json);
+
+}  // namespace kestrine

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ports/alerts.h"
+#include "ports/main_loop.h"
+
+namespace kestrine {
+
+// Shows alerts through the platform's alerts while telling the main loop that a
+// modal alert holds it, so that check passes wait until it is answered.
+class ModalAlerts final : public Alerts {
+ public:
+  ModalAlerts(Alerts& alerts, MainLoop& loop) : alerts_(alerts), loop_(loop) {}
+
+  int runModal(const Alert& alert) override {
+    loop_.enterModal();
+    struct Leave {
+      MainLoop& loop;
+      ~Leave() { loop.leaveModal(); }
+    } leave{loop_};
+    return alerts_.runModal(alert);
+  }
+
+ private:
+  Alerts& alerts_;
+  MainLoop& loop_;
+};
+
+}  // namespace kestrine
