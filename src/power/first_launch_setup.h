@@ -19,8 +19,8 @@ std::string setupShellCommand(std::string_view userName, const SystemTools& tool
 std::string setupScript(std::string_view userName, const SystemTools& tools);
 
 struct SetupHooks {
-  std::function<void()> quit;                    // "Quit" in the welcome alert
-  std::function<void()> installed;               // set setupComplete, save, launch check
+  std::function<void()> quit;                      // "Quit" in the welcome alert
+  std::function<void()> installed;                 // set setupComplete, save, launch check
   std::function<std::int64_t()> currentThreshold;  // for the confirmation text
 };
 
