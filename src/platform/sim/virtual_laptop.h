@@ -1,0 +1,125 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/sim/battery_model.h"
+#include "platform/sim/virtual_shell.h"
+#include "ports/clock.h"
+#include "ports/power_sources.h"
+#include "ports/tool_runner.h"
+#include "power/system_tools.h"
+
+namespace kestrine::sim {
+
+// How one of the machine's tools behaves, when a scenario overrides it.
+struct ToolOutcome {
+  enum class Kind {
+    kNormal,     // the tool does its work
+    kFailStart,  // the program cannot be started
+    kExit,       // it runs and ends with `status` (reports keep their text)
+    kHang,       // a report that never ends: killed when the caller's time limit runs out
+  };
+  Kind kind = Kind::kNormal;
+  int status = 0;
+};
+
+// The tools a scenario can override, by name.
+enum class ToolKey { kBatteryReport, kCustomReport, kSudo, kOsascript };
+std::optional<ToolKey> toolKeyFromName(
+    std::string_view name);  // "batt", "custom", "sudo", "osascript"
+
+// The simulated Mac behind the ports: its battery (through the power-source
+// service and `pmset -g batt`), its Low Power Mode setting (through
+// `pmset -g custom` and `pmset -b lowpowermode`), sudo with the rules in its
+// own virtual sudoers directory, and osascript with the administrator password
+// dialog that a scripted user answers.
+class VirtualLaptop final : public ToolRunner, public PowerSources {
+ public:
+  VirtualLaptop(const Clock& clock, std::string userName, SystemTools tools = macSystemTools());
+
+  // ToolRunner: answers exactly the command lines Kestrine runs on a Mac.
+  ToolResult run(const ToolRequest& request) override;
+  // PowerSources: one internal battery whose "Current Capacity" is the level.
+  std::optional<PowerSourceList> copySources() override;
+
+  // The battery, brought up to the clock's time.
+  BatteryModel& battery();
+  std::int64_t level() { return battery().level(); }
+  bool onBattery() { return !battery().onMains(); }
+
+  // Low Power Mode of the battery profile (what `pmset -b` sets) and of the AC profile.
+  std::int64_t lowPowerMode() const { return batteryLowPowerMode_; }
+  void setLowPowerMode(std::int64_t mode) { batteryLowPowerMode_ = mode; }
+  std::int64_t acLowPowerMode() const { return acLowPowerMode_; }
+  void setAcLowPowerMode(std::int64_t mode) { acLowPowerMode_ = mode; }
+
+  // The power-source service gives no reading at all while false.
+  void setLevelAvailable(bool available) { levelAvailable_ = available; }
+
+  // Report texts given verbatim; nothing goes back to the rendered ones.
+  void setBatteryReportText(std::optional<std::string> text) { battText_ = std::move(text); }
+  void setCustomReportText(std::optional<std::string> text) { customText_ = std::move(text); }
+  void setToolOutcome(ToolKey key, ToolOutcome outcome) { outcomes_[key] = outcome; }
+
+  // The user at the administrator password dialog: answers are used in order;
+  // with none queued the user authorises at once.
+  struct PasswordAnswer {
+    bool accept = true;
+    double seconds = 0.0;  // how long the user takes
+  };
+  void queuePasswordAnswer(PasswordAnswer answer) { passwordAnswers_.push_back(answer); }
+
+  // The sudoers rule Kestrine's setup installs, as that setup would write it.
+  std::string ruleFilePath() const;
+  bool ruleInstalled() const;
+  void installRule();
+
+  VirtualFileSystem& fileSystem() { return fs_; }
+  const SystemTools& tools() const { return tools_; }
+  const std::string& userName() const { return userName_; }
+
+  // Observers, called as things happen.
+  std::function<void(const ToolRequest&, const ToolResult&)> onToolRun;
+  std::function<void(const std::string& prompt, bool accepted)> onPasswordDialog;
+  // Time that passes while a tool runs (the user reading the password dialog,
+  // a report that hangs until its time limit); the main thread waits meanwhile.
+  std::function<void(double seconds)> passTime;
+
+ private:
+  ToolResult dispatch(const ToolRequest& request);
+  ToolResult runPmset(const std::vector<std::string>& arguments, bool asRoot);
+  ToolResult runSudo(const std::vector<std::string>& arguments);
+  ToolResult runOsascript(const std::vector<std::string>& arguments);
+  int setSetting(const std::vector<std::string>& arguments);
+  bool sudoAllows(const std::vector<std::string>& arguments) const;
+  ToolOutcome outcome(ToolKey key) const;
+
+  const Clock& clock_;
+  std::string userName_;
+  SystemTools tools_;
+  BatteryModel battery_;
+  std::int64_t batteryLowPowerMode_ = 0;
+  std::int64_t acLowPowerMode_ = 0;
+  bool levelAvailable_ = true;
+  std::optional<std::string> battText_;
+  std::optional<std::string> customText_;
+  std::map<ToolKey, ToolOutcome> outcomes_;
+  std::deque<PasswordAnswer> passwordAnswers_;
+  VirtualFileSystem fs_;
+};
+
+// The pieces of `do shell script "<command>" with administrator privileges
+// with prompt "<prompt>"`, with AppleScript's string escapes undone.
+struct AdministratorScript {
+  std::string command;
+  std::string prompt;
+};
+std::optional<AdministratorScript> parseAdministratorScript(std::string_view script);
+
+}  // namespace kestrine::sim
