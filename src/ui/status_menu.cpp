@@ -1,0 +1,71 @@
+#include "ui/status_menu.h"
+
+#include <string>
+
+namespace kestrine {
+
+namespace {
+
+// A chosen entry's title starts with a check mark, the others with two spaces
+// so that the labels line up.
+std::string marked(bool selected, const std::string& label) {
+  return (selected ? "\u2713 " : "  ") + label;
+}
+
+MenuItem actionItem(std::string title, std::string_view action) {
+  MenuItem item;
+  item.title = std::move(title);
+  item.action = std::string(action);
+  return item;
+}
+
+}  // namespace
+
+std::vector<MenuItem> buildThresholdEntries(std::int64_t threshold) {
+  std::vector<MenuItem> entries;
+  entries.reserve(kThresholdChoices.size());
+  for (std::int64_t percent : kThresholdChoices) {
+    MenuItem item = actionItem(marked(percent == threshold, std::to_string(percent) + "%"),
+                               kActionChangeThreshold);
+    item.tag = percent;
+    entries.push_back(std::move(item));
+  }
+  return entries;
+}
+
+Menu buildStatusMenu(const StatusMenuState& state) {
+  Menu menu;
+  auto& items = menu.items;
+
+  items.push_back(
+      actionItem(marked(state.useSmartMode, "Smart AI Mode (1 hour)"), kActionToggleSmartMode));
+
+  if (state.useSmartMode) {
+    const std::string days = std::to_string(state.daysCollected);
+    MenuItem progress;
+    progress.title = state.hasEnoughData ? "\u2713 AI Ready (" + days + " days)"
+                                         : "\u23F3 Training... (" + days + "/2 days)";
+    progress.enabled = false;
+    items.push_back(std::move(progress));
+  }
+
+  MenuItem threshold;
+  threshold.title = (state.useSmartMode ? "Fallback Threshold: " : "Threshold: ") +
+                    std::to_string(state.threshold) + "%";
+  threshold.submenu = buildThresholdEntries(state.threshold);
+  items.push_back(std::move(threshold));
+
+  items.push_back(MenuItem::separator());
+  items.push_back(actionItem("Current Battery", kActionShowBatteryInfo));
+  items.push_back(actionItem("Current Power Mode", kActionShowPowerMode));
+  items.push_back(MenuItem::separator());
+  items.push_back(actionItem("About", kActionShowAbout));
+  items.push_back(MenuItem::separator());
+
+  MenuItem quit = actionItem("Quit Kestrine", kActionTerminate);
+  quit.keyEquivalent = "q";
+  items.push_back(std::move(quit));
+  return menu;
+}
+
+}  // namespace kestrine
