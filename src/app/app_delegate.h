@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ports/platform.h"
 #include "power/power_control.h"
@@ -17,7 +19,9 @@ namespace kestrine {
 
 // Owns all run-time state and carries Kestrine's behaviour. Backends construct
 // one, call applicationDidFinishLaunching() once their loop is ready, route
-// menu choices to performMenuAction() and call applicationWillTerminate() at quit.
+// menu choices to performMenuAction() and call applicationWillTerminate() when
+// their loop has ended. Quit ("terminate:" or the welcome alert's "Quit") only
+// asks the main loop to stop. Every operation runs on the main loop's thread.
 class AppDelegate {
  public:
   explicit AppDelegate(Platform& platform);
@@ -31,7 +35,8 @@ class AppDelegate {
   bool applicationSupportsSecureRestorableState() const { return true; }
 
   // A chosen menu item: its action name and, for "changeThreshold:", its tag.
-  void performMenuAction(const std::string& action, std::int64_t tag);
+  // An unknown action name does nothing.
+  void performMenuAction(const std::string& action, std::int64_t tag = 0);
 
   // Operations.
   void buildMenu();
@@ -61,6 +66,9 @@ class AppDelegate {
   const BatteryPredictor* batteryPredictor() const { return batteryPredictor_.get(); }
 
  private:
+  // Wraps an operation for the main loop: it runs only while this delegate lives.
+  std::function<void()> whileAlive(void (AppDelegate::*operation)());
+
   Platform& platform_;
   std::filesystem::path home_;
   ModalAlerts alerts_;

@@ -27,8 +27,11 @@ class MainLoop {
                                                    std::function<void()> callback) = 0;
   // A one-shot call after `delaySeconds`.
   virtual void callAfter(double delaySeconds, std::function<void()> callback) = 0;
-  // Ends the application: the loop stops after the current callback.
+  // Ends the application: the loop stops after the current callback. Once the
+  // loop has ended, the backend calls AppDelegate::applicationWillTerminate().
   virtual void terminate() = 0;
+  // A modal alert opens / closes; see the modal rule above. Calls nest.
+  // ModalGate (app/modal_gate.h) keeps the bookkeeping for a backend.
   virtual void enterModal() = 0;
   virtual void leaveModal() = 0;
 };
