@@ -1,0 +1,74 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/sim/fixed_home_directory.h"
+#include "platform/sim/fixed_user_name.h"
+#include "platform/sim/recording_console.h"
+#include "platform/sim/recording_notifier.h"
+#include "platform/sim/recording_status_bar.h"
+#include "platform/sim/scripted_alerts.h"
+#include "platform/sim/scripted_power_sources.h"
+#include "platform/sim/scripted_tool_runner.h"
+#include "platform/sim/virtual_clock.h"
+#include "platform/sim/virtual_main_loop.h"
+#include "ports/platform.h"
+
+namespace kestrine::sim {
+
+struct SimOptions {
+  // Saturday 14 March 2026, 09:00 UTC.
+  WallTime start = wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
+  int utcOffsetSeconds = 0;
+  // A folder to use as the home; by default a new temporary one.
+  std::optional<std::filesystem::path> home;
+  std::string userName = "alice";
+  SystemTools systemTools = macSystemTools();
+};
+
+// One line of the platform's timeline: what a port saw, when.
+struct JournalEntry {
+  WallTime time = 0.0;
+  std::string source;  // "loop", "status", "alert", "notification", "tool", "console"
+  std::string text;
+};
+
+// The fake platform: one of each port on virtual time, handed out as a
+// kestrine::Platform. Every port is a public member for scripting and reading;
+// the journal records what they all saw, in order.
+class SimPlatform {
+ public:
+  explicit SimPlatform(SimOptions options = {});
+  SimPlatform(const SimPlatform&) = delete;
+  SimPlatform& operator=(const SimPlatform&) = delete;
+
+  Platform& platform() { return platform_; }
+
+  VirtualMainLoop loop;
+  VirtualClock clock;
+  RecordingStatusBar statusBar;
+  ScriptedAlerts alerts;
+  RecordingNotifier notifier;
+  ScriptedToolRunner tools;
+  ScriptedPowerSources powerSources;
+  FixedHomeDirectory home;
+  FixedUserName user;
+  RecordingConsole console;
+
+  const std::vector<JournalEntry>& journal() const { return journal_; }
+  // The journal's texts from one source, in order.
+  std::vector<std::string> journalOf(std::string_view source) const;
+  void clearJournal() { journal_.clear(); }
+  Observers<JournalEntry> journalObservers;
+
+ private:
+  void record(std::string source, std::string text);
+
+  Platform platform_;
+  std::vector<JournalEntry> journal_;
+};
+
+}  // namespace kestrine::sim

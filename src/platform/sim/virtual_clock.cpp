@@ -1,0 +1,36 @@
+#include "platform/sim/virtual_clock.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace kestrine::sim {
+
+namespace {
+
+using std::chrono::days;
+using std::chrono::sys_days;
+
+constexpr long long kSecondsPerDay = 86400;
+
+}  // namespace
+
+WallTime wallTimeFromCivil(int year, unsigned month, unsigned day, int hour, int minute,
+                           double second, int utcOffsetSeconds) {
+  const sys_days date{std::chrono::year{year} / std::chrono::month{month} / std::chrono::day{day}};
+  const double unixSeconds = static_cast<double>(date.time_since_epoch().count()) * 86400.0 +
+                             hour * 3600.0 + minute * 60.0 + second - utcOffsetSeconds;
+  return unixSeconds - kUnixToReferenceSeconds;
+}
+
+int dayOfMonthAt(WallTime time, int utcOffsetSeconds) {
+  // Whole local seconds since the Unix epoch, then whole days (rounding down,
+  // also before 1970).
+  const auto localSeconds =
+      static_cast<long long>(std::floor(time + kUnixToReferenceSeconds + utcOffsetSeconds));
+  long long dayNumber = localSeconds / kSecondsPerDay;
+  if (localSeconds % kSecondsPerDay < 0) --dayNumber;
+  const sys_days date{days{dayNumber}};
+  return static_cast<int>(static_cast<unsigned>(std::chrono::year_month_day{date}.day()));
+}
+
+}  // namespace kestrine::sim

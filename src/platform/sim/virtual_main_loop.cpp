@@ -1,0 +1,173 @@
+#include "platform/sim/virtual_main_loop.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace kestrine::sim {
+
+struct VirtualMainLoop::TimerState {
+  std::uint64_t id = 0;
+  double interval = 0.0;
+  std::function<void()> callback;
+  bool active = true;
+  WallTime nextDue = 0.0;  // due time of the regular pass in the queue
+};
+
+namespace {
+
+class VirtualTimer final : public Timer {
+ public:
+  explicit VirtualTimer(std::shared_ptr<void> state, bool* active)
+      : state_(std::move(state)), active_(active) {}
+  ~VirtualTimer() override { invalidate(); }
+  void invalidate() override { *active_ = false; }
+
+ private:
+  std::shared_ptr<void> state_;  // keeps `active_` alive
+  bool* active_;
+};
+
+}  // namespace
+
+std::string toString(LoopEvent::Kind kind) {
+  switch (kind) {
+    case LoopEvent::Kind::kTimerPass:
+      return "timer pass";
+    case LoopEvent::Kind::kHeldPass:
+      return "held pass";
+    case LoopEvent::Kind::kDeferredPass:
+      return "deferred pass";
+    case LoopEvent::Kind::kOneShot:
+      return "one-shot";
+    case LoopEvent::Kind::kModalEnter:
+      return "modal opens";
+    case LoopEvent::Kind::kModalLeave:
+      return "modal closes";
+    case LoopEvent::Kind::kTerminate:
+      return "terminate";
+  }
+  return "?";
+}
+
+VirtualMainLoop::VirtualMainLoop(WallTime start) : now_(start) {}
+
+VirtualMainLoop::~VirtualMainLoop() = default;
+
+std::unique_ptr<Timer> VirtualMainLoop::scheduleRepeating(double intervalSeconds,
+                                                          std::function<void()> callback) {
+  auto state = std::make_shared<TimerState>();
+  state->id = nextTimerId_++;
+  state->interval = std::max(intervalSeconds, 0.001);  // a zero interval would never let time move
+  state->callback = std::move(callback);
+  state->nextDue = now_ + state->interval;
+  enqueue(state->nextDue, Entry{.oneShot = {}, .timer = state, .deferred = false});
+  bool* active = &state->active;
+  return std::make_unique<VirtualTimer>(std::move(state), active);
+}
+
+void VirtualMainLoop::callAfter(double delaySeconds, std::function<void()> callback) {
+  enqueue(now_ + std::max(0.0, delaySeconds),
+          Entry{.oneShot = std::move(callback), .timer = nullptr, .deferred = false});
+}
+
+void VirtualMainLoop::terminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  emit(LoopEvent::Kind::kTerminate);
+}
+
+void VirtualMainLoop::enterModal() {
+  if (modalDepth_++ == 0) emit(LoopEvent::Kind::kModalEnter);
+}
+
+void VirtualMainLoop::leaveModal() {
+  if (modalDepth_ == 0) return;
+  if (--modalDepth_ > 0) return;
+  emit(LoopEvent::Kind::kModalLeave);
+  // One deferred pass per timer that fell due meanwhile, queued behind what is
+  // due now so that it runs once the callback that showed the alert returns.
+  std::vector<std::shared_ptr<TimerState>> held(held_.begin(), held_.end());
+  held_.clear();
+  std::sort(held.begin(), held.end(), [](const auto& a, const auto& b) { return a->id < b->id; });
+  for (auto& timer : held) {
+    // A regular pass due by now runs anyway and stands for the held one.
+    if (!timer->active || timer->nextDue <= now_) continue;
+    enqueue(now_, Entry{.oneShot = {}, .timer = timer, .deferred = true});
+  }
+}
+
+bool VirtualMainLoop::step() {
+  if (terminated_ || queue_.empty()) return false;
+  auto node = queue_.extract(queue_.begin());
+  now_ = std::max(now_, node.key().first);
+  dispatch(node.key().first, std::move(node.mapped()));
+  return true;
+}
+
+void VirtualMainLoop::runUntil(WallTime time) {
+  runDueUpTo(time);
+  if (!terminated_) now_ = std::max(now_, time);
+}
+
+void VirtualMainLoop::passTimeBlocked(double seconds) { now_ += std::max(0.0, seconds); }
+
+void VirtualMainLoop::passTimeModal(double seconds) {
+  const WallTime until = now_ + std::max(0.0, seconds);
+  enterModal();
+  runDueUpTo(until);
+  now_ = std::max(now_, until);
+  leaveModal();
+}
+
+std::optional<WallTime> VirtualMainLoop::nextDueTime() const {
+  if (queue_.empty()) return std::nullopt;
+  return queue_.begin()->first.first;
+}
+
+std::size_t VirtualMainLoop::activeTimerCount() const {
+  std::unordered_set<const TimerState*> timers;
+  for (const auto& [key, entry] : queue_) {
+    if (entry.timer && entry.timer->active && !entry.deferred) timers.insert(entry.timer.get());
+  }
+  return timers.size();
+}
+
+void VirtualMainLoop::enqueue(WallTime due, Entry entry) {
+  queue_.emplace(Key{due, nextSequence_++}, std::move(entry));
+}
+
+void VirtualMainLoop::runDueUpTo(WallTime time) {
+  while (!terminated_ && !queue_.empty() && queue_.begin()->first.first <= time) step();
+}
+
+void VirtualMainLoop::dispatch(WallTime due, Entry entry) {
+  if (!entry.timer) {
+    emit(LoopEvent::Kind::kOneShot);
+    if (entry.oneShot) entry.oneShot();
+    return;
+  }
+  const std::shared_ptr<TimerState> timer = std::move(entry.timer);
+  if (!timer->active) return;
+
+  if (modalDepth_ > 0) {
+    held_.insert(timer);
+    emit(LoopEvent::Kind::kHeldPass, timer->id);
+  } else {
+    emit(entry.deferred ? LoopEvent::Kind::kDeferredPass : LoopEvent::Kind::kTimerPass, timer->id);
+    timer->callback();
+  }
+  if (entry.deferred || !timer->active) return;
+
+  // The next regular pass stays on the timer's grid. Passes missed while the
+  // loop was busy collapse into one late pass.
+  WallTime next = due + timer->interval;
+  while (next + timer->interval <= now_) next += timer->interval;
+  timer->nextDue = next;
+  enqueue(next, Entry{.oneShot = {}, .timer = timer, .deferred = false});
+}
+
+void VirtualMainLoop::emit(LoopEvent::Kind kind, std::uint64_t timerId) {
+  observers.notify(LoopEvent{.kind = kind, .time = now_, .timerId = timerId});
+}
+
+}  // namespace kestrine::sim
