@@ -1,0 +1,225 @@
+#include "platform/posix/tool_runner.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "platform/posix/temp_folder.h"
+
+namespace kestrine {
+namespace {
+
+using testing_fakes::TempFolder;
+using namespace std::chrono_literals;
+
+ToolRequest request(std::string program, std::vector<std::string> arguments = {},
+                    bool capture = true) {
+  ToolRequest r;
+  r.program = std::move(program);
+  r.arguments = std::move(arguments);
+  r.captureOutput = capture;
+  // A runner that stopped reading would hang here; fail instead.
+  r.timeout = 20s;
+  return r;
+}
+
+class PosixToolRunnerTest : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  PosixToolRunner runner;
+};
+
+TEST_F(PosixToolRunnerTest, ExitStatuses) {
+  struct Case {
+    const char* script;
+    int status;
+  };
+  const Case cases[] = {
+      {"exit 0", 0},
+      {"exit 1", 1},
+      {"exit 42", 42},
+      {"exit 255", 255},
+      {"kill -TERM $$", 128 + 15},
+      {"exec kill -KILL $$", 128 + 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    const ToolResult result = runner.run(request(folder.writeTool("status", c.script)));
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitStatus, c.status);
+  }
+}
+
+TEST_F(PosixToolRunnerTest, ArgumentsArriveOneByOneWithoutAShell) {
+  const std::string tool = folder.writeTool("args", "printf '[%s]\\n' \"$@\"");
+  const ToolResult result =
+      runner.run(request(tool, {"-e", "two words", "", "*", "$HOME", "'\"\\", "a\nb"}));
+  EXPECT_EQ(result.output, "[-e]\n[two words]\n[]\n[*]\n[$HOME]\n['\"\\]\n[a\nb]\n");
+  EXPECT_EQ(result.exitStatus, 0);
+}
+
+TEST_F(PosixToolRunnerTest, ProgramsThatCannotStart) {
+  const std::string plain = folder / "not-executable";
+  TempFolder::writeFile(plain, "#!/bin/sh\nexit 0\n");
+  struct Case {
+    std::string program;
+    std::string error;
+  };
+  const Case cases[] = {
+      {folder / "missing",
+       "Could not start " + (folder / "missing") + ": No such file or directory"},
+      {plain, "Could not start " + plain + ": Permission denied"},
+      {"sh", "Could not start sh: the program is not named by an absolute path"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program);
+    for (bool capture : {true, false}) {
+      const ToolResult result = runner.run(request(c.program, {}, capture));
+      EXPECT_FALSE(result.started);
+      EXPECT_EQ(result.startError, c.error);
+      EXPECT_TRUE(result.output.empty());
+    }
+  }
+}
+
+TEST_F(PosixToolRunnerTest, OutputBytesPassThroughUnchanged) {
+  const ToolResult result =
+      runner.run(request(folder.writeTool("bytes", "printf '\\377\\376abc\\200\\000z'; exit 3")));
+  EXPECT_EQ(result.output, std::string("\xff\xfe"
+                                       "abc\x80\0z",
+                                       8));
+  EXPECT_EQ(result.exitStatus, 3);
+}
+
+TEST_F(PosixToolRunnerTest, OutputLargerThanAPipeIsReadWhileTheChildRuns) {
+  // 4 MiB: far beyond any pipe buffer, so the child can only finish if the
+  // runner reads before it waits.
+  const std::string tool = folder.writeTool("big", "yes 0123456789abcde | head -c 4194304; exit 7");
+  const ToolResult result = runner.run(request(tool));
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitStatus, 7);
+  ASSERT_EQ(result.output.size(), 4194304u);
+  EXPECT_EQ(result.output.substr(0, 20), "0123456789abcde\n0123");
+  EXPECT_EQ(result.output.find_first_not_of("0123456789abcde\n"), std::string::npos);
+}
+
+TEST_F(PosixToolRunnerTest, HangingChildIsKilledAtTheTimeLimit) {
+  for (bool capture : {true, false}) {
+    SCOPED_TRACE(capture);
+    ToolRequest r = request(folder.writeTool("hang", "echo partial\nexec sleep 30"), {}, capture);
+    r.timeout = 200ms;
+    const auto start = std::chrono::steady_clock::now();
+    const ToolResult result = runner.run(r);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(result.started);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_EQ(result.exitStatus, 128 + 9);
+    EXPECT_GE(took, 200ms);
+    EXPECT_LT(took, 10s);
+    if (capture) {
+      EXPECT_EQ(result.output, "partial\n");
+    }
+  }
+}
+
+TEST_F(PosixToolRunnerTest, WithoutTimeLimitItWaitsForTheEnd) {
+  ToolRequest r = request(folder.writeTool("slow", "sleep 0.3; echo finished"));
+  r.timeout.reset();
+  const ToolResult result = runner.run(r);
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.output, "finished\n");
+  EXPECT_EQ(result.exitStatus, 0);
+}
+
+TEST_F(PosixToolRunnerTest, FastChildWithinTheLimitIsNotTimedOut) {
+  ToolRequest r = request(folder.writeTool("fast", "exit 4"), {}, false);
+  r.timeout = 5s;
+  const ToolResult result = runner.run(r);
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitStatus, 4);
+}
+
+// Sends this process's standard output to a file while alive.
+class CapturedStdout {
+ public:
+  explicit CapturedStdout(const std::string& file) {
+    std::fflush(stdout);
+    saved_ = ::dup(STDOUT_FILENO);
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ::dup2(fd, STDOUT_FILENO);
+    ::close(fd);
+  }
+  ~CapturedStdout() {
+    std::fflush(stdout);
+    ::dup2(saved_, STDOUT_FILENO);
+    ::close(saved_);
+  }
+
+ private:
+  int saved_;
+};
+
+TEST_F(PosixToolRunnerTest, UncapturedOutputGoesToTheApplicationsOwn) {
+  const std::string tool = folder.writeTool("talk", "echo to-our-stdout");
+  const std::string sink = folder / "stdout.txt";
+  ToolResult result;
+  {
+    CapturedStdout redirect(sink);
+    result = runner.run(request(tool, {}, false));
+  }
+  EXPECT_TRUE(result.output.empty());
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(TempFolder::readFile(sink), "to-our-stdout\n");
+}
+
+std::set<std::string> openDescriptorsOf(const std::string& listing) {
+  std::set<std::string> fds;
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) fds.insert(line);
+  return fds;
+}
+
+TEST_F(PosixToolRunnerTest, ChildInheritsOnlyTheStandardDescriptors) {
+  if (!std::filesystem::exists("/proc/self/fd")) GTEST_SKIP() << "no /proc on this system";
+  // A descriptor the application opened without close-on-exec, as some
+  // libraries do.
+  const int leaky = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(leaky, 0);
+  const int high = ::dup2(leaky, 57);
+  ASSERT_EQ(high, 57);
+  // `ls` lists the descriptors it holds itself: 0, 1, 2 and the one it reads the
+  // directory through; the shell wrapper would add its own, so run ls directly.
+  for (bool capture : {true, false}) {
+    SCOPED_TRACE(capture);
+    const std::string listing = folder / "fds.txt";
+    ToolRequest r = request("/bin/sh", {"-c", "exec ls /proc/self/fd > " + listing}, capture);
+    const ToolResult result = runner.run(r);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_THAT(openDescriptorsOf(TempFolder::readFile(listing)),
+                ::testing::IsSubsetOf({"0", "1", "2", "3"}));
+  }
+  ::close(leaky);
+  ::close(high);
+}
+
+TEST_F(PosixToolRunnerTest, IgnoredSignalsAreRestoredForTheChild) {
+  struct sigaction ignore {};
+  struct sigaction previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGTERM, &ignore, &previous);
+  const ToolResult result = runner.run(request(folder.writeTool("term", "kill -TERM $$; exit 0")));
+  ::sigaction(SIGTERM, &previous, nullptr);
+  EXPECT_EQ(result.exitStatus, 128 + 15);
+}
+
+}  // namespace
+}  // namespace kestrine

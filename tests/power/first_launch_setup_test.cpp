@@ -1,0 +1,175 @@
+#include "power/first_launch_setup.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "power/fakes.h"
+
+namespace kestrine {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using testing_fakes::FakeAlerts;
+using testing_fakes::FakeToolRunner;
+
+const std::string kWelcomeBody =
+    "Kestrine needs one-time administrator access\nto automatically control Low Power "
+    "Mode.\n\nYou'll be prompted for your password to set this up.\nAfter this, the app will "
+    "work automatically without\nasking for your password again.\n\nClick 'Continue' to proceed "
+    "with setup.";
+const std::string kErrorEnd =
+    "\n\nThe app will still work but may prompt for\nyour password when enabling Low Power Mode.";
+const std::string kFailedBody =
+    "Could not complete setup. The app will still work\nbut will prompt for your password each "
+    "time it\nneeds to enable Low Power Mode.";
+
+TEST(SetupTexts, RuleLineForAlice) {
+  EXPECT_EQ(setupRuleLine("alice", macSystemTools()),
+            "alice ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode *");
+}
+
+TEST(SetupTexts, ShellCommandAndScriptOnTheMac) {
+  const std::string command =
+      "mkdir -p /private/etc/sudoers.d && echo 'alice ALL=(ALL) NOPASSWD: /usr/bin/pmset -b "
+      "lowpowermode *' > /private/etc/sudoers.d/kestrine.tmp && chmod 0440 "
+      "/private/etc/sudoers.d/kestrine.tmp && visudo -c -f /private/etc/sudoers.d/kestrine.tmp "
+      "&& mv -f /private/etc/sudoers.d/kestrine.tmp /private/etc/sudoers.d/kestrine || { rm -f "
+      "/private/etc/sudoers.d/kestrine.tmp; false; }";
+  EXPECT_EQ(setupShellCommand("alice", macSystemTools()), command);
+  EXPECT_EQ(setupScript("alice", macSystemTools()),
+            "do shell script \"" + command +
+                "\" with administrator privileges with prompt \"Kestrine needs your password to "
+                "set up automatic Low Power Mode control.\"");
+}
+
+TEST(SetupTexts, CommandFitsInsideTheScriptString) {
+  const std::string command = setupShellCommand("j.doe_2-x", macSystemTools());
+  EXPECT_EQ(command.find('"'), std::string::npos);
+  EXPECT_EQ(command.find('\\'), std::string::npos);
+  EXPECT_EQ(command.find('\n'), std::string::npos);
+}
+
+TEST(SetupTexts, SafeUserNames) {
+  for (const char* name : {"alice", "a", "John.Doe", "j_doe-2", "0day", "_mbsetupuser"}) {
+    EXPECT_TRUE(isSafeUserName(name)) << name;
+  }
+  for (const char* name : {"", "-n", "bob smith", "o'brien", "a\"b", "a\\b", "a;rm", "a$b", "a\tb",
+                           "a\nb", "r\xC3\xA9mi", "a/b", "a*", "a`b`", "a:b"}) {
+    EXPECT_FALSE(isSafeUserName(name)) << ::testing::PrintToString(name);
+  }
+}
+
+class SetupFlow : public ::testing::Test {
+ protected:
+  void run(std::string_view user = "alice") {
+    runFirstLaunchSetup(alerts, runner, macSystemTools(), user, hooks);
+  }
+
+  FakeAlerts alerts;
+  FakeToolRunner runner;
+  std::vector<std::string> events;
+  SetupHooks hooks{
+      .quit = [this] { events.push_back("quit"); },
+      .installed = [this] { events.push_back("installed"); },
+      .currentThreshold = [] { return std::int64_t{20}; },
+  };
+};
+
+TEST_F(SetupFlow, WelcomeAlertTexts) {
+  alerts.answers = {kAlertSecondButton};
+  run();
+  ASSERT_EQ(alerts.shown.size(), 1u);
+  EXPECT_EQ(alerts.shown[0].title, "Welcome to Kestrine!");
+  EXPECT_EQ(alerts.shown[0].body, kWelcomeBody);
+  EXPECT_THAT(alerts.shown[0].buttons, ElementsAre("Continue", "Quit"));
+}
+
+TEST_F(SetupFlow, QuitRunsNothing) {
+  alerts.answers = {kAlertSecondButton};
+  run();
+  EXPECT_THAT(events, ElementsAre("quit"));
+  EXPECT_THAT(runner.requests, IsEmpty());
+  EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+TEST_F(SetupFlow, SuccessInstallsBeforeTheConfirmation) {
+  runner.results = {FakeToolRunner::exited(0)};
+  alerts.onShow = [this](const Alert& alert) { events.push_back("alert: " + alert.title); };
+  hooks.currentThreshold = [] { return std::int64_t{30}; };
+  run();
+  EXPECT_THAT(events,
+              ElementsAre("alert: Welcome to Kestrine!", "installed", "alert: Setup Complete!"));
+  ASSERT_EQ(runner.requests.size(), 1u);
+  EXPECT_EQ(runner.requests[0].program, "/usr/bin/osascript");
+  EXPECT_THAT(runner.requests[0].arguments,
+              ElementsAre("-e", setupScript("alice", macSystemTools())));
+  EXPECT_FALSE(runner.requests[0].captureOutput);
+  EXPECT_FALSE(runner.requests[0].timeout.has_value());
+  const Alert& done = alerts.shown.back();
+  EXPECT_EQ(done.body,
+            "Kestrine is now configured.\n\nCurrent threshold: 30%\nLow Power Mode will activate "
+            "automatically when\nyour battery reaches 30%.\n\nThe app is running in your menu "
+            "bar.");
+  EXPECT_THAT(done.buttons, IsEmpty());
+}
+
+TEST_F(SetupFlow, AnyAnswerButQuitContinues) {
+  alerts.answers = {-1000};
+  runner.results = {FakeToolRunner::exited(0)};
+  run();
+  EXPECT_THAT(events, ElementsAre("installed"));
+}
+
+struct FailureCase {
+  const char* name;
+  ToolResult result;
+  const char* title;
+  std::string body;
+};
+
+class SetupFailure : public SetupFlow, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(SetupFailure, ShowsTheOutcomeAndInstallsNothing) {
+  runner.results = {GetParam().result};
+  run();
+  EXPECT_THAT(events, IsEmpty());
+  ASSERT_EQ(alerts.shown.size(), 2u);
+  EXPECT_EQ(alerts.shown[1].title, GetParam().title);
+  EXPECT_EQ(alerts.shown[1].body, GetParam().body);
+  EXPECT_THAT(alerts.shown[1].buttons, IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, SetupFailure,
+    ::testing::Values(
+        FailureCase{"StartFailure",
+                    FakeToolRunner::notStarted(
+                        "Could not start /usr/bin/osascript: No such file or directory"),
+                    "Setup Error",
+                    "An error occurred during setup: Could not start /usr/bin/osascript: No such "
+                    "file or directory" +
+                        kErrorEnd},
+        FailureCase{"Cancelled", FakeToolRunner::exited(1), "Setup Failed", kFailedBody},
+        FailureCase{"CheckFailed", FakeToolRunner::exited(2), "Setup Failed", kFailedBody},
+        FailureCase{"Killed", FakeToolRunner::exited(128 + 9), "Setup Failed", kFailedBody}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SetupFlow, UnsafeUserNameRunsNothing) {
+  for (const char* user : {"", "-rf", "o'brien", "bob smith"}) {
+    SCOPED_TRACE(user);
+    alerts.shown.clear();
+    run(user);
+    EXPECT_THAT(runner.requests, IsEmpty());
+    EXPECT_THAT(events, IsEmpty());
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown[1].title, "Setup Error");
+    EXPECT_THAT(alerts.shown[1].body, ::testing::StartsWith("An error occurred during setup: "));
+    EXPECT_THAT(alerts.shown[1].body, ::testing::EndsWith(kErrorEnd));
+    EXPECT_THAT(alerts.shown[1].body, HasSubstr("user name"));
+  }
+}
+
+}  // namespace
+}  // namespace kestrine
