@@ -12,11 +12,11 @@ namespace kestrine {
 
 // The values for Config's by-name constructor; every one may be left out.
 struct ConfigValues {
-  std::optional<std::int64_t> threshold;
-  std::optional<bool> notifications;
-  std::optional<bool> setupComplete;
-  std::optional<bool> useSmartMode;
-  std::optional<std::int64_t> smartModeTargetMinutes;
+  std::optional<std::int64_t> threshold = std::nullopt;
+  std::optional<bool> notifications = std::nullopt;
+  std::optional<bool> setupComplete = std::nullopt;
+  std::optional<bool> useSmartMode = std::nullopt;
+  std::optional<std::int64_t> smartModeTargetMinutes = std::nullopt;
 };
 
 // The user's settings, kept as ".kestrine_config.json" in the home directory.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -7,19 +8,51 @@
 
 namespace kestrine {
 
+// Spare capacity readWholeFile leaves after the content, so a parser that reads
+// ahead in blocks can work on the buffer in place instead of copying it.
+inline constexpr std::size_t kReadSlack = 64;
+
 struct FileReadResult {
   std::optional<std::string> bytes;
   std::string error;  // readable description when bytes is absent
 };
 
-// Reads the whole file.
+// Reads the whole file. Only regular files are read: a directory, a FIFO or a
+// device fails with a description instead of blocking or reading forever.
+// On success the string has at least kReadSlack bytes of spare capacity.
 FileReadResult readWholeFile(const std::filesystem::path& path);
+
+enum class PathKind {
+  missing,  // nothing there (also when a parent is missing or not a directory)
+  regularFile,
+  other,    // a directory, a device, ...
+  unknown,  // cannot be told, e.g. no permission to look into the parent
+};
+
+// What is at `path`, following symbolic links.
+PathKind pathKind(const std::filesystem::path& path);
+
+// True for a regular file without any write permission bit: its owner has
+// locked it, and writeFileSafely will not replace it.
+bool isLockedFile(const std::filesystem::path& path);
 
 // Writes `bytes` to a temporary file in the same directory, flushes it to disk
 // and renames it over `path`, so `path` always holds either the old or the new
 // content in full. Returns a readable error on failure, after removing the
 // temporary file; the old file is then untouched.
+//
+// A new file gets mode 0666 less the umask; a replaced file keeps its mode.
+// A regular file without any write permission bit counts as locked by its owner
+// and is never replaced (EACCES), whoever the caller is.
 std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
                                            std::string_view bytes);
+
+// Renames `from` to `to`, replacing whatever file `to` names. A missing `from`
+// counts as success. Returns a readable error on failure.
+std::optional<std::string> moveFile(const std::filesystem::path& from,
+                                    const std::filesystem::path& to);
+
+// Removes the file; returns false when it could not (a missing file included).
+bool removeFile(const std::filesystem::path& path);
 
 }  // namespace kestrine

@@ -1,0 +1,119 @@
+#include "settings/config.h"
+
+#include <charconv>
+
+#include "settings/file_store.h"
+#include "settings/json_reading.h"
+
+namespace kestrine {
+
+namespace {
+
+constexpr std::string_view kFileName = ".kestrine_config.json";
+constexpr std::string_view kLoadFailed = "Failed to load config: ";
+constexpr std::string_view kSaveFailed = "Failed to save config: ";
+
+void appendInteger(std::string& out, std::int64_t value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+void appendFlag(std::string& out, bool value) { out += value ? "true" : "false"; }
+
+}  // namespace
+
+Config::Config(const ConfigValues& values) {
+  if (values.threshold) threshold = *values.threshold;
+  if (values.notifications) notifications = *values.notifications;
+  if (values.setupComplete) setupComplete = *values.setupComplete;
+  if (values.useSmartMode) useSmartMode = *values.useSmartMode;
+  if (values.smartModeTargetMinutes) smartModeTargetMinutes = *values.smartModeTargetMinutes;
+}
+
+std::filesystem::path Config::configPath(const std::filesystem::path& home) {
+  return home / kFileName;
+}
+
+std::string encodeConfig(const Config& config) {
+  std::string out;
+  out.reserve(128);
+  out += "{\"threshold\":";
+  appendInteger(out, config.threshold);
+  out += ",\"notifications\":";
+  appendFlag(out, config.notifications);
+  out += ",\"setupComplete\":";
+  appendFlag(out, config.setupComplete);
+  out += ",\"useSmartMode\":";
+  appendFlag(out, config.useSmartMode);
+  out += ",\"smartModeTargetMinutes\":";
+  appendInteger(out, config.smartModeTargetMinutes);
+  out += '}';
+  return out;
+}
+
+ConfigDecodeResult decodeConfig(std::string_view text) {
+  simdjson::dom::parser parser;
+  simdjson::dom::element root;
+  if (const auto error = parser.parse(text.data(), text.size()).get(root)) {
+    return {std::nullopt, json::notJson(error)};
+  }
+  simdjson::dom::object object;
+  if (root.get_object().get(object)) return {std::nullopt, "the top level is not an object"};
+
+  Config config;
+  bool seenThreshold = false, seenNotifications = false, seenSetupComplete = false,
+       seenUseSmartMode = false, seenTarget = false;
+  for (const auto field : object) {
+    std::optional<std::string> error;
+    if (field.key == "threshold") {
+      error = json::readWholeNumber(field.value, field.key, config.threshold);
+      seenThreshold = true;
+    } else if (field.key == "notifications") {
+      error = json::readFlag(field.value, field.key, config.notifications);
+      seenNotifications = true;
+    } else if (field.key == "setupComplete") {
+      error = json::readFlag(field.value, field.key, config.setupComplete);
+      seenSetupComplete = true;
+    } else if (field.key == "useSmartMode") {
+      error = json::readFlag(field.value, field.key, config.useSmartMode);
+      seenUseSmartMode = true;
+    } else if (field.key == "smartModeTargetMinutes") {
+      error = json::readWholeNumber(field.value, field.key, config.smartModeTargetMinutes);
+      seenTarget = true;
+    }
+    if (error) return {std::nullopt, std::move(*error)};
+  }
+  if (!seenThreshold) return {std::nullopt, json::missing("threshold")};
+  if (!seenNotifications) return {std::nullopt, json::missing("notifications")};
+  if (!seenSetupComplete) return {std::nullopt, json::missing("setupComplete")};
+  if (!seenUseSmartMode) return {std::nullopt, json::missing("useSmartMode")};
+  if (!seenTarget) return {std::nullopt, json::missing("smartModeTargetMinutes")};
+  return {config, {}};
+}
+
+void Config::load(const std::filesystem::path& home, Console& console) {
+  const std::filesystem::path path = configPath(home);
+  // No settings file yet is the normal first start: the defaults stay.
+  if (pathKind(path) == PathKind::missing) return;
+
+  FileReadResult read = readWholeFile(path);
+  if (!read.bytes) {
+    console.printLine(std::string(kLoadFailed) + read.error);
+    return;
+  }
+  ConfigDecodeResult decoded = decodeConfig(*read.bytes);
+  if (!decoded.config) {
+    console.printLine(std::string(kLoadFailed) + path.string() + ": " + decoded.error);
+    return;
+  }
+  *this = *decoded.config;
+}
+
+void Config::save(const std::filesystem::path& home, Console& console) const {
+  if (auto error = writeFileSafely(configPath(home), encodeConfig(*this))) {
+    console.printLine(std::string(kSaveFailed) + *error);
+  }
+}
+
+}  // namespace kestrine

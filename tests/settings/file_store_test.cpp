@@ -1,0 +1,197 @@
+#include "settings/file_store.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "settings/test_home.h"
+
+namespace kestrine {
+namespace {
+
+using ::kestrine::testing::modeOf;
+using ::kestrine::testing::readText;
+using ::kestrine::testing::TempHome;
+using ::kestrine::testing::writeText;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// Sets the process umask for one test and puts the old one back.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(old_); }
+
+ private:
+  mode_t old_;
+};
+
+TEST(WriteFileSafely, CreatesANewFileWithTheUmaskApplied) {
+  TempHome home;
+  ScopedUmask mask(027);
+  const auto target = home / "settings.json";
+  EXPECT_EQ(writeFileSafely(target, "{\"a\":1}"), std::nullopt);
+  EXPECT_EQ(readText(target), "{\"a\":1}");
+  EXPECT_EQ(modeOf(target), 0640U);
+  EXPECT_THAT(home.entries(), ElementsAre("settings.json"));
+}
+
+TEST(WriteFileSafely, ReplacesTheContentAndKeepsTheMode) {
+  TempHome home;
+  const auto target = home / "data.json";
+  writeText(target, "old content that is longer than the new one");
+  ::chmod(target.c_str(), 0604);
+  EXPECT_EQ(writeFileSafely(target, "new"), std::nullopt);
+  EXPECT_EQ(readText(target), "new");
+  EXPECT_EQ(modeOf(target), 0604U);
+  EXPECT_THAT(home.entries(), ElementsAre("data.json"));
+}
+
+TEST(WriteFileSafely, WritesEmptyAndLargeContent) {
+  TempHome home;
+  const auto target = home / "data.json";
+  EXPECT_EQ(writeFileSafely(target, ""), std::nullopt);
+  EXPECT_EQ(readText(target), "");
+  const std::string large(3'000'000, 'x');
+  EXPECT_EQ(writeFileSafely(target, large), std::nullopt);
+  EXPECT_EQ(readText(target), large);
+}
+
+// Each case fails for root as well: root may write anywhere, but not into a
+// directory that does not exist, through a regular file, or over a directory,
+// and a file without write bits is refused on purpose.
+struct WriteFailureCase {
+  const char* name;
+  void (*prepare)(const TempHome& home);
+  const char* target;  // relative to the home
+  const char* expectedError;
+};
+
+const WriteFailureCase kWriteFailures[] = {
+    {"MissingDirectory", [](const TempHome&) {}, "no-such-dir/data.json",
+     "No such file or directory"},
+    {"ParentIsARegularFile", [](const TempHome& home) { writeText(home / "plain", "x"); },
+     "plain/data.json", "Not a directory"},
+    {"TargetIsADirectory",
+     [](const TempHome& home) { std::filesystem::create_directory(home / "data.json"); },
+     "data.json", "Is a directory"},
+    {"TargetIsReadOnly",
+     [](const TempHome& home) {
+       writeText(home / "data.json", "locked");
+       ::chmod((home / "data.json").c_str(), 0444);
+     },
+     "data.json", "Permission denied"},
+};
+
+class WriteFileSafelyFailure : public ::testing::TestWithParam<WriteFailureCase> {};
+
+TEST_P(WriteFileSafelyFailure, ReportsAndLeavesEverythingAsItWas) {
+  TempHome home;
+  GetParam().prepare(home);
+  const auto before = home.entries();
+  const auto target = home / GetParam().target;
+  const std::string oldContent =
+      std::filesystem::is_regular_file(target) ? readText(target) : std::string();
+
+  const auto error = writeFileSafely(target, "new content");
+  ASSERT_TRUE(error.has_value());
+  EXPECT_THAT(*error, HasSubstr(GetParam().expectedError));
+  EXPECT_EQ(home.entries(), before);  // no temporary file left behind
+  if (std::filesystem::is_regular_file(target)) {
+    EXPECT_EQ(readText(target), oldContent);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WriteFileSafelyFailure, ::testing::ValuesIn(kWriteFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WriteFileSafely, UnwritableDirectoryKeepsTheOldFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into any directory";
+  TempHome home;
+  const auto target = home / "data.json";
+  writeText(target, "old");
+  ::chmod(home.path().c_str(), 0555);
+  const auto error = writeFileSafely(target, "new");
+  ::chmod(home.path().c_str(), 0755);
+  ASSERT_TRUE(error.has_value());
+  EXPECT_THAT(*error, HasSubstr("Permission denied"));
+  EXPECT_EQ(readText(target), "old");
+}
+
+// A write that fails half-way (a full disk, a quota) must not leave a
+// truncated file. The file size limit makes write() fail for real, root included.
+TEST(WriteFileSafely, FailedWriteKeepsTheOldFileWhole) {
+  TempHome home;
+  const auto target = home / "data.json";
+  writeText(target, "old");
+
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 1000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const auto error = writeFileSafely(target, std::string(5000, 'n'));
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  ASSERT_TRUE(error.has_value());
+  EXPECT_THAT(*error, HasSubstr("File too large"));
+  EXPECT_EQ(readText(target), "old");
+  EXPECT_THAT(home.entries(), ElementsAre("data.json"));
+}
+
+TEST(ReadWholeFile, ReadsTheBytesWithSpareCapacity) {
+  TempHome home;
+  const std::string content("{\"x\":\"\xc3\xa9\"}\0tail", 15);
+  writeText(home / "f", content);
+  const FileReadResult result = readWholeFile(home / "f");
+  ASSERT_TRUE(result.bytes.has_value()) << result.error;
+  EXPECT_EQ(*result.bytes, content);
+  EXPECT_GE(result.bytes->capacity() - result.bytes->size(), kReadSlack);
+}
+
+TEST(ReadWholeFile, RefusesWhatIsNotARegularFile) {
+  TempHome home;
+  std::filesystem::create_directory(home / "dir");
+  ASSERT_EQ(::mkfifo((home / "fifo").c_str(), 0600), 0);
+
+  const FileReadResult missing = readWholeFile(home / "none");
+  EXPECT_FALSE(missing.bytes);
+  EXPECT_THAT(missing.error, HasSubstr("No such file or directory"));
+  const FileReadResult directory = readWholeFile(home / "dir");
+  EXPECT_FALSE(directory.bytes);
+  EXPECT_THAT(directory.error, HasSubstr("Is a directory"));
+  // Would block forever if opened for a plain read.
+  const FileReadResult fifo = readWholeFile(home / "fifo");
+  EXPECT_FALSE(fifo.bytes);
+  EXPECT_THAT(fifo.error, HasSubstr("not a regular file"));
+}
+
+TEST(PathKind, TellsMissingFilesFromOthers) {
+  TempHome home;
+  writeText(home / "file", "x");
+  std::filesystem::create_directory(home / "dir");
+  EXPECT_EQ(pathKind(home / "none"), PathKind::missing);
+  EXPECT_EQ(pathKind(home / "file" / "below"), PathKind::missing);
+  EXPECT_EQ(pathKind(home / "file"), PathKind::regularFile);
+  EXPECT_EQ(pathKind(home / "dir"), PathKind::other);
+}
+
+TEST(MoveFile, ReplacesTheTargetAndAcceptsAMissingSource) {
+  TempHome home;
+  writeText(home / "a", "first");
+  writeText(home / "b", "older");
+  EXPECT_EQ(moveFile(home / "a", home / "b"), std::nullopt);
+  EXPECT_EQ(readText(home / "b"), "first");
+  EXPECT_THAT(home.entries(), ElementsAre("b"));
+  EXPECT_EQ(moveFile(home / "a", home / "b"), std::nullopt);
+  EXPECT_EQ(readText(home / "b"), "first");
+}
+
+}  // namespace
+}  // namespace kestrine
