@@ -1,0 +1,159 @@
+// Power control against real processes: the setup's shell command run by
+// /bin/sh with a stand-in visudo, and the readings over stand-in pmset tools.
+#include <sys/stat.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "platform/posix/temp_folder.h"
+#include "platform/posix/tool_runner.h"
+#include "power/first_launch_setup.h"
+#include "power/power_control.h"
+#include "power/reports.h"
+
+namespace kestrine {
+namespace {
+
+using testing_fakes::TempFolder;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string kAliceRule = "alice ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode *\n";
+
+// visudo stand-in: logs its arguments, fails when told to, and otherwise accepts
+// only a single, well-formed rule line in a file that is already 0440.
+const char* kFakeVisudo = R"sh(log="$(dirname "$0")/visudo.log"
+echo "$*" >> "$log"
+[ "$1" = -c ] && [ "$2" = -f ] && [ $# -eq 3 ] || exit 2
+[ -e "$(dirname "$0")/reject" ] && exit 1
+[ "$(stat -c %a "$3")" = 440 ] || exit 3
+[ "$(wc -l < "$3")" -eq 1 ] || exit 4
+grep -qx '[A-Za-z0-9._-]* ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode [*]' "$3" || exit 5
+exit 0)sh";
+
+class SetupShellCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(folder.path() / "bin");
+    TempFolder::writeFile(folder / "bin/visudo", std::string("#!/bin/sh\n") + kFakeVisudo + "\n");
+    fs::permissions(folder / "bin/visudo", fs::perms(0755));
+    // Files in the working directory that an unquoted '*' would expand to.
+    fs::create_directories(folder.path() / "work");
+    TempFolder::writeFile(folder / "work/decoy", "");
+    tools.sudoersDirectory = folder / "etc/sudoers.d";
+  }
+
+  int runCommand(const std::string& user = "alice") {
+    ToolRequest request;
+    request.program = "/usr/bin/env";
+    request.arguments = {"-C",
+                         folder / "work",
+                         "PATH=" + (folder / "bin") + ":/usr/bin:/bin",
+                         "/bin/sh",
+                         "-c",
+                         setupShellCommand(user, tools)};
+    request.timeout = 20s;
+    const ToolResult result = runner.run(request);
+    EXPECT_TRUE(result.started) << result.startError;
+    return result.exitStatus;
+  }
+
+  std::string rulePath() const { return tools.sudoersDirectory + "/kestrine"; }
+  std::string tempPath() const { return tools.sudoersDirectory + "/kestrine.tmp"; }
+  std::string visudoLog() const { return TempFolder::readFile(folder / "bin/visudo.log"); }
+
+  TempFolder folder;
+  PosixToolRunner runner;
+  SystemTools tools = macSystemTools();
+};
+
+TEST_F(SetupShellCommand, CreatesTheMissingDirectoryAndInstallsTheCheckedRule) {
+  ASSERT_FALSE(fs::exists(tools.sudoersDirectory));
+  EXPECT_EQ(runCommand(), 0);
+  EXPECT_EQ(TempFolder::readFile(rulePath()), kAliceRule);
+  EXPECT_EQ(fs::status(rulePath()).permissions(), fs::perms(0440));
+  EXPECT_FALSE(fs::exists(tempPath()));
+  // visudo saw the rule under a name that the rule directory ignores.
+  EXPECT_EQ(visudoLog(), "-c -f " + tempPath() + "\n");
+}
+
+TEST_F(SetupShellCommand, ReplacesAnExistingRuleFile) {
+  fs::create_directories(tools.sudoersDirectory);
+  TempFolder::writeFile(rulePath(), "bob ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode *\n");
+  TempFolder::writeFile(tempPath(), "left over from an interrupted run\n");
+  EXPECT_EQ(runCommand(), 0);
+  EXPECT_EQ(TempFolder::readFile(rulePath()), kAliceRule);
+  EXPECT_FALSE(fs::exists(tempPath()));
+}
+
+TEST_F(SetupShellCommand, RejectedRuleNeverReachesTheRuleFile) {
+  TempFolder::writeFile(folder / "bin/reject", "");
+  for (bool existing : {false, true}) {
+    SCOPED_TRACE(existing);
+    const std::string before = "carol ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode *\n";
+    if (existing) TempFolder::writeFile(rulePath(), before);
+    EXPECT_NE(runCommand(), 0);
+    EXPECT_FALSE(fs::exists(tempPath()));
+    if (existing) {
+      EXPECT_EQ(TempFolder::readFile(rulePath()), before);
+    } else {
+      EXPECT_FALSE(fs::exists(rulePath()));
+    }
+  }
+}
+
+TEST_F(SetupShellCommand, DirectoryThatCannotBeMadeFails) {
+  TempFolder::writeFile(folder / "etc", "a file where the directory should be");
+  EXPECT_NE(runCommand(), 0);
+  EXPECT_TRUE(visudoLog().empty());
+}
+
+class ReadingsOverRealTools : public ::testing::Test {
+ protected:
+  PowerControl withPmset(const std::string& body, std::chrono::milliseconds limit = 10s) {
+    SystemTools tools = macSystemTools();
+    tools.pmset = folder.writeTool("pmset", body);
+    return PowerControl(runner, sources, tools, limit);
+  }
+
+  static std::string fixture(const std::string& name) {
+    return std::string(KESTRINE_TEST_DATA) + "/pmset/" + name;
+  }
+
+  TempFolder folder;
+  PosixToolRunner runner;
+  class NoSources : public PowerSources {
+    std::optional<PowerSourceList> copySources() override { return std::nullopt; }
+  } sources;
+};
+
+TEST_F(ReadingsOverRealTools, ReportsOfAStandInPmset) {
+  // The stand-in prints the stored report that matches its arguments and fails,
+  // to show that the exit status is not looked at.
+  auto power = withPmset("case \"$2\" in batt) cat '" + fixture("batt-12.txt") +
+                         "';; custom) cat '" + fixture("custom-05.txt") + "';; esac; exit 1");
+  EXPECT_TRUE(power.isOnBattery());
+  EXPECT_EQ(power.getPowerMode(), 0);
+}
+
+TEST_F(ReadingsOverRealTools, AHangingPmsetGivesNoAnswerAtTheLimit) {
+  auto power = withPmset("echo \"Battery Power:\"; echo \" lowpowermode 1\"; exec sleep 30", 300ms);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(power.isOnBattery());
+  EXPECT_EQ(power.getPowerMode(), std::nullopt);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+}
+
+TEST_F(ReadingsOverRealTools, MissingPmsetGivesNoAnswer) {
+  SystemTools tools = macSystemTools();
+  tools.pmset = folder / "no-such-pmset";
+  PowerControl power(runner, sources, tools);
+  EXPECT_FALSE(power.isOnBattery());
+  EXPECT_EQ(power.getPowerMode(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kestrine
