@@ -47,6 +47,18 @@ std::string unsafeUserNameDescription(std::string_view name) {
          "and '-' are allowed, and it must not begin with '-'.";
 }
 
+// The table's paths also go unquoted into the command; a configured prefix
+// with a blank or a quote in it must not turn into a different command.
+bool isPlainPath(std::string_view path) {
+  if (path.empty() || path.front() != '/') return false;
+  for (char c : path) {
+    if (!isAsciiLetterOrDigit(c) && c != '/' && c != '.' && c != '_' && c != '-' && c != '+') {
+      return false;
+    }
+  }
+  return true;
+}
+
 void showOutcome(Alerts& alerts, std::string title, std::string body) {
   alerts.runModal(Alert{std::move(title), std::move(body), {}});
 }
@@ -97,6 +109,17 @@ void runFirstLaunchSetup(Alerts& alerts, ToolRunner& runner, const SystemTools& 
     showOutcome(alerts, kErrorTitle,
                 kErrorBodyStart + unsafeUserNameDescription(userName) + kErrorBodyEnd);
     return;
+  }
+
+  for (const std::string* path : {&tools.sudoersDirectory, &tools.rulePmsetPath}) {
+    if (!isPlainPath(*path)) {
+      showOutcome(alerts, kErrorTitle,
+                  kErrorBodyStart +
+                      ("the path \xE2\x80\x9C" + *path +
+                       "\xE2\x80\x9D cannot be written into the setup command.") +
+                      kErrorBodyEnd);
+      return;
+    }
   }
 
   ToolRequest request;

@@ -171,5 +171,22 @@ TEST_F(SetupFlow, UnsafeUserNameRunsNothing) {
   }
 }
 
+TEST_F(SetupFlow, TablePathsThatWouldBreakTheCommandRunNothing) {
+  for (const char* path : {"/opt/my apps/pmset", "/opt/a'b/pmset", "relative/pmset", ""}) {
+    SCOPED_TRACE(path);
+    for (bool directory : {true, false}) {
+      SystemTools tools = macSystemTools();
+      (directory ? tools.sudoersDirectory : tools.rulePmsetPath) = path;
+      alerts.shown.clear();
+      runFirstLaunchSetup(alerts, runner, tools, "alice", hooks);
+      EXPECT_THAT(runner.requests, IsEmpty());
+      ASSERT_EQ(alerts.shown.size(), 2u);
+      EXPECT_EQ(alerts.shown[1].title, "Setup Error");
+      EXPECT_THAT(alerts.shown[1].body, ::testing::EndsWith(kErrorEnd));
+    }
+  }
+  EXPECT_THAT(events, IsEmpty());
+}
+
 }  // namespace
 }  // namespace kestrine
