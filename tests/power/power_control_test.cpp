@@ -47,16 +47,6 @@ TEST(SwitchCommandLines, SudoNamesThePlatformsTool) {
               ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
 }
 
-TEST(MacTools, AreTheSystemsOwn) {
-  const SystemTools tools = macSystemTools();
-  EXPECT_EQ(tools.pmset, "/usr/bin/pmset");
-  EXPECT_EQ(tools.sudo, "/usr/bin/sudo");
-  EXPECT_EQ(tools.osascript, "/usr/bin/osascript");
-  EXPECT_EQ(tools.sudoersDirectory, "/private/etc/sudoers.d");
-  EXPECT_EQ(tools.sudoPmsetName, "pmset");
-  EXPECT_EQ(tools.rulePmsetPath, "/usr/bin/pmset");
-}
-
 class PowerControlTest : public ::testing::Test {
  protected:
   FakeToolRunner runner;
@@ -86,13 +76,6 @@ TEST_F(PowerControlTest, ReportsAreCapturedWithTheTimeLimit) {
     EXPECT_TRUE(request.captureOutput);
     EXPECT_EQ(request.timeout, std::chrono::milliseconds{250});
   }
-}
-
-TEST_F(PowerControlTest, DefaultReportTimeIsTenSeconds) {
-  PowerControl standard{runner, sources, linuxLikeTools()};
-  standard.isOnBattery();
-  ASSERT_EQ(runner.requests.size(), 1u);
-  EXPECT_EQ(runner.requests[0].timeout, std::chrono::seconds{10});
 }
 
 TEST_F(PowerControlTest, ReportOutcomes) {
