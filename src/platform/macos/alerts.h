@@ -1,0 +1,14 @@
+#pragma once
+
+#include "ports/alerts.h"
+
+namespace kestrine {
+
+// Modal alerts through NSAlert. An alert without buttons gets AppKit's single
+// default OK button, which answers 1000 like a first added button.
+class MacAlerts final : public Alerts {
+ public:
+  int runModal(const Alert& alert) override;
+};
+
+}  // namespace kestrine

@@ -1,0 +1,31 @@
+#include "platform/macos/alerts.h"
+
+#import <AppKit/AppKit.h>
+
+#include <string>
+
+namespace kestrine {
+
+namespace {
+
+NSString* toNSString(const std::string& text) {
+  NSString* string = [[NSString alloc] initWithBytes:text.data()
+                                              length:text.size()
+                                            encoding:NSUTF8StringEncoding];
+  return string != nil ? string : @"";
+}
+
+}  // namespace
+
+int MacAlerts::runModal(const Alert& alert) {
+  NSAlert* box = [[NSAlert alloc] init];
+  [box setMessageText:toNSString(alert.title)];
+  [box setInformativeText:toNSString(alert.body)];
+  for (const std::string& button : alert.buttons) [box addButtonWithTitle:toNSString(button)];
+  // NSAlertFirstButtonReturn is 1000 and NSAlertSecondButtonReturn 1001, the
+  // answers the port promises.
+  NSModalResponse answer = [box runModal];
+  return static_cast<int>(answer);
+}
+
+}  // namespace kestrine

@@ -1,0 +1,125 @@
+// Process entry of Kestrine.app: the ports, the core's delegate, and the
+// Objective-C application delegate that AppKit talks to.
+
+#import <AppKit/AppKit.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/app_delegate.h"
+#include "platform/macos/alerts.h"
+#include "platform/macos/clock.h"
+#include "platform/macos/console.h"
+#include "platform/macos/home_directory.h"
+#include "platform/macos/main_loop.h"
+#include "platform/macos/notifier.h"
+#include "platform/macos/power_sources.h"
+#include "platform/macos/status_bar.h"
+#include "platform/macos/user_name.h"
+#include "platform/posix/tool_runner.h"
+#include "ports/platform.h"
+#include "power/system_tools.h"
+
+// Forwards AppKit's application callbacks and the menu actions to the core.
+// The menu items have no target, so AppKit's action dispatch ends here, at the
+// application's delegate; each action method's selector name is the action
+// name the core gave the item.
+@interface KestrineApplicationDelegate : NSObject <NSApplicationDelegate>
+- (instancetype)initWithDelegate:(kestrine::AppDelegate*)delegate;
+- (void)toggleSmartMode;
+- (void)changeThreshold:(NSMenuItem*)sender;
+- (void)showBatteryInfo;
+- (void)showPowerMode;
+- (void)showAbout;
+@end
+
+@implementation KestrineApplicationDelegate {
+  // Owned by main(), which outlives the event loop.
+  kestrine::AppDelegate* _delegate;
+}
+
+- (instancetype)initWithDelegate:(kestrine::AppDelegate*)delegate {
+  self = [super init];
+  if (self != nil) _delegate = delegate;
+  return self;
+}
+
+- (void)applicationDidFinishLaunching:(NSNotification*)notification {
+  _delegate->applicationDidFinishLaunching();
+}
+
+- (void)applicationWillTerminate:(NSNotification*)notification {
+  _delegate->applicationWillTerminate();
+}
+
+- (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)application {
+  return _delegate->applicationSupportsSecureRestorableState() ? YES : NO;
+}
+
+- (void)performMenuAction:(SEL)action tag:(NSInteger)tag {
+  _delegate->performMenuAction(std::string([NSStringFromSelector(action) UTF8String]),
+                               static_cast<std::int64_t>(tag));
+}
+
+- (void)toggleSmartMode {
+  [self performMenuAction:_cmd tag:0];
+}
+
+- (void)changeThreshold:(NSMenuItem*)sender {
+  [self performMenuAction:_cmd tag:[sender tag]];
+}
+
+- (void)showBatteryInfo {
+  [self performMenuAction:_cmd tag:0];
+}
+
+- (void)showPowerMode {
+  [self performMenuAction:_cmd tag:0];
+}
+
+- (void)showAbout {
+  [self performMenuAction:_cmd tag:0];
+}
+
+@end
+
+int main() {
+  @autoreleasepool {
+    NSApplication* application = [NSApplication sharedApplication];
+
+    // Everything lives in main()'s frame for the whole run: -[NSApplication
+    // terminate:] ends the process with exit(), so none of it is torn down
+    // while a callback could still reach it.
+    kestrine::MacStatusBar statusBar;
+    kestrine::MacAlerts alerts;
+    kestrine::MacNotifier notifier;
+    kestrine::MacMainLoop mainLoop;
+    kestrine::PosixToolRunner tools;
+    kestrine::MacPowerSources powerSources;
+    const kestrine::MacClock clock;
+    const kestrine::MacHomeDirectory home;
+    const kestrine::MacUserName user;
+    kestrine::StdoutConsole console;
+    kestrine::Platform platform{
+        .statusBar = statusBar,
+        .alerts = alerts,
+        .notifier = notifier,
+        .mainLoop = mainLoop,
+        .tools = tools,
+        .powerSources = powerSources,
+        .clock = clock,
+        .home = home,
+        .user = user,
+        .console = console,
+        .systemTools = kestrine::platformSystemTools(),
+    };
+    kestrine::AppDelegate delegate(platform);
+
+    // NSApplication holds its delegate weakly; this strong reference keeps it.
+    KestrineApplicationDelegate* applicationDelegate =
+        [[KestrineApplicationDelegate alloc] initWithDelegate:&delegate];
+    [application setDelegate:applicationDelegate];
+    [application run];
+  }
+  return 0;
+}

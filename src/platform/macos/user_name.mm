@@ -1,0 +1,12 @@
+#include "platform/macos/user_name.h"
+
+#import <Foundation/Foundation.h>
+
+namespace kestrine {
+
+std::string MacUserName::shortName() const {
+  const char* name = [NSUserName() UTF8String];
+  return name != nullptr ? std::string(name) : std::string();
+}
+
+}  // namespace kestrine
