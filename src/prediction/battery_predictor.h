@@ -3,12 +3,24 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "ports/clock.h"
 #include "ports/console.h"
 #include "prediction/prediction_data.h"
 
 namespace kestrine {
+
+// Percentage points per minute over the discharging samples of the ten minutes
+// before `now`; 0 when unknown. Every neighbouring pair of those samples with a
+// positive span adds its time; its drop counts only when the charge fell. A
+// difference of percents too large for 64 bits makes the rate unknown.
+double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTime now);
+
+// Minutes left at `currentPercent` with `rate` points per minute, after the
+// safety factor, truncated toward zero; absent when the rate is not positive
+// or the minutes do not fit in 64 bits.
+std::optional<std::int64_t> remainingMinutes(std::int64_t currentPercent, double rate);
 
 // Learns the discharge rate from battery snapshots and predicts the minutes left.
 // Owns the learning record and its file ".kestrine_ai_data.json" in the home directory.
@@ -21,9 +33,12 @@ class BatteryPredictor {
   static constexpr float kScreenBrightness = 0.5F;
 
   // Loads the learning file; a missing or unreadable one gives a new record.
+  // Nothing is printed, pruned or saved here.
   BatteryPredictor(const std::filesystem::path& home, const Clock& clock, Console& console);
 
   static std::filesystem::path dataPath(const std::filesystem::path& home);
+  // Where an unreadable learning file is kept before a save replaces it.
+  static std::filesystem::path corruptCopyPath(const std::filesystem::path& home);
 
   void recordSnapshot(std::int64_t batteryPercent, bool isCharging);
   std::optional<std::int64_t> predictRemainingMinutes(std::int64_t currentPercent) const;
@@ -41,10 +56,12 @@ class BatteryPredictor {
   void saveData();
 
   std::filesystem::path dataPath_;
+  std::filesystem::path corruptCopyPath_;
   const Clock& clock_;
   Console& console_;
   PredictionData predictionData_;
-  bool moveAsideBeforeSave_ = false;  // an unreadable file is kept as ".corrupt" before the first save
+  bool moveAsideBeforeSave_ =
+      false;  // an unreadable file is kept as ".corrupt" before the first save
 };
 
 }  // namespace kestrine

@@ -34,15 +34,18 @@ struct PredictionData {
   static constexpr double kRetentionSeconds = 2'592'000.0;  // 30 days
 
   // Appends `snapshot`, then keeps only the samples whose timestamp is strictly
-  // later than `now` minus 30 days (the new one included).
+  // later than `now` minus 30 days (the new one included), in their order.
   void addSnapshot(const BatterySnapshot& snapshot, WallTime now);
+  // Adds one counted day (it stops at the largest count rather than wrapping).
   void incrementDayCollected();
 
   bool operator==(const PredictionData&) const = default;
 };
 
-// Compact JSON; points in time as seconds since 2001 in shortest round-trip form.
-std::string encodePredictionData(const PredictionData& data);
+// Compact JSON; points in time as seconds since 2001 in shortest round-trip
+// form. Absent when the record holds a number JSON cannot express (infinity or
+// not-a-number), which only a caller outside the application could put there.
+std::optional<std::string> encodePredictionData(const PredictionData& data);
 
 struct PredictionDecodeResult {
   std::optional<PredictionData> data;
@@ -50,5 +53,9 @@ struct PredictionDecodeResult {
 };
 // Strict reading: any missing or mistyped member fails the whole record.
 PredictionDecodeResult decodePredictionData(std::string_view json);
+// The same, reading `json` in place when it has at least 64 bytes of spare
+// capacity (readWholeFile leaves them) and copying it otherwise: the learning
+// file is large enough for the copy to matter.
+PredictionDecodeResult decodePredictionDataBuffer(const std::string& json);
 
 }  // namespace kestrine

@@ -1,0 +1,341 @@
+#include "prediction/battery_predictor.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <limits>
+
+#include "settings/test_home.h"
+
+namespace kestrine {
+namespace {
+
+using ::kestrine::testing::FakeClock;
+using ::kestrine::testing::readText;
+using ::kestrine::testing::RecordingConsole;
+using ::kestrine::testing::TempHome;
+using ::kestrine::testing::writeText;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::SizeIs;
+using ::testing::StartsWith;
+
+constexpr double kNow = 800'000'000.0;
+constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+
+struct Sample {
+  double age;  // seconds before kNow
+  std::int64_t percent;
+  bool charging = false;
+};
+
+std::vector<BatterySnapshot> samples(std::initializer_list<Sample> list) {
+  std::vector<BatterySnapshot> result;
+  for (const Sample& s : list) result.push_back({kNow - s.age, s.percent, s.charging, 0.5F});
+  return result;
+}
+
+// A charge falling one point every 2 minutes, sampled every 30 seconds, over
+// the last 8 minutes: 16 pairs, 4 of them falling.
+std::vector<BatterySnapshot> slowFall() {
+  std::vector<BatterySnapshot> result;
+  for (int i = 0; i <= 16; ++i) {
+    result.push_back({kNow - 480.0 + 30.0 * i, 54 - i / 4, false, 0.5F});
+  }
+  return result;
+}
+
+struct RateCase {
+  const char* name;
+  std::vector<BatterySnapshot> snapshots;
+  double rate;
+};
+
+std::vector<RateCase> rateCases() {
+  return {
+      {"StepsOfOneMinute", samples({{240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}), 0.5},
+      {"SlowFallSampledOften", slowFall(), 0.5},
+      {"ChargingSampleLeftOutBeforePairing", samples({{60, 60}, {30, 61, true}, {0, 59}}), 1.0},
+      {"RisingPairAddsTimeOnly", samples({{120, 60}, {60, 62}, {0, 58}}), 2.0},
+      {"SampleExactly600SecondsOldIsOutside", samples({{600, 90}, {60, 80}, {0, 80}}), 0.0},
+      {"OneSecondInsideCounts", samples({{599, 90}, {0, 80}}), 10.0 / (599.0 / 60.0)},
+      {"OnlyOneDischargingSample", samples({{30, 80, true}, {0, 79}}), 0.0},
+      {"SteadyCharge", samples({{90, 70}, {60, 70}, {30, 70}, {0, 70}}), 0.0},
+      {"NoSamples", {}, 0.0},
+      {"ZeroSpanPairAddsNothing", samples({{60, 80}, {60, 70}, {0, 69}}), 1.0},
+      {"BackwardsClockPairAddsNothing", samples({{0, 80}, {60, 70}}), 0.0},
+      {"PercentDifferenceOverflowIsUnknown", samples({{60, kMax}, {0, -1}}), 0.0},
+      {"NegativeOverflowIsUnknown", samples({{60, kMin}, {0, 1}}), 0.0},
+      {"LargestDropWithoutOverflow", samples({{60, kMax}, {0, 0}}), static_cast<double>(kMax)},
+  };
+}
+
+class DischargeRate : public ::testing::TestWithParam<RateCase> {};
+
+TEST_P(DischargeRate, OverTheLastTenMinutes) {
+  EXPECT_DOUBLE_EQ(recentDischargeRate(GetParam().snapshots, kNow), GetParam().rate);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DischargeRate, ::testing::ValuesIn(rateCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct MinutesCase {
+  const char* name;
+  std::int64_t percent;
+  double rate;
+  std::optional<std::int64_t> minutes;
+};
+
+const MinutesCase kMinutesCases[] = {
+    {"HalfPointPerMinuteAt78", 78, 0.5, 140},
+    {"HalfPointPerMinuteAt50", 50, 0.5, 90},
+    {"OnePointPerMinuteAt60", 60, 1.0, 54},
+    {"ZeroPercent", 0, 2.0, 0},
+    {"NegativePercentTruncatesTowardZero", -5, 2.0, -2},
+    {"ZeroRate", 50, 0.0, std::nullopt},
+    {"NegativeRate", 50, -1.0, std::nullopt},
+    {"InfiniteRate", 50, std::numeric_limits<double>::infinity(), std::nullopt},
+    {"TooLargeForInt64", kMax, 0.1, std::nullopt},
+    {"TooSmallForInt64", kMin, 0.1, std::nullopt},
+    {"TinyRate", 100, std::numeric_limits<double>::denorm_min(), std::nullopt},
+    {"LargestThatFits", kMax, 1.0, static_cast<std::int64_t>(static_cast<double>(kMax) * 0.9)},
+};
+
+class RemainingMinutes : public ::testing::TestWithParam<MinutesCase> {};
+
+TEST_P(RemainingMinutes, AppliesTheSafetyFactorAndTruncates) {
+  EXPECT_EQ(remainingMinutes(GetParam().percent, GetParam().rate), GetParam().minutes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RemainingMinutes, ::testing::ValuesIn(kMinutesCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A learning file with `count` discharging samples a minute apart ending at
+// kNow and falling one point a minute, and `days` counted days.
+std::string learningFile(std::int64_t count, std::int64_t days, bool lastCharging = false) {
+  PredictionData data;
+  for (std::int64_t i = 0; i < count; ++i) {
+    const double age = 60.0 * static_cast<double>(count - 1 - i);
+    data.snapshots.push_back({kNow - age, 200 - i, lastCharging && i == count - 1, 0.5F});
+  }
+  data.daysCollected = days;
+  return *encodePredictionData(data);
+}
+
+class PredictorTest : public ::testing::Test {
+ protected:
+  std::filesystem::path dataFile() const { return home.path() / ".kestrine_ai_data.json"; }
+  std::filesystem::path corruptFile() const {
+    return home.path() / ".kestrine_ai_data.json.corrupt";
+  }
+  PredictionData fileContent() const {
+    auto decoded = decodePredictionData(readText(dataFile()));
+    EXPECT_TRUE(decoded.data) << decoded.error;
+    return decoded.data.value_or(PredictionData{});
+  }
+
+  TempHome home;
+  FakeClock clock{kNow};
+  RecordingConsole console;
+};
+
+TEST_F(PredictorTest, FreshStartWithoutAFile) {
+  BatteryPredictor predictor(home.path(), clock, console);
+  EXPECT_EQ(BatteryPredictor::dataPath(home.path()), dataFile());
+  EXPECT_EQ(predictor.getDaysCollected(), 0);
+  EXPECT_EQ(predictor.getSnapshotCount(), 0);
+  EXPECT_FALSE(predictor.hasEnoughData());
+  EXPECT_EQ(predictor.predictRemainingMinutes(50), std::nullopt);
+  EXPECT_THAT(home.entries(), IsEmpty());
+
+  predictor.recordSnapshot(77, false);
+  const PredictionData saved = fileContent();
+  ASSERT_THAT(saved.snapshots, SizeIs(1));
+  EXPECT_EQ(saved.snapshots[0], (BatterySnapshot{kNow, 77, false, 0.5F}));
+  EXPECT_THAT(readText(dataFile()), HasSubstr("\"screenBrightness\":0.5"));
+  EXPECT_EQ(saved, predictor.data());
+  EXPECT_THAT(console.lines, IsEmpty());
+}
+
+struct ReadinessCase {
+  std::int64_t snapshots;
+  std::int64_t days;
+  bool ready;
+};
+
+class Readiness : public PredictorTest, public ::testing::WithParamInterface<ReadinessCase> {};
+
+TEST_P(Readiness, NeedsHundredSnapshotsAndTwoDays) {
+  writeText(dataFile(), learningFile(GetParam().snapshots, GetParam().days));
+  BatteryPredictor predictor(home.path(), clock, console);
+  EXPECT_EQ(predictor.getSnapshotCount(), GetParam().snapshots);
+  EXPECT_EQ(predictor.hasEnoughData(), GetParam().ready);
+  // One point a minute at 60 percent: 60 / 1 * 0.9.
+  EXPECT_EQ(predictor.predictRemainingMinutes(60),
+            GetParam().ready ? std::optional<std::int64_t>(54) : std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Readiness,
+                         ::testing::Values(ReadinessCase{99, 5, false},
+                                           ReadinessCase{100, 1, false},
+                                           ReadinessCase{100, 2, true}));
+
+TEST_F(PredictorTest, NoPredictionWhileCharging) {
+  writeText(dataFile(), learningFile(120, 3, /*lastCharging=*/true));
+  BatteryPredictor predictor(home.path(), clock, console);
+  ASSERT_TRUE(predictor.hasEnoughData());
+  EXPECT_GT(predictor.calculateRecentDischargeRate(), 0.0);
+  EXPECT_EQ(predictor.predictRemainingMinutes(60), std::nullopt);
+}
+
+TEST_F(PredictorTest, RecordingUsesTheClockAndPrunes) {
+  writeText(dataFile(), learningFile(120, 3));
+  clock.time = kNow + 2'592'000.0 - 60.0 * 10;  // the ten newest samples stay inside 30 days
+  BatteryPredictor predictor(home.path(), clock, console);
+  // Loaded as it is: nothing pruned and nothing written at construction.
+  EXPECT_EQ(predictor.getSnapshotCount(), 120);
+  EXPECT_EQ(readText(dataFile()), learningFile(120, 3));
+
+  predictor.recordSnapshot(40, true);
+  EXPECT_EQ(predictor.getSnapshotCount(), 11);
+  EXPECT_FALSE(predictor.hasEnoughData());
+  EXPECT_EQ(fileContent(), predictor.data());
+  EXPECT_EQ(predictor.data().snapshots.back(), (BatterySnapshot{clock.time, 40, true, 0.5F}));
+}
+
+TEST_F(PredictorTest, DayCounterSavesAndLeavesTrainingDateAlone) {
+  BatteryPredictor predictor(home.path(), clock, console);
+  predictor.incrementDayCounter();
+  EXPECT_EQ(fileContent().daysCollected, 1);
+  predictor.incrementDayCounter();
+  EXPECT_EQ(predictor.getDaysCollected(), 2);
+  EXPECT_EQ(fileContent().daysCollected, 2);
+  EXPECT_FALSE(fileContent().lastTrainingDate);
+  EXPECT_THAT(readText(dataFile()), Not(HasSubstr("lastTrainingDate")));
+  EXPECT_THAT(console.lines, IsEmpty());
+}
+
+TEST_F(PredictorTest, ClearDataRemovesTheFileSilently) {
+  BatteryPredictor predictor(home.path(), clock, console);
+  predictor.clearData();  // no file yet
+  EXPECT_THAT(console.lines, IsEmpty());
+  predictor.recordSnapshot(50, false);
+  predictor.incrementDayCounter();
+  predictor.clearData();
+  EXPECT_EQ(predictor.data(), PredictionData{});
+  EXPECT_THAT(home.entries(), IsEmpty());
+  EXPECT_THAT(console.lines, IsEmpty());
+}
+
+// The same corrupt content must survive as ".corrupt", whatever was wrong.
+class CorruptFile : public PredictorTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(CorruptFile, IsMovedAsideBeforeTheFirstSave) {
+  writeText(corruptFile(), "an older copy");
+  writeText(dataFile(), GetParam());
+  BatteryPredictor predictor(home.path(), clock, console);
+  EXPECT_EQ(predictor.data(), PredictionData{});
+  EXPECT_EQ(readText(dataFile()), GetParam());  // untouched until the first save
+
+  predictor.recordSnapshot(64, false);
+  EXPECT_EQ(readText(corruptFile()), GetParam());
+  EXPECT_THAT(fileContent().snapshots, SizeIs(1));
+  // Once only: the next save does not move the good file aside.
+  predictor.recordSnapshot(63, false);
+  EXPECT_EQ(readText(corruptFile()), GetParam());
+  EXPECT_THAT(fileContent().snapshots, SizeIs(2));
+  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(home.entries(),
+              ElementsAre(".kestrine_ai_data.json", ".kestrine_ai_data.json.corrupt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CorruptFile,
+    ::testing::Values(std::string("{\"snapshots\":[{\"timestamp\":1"),        // cut short
+                      std::string("{\"snapshots\":[],\"daysCollected\":1}"),  // a member missing
+                      std::string("\x89PNG\r\n\x1a\n", 8), std::string()));
+
+TEST_F(PredictorTest, GoodFileIsNotMovedAside) {
+  writeText(dataFile(), learningFile(3, 1));
+  BatteryPredictor predictor(home.path(), clock, console);
+  predictor.recordSnapshot(64, false);
+  EXPECT_THAT(home.entries(), ElementsAre(".kestrine_ai_data.json"));
+  EXPECT_THAT(fileContent().snapshots, SizeIs(4));
+}
+
+TEST_F(PredictorTest, UnwritableHomePrintsEachSaveAndKeepsLearning) {
+  const auto missingHome = home.path() / "gone";
+  BatteryPredictor predictor(missingHome, clock, console);
+  predictor.incrementDayCounter();
+  predictor.incrementDayCounter();
+  for (int i = 0; i < 100; ++i) {
+    clock.time = kNow - 60.0 * (99 - i);
+    predictor.recordSnapshot(100 - i, false);
+  }
+  ASSERT_THAT(console.lines, SizeIs(102));
+  for (const auto& line : console.lines) {
+    EXPECT_THAT(line, StartsWith("Failed to save prediction data: "));
+    EXPECT_THAT(line, HasSubstr("No such file or directory"));
+  }
+  EXPECT_EQ(predictor.getSnapshotCount(), 100);
+  EXPECT_EQ(predictor.predictRemainingMinutes(60), 54);
+  EXPECT_THAT(home.entries(), IsEmpty());
+}
+
+TEST_F(PredictorTest, ReadOnlyFileIsLeftIntact) {
+  const std::string original = learningFile(5, 1);
+  writeText(dataFile(), original);
+  ::chmod(dataFile().c_str(), 0444);
+  BatteryPredictor predictor(home.path(), clock, console);
+  predictor.recordSnapshot(50, false);
+  ASSERT_THAT(console.lines, SizeIs(1));
+  EXPECT_THAT(console.lines[0], StartsWith("Failed to save prediction data: "));
+  EXPECT_THAT(console.lines[0], HasSubstr("Permission denied"));
+  EXPECT_EQ(readText(dataFile()), original);
+  EXPECT_EQ(predictor.getSnapshotCount(), 6);
+  EXPECT_THAT(home.entries(), ElementsAre(".kestrine_ai_data.json"));
+}
+
+TEST_F(PredictorTest, LockedCorruptFileIsNeitherMovedNorReplaced) {
+  writeText(dataFile(), "garbage");
+  ::chmod(dataFile().c_str(), 0444);
+  BatteryPredictor predictor(home.path(), clock, console);
+  predictor.recordSnapshot(50, false);
+  ASSERT_THAT(console.lines, SizeIs(1));
+  EXPECT_THAT(console.lines[0], HasSubstr("Permission denied"));
+  EXPECT_EQ(readText(dataFile()), "garbage");
+  EXPECT_THAT(home.entries(), ElementsAre(".kestrine_ai_data.json"));
+}
+
+TEST_F(PredictorTest, OverflowingPredictionIsAbsent) {
+  writeText(dataFile(), learningFile(120, 3));
+  BatteryPredictor predictor(home.path(), clock, console);
+  // One point a minute: the largest percent still fits after the 0.9 factor.
+  EXPECT_TRUE(predictor.predictRemainingMinutes(kMax).has_value());
+  EXPECT_EQ(predictor.predictRemainingMinutes(0), 0);
+
+  // A doctored file whose percents differ by more than 64 bits can hold.
+  PredictionData doctored;
+  for (int i = 0; i < 100; ++i) doctored.snapshots.push_back({kNow - 3000.0 + i, 50, false, 0.5F});
+  doctored.snapshots.push_back({kNow - 30.0, kMax, false, 0.5F});
+  doctored.snapshots.push_back({kNow, -2, false, 0.5F});
+  doctored.daysCollected = 2;
+  writeText(dataFile(), *encodePredictionData(doctored));
+  BatteryPredictor reloaded(home.path(), clock, console);
+  ASSERT_TRUE(reloaded.hasEnoughData());
+  EXPECT_EQ(reloaded.predictRemainingMinutes(50), std::nullopt);
+
+  // One point in nine minutes: the largest percent no longer fits.
+  doctored.snapshots.end()[-2] = {kNow - 540.0, 51, false, 0.5F};
+  doctored.snapshots.back() = {kNow, 50, false, 0.5F};
+  writeText(dataFile(), *encodePredictionData(doctored));
+  BatteryPredictor slow(home.path(), clock, console);
+  EXPECT_GT(slow.calculateRecentDischargeRate(), 0.0);
+  EXPECT_EQ(slow.predictRemainingMinutes(kMax), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kestrine

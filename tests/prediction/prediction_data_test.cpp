@@ -1,0 +1,329 @@
+#include "prediction/prediction_data.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace kestrine {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr const char* kOneSnapshot =
+    R"({"timestamp":800000000.25,"batteryPercent":80,"isCharging":false,"screenBrightness":0.5})";
+
+std::string record(std::string_view snapshots, std::string_view rest) {
+  return "{\"snapshots\":[" + std::string(snapshots) + "]" + std::string(rest) + "}";
+}
+
+TEST(PredictionData, NewRecordIsWrittenWithoutTrainingDate) {
+  const PredictionData data;
+  EXPECT_TRUE(data.snapshots.empty());
+  EXPECT_FALSE(data.lastTrainingDate);
+  EXPECT_EQ(data.daysCollected, 0);
+  EXPECT_EQ(data.accuracyScore, 0.0);
+  EXPECT_EQ(encodePredictionData(data), R"({"snapshots":[],"daysCollected":0,"accuracyScore":0})");
+}
+
+TEST(PredictionData, WritesCompactShortestNumbers) {
+  PredictionData data;
+  data.snapshots = {{800000000.25, 80, false, 0.5F}, {-1.5, -3, true, 0.1F}};
+  data.lastTrainingDate = 0.1;
+  data.daysCollected = 7;
+  data.accuracyScore = 0.75;
+  EXPECT_EQ(
+      encodePredictionData(data),
+      R"({"snapshots":[{"timestamp":800000000.25,"batteryPercent":80,"isCharging":false,"screenBrightness":0.5},)"
+      R"({"timestamp":-1.5,"batteryPercent":-3,"isCharging":true,"screenBrightness":0.10000000149011612}],)"
+      R"("lastTrainingDate":0.1,"daysCollected":7,"accuracyScore":0.75})");
+}
+
+TEST(PredictionData, NumbersWithoutJsonFormCannotBeWritten) {
+  const double bad[] = {std::numeric_limits<double>::infinity(),
+                        std::numeric_limits<double>::quiet_NaN()};
+  for (const double value : bad) {
+    PredictionData data;
+    data.snapshots = {{value, 1, false, 0.5F}};
+    EXPECT_FALSE(encodePredictionData(data));
+    data.snapshots = {};
+    data.lastTrainingDate = value;
+    EXPECT_FALSE(encodePredictionData(data));
+    data.lastTrainingDate.reset();
+    data.accuracyScore = value;
+    EXPECT_FALSE(encodePredictionData(data));
+  }
+}
+
+// Timestamps of every magnitude, including ones where a parser without full
+// precision goes wrong, must come back to the last bit.
+TEST(PredictionData, RoundTripIsBitExact) {
+  std::mt19937_64 random(20240601);
+  std::uniform_real_distribution<double> nearNow(0.0, 2.0e9);
+  std::uniform_real_distribution<float> brightness(0.0F, 1.0F);
+  PredictionData data;
+  for (int i = 0; i < 5000; ++i) {
+    double timestamp = nearNow(random);
+    if (i % 3 == 0) {
+      // Any finite bit pattern at all.
+      do {
+        timestamp = std::bit_cast<double>(random());
+      } while (!std::isfinite(timestamp));
+    }
+    data.snapshots.push_back(
+        {timestamp, static_cast<std::int64_t>(random()), (i % 2) == 0,
+         i % 5 == 0 ? std::bit_cast<float>(static_cast<std::uint32_t>(random() & 0x7f7fffffU))
+                    : brightness(random)});
+  }
+  data.lastTrainingDate = 5.0e-324;
+  data.daysCollected = std::numeric_limits<std::int64_t>::min();
+  data.accuracyScore = std::nextafter(1.0, 2.0);
+
+  const auto text = encodePredictionData(data);
+  ASSERT_TRUE(text);
+  const auto decoded = decodePredictionData(*text);
+  ASSERT_TRUE(decoded.data) << decoded.error;
+  ASSERT_EQ(decoded.data->snapshots.size(), data.snapshots.size());
+  for (std::size_t i = 0; i < data.snapshots.size(); ++i) {
+    const auto& a = data.snapshots[i];
+    const auto& b = decoded.data->snapshots[i];
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(a.timestamp), std::bit_cast<std::uint64_t>(b.timestamp))
+        << i;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(a.screenBrightness),
+              std::bit_cast<std::uint32_t>(b.screenBrightness))
+        << i;
+  }
+  EXPECT_EQ(*decoded.data, data);
+  EXPECT_EQ(decodePredictionDataBuffer(*text).data, decoded.data);
+}
+
+// Values where a shortest-text writer or a reader without full precision is
+// known to go wrong: integral doubles beyond 64 bits, the extremes, and
+// timestamps past mid-2029 that need 17 significant digits.
+TEST(PredictionData, EdgeNumbersRoundTrip) {
+  const double values[] = {1e18,
+                           18446744073709551616.0,
+                           -3256937983961036488704.0,
+                           std::numeric_limits<double>::max(),
+                           std::numeric_limits<double>::denorm_min(),
+                           -0.0,
+                           900'000'000.123456789,
+                           std::nextafter(900'000'000.0, 1e9)};
+  for (const double value : values) {
+    PredictionData data;
+    data.snapshots = {{value, 1, false, 0.5F}};
+    data.lastTrainingDate = value;
+    data.accuracyScore = value;
+    const auto text = encodePredictionData(data);
+    ASSERT_TRUE(text);
+    const auto decoded = decodePredictionData(*text);
+    ASSERT_TRUE(decoded.data) << *text << ": " << decoded.error;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(decoded.data->snapshots[0].timestamp),
+              std::bit_cast<std::uint64_t>(value))
+        << *text;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(*decoded.data->lastTrainingDate),
+              std::bit_cast<std::uint64_t>(value));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(decoded.data->accuracyScore),
+              std::bit_cast<std::uint64_t>(value));
+  }
+}
+
+struct AcceptedCase {
+  const char* name;
+  std::string json;
+  PredictionData expected;
+};
+
+PredictionData withOneSnapshot(std::optional<WallTime> trainingDate = std::nullopt) {
+  PredictionData data;
+  data.snapshots = {{800000000.25, 80, false, 0.5F}};
+  data.lastTrainingDate = trainingDate;
+  data.daysCollected = 3;
+  data.accuracyScore = 0.0;
+  return data;
+}
+
+std::vector<AcceptedCase> acceptedCases() {
+  return {
+      {"TrainingDateMissing", record(kOneSnapshot, R"(,"daysCollected":3,"accuracyScore":0)"),
+       withOneSnapshot()},
+      {"TrainingDateNull",
+       record(kOneSnapshot, R"(,"lastTrainingDate":null,"daysCollected":3,"accuracyScore":0.0)"),
+       withOneSnapshot()},
+      {"TrainingDatePresent",
+       record(kOneSnapshot, R"(,"lastTrainingDate":12.5,"daysCollected":3,"accuracyScore":0)"),
+       withOneSnapshot(12.5)},
+      {"AnyOrderOtherMembersIntegerNumbers",
+       R"({"accuracyScore":0,"future":{"a":[1,2]},"daysCollected":3,"snapshots":[)"
+       R"({"screenBrightness":0.5,"extra":"x","isCharging":false,"batteryPercent":80,"timestamp":800000000.25}]})",
+       withOneSnapshot()},
+      {"WhitespaceAndExponents",
+       " { \"snapshots\" : [ { \"timestamp\" : 8.0000000025e8 , \"batteryPercent\" : 80 ,"
+       " \"isCharging\" : false , \"screenBrightness\" : 5E-1 } ] , \"daysCollected\" : 3 ,"
+       " \"accuracyScore\" : -0 }\n",
+       withOneSnapshot()},
+  };
+}
+
+class PredictionDataAccepts : public ::testing::TestWithParam<AcceptedCase> {};
+
+TEST_P(PredictionDataAccepts, Decodes) {
+  const auto result = decodePredictionData(GetParam().json);
+  ASSERT_TRUE(result.data) << result.error;
+  EXPECT_EQ(*result.data, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PredictionDataAccepts, ::testing::ValuesIn(acceptedCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The snapshot with one member replaced, or left out when `value` is empty.
+std::string snapshotWith(std::string_view member, std::string_view value) {
+  const std::pair<std::string_view, std::string_view> members[] = {{"timestamp", "800000000.25"},
+                                                                   {"batteryPercent", "80"},
+                                                                   {"isCharging", "false"},
+                                                                   {"screenBrightness", "0.5"}};
+  std::string text = "{";
+  for (const auto& [name, original] : members) {
+    if (name == member && value.empty()) continue;
+    if (text.size() > 1) text += ',';
+    text += "\"" + std::string(name) + "\":" + std::string(name == member ? value : original);
+  }
+  return text + "}";
+}
+
+// The record around the valid snapshot, with one of its members replaced or
+// left out.
+std::string recordWith(std::string_view member, std::string_view value) {
+  const std::pair<std::string_view, std::string> members[] = {
+      {"snapshots", std::string("[") + kOneSnapshot + "]"},
+      {"daysCollected", "3"},
+      {"accuracyScore", "0.5"}};
+  std::string text = "{";
+  for (const auto& [name, original] : members) {
+    if (name == member && value.empty()) continue;
+    if (text.size() > 1) text += ',';
+    text += "\"" + std::string(name) + "\":" + (name == member ? std::string(value) : original);
+  }
+  return text + "}";
+}
+
+struct RejectedCase {
+  std::string name;
+  std::string json;
+  const char* errorPart;
+};
+
+std::vector<RejectedCase> rejectedCases() {
+  const std::string rest = R"(,"daysCollected":3,"accuracyScore":0)";
+  std::vector<RejectedCase> cases = {
+      {"NotJson", "snapshots: []", "not valid JSON"},
+      {"Truncated", record(kOneSnapshot, rest).substr(0, 60), "not valid JSON"},
+      {"InvalidUtf8", record(kOneSnapshot, R"(,"note":")" + std::string("\xc3\x28") + "\"" + rest),
+       "UTF-8"},
+      {"TopLevelArray", "[]", "not an object"},
+      {"SnapshotsNotArray", recordWith("snapshots", "{}"), "\"snapshots\" is not an array"},
+      {"SnapshotsNull", recordWith("snapshots", "null"), "\"snapshots\" is not an array"},
+      {"SnapshotNotObject", record("[1]", rest), "snapshot 0: a snapshot is not an object"},
+      {"DaysWithFraction", recordWith("daysCollected", "3.0"), "not a whole number"},
+      {"DaysWithExponent", recordWith("daysCollected", "3e0"), "not a whole number"},
+      {"DaysAboveInt64", recordWith("daysCollected", "9223372036854775808"), "does not fit"},
+      {"DaysAsString", recordWith("daysCollected", "\"3\""), "is not a number"},
+      {"AccuracyAsString", recordWith("accuracyScore", "\"high\""), "is not a number"},
+      {"AccuracyNull", recordWith("accuracyScore", "null"), "is not a number"},
+      {"TrainingDateAsText", record(kOneSnapshot, R"(,"lastTrainingDate":"2024-01-01")" + rest),
+       "\"lastTrainingDate\" is not a number"},
+      {"ChargingAsOne", record(snapshotWith("isCharging", "1"), rest),
+       "\"isCharging\" is not true or false"},
+      {"PercentFractional", record(snapshotWith("batteryPercent", "57.9"), rest),
+       "not a whole number"},
+      {"PercentWithExponent", record(snapshotWith("batteryPercent", "2e1"), rest),
+       "not a whole number"},
+      {"PercentHuge", record(snapshotWith("batteryPercent", "18446744073709551615"), rest),
+       "does not fit"},
+      {"PercentAsString", record(snapshotWith("batteryPercent", "\"80\""), rest), "not a number"},
+      {"TimestampNull", record(snapshotWith("timestamp", "null"), rest), "not a number"},
+      {"TimestampAsText", record(snapshotWith("timestamp", "\"now\""), rest), "not a number"},
+      {"TimestampOutOfRange", record(snapshotWith("timestamp", "1e400"), rest), "not valid JSON"},
+      {"BrightnessBeyondFloat", record(snapshotWith("screenBrightness", "1e39"), rest),
+       "does not fit in a 32-bit float"},
+      {"BadSecondSnapshot",
+       record(std::string(kOneSnapshot) + "," + snapshotWith("isCharging", "\"no\""), rest),
+       "snapshot 1:"},
+  };
+  for (const char* member : {"snapshots", "daysCollected", "accuracyScore"}) {
+    cases.push_back({std::string("RecordMissing_") + member, recordWith(member, ""), member});
+  }
+  for (const char* member : {"timestamp", "batteryPercent", "isCharging", "screenBrightness"}) {
+    cases.push_back(
+        {std::string("SnapshotMissing_") + member, record(snapshotWith(member, ""), rest), member});
+  }
+  return cases;
+}
+
+class PredictionDataRejects : public ::testing::TestWithParam<RejectedCase> {};
+
+TEST_P(PredictionDataRejects, FailsAsAWhole) {
+  const auto result = decodePredictionData(GetParam().json);
+  EXPECT_FALSE(result.data) << GetParam().json;
+  EXPECT_THAT(result.error, HasSubstr(GetParam().errorPart));
+  EXPECT_FALSE(decodePredictionDataBuffer(GetParam().json).data);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PredictionDataRejects, ::testing::ValuesIn(rejectedCases()),
+                         [](const auto& info) { return info.param.name; });
+
+struct PruneCase {
+  const char* name;
+  double ageOfOldSample;  // seconds before the clock reading of the call
+  double ageOfNewSample;
+  std::vector<double> expectedAges;  // the ages kept, in order
+};
+
+const PruneCase kPruneCases[] = {
+    {"ExactlyThirtyDaysIsRemoved", 2'592'000.0, 0.0, {0.0}},
+    {"OneSecondInsideIsKept", 2'591'999.0, 0.0, {2'591'999.0, 0.0}},
+    {"NewSampleOlderThanThirtyDaysIsDropped", 10.0, 2'592'001.0, {10.0}},
+    {"FutureSamplesAreKept", -86'400.0, -5.0, {-86'400.0, -5.0}},
+};
+
+class AddSnapshotPrunes : public ::testing::TestWithParam<PruneCase> {};
+
+TEST_P(AddSnapshotPrunes, KeepsOnlyTheLastThirtyDays) {
+  const double now = 800'000'000.0;
+  PredictionData data;
+  data.daysCollected = 4;
+  data.snapshots = {{now - GetParam().ageOfOldSample, 50, false, 0.5F}};
+  data.addSnapshot({now - GetParam().ageOfNewSample, 49, true, 0.5F}, now);
+  std::vector<double> ages;
+  for (const auto& snapshot : data.snapshots) ages.push_back(now - snapshot.timestamp);
+  EXPECT_EQ(ages, GetParam().expectedAges);
+  EXPECT_EQ(data.daysCollected, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AddSnapshotPrunes, ::testing::ValuesIn(kPruneCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PredictionData, IncrementDayCollectedChangesOnlyTheCount) {
+  PredictionData data = withOneSnapshot(99.0);
+  data.daysCollected = 4;
+  PredictionData expected = data;
+  expected.daysCollected = 5;
+  data.incrementDayCollected();
+  EXPECT_EQ(data, expected);
+
+  data.daysCollected = std::numeric_limits<std::int64_t>::max();
+  data.incrementDayCollected();
+  EXPECT_EQ(data.daysCollected, std::numeric_limits<std::int64_t>::max());
+}
+
+TEST(BatterySnapshot, MinutesSinceTheUnixEpoch) {
+  EXPECT_EQ((BatterySnapshot{0.0, 0, false, 0.5F}.minutesSinceEpoch()), 16'305'120.0);
+  EXPECT_EQ((BatterySnapshot{-978'307'200.0, 0, false, 0.5F}.minutesSinceEpoch()), 0.0);
+  EXPECT_EQ((BatterySnapshot{90.0, 0, false, 0.5F}.minutesSinceEpoch()), 16'305'121.5);
+}
+
+}  // namespace
+}  // namespace kestrine
