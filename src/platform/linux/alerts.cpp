@@ -1,0 +1,44 @@
+#include "platform/linux/alerts.h"
+
+#include <gtk/gtk.h>
+
+namespace kestrine::linux_desktop {
+
+int responseForClosedAlert(const Alert& alert) {
+  if (alert.buttons.empty()) return kAlertFirstButton;
+  return kAlertFirstButton + static_cast<int>(alert.buttons.size()) - 1;
+}
+
+int GtkAlerts::runModal(const Alert& alert) {
+  GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
+                                             GTK_BUTTONS_NONE, "%s", alert.title.c_str());
+  gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", alert.body.c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), alert.title.c_str());
+  gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+  if (alert.buttons.empty()) {
+    gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", kAlertFirstButton);
+  } else {
+    int response = kAlertFirstButton;
+    for (const std::string& title : alert.buttons) {
+      // The button's own text: no mnemonic processing of underscores.
+      GtkWidget* button = gtk_dialog_add_button(GTK_DIALOG(dialog), "", response++);
+      gtk_button_set_use_underline(GTK_BUTTON(button), FALSE);
+      gtk_button_set_label(GTK_BUTTON(button), title.c_str());
+    }
+  }
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), kAlertFirstButton);
+  GtkWidget* first = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), kAlertFirstButton);
+  if (first != nullptr) gtk_widget_grab_focus(first);
+  gtk_window_present(GTK_WINDOW(dialog));
+  const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  gtk_widget_destroy(dialog);
+  if (response >= kAlertFirstButton &&
+      response <
+          kAlertFirstButton + static_cast<int>(std::max<std::size_t>(alert.buttons.size(), 1))) {
+    return response;
+  }
+  return responseForClosedAlert(alert);
+}
+
+}  // namespace kestrine::linux_desktop

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ports/alerts.h"
+
+namespace kestrine::linux_desktop {
+
+// The response an alert gives when its window is closed without a button:
+// the last button (the declining one, "Quit" in the welcome), or the single
+// OK of an alert without buttons.
+int responseForClosedAlert(const Alert& alert);
+
+// Alerts as modal GtkMessageDialogs: the title as the bold text (and as the
+// window title), the body as the secondary text, the buttons in the order
+// given answering 1000, 1001, ...; a single "OK" when none are given. Return
+// activates the first button.
+class GtkAlerts final : public Alerts {
+ public:
+  int runModal(const Alert& alert) override;
+};
+
+}  // namespace kestrine::linux_desktop

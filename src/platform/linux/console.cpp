@@ -1,0 +1,13 @@
+#include "platform/linux/console.h"
+
+#include <cstdio>
+
+namespace kestrine::linux_desktop {
+
+void StdoutConsole::printLine(std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace kestrine::linux_desktop

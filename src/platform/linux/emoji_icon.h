@@ -1,0 +1,19 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace kestrine::linux_desktop {
+
+// The icon-theme name under which the icon for `title` is stored: "kestrine-"
+// followed by the title's code points in hexadecimal ("🔋" gives
+// "kestrine-1f50b"). A new name per title makes tray hosts reload the image.
+std::string iconNameForTitle(const std::string& title);
+
+// Draws `title` with the colour emoji font into a square PNG of `size` pixels
+// at `<directory>/<iconNameForTitle(title)>.png`. False when it cannot be
+// written.
+bool renderEmojiIcon(const std::string& title, const std::filesystem::path& directory,
+                     int size = 64);
+
+}  // namespace kestrine::linux_desktop

@@ -1,0 +1,83 @@
+// Kestrine on a Linux desktop: GTK3 for alerts and the menu, a
+// StatusNotifierItem for the tray, libnotify, UPower and power-profiles-daemon.
+// No argument and no environment variable of Kestrine's own is read.
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+
+#include <csignal>
+
+#include "app/app_delegate.h"
+#include "platform/linux/alerts.h"
+#include "platform/linux/clock.h"
+#include "platform/linux/console.h"
+#include "platform/linux/home_directory.h"
+#include "platform/linux/main_loop.h"
+#include "platform/linux/notifications.h"
+#include "platform/linux/power_sources.h"
+#include "platform/linux/status_item.h"
+#include "platform/linux/user_name.h"
+#include "platform/posix/tool_runner.h"
+
+namespace {
+
+gboolean onTerminationSignal(gpointer data) {
+  static_cast<kestrine::MainLoop*>(data)->terminate();
+  return G_SOURCE_CONTINUE;
+}
+
+gboolean onLaunched(gpointer data) {
+  static_cast<kestrine::AppDelegate*>(data)->applicationDidFinishLaunching();
+  return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+int main() {
+  using namespace kestrine;
+  using namespace kestrine::linux_desktop;
+
+  // Arguments are not handed to GTK: Kestrine reads none.
+  if (!gtk_init_check(nullptr, nullptr)) return 1;
+  g_set_prgname("kestrine");
+  g_set_application_name("Kestrine");
+
+  GlibMainLoop mainLoop;
+  AppIndicatorStatusBar statusBar;
+  GtkAlerts alerts;
+  LibnotifyNotifier notifier;
+  PosixToolRunner tools;
+  UPowerSources powerSources;
+  SystemClock clock;
+  PasswdHomeDirectory home;
+  PasswdUserName user;
+  StdoutConsole console;
+  Platform platform{
+      .statusBar = statusBar,
+      .alerts = alerts,
+      .notifier = notifier,
+      .mainLoop = mainLoop,
+      .tools = tools,
+      .powerSources = powerSources,
+      .clock = clock,
+      .home = home,
+      .user = user,
+      .console = console,
+      .systemTools = platformSystemTools(),
+  };
+
+  {
+    AppDelegate delegate(platform);
+    statusBar.setActionHandler([&delegate](const std::string& action, std::int64_t tag) {
+      delegate.performMenuAction(action, tag);
+    });
+    // A session logout or `kill` ends Kestrine like its Quit item does.
+    g_unix_signal_add(SIGTERM, onTerminationSignal, &mainLoop);
+    g_unix_signal_add(SIGINT, onTerminationSignal, &mainLoop);
+    g_unix_signal_add(SIGHUP, onTerminationSignal, &mainLoop);
+    g_idle_add(onLaunched, &delegate);
+    mainLoop.run();
+    delegate.applicationWillTerminate();
+    statusBar.setActionHandler(nullptr);
+  }
+  return 0;
+}

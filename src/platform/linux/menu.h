@@ -1,0 +1,26 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "ui/menu_model.h"
+
+namespace kestrine::linux_desktop {
+
+// Called with a chosen item's action and tag.
+using MenuActionHandler = std::function<void(const std::string& action, std::int64_t tag)>;
+
+// The accelerator for a key equivalent, with Ctrl standing in for Command:
+// "q" gives "<Control>q"; an empty key gives an empty text.
+std::string acceleratorForKey(const std::string& keyEquivalent);
+
+// A GTK menu drawn from the model: titles as plain text (no mnemonics),
+// disabled items greyed out, submenus, separators, and the key equivalent as
+// a Ctrl accelerator. Activating an item calls `handler` with its action and
+// tag. The returned menu is floating-free: the caller owns one reference.
+GtkWidget* buildGtkMenu(const Menu& menu, const MenuActionHandler& handler);
+
+}  // namespace kestrine::linux_desktop

@@ -1,0 +1,100 @@
+#include "platform/linux/status_item.h"
+
+#include <glib/gstdio.h>
+#include <libayatana-appindicator/app-indicator.h>
+
+#include <system_error>
+
+#include "platform/linux/emoji_icon.h"
+
+namespace kestrine::linux_desktop {
+namespace {
+
+struct PendingAction {
+  std::weak_ptr<MenuActionHandler> handler;
+  std::string action;
+  std::int64_t tag;
+};
+
+gboolean runPendingAction(gpointer data) {
+  auto* pending = static_cast<PendingAction*>(data);
+  if (auto handler = pending->handler.lock(); handler && *handler) {
+    (*handler)(pending->action, pending->tag);
+  }
+  return G_SOURCE_REMOVE;
+}
+
+void freePendingAction(gpointer data) { delete static_cast<PendingAction*>(data); }
+
+class AppIndicatorStatusItem final : public StatusItem {
+ public:
+  explicit AppIndicatorStatusItem(std::weak_ptr<MenuActionHandler> handler)
+      : handler_(std::move(handler)) {
+    // A private directory for the drawn icons: the tray host reads them from
+    // there by name.
+    std::string base = g_get_user_runtime_dir();
+    g_mkdir_with_parents(base.c_str(), 0700);
+    std::string pattern = base + "/kestrine-XXXXXX";
+    if (g_mkdtemp_full(pattern.data(), 0700) != nullptr) iconDirectory_ = pattern;
+    indicator_ =
+        app_indicator_new("kestrine", "battery", APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
+    app_indicator_set_title(indicator_, "Kestrine");
+    if (!iconDirectory_.empty())
+      app_indicator_set_icon_theme_path(indicator_, iconDirectory_.c_str());
+    app_indicator_set_status(indicator_, APP_INDICATOR_STATUS_ACTIVE);
+  }
+
+  ~AppIndicatorStatusItem() override {
+    g_object_unref(indicator_);
+    if (menu_ != nullptr) g_object_unref(menu_);
+    if (!iconDirectory_.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(iconDirectory_, ignored);
+    }
+  }
+
+  bool hasButton() const override { return true; }
+
+  void setTitle(const std::string& title) override {
+    app_indicator_set_label(indicator_, title.c_str(), "🔋");
+    if (iconDirectory_.empty()) return;
+    const std::string name = iconNameForTitle(title);
+    if (drawn_.count(name) == 0) {
+      if (!renderEmojiIcon(title, iconDirectory_)) return;
+      drawn_.insert(name);
+    }
+    app_indicator_set_icon_full(indicator_, name.c_str(), title.c_str());
+  }
+
+  void setMenu(const Menu& menu) override {
+    std::weak_ptr<MenuActionHandler> handler = handler_;
+    GtkWidget* widget = buildGtkMenu(menu, [handler](const std::string& action, std::int64_t tag) {
+      // Run the action once the activation has unwound: it may replace this
+      // very menu.
+      g_idle_add_full(G_PRIORITY_DEFAULT, runPendingAction, new PendingAction{handler, action, tag},
+                      freePendingAction);
+    });
+    app_indicator_set_menu(indicator_, GTK_MENU(widget));
+    if (menu_ != nullptr) g_object_unref(menu_);
+    menu_ = widget;
+  }
+
+ private:
+  std::weak_ptr<MenuActionHandler> handler_;
+  AppIndicator* indicator_ = nullptr;
+  GtkWidget* menu_ = nullptr;
+  std::filesystem::path iconDirectory_;
+  std::set<std::string> drawn_;
+};
+
+}  // namespace
+
+void AppIndicatorStatusBar::setActionHandler(MenuActionHandler handler) {
+  *handler_ = std::move(handler);
+}
+
+std::unique_ptr<StatusItem> AppIndicatorStatusBar::createStatusItem() {
+  return std::make_unique<AppIndicatorStatusItem>(handler_);
+}
+
+}  // namespace kestrine::linux_desktop

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/linux/menu.h"
+#include "ports/status_item.h"
+
+namespace kestrine::linux_desktop {
+
+// The tray item as a StatusNotifierItem (Ayatana AppIndicator) with its menu
+// exported over D-Bus. The title is shown as the label and, because some hosts
+// ignore labels, also drawn as the icon.
+class AppIndicatorStatusBar final : public StatusBar {
+ public:
+  // Menu choices are handed to `handler` from the main loop, after the menu
+  // has finished its own signal handling.
+  void setActionHandler(MenuActionHandler handler);
+
+  void setAccessoryActivationPolicy() override {}
+  std::unique_ptr<StatusItem> createStatusItem() override;
+
+ private:
+  std::shared_ptr<MenuActionHandler> handler_ = std::make_shared<MenuActionHandler>();
+};
+
+}  // namespace kestrine::linux_desktop

@@ -1,0 +1,344 @@
+"""A headless desktop for Kestrine's end-to-end tests.
+
+Xvfb, a private session bus with a StatusNotifierWatcher and a notification
+server, and a private "system" bus with UPower and power-profiles-daemon, all
+from python3-dbusmock. The application under test gets a temporary home
+through the password database (nss_wrapper), since it reads no HOME variable.
+
+Paths of the binaries under test come from the CTest environment:
+KESTRINE_E2E_APP, KESTRINE_PMSET, KESTRINE_E2E_OSASCRIPT, KESTRINE_E2E_ROOT.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+import dbus
+import dbusmock
+from dbusmock import DBusTestCase
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+MOCK = dbusmock.MOCK_IFACE
+PROPS = dbus.PROPERTIES_IFACE
+SNI = 'org.kde.StatusNotifierItem'
+DBUSMENU = 'com.canonical.dbusmenu'
+UPOWER_DEVICE = 'org.freedesktop.UPower.Device'
+PPD = 'net.hadess.PowerProfiles'
+BATTERY_PATH = '/org/freedesktop/UPower/devices/battery_BAT0'
+MOUSE_PATH = '/org/freedesktop/UPower/devices/mouse_hid_0'
+NSS_WRAPPER = '/usr/lib/x86_64-linux-gnu/libnss_wrapper.so'
+UNPRIVILEGED_UID = 65534
+
+
+def wait_for(predicate, timeout, what, interval=0.1):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f'timed out after {timeout} s waiting for {what}')
+        time.sleep(interval)
+
+
+def tool_paths():
+    return {key: os.environ[key] for key in
+            ('KESTRINE_E2E_APP', 'KESTRINE_PMSET', 'KESTRINE_E2E_OSASCRIPT', 'KESTRINE_E2E_ROOT')}
+
+
+class Desktop:
+    """Starts the display, the buses and the mocked services; stop() ends them."""
+
+    def __init__(self, display=True):
+        self.tmp = tempfile.mkdtemp(prefix='kestrine-e2e-')
+        os.chmod(self.tmp, 0o755)
+        self.processes = []
+        self.bus_pids = []
+        self.saved_env = {k: os.environ.get(k) for k in
+                          ('DISPLAY', 'DBUS_SESSION_BUS_ADDRESS', 'DBUS_SYSTEM_BUS_ADDRESS')}
+        self.log = open(os.path.join(self.tmp, 'mocks.log'), 'w')
+        try:
+            if display:
+                self._start_display()
+            self._start_buses()
+            self._start_services()
+        except BaseException:
+            self.stop()
+            raise
+
+    # ---- set-up -------------------------------------------------------
+    def _start_display(self):
+        read_end, write_end = os.pipe()
+        xvfb = subprocess.Popen(['Xvfb', '-displayfd', str(write_end), '-screen', '0',
+                                 '1024x768x24', '-nolisten', 'tcp', '-ac'],
+                                pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        self.processes.append(xvfb)
+        number = b''
+        while not number.endswith(b'\n'):
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                raise AssertionError('Xvfb did not start')
+            number += chunk
+        os.close(read_end)
+        os.environ['DISPLAY'] = ':' + number.decode().strip()
+
+    def _start_buses(self):
+        conf = os.path.join(HERE, 'bus.conf')
+        pid, address = DBusTestCase.start_dbus(conf)
+        self.bus_pids.append(pid)
+        os.environ['DBUS_SESSION_BUS_ADDRESS'] = address
+        pid, address = DBusTestCase.start_dbus(conf)
+        self.bus_pids.append(pid)
+        os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = address
+        self.session = DBusTestCase.get_dbus(False)
+        self.system = DBusTestCase.get_dbus(True)
+
+    def _start_services(self):
+        proc, self.upower = DBusTestCase.spawn_server_template(
+            'upower', {'OnBattery': True}, stdout=self.log)
+        self.processes.append(proc)
+        # A wireless mouse first: UPower lists it, Kestrine must never read it.
+        self.upower.AddObject(MOUSE_PATH, UPOWER_DEVICE, {
+            'Type': dbus.UInt32(5), 'PowerSupply': dbus.Boolean(False),
+            'IsPresent': dbus.Boolean(True), 'Percentage': dbus.Double(5.0),
+            'State': dbus.UInt32(2), 'TimeToEmpty': dbus.Int64(0), 'TimeToFull': dbus.Int64(0),
+        }, [], dbus_interface=MOCK)
+        self.upower.AddDischargingBattery('battery_BAT0', 'Mock Battery', 50.0, 3600,
+                                          dbus_interface=MOCK)
+        proc, self.ppd = DBusTestCase.spawn_server_template(
+            'power_profiles_daemon', {}, stdout=self.log)
+        self.processes.append(proc)
+        proc, self.notifications = DBusTestCase.spawn_server_template(
+            'notification_daemon', {}, stdout=self.log)
+        self.processes.append(proc)
+        # The tray host's half that applications talk to.
+        proc = DBusTestCase.spawn_server('org.kde.StatusNotifierWatcher', '/StatusNotifierWatcher',
+                                         'org.kde.StatusNotifierWatcher', stdout=self.log)
+        self.processes.append(proc)
+        self.watcher = self.session.get_object('org.kde.StatusNotifierWatcher',
+                                               '/StatusNotifierWatcher')
+        self.watcher.AddMethods('org.kde.StatusNotifierWatcher', [
+            ('RegisterStatusNotifierItem', 's', '', ''),
+            ('RegisterStatusNotifierHost', 's', '', ''),
+        ], dbus_interface=MOCK)
+        self.watcher.AddProperties('org.kde.StatusNotifierWatcher', {
+            'RegisteredStatusNotifierItems': dbus.Array([], signature='s'),
+            'IsStatusNotifierHostRegistered': True,
+            'ProtocolVersion': dbus.Int32(0),
+        }, dbus_interface=MOCK)
+
+    def stop(self):
+        for proc in reversed(self.processes):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        self.processes = []
+        for pid in self.bus_pids:
+            DBusTestCase.stop_dbus(pid)
+        self.bus_pids = []
+        for key, value in self.saved_env.items():
+            if value is None:
+                os.environ.pop(key, None)
+            else:
+                os.environ[key] = value
+        self.log.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # ---- the mocked machine ---------------------------------------------
+    def battery(self):
+        return self.system.get_object('org.freedesktop.UPower', BATTERY_PATH)
+
+    def set_battery_percentage(self, percentage):
+        self.battery().Set(UPOWER_DEVICE, 'Percentage', dbus.Double(percentage),
+                           dbus_interface=PROPS)
+
+    def set_on_battery(self, on_battery):
+        self.upower.Set('org.freedesktop.UPower', 'OnBattery', dbus.Boolean(on_battery),
+                        dbus_interface=PROPS)
+
+    def active_profile(self):
+        return str(self.ppd.Get(PPD, 'ActiveProfile', dbus_interface=PROPS))
+
+    def set_active_profile(self, profile):
+        self.ppd.Set(PPD, 'ActiveProfile', profile, dbus_interface=PROPS)
+
+    def notifications_sent(self):
+        """(summary, body, hints) of every Notify call so far."""
+        calls = self.notifications.GetMethodCalls('Notify', dbus_interface=MOCK)
+        return [(str(args[3]), str(args[4]), dict(args[6])) for _, args in calls]
+
+    def registered_items(self):
+        calls = self.watcher.GetMethodCalls('RegisterStatusNotifierItem', dbus_interface=MOCK)
+        return [str(args[0]) for _, args in calls]
+
+    # ---- X windows ------------------------------------------------------
+    def window(self, title, timeout=15):
+        """The id of the visible window titled exactly `title`."""
+        pattern = '^' + re.escape(title) + '$'
+
+        def find():
+            result = subprocess.run(['xdotool', 'search', '--onlyvisible', '--name', pattern],
+                                    capture_output=True, text=True)
+            ids = result.stdout.split()
+            return ids[0] if ids else None
+        return wait_for(find, timeout, f'a window titled {title!r}')
+
+    def press_return(self, window):
+        subprocess.run(['xdotool', 'windowfocus', '--sync', window, 'key', 'Return'],
+                       check=True, timeout=10)
+
+    def window_closes(self, window, timeout=10):
+        def gone():
+            result = subprocess.run(['xdotool', 'getwindowname', window],
+                                    capture_output=True, text=True)
+            visible = subprocess.run(['xdotool', 'search', '--onlyvisible', '--name', '.'],
+                                     capture_output=True, text=True).stdout.split()
+            return result.returncode != 0 or window not in visible
+        wait_for(gone, timeout, f'window {window} to close')
+
+
+class App:
+    """The tray application under test, run as `uid` with `home` as its home."""
+
+    def __init__(self, desktop, home, uid=None, name=None):
+        self.desktop = desktop
+        paths = tool_paths()
+        uid = os.geteuid() if uid is None else uid
+        name = name or ('root' if uid == 0 else 'kestrel')
+        self.user = name
+        runtime = tempfile.mkdtemp(prefix='run-', dir=desktop.tmp)
+        os.chmod(runtime, 0o700)
+        os.chown(runtime, uid, uid)
+        passwd = os.path.join(desktop.tmp, f'passwd-{uid}')
+        group = os.path.join(desktop.tmp, f'group-{uid}')
+        with open(passwd, 'w') as f:
+            f.write(f'{name}:x:{uid}:{uid}:Kestrine test user:{home}:/bin/sh\n')
+        with open(group, 'w') as f:
+            f.write(f'{name}:x:{uid}:\n')
+        env = {
+            'PATH': '/usr/sbin:/usr/bin:/sbin:/bin',
+            'LANG': 'C.UTF-8',
+            'DISPLAY': os.environ['DISPLAY'],
+            'DBUS_SESSION_BUS_ADDRESS': os.environ['DBUS_SESSION_BUS_ADDRESS'],
+            'DBUS_SYSTEM_BUS_ADDRESS': os.environ['DBUS_SYSTEM_BUS_ADDRESS'],
+            'XDG_RUNTIME_DIR': runtime,
+            'LD_PRELOAD': NSS_WRAPPER,
+            'NSS_WRAPPER_PASSWD': passwd,
+            'NSS_WRAPPER_GROUP': group,
+            'NO_AT_BRIDGE': '1',
+            'GSETTINGS_BACKEND': 'memory',
+            'GDK_BACKEND': 'x11',
+        }
+        argv = [paths['KESTRINE_E2E_APP']]
+        if uid != os.geteuid():
+            argv = ['setpriv', f'--reuid={uid}', f'--regid={uid}', '--clear-groups'] + argv
+        self.output_path = os.path.join(desktop.tmp, f'app-{uid}-{time.monotonic_ns()}.log')
+        self.output = open(self.output_path, 'w')
+        self.started = time.monotonic()
+        self.process = subprocess.Popen(argv, env=env, stdout=self.output, stderr=subprocess.STDOUT)
+        self.runtime = runtime
+        self._name = None
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.output.close()
+
+    def log(self):
+        with open(self.output_path) as f:
+            return f.read()
+
+    # ---- the tray item over D-Bus ---------------------------------------
+    def bus_name(self, timeout=15):
+        """The app's unique name on the session bus, once its tray item is registered."""
+        if self._name:
+            return self._name
+        bus = self.desktop.session
+        dbus_obj = bus.get_object('org.freedesktop.DBus', '/org/freedesktop/DBus')
+
+        def find():
+            if not self.desktop.registered_items():
+                return None
+            for name in dbus_obj.ListNames(dbus_interface='org.freedesktop.DBus'):
+                if not name.startswith(':'):
+                    continue
+                try:
+                    pid = dbus_obj.GetConnectionUnixProcessID(
+                        name, dbus_interface='org.freedesktop.DBus')
+                except dbus.exceptions.DBusException:
+                    continue
+                if pid == self.process.pid:
+                    return str(name)
+            return None
+        self._name = wait_for(find, timeout, 'the tray item to register')
+        return self._name
+
+    def item(self):
+        path = self.desktop.registered_items()[-1]
+        if not path.startswith('/'):
+            path = '/StatusNotifierItem'
+        return self.desktop.session.get_object(self.bus_name(), path)
+
+    def item_property(self, name):
+        return self.item().Get(SNI, name, dbus_interface=PROPS)
+
+    def label(self):
+        return str(self.item_property('XAyatanaLabel'))
+
+    def menu_object(self):
+        return self.desktop.session.get_object(self.bus_name(), self.item_property('Menu'))
+
+    def menu(self):
+        """The menu as nested dicts: id, label, enabled, separator, children."""
+        _, layout = self.menu_object().GetLayout(0, -1, dbus.Array([], signature='s'),
+                                                 dbus_interface=DBUSMENU)
+
+        def convert(node):
+            item_id, props, children = node
+            return {
+                'id': int(item_id),
+                'label': str(props.get('label', '')),
+                'enabled': bool(props.get('enabled', True)),
+                'visible': bool(props.get('visible', True)),
+                'separator': str(props.get('type', '')) == 'separator',
+                'shortcut': [[str(k) for k in s] for s in props.get('shortcut', [])],
+                'children': [convert(child) for child in children],
+            }
+        return convert(layout)
+
+    def visible_entries(self, node=None):
+        """The visible top-level entries as labels, '---' for separators."""
+        node = node or self.menu()
+        return ['---' if c['separator'] else c['label']
+                for c in node['children'] if c['visible']]
+
+    def find_item(self, label, node=None):
+        node = node or self.menu()
+        for child in node['children']:
+            if child['label'] == label and child['visible']:
+                return child
+            found = self.find_item(label, child) if child['children'] else None
+            if found:
+                return found
+        return None
+
+    def click(self, label):
+        item = self.find_item(label)
+        if item is None:
+            raise AssertionError(f'no menu item {label!r} in {self.menu()}')
+        self.menu_object().Event(item['id'], 'clicked', dbus.String('', variant_level=1),
+                                 dbus.UInt32(0), dbus_interface=DBUSMENU)

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/linux/upower_devices.h"
+
+namespace kestrine::tools {
+
+// What a run of the pmset stand-in was asked to do.
+enum class PmsetAction { BatteryReport, CustomReport, SetLowPowerMode };
+
+struct PmsetCommand {
+  PmsetAction action = PmsetAction::BatteryReport;
+  int mode = 0;  // for SetLowPowerMode: 0, 1 or 2
+};
+
+// Either a command or the reason it is refused.
+struct PmsetParse {
+  std::optional<PmsetCommand> command;
+  std::string error;
+};
+
+// The identity a process runs with, as far as the privilege decision needs it.
+struct Invocation {
+  unsigned realUid = 0;
+  unsigned effectiveUid = 0;
+  unsigned realGid = 0;
+  unsigned effectiveGid = 0;
+  bool sudoUidSet = false;    // SUDO_UID in the environment (set by sudo itself)
+  bool pkexecUidSet = false;  // PKEXEC_UID in the environment (set by pkexec itself)
+};
+
+// Whether the process holds privileges it did not start with: started through
+// sudo or pkexec, or set-id. Any such run is held to the narrow command set.
+bool runsWithBorrowedPrivileges(const Invocation& invocation);
+
+// Reads the arguments (without the program name). With borrowed privileges only
+// "-b lowpowermode N" is accepted; otherwise also "-g batt" and "-g custom".
+// N must be exactly "0", "1" or "2".
+PmsetParse parsePmsetArguments(const std::vector<std::string>& arguments, bool privileged);
+
+// The power-profiles-daemon profile for a lowpowermode value, and back.
+std::optional<std::string> profileForMode(int mode);
+std::optional<int> modeForProfile(std::string_view profile);
+
+// `pmset -g batt`: the source line, then one line per battery or UPS.
+std::string formatBatteryReport(bool onBattery,
+                                const std::vector<linux_desktop::UPowerDevice>& devices);
+
+// `pmset -g custom`: a battery and an AC section with the same lowpowermode,
+// since a power profile applies whatever the source.
+std::string formatCustomReport(int mode);
+
+}  // namespace kestrine::tools
