@@ -8,8 +8,8 @@
 #   scripts/check-macos-backend.sh --self-test  prove the check fails where it must
 #   scripts/check-macos-backend.sh FILE...      check the given files
 #
-# Needs clang++, gcc's Objective-C runtime headers (libobjc-12-dev) and
-# GNUstep's headers (libgnustep-gui-dev).
+# Needs clang++, gcc's Objective-C runtime headers (libobjc-12-dev, a dependency
+# of Debian's clang) and GNUstep's headers (libgnustep-gui-dev).
 set -uo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -36,8 +36,14 @@ fi
 # only gcc's runtime provides them. Searched after everything else, so clang's
 # own builtin headers keep precedence over gcc's.
 runtime_headers="$(gcc -print-file-name=include 2>/dev/null || true)"
-[ -f "$runtime_headers/objc/objc.h" ] ||
-  die "Objective-C runtime headers not found (apt-get install gobjc++ or libobjc-12-dev)"
+if [ ! -f "$runtime_headers/objc/objc.h" ]; then
+  runtime_headers=""
+  for header in /usr/lib/gcc/*/*/include/objc/objc.h; do
+    [ -f "$header" ] && runtime_headers="$(dirname "$(dirname "$header")")"
+  done
+fi
+[ -n "$runtime_headers" ] ||
+  die "Objective-C runtime headers not found (apt-get install libobjc-12-dev, which clang brings)"
 
 common_flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src")
 objcxx_flags=(
