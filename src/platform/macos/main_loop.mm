@@ -38,7 +38,7 @@ std::unique_ptr<Timer> MacMainLoop::scheduleRepeating(double intervalSeconds,
   // the alert has returned to the loop. That is the port's modal rule.
   NSTimer* timer = [NSTimer scheduledTimerWithTimeInterval:intervalSeconds
                                                    repeats:YES
-                                                     block:^(NSTimer* _Nonnull) {
+                                                     block:^(NSTimer*) {
                                                        callback();
                                                      }];
   return std::make_unique<MacTimer>(timer);

@@ -4,7 +4,9 @@
 #import <Foundation/Foundation.h>
 #include <IOKit/ps/IOPowerSources.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
