@@ -158,10 +158,10 @@ void VirtualMainLoop::dispatch(WallTime due, Entry entry) {
   }
   if (entry.deferred || !timer->active) return;
 
-  // The next regular pass stays on the timer's grid. Passes missed while the
-  // loop was busy collapse into one late pass.
+  // The next regular pass stays on the timer's grid; the passes missed while
+  // the loop was busy are skipped, so a late timer runs only once.
   WallTime next = due + timer->interval;
-  while (next + timer->interval <= now_) next += timer->interval;
+  while (next <= now_) next += timer->interval;
   timer->nextDue = next;
   enqueue(next, Entry{.oneShot = {}, .timer = timer, .deferred = false});
 }
