@@ -1,0 +1,93 @@
+#include "ui/status_menu.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kestrine {
+namespace {
+
+using ::testing::ElementsAre;
+
+// The menu as lines: "---" for a separator, otherwise the title, then the
+// action, " [disabled]", " key=<k>" and "/<n>" for the number of submenu entries.
+std::vector<std::string> outline(const Menu& menu) {
+  std::vector<std::string> lines;
+  for (const MenuItem& item : menu.items) {
+    if (item.isSeparator) {
+      lines.push_back("---");
+      continue;
+    }
+    std::string line = item.title + " -> " + item.action;
+    if (!item.enabled) line += " [disabled]";
+    if (!item.keyEquivalent.empty()) line += " key=" + item.keyEquivalent;
+    if (item.hasSubmenu()) line += " /" + std::to_string(item.submenu.size());
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(StatusMenuTest, ClassicModeHasNoProgressItem) {
+  const Menu menu = buildStatusMenu({.useSmartMode = false, .threshold = 20});
+  EXPECT_THAT(
+      outline(menu),
+      ElementsAre("  Smart AI Mode (1 hour) -> toggleSmartMode", "Threshold: 20% ->  /9", "---",
+                  "Current Battery -> showBatteryInfo", "Current Power Mode -> showPowerMode",
+                  "---", "About -> showAbout", "---", "Quit Kestrine -> terminate: key=q"));
+}
+
+TEST(StatusMenuTest, SmartModeShowsProgressAndFallbackThreshold) {
+  struct Case {
+    std::int64_t days;
+    bool ready;
+    std::string progress;
+  };
+  for (const Case& c :
+       {Case{1, false, "⏳ Training... (1/2 days)"}, Case{0, false, "⏳ Training... (0/2 days)"},
+        Case{3, true, "✓ AI Ready (3 days)"}}) {
+    const Menu menu = buildStatusMenu(
+        {.useSmartMode = true, .threshold = 20, .daysCollected = c.days, .hasEnoughData = c.ready});
+    EXPECT_THAT(
+        outline(menu),
+        ElementsAre("✓ Smart AI Mode (1 hour) -> toggleSmartMode",
+                    c.progress + " -> " + " [disabled]", "Fallback Threshold: 20% ->  /9", "---",
+                    "Current Battery -> showBatteryInfo", "Current Power Mode -> showPowerMode",
+                    "---", "About -> showAbout", "---", "Quit Kestrine -> terminate: key=q"));
+  }
+}
+
+TEST(StatusMenuTest, ThresholdEntriesAreTaggedAndOnlyTheCurrentOneChecked) {
+  struct Case {
+    std::int64_t threshold;
+    std::vector<std::string> titles;
+  };
+  const std::vector<Case> cases = {
+      {20, {"  10%", "✓ 20%", "  30%", "  40%", "  50%", "  60%", "  70%", "  80%", "  90%"}},
+      {90, {"  10%", "  20%", "  30%", "  40%", "  50%", "  60%", "  70%", "  80%", "✓ 90%"}},
+      {15, {"  10%", "  20%", "  30%", "  40%", "  50%", "  60%", "  70%", "  80%", "  90%"}},
+      {100, {"  10%", "  20%", "  30%", "  40%", "  50%", "  60%", "  70%", "  80%", "  90%"}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<MenuItem> entries = buildThresholdEntries(c.threshold);
+    ASSERT_EQ(entries.size(), 9U);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      EXPECT_EQ(entries[i].title, c.titles[i]) << c.threshold;
+      EXPECT_EQ(entries[i].tag, static_cast<std::int64_t>(10 * (i + 1)));
+      EXPECT_EQ(entries[i].action, "changeThreshold:");
+      EXPECT_TRUE(entries[i].keyEquivalent.empty());
+      EXPECT_TRUE(entries[i].enabled);
+    }
+  }
+}
+
+TEST(StatusMenuTest, ThresholdOutsideTheChoicesStillShowsInTheTitle) {
+  EXPECT_EQ(buildStatusMenu({.useSmartMode = false, .threshold = 15}).items[1].title,
+            "Threshold: 15%");
+  EXPECT_EQ(buildStatusMenu({.useSmartMode = true, .threshold = 100}).items[2].title,
+            "Fallback Threshold: 100%");
+}
+
+}  // namespace
+}  // namespace kestrine
