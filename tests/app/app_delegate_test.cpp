@@ -1,0 +1,468 @@
+#include "app/app_delegate.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim_fixture.h"
+
+namespace kestrine {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using AppDelegateTest = testing::SimTest;
+
+std::vector<std::string> titlesOf(const Menu& menu) {
+  std::vector<std::string> titles;
+  for (const MenuItem& item : menu.items) titles.push_back(item.isSeparator ? "---" : item.title);
+  return titles;
+}
+
+// ---- Start-up ----
+
+TEST_F(AppDelegateTest, FirstStartShowsTheSetupOneSecondLaterAndNoLaunchCheck) {
+  mac.level = 5;                               // would switch if the launch check ran
+  sim.alerts.queueAnswer(kAlertSecondButton);  // "Quit" in the welcome alert
+  launch();
+
+  EXPECT_THAT(sim.journalOf("status"), ElementsAre("accessory policy", "item created", "title 🔋",
+                                                   "menu of 9 items", "title 🔋"));
+  EXPECT_EQ(sim.powerSources.reads(), 0) << "no launch check on a first start";
+  EXPECT_EQ(sim.loop.activeTimerCount(), 1U);
+
+  sim.loop.runFor(0.999);
+  EXPECT_TRUE(sim.alerts.shown().empty());
+  sim.loop.runFor(0.001);
+  ASSERT_EQ(sim.alerts.shown().size(), 1U);
+  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Welcome to Kestrine!");
+  EXPECT_TRUE(sim.loop.isTerminated()) << "Quit in the welcome alert ends the application";
+  EXPECT_TRUE(notifications().empty());
+  EXPECT_FALSE(std::filesystem::exists(Config::configPath(home())));
+}
+
+TEST_F(AppDelegateTest, StartWithSetupDoneRunsTheLaunchCheckAtOnceAndTheMessageASecondLater) {
+  writeConfig(Config({.threshold = 30, .setupComplete = true}));
+  mac.level = 25;
+  launch();
+
+  // The launch check has run before launching returned.
+  ASSERT_EQ(notifications().size(), 1U);
+  EXPECT_EQ(notifications()[0].body, "Low Power Mode enabled (threshold: 30%)");
+  EXPECT_EQ(app->lastBatteryLevel(), 25);
+  EXPECT_EQ(app->lastDayRecorded(), 14);
+  // The icon was set before the check and is not refreshed by it.
+  EXPECT_THAT(sim.statusBar.titles(), ElementsAre("🔋", "🔋"));
+
+  sim.loop.runFor(0.999);
+  EXPECT_TRUE(sim.alerts.shown().empty());
+  sim.loop.runFor(0.001);
+  ASSERT_EQ(sim.alerts.shown().size(), 1U);
+  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Kestrine is Running");
+  EXPECT_EQ(sim.alerts.shown()[0].shownAt, sim.clock.now());
+
+  // The first pass comes 30 s after launch, not at launch.
+  sim.loop.runFor(28.999);
+  EXPECT_THAT(sim.journalOf("loop"), ElementsAre("one-shot", "modal opens", "modal closes"));
+  sim.loop.runFor(0.001);
+  EXPECT_EQ(sim.journalOf("loop").back(), "timer pass #1");
+  EXPECT_EQ(sim.statusBar.title(), "💤");
+}
+
+TEST_F(AppDelegateTest, MenuIsBuiltFromTheLoadedSettingsAndPredictor) {
+  writeConfig(Config({.threshold = 40, .setupComplete = true, .useSmartMode = true}));
+  writeLearningData(readyData(3));
+  launch();
+  ASSERT_NE(sim.statusBar.menu(), nullptr);
+  EXPECT_THAT(titlesOf(*sim.statusBar.menu()),
+              ElementsAre("✓ Smart AI Mode (1 hour)", "✓ AI Ready (3 days)",
+                          "Fallback Threshold: 40%", "---", "Current Battery", "Current Power Mode",
+                          "---", "About", "---", "Quit Kestrine"));
+}
+
+TEST_F(AppDelegateTest, UnreadableSettingsKeepTheDefaultsAndSayWhy) {
+  std::ofstream(Config::configPath(home())) << "{not json";
+  launch();
+  EXPECT_EQ(app->config(), Config());
+  ASSERT_EQ(sim.console.lines().size(), 1U);
+  EXPECT_THAT(sim.console.lines()[0], ::testing::StartsWith("Failed to load config: "));
+  sim.alerts.queueAnswer(kAlertSecondButton);
+  sim.loop.runFor(1.0);
+  ASSERT_EQ(sim.alerts.shown().size(), 1U);
+  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Welcome to Kestrine!");
+}
+
+TEST_F(AppDelegateTest, StatusItemWithoutButtonGetsNoTitleButAMenu) {
+  sim.statusBar.setItemsHaveButton(false);
+  writeConfig(Config({.setupComplete = true}));
+  launch();
+  runPasses(2);
+  EXPECT_THAT(sim.statusBar.titles(), IsEmpty());
+  EXPECT_EQ(sim.statusBar.menus().size(), 1U);
+  EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), 2) << "the passes go on regardless";
+}
+
+TEST_F(AppDelegateTest, IconFollowsTheLastLevelAfterEachPass) {
+  writeConfig(Config({.threshold = 30, .setupComplete = true}));
+  mac.powerMode = std::nullopt;  // never switches, so the icon shows the level
+  launch();
+  struct Step {
+    std::int64_t level;
+    std::string icon;
+  };
+  for (const Step& step : {Step{31, "🔋"}, Step{30, "⚡"}, Step{21, "⚡"}, Step{20, "🪫"}}) {
+    mac.level = step.level;
+    runPasses();
+    EXPECT_EQ(sim.statusBar.title(), step.icon) << step.level;
+  }
+}
+
+// ---- Setup ----
+
+TEST_F(AppDelegateTest, SuccessfulSetupSavesRunsTheLaunchCheckThenConfirms) {
+  mac.level = 15;
+  // When the confirmation shows, the settings are saved and the launch check has notified.
+  bool savedBeforeConfirmation = false;
+  std::size_t noticesBeforeConfirmation = 0;
+  sim.alerts.setResponder([&](const Alert& alert) {
+    if (alert.title == "Setup Complete!") {
+      savedBeforeConfirmation = readConfig() && readConfig()->setupComplete;
+      noticesBeforeConfirmation = notifications().size();
+    }
+    return sim::AlertAnswer{};
+  });
+  launch();
+  sim.loop.runFor(1.0);
+
+  ASSERT_EQ(sim.alerts.shown().size(), 2U);
+  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Welcome to Kestrine!");
+  EXPECT_EQ(sim.alerts.shown()[1].alert.title, "Setup Complete!");
+  EXPECT_TRUE(savedBeforeConfirmation);
+  EXPECT_EQ(noticesBeforeConfirmation, 1U);
+  EXPECT_TRUE(app->config().setupComplete);
+  const auto setupRuns = sim.tools.runs();
+  EXPECT_TRUE(std::any_of(setupRuns.begin(), setupRuns.end(), [](const sim::ToolRun& run) {
+    return run.request.program == "/usr/bin/osascript" &&
+           run.request.arguments[1].find("alice ALL=(ALL) NOPASSWD") != std::string::npos;
+  }));
+}
+
+TEST_F(AppDelegateTest, FailedSetupLeavesTheSettingsAlone) {
+  mac.setupExitStatus = 1;
+  launch();
+  sim.loop.runFor(1.0);
+  ASSERT_EQ(sim.alerts.shown().size(), 2U);
+  EXPECT_EQ(sim.alerts.shown()[1].alert.title, "Setup Failed");
+  EXPECT_FALSE(app->config().setupComplete);
+  EXPECT_FALSE(std::filesystem::exists(Config::configPath(home())));
+  EXPECT_FALSE(sim.loop.isTerminated());
+}
+
+// ---- Day counter ----
+
+struct DayCase {
+  std::string name;
+  int year;
+  unsigned month, day;
+  int hour, minute, second;
+  int utcOffset;
+  double sleepSeconds;  // the machine sleeps this long before the first pass
+  std::int64_t countedDays;
+  std::int64_t lastDay;
+};
+
+void PrintTo(const DayCase& c, std::ostream* os) { *os << c.name; }
+
+// Reads the learning file whenever the delegate asks for the day of the month.
+class FileCheckingClock final : public Clock {
+ public:
+  FileCheckingClock(const Clock& inner, std::filesystem::path file)
+      : inner_(inner), file_(std::move(file)) {}
+  WallTime now() const override { return inner_.now(); }
+  int dayOfMonth(WallTime time) const override {
+    std::ifstream in(file_);
+    std::stringstream text;
+    text << in.rdbuf();
+    seen.push_back(decodePredictionData(text.str()).data);
+    return inner_.dayOfMonth(time);
+  }
+  mutable std::vector<std::optional<PredictionData>> seen;
+
+ private:
+  const Clock& inner_;
+  std::filesystem::path file_;
+};
+
+class DayCounterTest : public ::testing::TestWithParam<DayCase> {};
+
+TEST_P(DayCounterTest, CountsOneDayWhenTheDayOfTheMonthChanges) {
+  const DayCase& c = GetParam();
+  sim::SimOptions options;
+  options.start =
+      sim::wallTimeFromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second, c.utcOffset);
+  options.utcOffsetSeconds = c.utcOffset;
+  sim::SimPlatform sim(options);
+  sim.tools.setHandler([](const ToolRequest& request) {
+    if (request.arguments == std::vector<std::string>{"-g", "batt"})
+      return sim::exitedWith(0, "Now drawing from 'AC Power'\n");
+    return sim::exitedWith(0, "");
+  });
+  FileCheckingClock clock(sim.clock, BatteryPredictor::dataPath(sim.home.path()));
+  Platform platform = sim.platform();
+  Platform observed{platform.statusBar,
+                    platform.alerts,
+                    platform.notifier,
+                    platform.mainLoop,
+                    platform.tools,
+                    platform.powerSources,
+                    clock,
+                    platform.home,
+                    platform.user,
+                    platform.console,
+                    platform.systemTools};
+  std::ofstream(Config::configPath(sim.home.path()))
+      << encodeConfig(Config({.setupComplete = true}));
+  AppDelegate app(observed);
+  app.applicationDidFinishLaunching();
+  sim.loop.runFor(1.0);
+  if (c.sleepSeconds > 0) sim.loop.passTimeBlocked(c.sleepSeconds);
+  sim.loop.step();  // the first pass, late after a sleep
+
+  EXPECT_EQ(app.batteryPredictor()->getDaysCollected(), c.countedDays);
+  EXPECT_EQ(app.lastDayRecorded(), c.lastDay);
+  // When the pass looked up the day, its snapshot was already saved and the day not yet counted.
+  ASSERT_EQ(clock.seen.size(), 2U);
+  ASSERT_TRUE(clock.seen[1].has_value());
+  EXPECT_EQ(clock.seen[1]->snapshots.size(), 1U);
+  EXPECT_EQ(clock.seen[1]->daysCollected, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DayCounterTest,
+    ::testing::Values(DayCase{"SameDay", 2026, 3, 14, 9, 0, 0, 0, 0.0, 0, 14},
+                      DayCase{"FourToFive", 2026, 3, 4, 23, 59, 50, 0, 0.0, 1, 5},
+                      DayCase{"ThirtyFirstToFirst", 2026, 1, 31, 23, 59, 45, 0, 0.0, 1, 1},
+                      DayCase{"FebruaryToMarch", 2026, 2, 28, 23, 59, 45, 0, 0.0, 1, 1},
+                      DayCase{"LocalCalendarDecides", 2026, 3, 15, 0, 59, 45, 3600, 0.0, 0, 15},
+                      DayCase{"ThreeDaysAsleepCountOnce", 2026, 3, 14, 9, 0, 0, 0, 3 * 86400.0, 1,
+                              17}),
+    [](const auto& info) { return info.param.name; });
+
+// ---- Commands ----
+
+TEST_F(AppDelegateTest, ToggleSmartModeSavesRebuildsThenNotifies) {
+  writeConfig(Config({.threshold = 20, .setupComplete = true}));
+  launch();
+  sim.loop.runFor(1.0);
+  // When the new menu arrives, the settings file already holds the new mode.
+  std::vector<bool> savedModeAtMenu;
+  std::vector<std::size_t> noticesAtMenu;
+  sim.statusBar.observers.add([&](const sim::StatusBarEvent& event) {
+    if (event.kind != sim::StatusBarEvent::Kind::kMenu) return;
+    savedModeAtMenu.push_back(readConfig()->useSmartMode);
+    noticesAtMenu.push_back(notifications().size());
+  });
+
+  app->performMenuAction("toggleSmartMode");
+  ASSERT_EQ(notifications().size(), 1U);
+  EXPECT_EQ(notifications()[0].title, "Smart AI Mode Enabled");
+  EXPECT_EQ(notifications()[0].subtitle, "Training... (0/2 days)");
+  EXPECT_EQ(notifications()[0].body, "Using threshold mode until AI has enough data");
+  EXPECT_EQ(sim.statusBar.menu()->items[0].title, "✓ Smart AI Mode (1 hour)");
+  EXPECT_EQ(sim.statusBar.menu()->items[1].title, "⏳ Training... (0/2 days)");
+
+  app->performMenuAction("toggleSmartMode");
+  ASSERT_EQ(notifications().size(), 2U);
+  EXPECT_EQ(notifications()[1].title, "Smart AI Mode Disabled");
+  EXPECT_EQ(notifications()[1].subtitle, "Classic Threshold Mode");
+  EXPECT_EQ(notifications()[1].body, "LPM will activate at 20%");
+
+  EXPECT_THAT(savedModeAtMenu, ElementsAre(true, false));
+  EXPECT_THAT(noticesAtMenu, ElementsAre(0U, 1U));
+  EXPECT_EQ(switchAttempts(), 0U);
+}
+
+TEST_F(AppDelegateTest, ToggleIntoSmartModeWithAReadyPredictor) {
+  writeConfig(Config({.setupComplete = true}));
+  writeLearningData(readyData(4));
+  launch();
+  app->toggleSmartMode();
+  ASSERT_EQ(notifications().size(), 1U);
+  EXPECT_EQ(notifications()[0].subtitle, "AI Ready (4 days trained)");
+  EXPECT_EQ(notifications()[0].body, "LPM will activate when ~60 min remaining");
+}
+
+struct ThresholdCase {
+  std::string name;
+  std::int64_t tag;
+  std::optional<std::int64_t> level;
+  bool onBattery;
+  std::optional<std::int64_t> mode;
+  bool passwordGiven;
+  std::string subtitle;
+  std::size_t pmsetRuns;  // reports read by the command
+  std::size_t switchAttempts;
+};
+
+void PrintTo(const ThresholdCase& c, std::ostream* os) { *os << c.name; }
+
+class ChangeThresholdTest : public testing::SimTest,
+                            public ::testing::WithParamInterface<ThresholdCase> {};
+
+TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
+  const ThresholdCase& c = GetParam();
+  writeConfig(Config({.threshold = 20, .setupComplete = true}));
+  launch();
+  sim.loop.runFor(1.0);
+  mac.level = c.level;
+  mac.onBattery = c.onBattery;
+  mac.powerMode = c.mode;
+  mac.sudoRuleInstalled = false;
+  mac.passwordGiven = c.passwordGiven;
+  sim.tools.clearLog();
+
+  app->performMenuAction("changeThreshold:", c.tag);
+
+  EXPECT_EQ(app->config().threshold, c.tag);
+  EXPECT_EQ(readConfig()->threshold, c.tag);
+  EXPECT_EQ(sim.statusBar.menu()->items[1].title, "Threshold: " + std::to_string(c.tag) + "%");
+  ASSERT_EQ(notifications().size(), 1U);
+  EXPECT_EQ(notifications()[0].title, "Kestrine");
+  EXPECT_EQ(notifications()[0].subtitle, c.subtitle);
+  EXPECT_EQ(notifications()[0].body,
+            c.subtitle == "Threshold Updated"
+                ? "Low Power Mode will activate at " + std::to_string(c.tag) + "%"
+                : "Low Power Mode enabled (threshold: " + std::to_string(c.tag) + "%)");
+  EXPECT_EQ(runsOf({"/usr/bin/pmset"}), c.pmsetRuns);
+  EXPECT_EQ(switchAttempts(), c.switchAttempts);
+  EXPECT_FALSE(app->notificationShown()) << "the command leaves the latch alone";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ChangeThresholdTest,
+    ::testing::Values(
+        ThresholdCase{"SwitchesBelow", 30, 25, true, 0, true, "Battery at 25%", 2, 1},
+        ThresholdCase{"SwitchesAtEquality", 30, 30, true, 0, true, "Battery at 30%", 2, 1},
+        ThresholdCase{"OnMains", 30, 25, false, 0, true, "Threshold Updated", 1, 0},
+        ThresholdCase{"AlreadyOn", 30, 25, true, 1, true, "Threshold Updated", 2, 0},
+        ThresholdCase{"ModeUnreadable", 30, 25, true, std::nullopt, true, "Threshold Updated", 2,
+                      0},
+        ThresholdCase{"PasswordCancelled", 30, 25, true, 0, false, "Threshold Updated", 2, 1},
+        ThresholdCase{"AboveTheNewThreshold", 10, 50, true, 0, true, "Threshold Updated", 0, 0},
+        ThresholdCase{"NoLevel", 30, std::nullopt, true, 0, true, "Threshold Updated", 0, 0}),
+    [](const auto& info) { return info.param.name; });
+
+// ---- Information dialogs and menu routing ----
+
+TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
+  writeConfig(Config({.threshold = 20, .setupComplete = true}));
+  launch();
+  sim.loop.runFor(1.0);
+  sim.alerts.clearLog();
+  sim.tools.clearLog();
+
+  mac.level = 57;
+  mac.onBattery = false;
+  app->performMenuAction("showBatteryInfo");
+  mac.level = std::nullopt;
+  app->performMenuAction("showBatteryInfo");
+  mac.powerMode = 2;
+  app->performMenuAction("showPowerMode");
+  mac.powerMode = std::nullopt;
+  app->performMenuAction("showPowerMode");
+
+  ASSERT_EQ(sim.alerts.shown().size(), 4U);
+  EXPECT_EQ(sim.alerts.shown()[0].alert.body,
+            "Battery Level: 57%\nPower Source: AC Power\nThreshold: 20%");
+  EXPECT_EQ(sim.alerts.shown()[1].alert.title, "Error");
+  EXPECT_EQ(sim.alerts.shown()[1].alert.body, "Unable to retrieve battery information");
+  EXPECT_EQ(sim.alerts.shown()[2].alert.body, "Power Mode: High Power Mode");
+  EXPECT_EQ(sim.alerts.shown()[3].alert.body, "Unable to retrieve power mode");
+  // One battery report for the first dialog only: none when there is no level.
+  EXPECT_EQ(runsOf({"/usr/bin/pmset", "-g", "batt"}), 1U);
+  EXPECT_TRUE(notifications().empty());
+}
+
+TEST_F(AppDelegateTest, MenuActionsAreRoutedByName) {
+  writeConfig(Config({.threshold = 20, .setupComplete = true, .useSmartMode = true}));
+  launch();
+  sim.loop.runFor(1.0);
+  sim.alerts.clearLog();
+
+  app->performMenuAction("showAbout");
+  ASSERT_EQ(sim.alerts.shown().size(), 1U);
+  EXPECT_THAT(sim.alerts.shown()[0].alert.body,
+              ::testing::HasSubstr("\nCurrent Mode: Smart AI Mode (~60 min)\n"));
+
+  const auto before = sim.journal().size();
+  app->performMenuAction("bogus");
+  app->performMenuAction("showAbout:");
+  EXPECT_EQ(sim.journal().size(), before) << "unknown actions do nothing";
+
+  // A chosen threshold entry comes back with its tag.
+  const MenuItem* entry = sim::findMenuItem(*sim.statusBar.menu(), "  40%");
+  ASSERT_NE(entry, nullptr);
+  app->performMenuAction(entry->action, entry->tag);
+  EXPECT_EQ(app->config().threshold, 40);
+
+  const MenuItem* quit = sim::findMenuItem(*sim.statusBar.menu(), "Quit Kestrine");
+  ASSERT_NE(quit, nullptr);
+  app->performMenuAction(quit->action, quit->tag);
+  EXPECT_TRUE(sim.loop.isTerminated());
+}
+
+// ---- Quit and lifetime ----
+
+TEST_F(AppDelegateTest, QuitOnlyStopsTheTimer) {
+  writeConfig(Config({.setupComplete = true}));
+  launch();
+  runPasses();
+  const auto configBefore = std::filesystem::last_write_time(Config::configPath(home()));
+  const auto snapshots = app->batteryPredictor()->getSnapshotCount();
+
+  app->performMenuAction("terminate:");
+  app->applicationWillTerminate();
+  EXPECT_EQ(sim.loop.activeTimerCount(), 0U);
+  EXPECT_EQ(std::filesystem::last_write_time(Config::configPath(home())), configBefore);
+  EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), snapshots);
+}
+
+TEST_F(AppDelegateTest, CallbacksDoNothingOnceTheDelegateIsGone) {
+  launch();  // the setup is due in a second
+  writeConfig(Config({.setupComplete = true}));
+  app.reset();
+  sim.tools.clearLog();
+  sim.loop.runFor(120.0);
+  EXPECT_TRUE(sim.alerts.shown().empty());
+  EXPECT_TRUE(sim.tools.runs().empty());
+  EXPECT_EQ(sim.loop.activeTimerCount(), 0U);
+}
+
+// ---- The modal rule, end to end ----
+
+TEST_F(AppDelegateTest, PassesWaitWhileAnAlertIsOpenAndOneRunsAfter) {
+  writeConfig(Config({.setupComplete = true}));
+  sim.alerts.queueAnswer(kAlertFirstButton, 75.0);  // the launch message stays open 75 s
+  launch();
+  sim.loop.runFor(100.0);
+  EXPECT_THAT(sim.journalOf("loop"),
+              ElementsAre("one-shot", "modal opens", "held pass #1", "held pass #1", "modal closes",
+                          "deferred pass #1", "timer pass #1"));
+  std::vector<WallTime> passTimes;
+  for (const auto& entry : sim.journal()) {
+    if (entry.source == "loop" && entry.text.find("pass #1") != std::string::npos &&
+        entry.text.find("held") == std::string::npos) {
+      passTimes.push_back(entry.time - sim::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0));
+    }
+  }
+  EXPECT_THAT(passTimes, ElementsAre(76.0, 90.0));
+  EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), 2);
+}
+
+}  // namespace
+}  // namespace kestrine

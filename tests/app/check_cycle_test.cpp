@@ -1,0 +1,327 @@
+#include "app/check_cycle.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "sim_fixture.h"
+
+namespace kestrine {
+namespace {
+
+// ---- The decision of a pass on battery, as a pure function ----
+
+struct DecisionCase {
+  std::string name;
+  std::int64_t level;
+  std::int64_t threshold;
+  bool smartMode;
+  bool ready;
+  std::optional<std::int64_t> prediction;
+  bool conditionMet;
+  std::string subtitle;  // used when the condition is met
+};
+
+void PrintTo(const DecisionCase& c, std::ostream* os) { *os << c.name; }
+
+class DecisionTest : public ::testing::TestWithParam<DecisionCase> {};
+
+TEST_P(DecisionTest, FollowsTheRuleOfTheMode) {
+  const DecisionCase& c = GetParam();
+  const Config config(
+      {.threshold = c.threshold, .useSmartMode = c.smartMode, .smartModeTargetMinutes = 60});
+  const LowBatteryDecision decision = decideLowBattery(c.level, config, c.ready, c.prediction);
+  EXPECT_EQ(decision.conditionMet, c.conditionMet);
+  EXPECT_EQ(decision.subtitle, c.subtitle);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DecisionTest,
+    ::testing::Values(DecisionCase{"ThresholdAbove", 21, 20, false, false, std::nullopt, false,
+                                   "Battery at 21%"},
+                      DecisionCase{"ThresholdEqualCounts", 20, 20, false, false, std::nullopt, true,
+                                   "Battery at 20%"},
+                      DecisionCase{"ClassicIgnoresAReadyPredictor", 50, 20, false, true, 10, false,
+                                   "Battery at 50%"},
+                      DecisionCase{"SmartAtTarget", 50, 20, true, true, 60, true,
+                                   "~60 min remaining (Smart AI Mode)"},
+                      DecisionCase{"SmartAboveTargetWhateverTheLevel", 10, 20, true, true, 61,
+                                   false, "~61 min remaining (Smart AI Mode)"},
+                      DecisionCase{"PredictionDecidesNotThreshold", 5, 20, true, true, 120, false,
+                                   "~120 min remaining (Smart AI Mode)"},
+                      DecisionCase{"SmartWithZeroMinutes", 0, 20, true, true, 0, true,
+                                   "~0 min remaining (Smart AI Mode)"},
+                      DecisionCase{"FallbackBelow", 15, 20, true, true, std::nullopt, true,
+                                   "Battery at 15% (fallback)"},
+                      DecisionCase{"FallbackAbove", 25, 20, true, true, std::nullopt, false,
+                                   "Battery at 25% (fallback)"},
+                      DecisionCase{"TrainingUsesPlainThreshold", 15, 20, true, false, std::nullopt,
+                                   true, "Battery at 15%"},
+                      DecisionCase{"TrainingIgnoresAnyPrediction", 50, 20, true, false, 10, false,
+                                   "Battery at 50%"}),
+    [](const auto& info) { return info.param.name; });
+
+// ---- Passes of the running application ----
+
+using CheckCycleTest = testing::SimTest;
+
+struct PassCase {
+  std::string name;
+  bool onBattery;
+  std::int64_t level;
+  bool smartMode;
+  bool ready;
+  // A discharging sample this many seconds before the pass, one point above
+  // the pass's level; none: no recent discharge, so no prediction.
+  std::optional<double> recentSampleAge;
+  std::optional<std::string> subtitle;  // the notification; none: no switch attempt
+};
+
+void PrintTo(const PassCase& c, std::ostream* os) { *os << c.name; }
+
+class CheckPassTest : public testing::SimTest, public ::testing::WithParamInterface<PassCase> {};
+
+TEST_P(CheckPassTest, SwitchesAndNotifiesByTheRule) {
+  const PassCase& c = GetParam();
+  writeConfig(Config({.threshold = 20, .setupComplete = true, .useSmartMode = c.smartMode}));
+  PredictionData data = c.ready ? readyData() : PredictionData{};
+  if (c.recentSampleAge) {
+    // The pass comes 30 s after launch.
+    data.snapshots.push_back(
+        BatterySnapshot{.timestamp = sim.loop.now() + 30.0 - *c.recentSampleAge,
+                        .batteryPercent = c.level + 1,
+                        .isCharging = false,
+                        .screenBrightness = 0.5F});
+  }
+  writeLearningData(data);
+  mac.onBattery = c.onBattery;
+  mac.level = 100;  // the launch check stays out of the way
+  launch();
+  sim.loop.runFor(1.0);  // the launch message
+  mac.level = c.level;
+  sim.tools.clearLog();
+
+  runPasses();
+
+  EXPECT_EQ(app->lastBatteryLevel(), c.level);
+  if (c.subtitle) {
+    EXPECT_EQ(switchAttempts(), 1U);
+    ASSERT_EQ(notifications().size(), 1U);
+    EXPECT_EQ(notifications()[0].title, "Kestrine");
+    EXPECT_EQ(notifications()[0].subtitle, *c.subtitle);
+    EXPECT_EQ(notifications()[0].body, "Low Power Mode enabled automatically");
+    EXPECT_TRUE(app->notificationShown());
+    EXPECT_EQ(mac.powerMode, 1);
+  } else {
+    EXPECT_EQ(switchAttempts(), 0U);
+    EXPECT_TRUE(notifications().empty());
+    EXPECT_FALSE(app->notificationShown());
+    EXPECT_EQ(mac.powerMode, 0);
+  }
+}
+
+// With a sample 60 s earlier one point higher the rate is 1 point a minute, so
+// the prediction is level * 0.9 truncated: 67 -> 60, 68 -> 61.
+INSTANTIATE_TEST_SUITE_P(
+    Table, CheckPassTest,
+    ::testing::Values(
+        PassCase{"PluggedInNeverSwitches", false, 5, false, false, std::nullopt, std::nullopt},
+        PassCase{"ThresholdAbove", true, 21, false, false, std::nullopt, std::nullopt},
+        PassCase{"ThresholdAt", true, 20, false, false, std::nullopt, "Battery at 20%"},
+        PassCase{"SmartAtTarget", true, 67, true, true, 60.0, "~60 min remaining (Smart AI Mode)"},
+        PassCase{"SmartAboveTarget", true, 68, true, true, 60.0, std::nullopt},
+        PassCase{"SmartBelowThresholdButPredictionHigh", true, 15, true, true, 600.0 - 30.0,
+                 std::nullopt},
+        PassCase{"SmartNoPredictionFallsBack", true, 15, true, true, std::nullopt,
+                 "Battery at 15% (fallback)"},
+        PassCase{"SmartTrainingUsesThreshold", true, 15, true, false, 60.0, "Battery at 15%"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(CheckCycleTest, NoBatteryLevelMeansNothingHappensInThePass) {
+  writeConfig(Config({.setupComplete = true}));
+  launch();
+  sim.loop.runFor(1.0);
+  const auto titles = sim.statusBar.titles().size();
+  mac.level = std::nullopt;
+  sim.tools.clearLog();
+  runPasses(2);
+  EXPECT_TRUE(sim.tools.runs().empty()) << "not even the icon is refreshed";
+  EXPECT_EQ(sim.statusBar.titles().size(), titles);
+  EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), 0);
+  EXPECT_FALSE(std::filesystem::exists(BatteryPredictor::dataPath(home())));
+}
+
+TEST_F(CheckCycleTest, PluggedInRecordsChargingSnapshotsAndRefreshesTheIcon) {
+  writeConfig(Config({.setupComplete = true}));
+  mac.onBattery = false;
+  mac.level = 10;
+  launch();
+  runPasses(2);
+  ASSERT_EQ(app->batteryPredictor()->getSnapshotCount(), 2);
+  EXPECT_TRUE(app->batteryPredictor()->data().snapshots.back().isCharging);
+  EXPECT_EQ(sim.statusBar.title(), "🔌");
+  EXPECT_EQ(switchAttempts(), 0U);
+}
+
+// ---- The latch over episodes of low battery ----
+
+TEST_F(CheckCycleTest, UserSwitchingLowPowerModeOffIsUndoneSilently) {
+  writeConfig(Config({.setupComplete = true}));
+  launch();
+  mac.level = 15;
+  runPasses();
+  ASSERT_EQ(notifications().size(), 1U);
+
+  mac.powerMode = 0;  // the user switches it off again
+  runPasses();
+  EXPECT_EQ(mac.powerMode, 1);
+  EXPECT_EQ(switchAttempts(), 2U);
+  EXPECT_EQ(notifications().size(), 1U);
+  EXPECT_TRUE(app->notificationShown());
+}
+
+TEST_F(CheckCycleTest, ModeAlreadyOnOrUnreadableLeavesTheLatchAlone) {
+  writeConfig(Config({.setupComplete = true}));
+  launch();
+  mac.level = 15;
+  runPasses();  // switched and notified: latch set
+  ASSERT_TRUE(app->notificationShown());
+
+  for (std::optional<std::int64_t> mode :
+       std::vector<std::optional<std::int64_t>>{1, std::nullopt}) {
+    mac.powerMode = mode;
+    runPasses();
+    EXPECT_EQ(switchAttempts(), 1U);
+    EXPECT_TRUE(app->notificationShown());
+  }
+  mac.powerMode = 0;
+  runPasses();
+  EXPECT_EQ(switchAttempts(), 2U);
+  EXPECT_EQ(notifications().size(), 1U) << "the latch survived, so the re-switch is silent";
+}
+
+TEST_F(CheckCycleTest, PluggingInClearsTheLatchSoTheNextEpisodeNotifiesAgain) {
+  writeConfig(Config({.setupComplete = true}));
+  launch();
+  mac.level = 15;
+  runPasses();
+  ASSERT_EQ(notifications().size(), 1U);
+
+  mac.onBattery = false;
+  runPasses();
+  EXPECT_FALSE(app->notificationShown());
+  EXPECT_EQ(mac.powerMode, 1) << "Low Power Mode is never switched off";
+
+  mac.onBattery = true;
+  mac.powerMode = 0;
+  runPasses();
+  EXPECT_EQ(notifications().size(), 2U);
+  EXPECT_EQ(notifications()[1].subtitle, "Battery at 15%");
+}
+
+TEST_F(CheckCycleTest, RisingAboveTheThresholdClearsTheLatch) {
+  writeConfig(Config({.setupComplete = true}));
+  launch();
+  mac.level = 15;
+  runPasses();
+  mac.level = 21;
+  runPasses();
+  EXPECT_FALSE(app->notificationShown());
+  mac.level = 20;
+  mac.powerMode = 0;
+  runPasses();
+  EXPECT_EQ(notifications().size(), 2U);
+}
+
+TEST_F(CheckCycleTest, FailingSwitchIsRetriedEveryPassWithoutNotice) {
+  writeConfig(Config({.setupComplete = true}));
+  mac.sudoRuleInstalled = false;
+  mac.passwordGiven = false;
+  launch();
+  mac.level = 15;
+  runPasses(3);
+  EXPECT_EQ(switchAttempts(), 3U);
+  EXPECT_EQ(runsOf({"/usr/bin/osascript"}), 3U);
+  EXPECT_TRUE(notifications().empty());
+  EXPECT_FALSE(app->notificationShown());
+
+  mac.passwordGiven = true;
+  runPasses();
+  EXPECT_EQ(notifications().size(), 1U);
+  EXPECT_TRUE(app->notificationShown());
+}
+
+// ---- The launch check ----
+
+struct LaunchCase {
+  std::string name;
+  bool onBattery;
+  std::int64_t level;
+  std::optional<std::int64_t> mode;
+  bool smartMode;
+  bool switched;
+  std::int64_t lastLevel;
+};
+
+void PrintTo(const LaunchCase& c, std::ostream* os) { *os << c.name; }
+
+class LaunchCheckTest : public testing::SimTest,
+                        public ::testing::WithParamInterface<LaunchCase> {};
+
+TEST_P(LaunchCheckTest, UsesTheThresholdAlone) {
+  const LaunchCase& c = GetParam();
+  writeConfig(Config({.threshold = 20, .setupComplete = true, .useSmartMode = c.smartMode}));
+  writeLearningData(readyData());
+  mac.onBattery = c.onBattery;
+  mac.level = c.level;
+  mac.powerMode = c.mode;
+  launch();
+
+  EXPECT_EQ(app->lastBatteryLevel(), c.lastLevel);
+  EXPECT_FALSE(app->notificationShown());
+  EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), 100) << "no snapshot at launch";
+  if (c.switched) {
+    ASSERT_EQ(notifications().size(), 1U);
+    EXPECT_EQ(notifications()[0].subtitle, "Battery at " + std::to_string(c.level) + "%");
+    EXPECT_EQ(notifications()[0].body, "Low Power Mode enabled (threshold: 20%)");
+    EXPECT_EQ(mac.powerMode, 1);
+  } else {
+    EXPECT_TRUE(notifications().empty());
+    EXPECT_EQ(mac.powerMode, c.mode);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LaunchCheckTest,
+    ::testing::Values(LaunchCase{"AtThreshold", true, 20, 0, false, true, 20},
+                      LaunchCase{"AboveThresholdStoresLevel", true, 21, 0, false, false, 21},
+                      LaunchCase{"PluggedInStoresNothing", false, 5, 0, false, false, 100},
+                      LaunchCase{"AlreadyOn", true, 10, 1, false, false, 10},
+                      LaunchCase{"ModeUnreadable", true, 10, std::nullopt, false, false, 10},
+                      LaunchCase{"SmartModeStillByThreshold", true, 15, 0, true, true, 15}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(CheckCycleTest, AfterTheLaunchCheckTheFirstPassThatSwitchesNotifiesAgain) {
+  writeConfig(Config({.setupComplete = true}));
+  mac.level = 15;
+  launch();
+  ASSERT_EQ(notifications().size(), 1U);
+  mac.powerMode = 0;
+  runPasses();
+  ASSERT_EQ(notifications().size(), 2U);
+  EXPECT_EQ(notifications()[1].body, "Low Power Mode enabled automatically");
+}
+
+TEST_F(CheckCycleTest, LaunchCheckFailingSwitchSendsNothing) {
+  writeConfig(Config({.setupComplete = true}));
+  mac.level = 15;
+  mac.sudoRuleInstalled = false;
+  mac.passwordGiven = false;
+  launch();
+  EXPECT_EQ(switchAttempts(), 1U);
+  EXPECT_TRUE(notifications().empty());
+}
+
+}  // namespace
+}  // namespace kestrine
