@@ -1,0 +1,155 @@
+#include "platform/sim/demo.h"
+
+#include <cmath>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+
+#include "platform/sim/laptop_run.h"
+#include "platform/sim/virtual_clock.h"
+
+namespace kestrine::sim {
+
+namespace {
+
+std::string when(WallTime time) {
+  const auto seconds = static_cast<std::time_t>(std::floor(time + kUnixToReferenceSeconds));
+  std::tm tm{};
+  gmtime_r(&seconds, &tm);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%a %d %b %H:%M:%S", &tm);
+  return buffer;
+}
+
+// Padding for the icon column: the emoji are two columns wide, "⚡" too.
+std::string iconColumn(const std::string& icon) { return icon.empty() ? "  " : icon; }
+
+// What a timeline line says about an event; empty for the ones left out.
+std::string describe(const SimEvent& event) {
+  const std::string& s = event.summary;
+  auto after = [&](std::string_view prefix) { return s.substr(prefix.size()); };
+  if (event.type == "machine") {
+    const std::string change = after("machine ");
+    if (change.starts_with("story ")) return "\xE2\x96\xB6 " + change.substr(6);  // ▶
+    if (change == "launch") return "Kestrine starts";
+    if (change.starts_with("sleep ")) {
+      return "(the laptop sleeps for " + std::to_string(std::stoll(change.substr(6)) / 3600) +
+             " hours; no checks meanwhile, one on waking)";
+    }
+    return "(" + change + ")";
+  }
+  if (event.type == "alert") return "Alert: " + after("alert ");
+  if (event.type == "password") return "Password dialog: " + after("password ");
+  if (event.type == "notification") return "Notification: " + after("notification ");
+  if (event.type == "menu-action") return "Menu: " + after("menu-action ");
+  if (event.type == "print") return "Printed: " + after("print ");
+  if (event.type == "tool" && (s.find("/usr/bin/sudo") != std::string::npos ||
+                               s.find("/usr/bin/osascript") != std::string::npos)) {
+    std::string line = after("tool ");
+    if (line.size() > 110) line = line.substr(0, 60) + " ... " + line.substr(line.size() - 40);
+    return "Runs " + line;
+  }
+  return {};
+}
+
+}  // namespace
+
+int runDemo(const std::optional<std::filesystem::path>& home,
+            const std::optional<std::string>& eventsFile) {
+  LaptopRunOptions options;
+  options.start = wallTimeFromCivil(2026, 3, 14, 8, 0, 0.0);
+  options.home = home;
+  LaptopRun run(options);
+  std::ofstream events;
+  if (eventsFile) {
+    events.open(*eventsFile, std::ios::binary | std::ios::trunc);
+    if (!events) {
+      std::cerr << "kestrine-sim: cannot write " << *eventsFile << "\n";
+      return 1;
+    }
+    run.log().setStream(&events);
+  }
+  std::string icon;
+  run.log().listener = [&](const SimEvent& event) {
+    if (event.type == "title") {
+      const std::string title = event.summary.substr(6);
+      if (title != icon) {
+        icon = title;
+        std::cout << when(run.start() + event.t) << "  " << iconColumn(icon) << "  Icon is now "
+                  << icon << "\n";
+      }
+      return;
+    }
+    const std::string text = describe(event);
+    if (!text.empty()) {
+      std::cout << when(run.start() + event.t) << "  " << iconColumn(icon) << "  " << text << "\n";
+    }
+  };
+
+  VirtualLaptop& m = run.laptop();
+  const WallTime day = 86400;
+  auto at = [&](double dayIndex, int hour, int minute) {
+    run.runUntilJustBefore(options.start + dayIndex * day + (hour - 8) * 3600.0 + minute * 60.0);
+  };
+  auto story = [&](const std::string& text) { run.note("story " + text); };
+
+  std::cout << "Kestrine on a virtual laptop: three days in a few seconds.\n"
+            << "Home folder: " << run.home().string() << "\n\n";
+
+  // Day 1: first start and setup, then the threshold at work.
+  m.battery().setPercent(46);
+  m.battery().setOnMains(false);
+  m.battery().setDrainPerMinute(0.2);
+  m.battery().setChargePerMinute(1.0);
+  story(
+      "First start: no settings yet. The laptop is at 46% on battery, using 0.2 points a minute.");
+  run.queueAnswer("Continue", 4);
+  run.launch();
+  at(0, 10, 0);
+  story("Classic Threshold Mode at 20%: Low Power Mode goes on when the battery reaches it.");
+  at(0, 10, 30);
+  story("The user plugs in.");
+  m.battery().setOnMains(true);
+  at(0, 10, 35);
+  story("...and switches Low Power Mode off again in the system settings.");
+  m.setLowPowerMode(0);
+  at(0, 12, 0);
+  story("Unplugged for the afternoon; every check also teaches the predictor.");
+  m.battery().setOnMains(false);
+  at(0, 16, 30);
+  m.battery().setOnMains(true);
+  at(0, 18, 0);
+  story("The laptop sleeps through the night, plugged in.");
+  run.sleep(14 * 3600.0);
+
+  // Day 2: another day of learning; the day change was counted on waking.
+  at(1, 8, 5);
+  story("Day 2: off the charger at 100%.");
+  m.battery().setOnMains(false);
+  m.battery().setDrainPerMinute(0.25);
+  at(1, 12, 0);
+  m.battery().setOnMains(true);
+  at(1, 13, 0);
+  m.battery().setOnMains(false);
+  at(1, 16, 0);
+  m.battery().setOnMains(true);
+  at(1, 18, 0);
+  story("Another night asleep.");
+  run.sleep(14 * 3600.0);
+
+  // Day 3: Smart AI Mode switches by the prediction, well above the threshold.
+  at(2, 8, 5);
+  story("Day 3: two days learned. The user turns Smart AI Mode on.");
+  run.menuAction("toggleSmartMode", 0);
+  at(2, 8, 10);
+  story("Off the charger under heavy use: 0.5 points a minute.");
+  m.battery().setOnMains(false);
+  m.battery().setDrainPerMinute(0.5);
+  at(2, 11, 0);
+  run.log().add(run.now(), "end", JsonObject(), "end");
+  std::cout << "\nSmart AI Mode switched when about an hour was left, above the 20% threshold;\n"
+            << "Classic Threshold Mode would have waited for 20%.\n";
+  return 0;
+}
+
+}  // namespace kestrine::sim

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ports/clock.h"
+#include "ui/menu_model.h"
+
+namespace kestrine::sim {
+
+// Builds one compact JSON object, members in the order they are added.
+class JsonObject {
+ public:
+  JsonObject& add(std::string_view key, std::string_view value);
+  JsonObject& add(std::string_view key, const char* value) {
+    return add(key, std::string_view(value));
+  }
+  JsonObject& add(std::string_view key, std::int64_t value);
+  JsonObject& add(std::string_view key, int value) { return add(key, std::int64_t{value}); }
+  JsonObject& add(std::string_view key, bool value);
+  JsonObject& addNumber(std::string_view key, double value, int decimals);
+  JsonObject& add(std::string_view key, const std::vector<std::string>& values);
+  JsonObject& addRaw(std::string_view key, std::string_view json);
+  std::string str() const { return text_ + "}"; }
+
+ private:
+  void key(std::string_view key);
+  std::string text_ = "{";
+};
+
+// A JSON string literal for `text`; invalid UTF-8 bytes become U+FFFD.
+std::string jsonString(std::string_view text);
+// The menu as a JSON array of items (see docs/simulator.md).
+std::string menuJson(const std::vector<MenuItem>& items);
+// "2026-03-14T09:00:30Z"
+std::string isoTime(WallTime time);
+
+// One thing that happened during a run.
+struct SimEvent {
+  double t = 0.0;       // seconds since the start of the run, to the millisecond
+  std::string type;     // "tool", "title", "menu", ...
+  std::string summary;  // one readable line, as timelines and expectation files use it
+  std::string json;     // the whole event as one JSON object
+};
+
+// Collects the events of a run, writes them as JSON lines when given a stream,
+// and tells its listener about each one.
+class EventLog {
+ public:
+  explicit EventLog(WallTime start) : start_(start) {}
+
+  // `fields` must not hold "t", "time" or "type"; they are put first.
+  void add(WallTime now, std::string_view type, const JsonObject& fields, std::string summary);
+
+  void setStream(std::ostream* out) { out_ = out; }
+  void setKeep(bool keep) { keep_ = keep; }
+  const std::vector<SimEvent>& events() const { return events_; }
+  std::function<void(const SimEvent&)> listener;
+
+ private:
+  WallTime start_;
+  std::ostream* out_ = nullptr;
+  bool keep_ = true;
+  std::vector<SimEvent> events_;
+};
+
+// Notices files written in the home folder by comparing what is there with
+// what was there at the last look.
+class HomeWatcher {
+ public:
+  struct Change {
+    std::string path;  // relative to the home folder
+    bool removed = false;
+    std::uintmax_t size = 0;
+  };
+  explicit HomeWatcher(std::filesystem::path home) : home_(std::move(home)) {}
+  std::vector<Change> poll();
+
+ private:
+  struct Seen {
+    std::uintmax_t size;
+    std::int64_t mtime;
+    std::uintmax_t inode;
+  };
+  std::filesystem::path home_;
+  std::map<std::string, Seen> seen_;
+};
+
+}  // namespace kestrine::sim

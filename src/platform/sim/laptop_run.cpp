@@ -1,0 +1,238 @@
+#include "platform/sim/laptop_run.h"
+
+#include <cmath>
+#include <fstream>
+
+#include "power/reports.h"
+
+namespace kestrine::sim {
+
+namespace {
+
+// Files up to this size are put into their event whole.
+constexpr std::uintmax_t kFileContentLimit = 4096;
+// "Just before" a moment: far below the millisecond the log shows.
+constexpr double kJustBefore = 1e-4;
+
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+  std::string out;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) out += separator;
+    out += parts[i];
+  }
+  return out;
+}
+
+std::string buttonName(const Alert& alert, int answer) {
+  if (alert.buttons.empty()) return "OK";
+  const auto index = static_cast<std::size_t>(answer - kAlertFirstButton);
+  return index < alert.buttons.size() ? alert.buttons[index] : std::to_string(answer);
+}
+
+std::string menuSummary(const Menu& menu) {
+  std::vector<std::string> titles;
+  for (const auto& item : menu.items) titles.push_back(item.isSeparator ? "-" : item.title);
+  return joined(titles, " | ");
+}
+
+SimOptions simOptions(const LaptopRunOptions& options) {
+  SimOptions sim;
+  sim.start = options.start;
+  sim.home = options.home;
+  sim.userName = options.userName;
+  return sim;
+}
+
+}  // namespace
+
+LaptopRun::LaptopRun(LaptopRunOptions options)
+    : start_(options.start),
+      recordEvents_(options.recordEvents),
+      sim_(std::make_unique<SimPlatform>(simOptions(options))),
+      laptop_(std::make_unique<VirtualLaptop>(sim_->clock, options.userName)),
+      log_(options.start) {
+  log_.setKeep(recordEvents_);
+  if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
+  wire();
+}
+
+LaptopRun::~LaptopRun() {
+  if (app_) quit();
+}
+
+void LaptopRun::wire() {
+  SimPlatform& s = *sim_;
+  VirtualLaptop& machine = *laptop_;
+  s.tools.setHandler([&machine](const ToolRequest& request) { return machine.run(request); });
+  s.powerSources.setProvider([&machine] { return machine.copySources(); });
+  machine.passTime = [&s](double seconds) { s.loop.passTimeBlocked(seconds); };
+
+  // The scripted user answers by button title; an alert without the awaited
+  // button gets its first one and leaves the awaited answer queued.
+  s.alerts.setResponder([this](const Alert& alert) {
+    AlertAnswer answer;
+    if (!answers_.empty()) {
+      const auto& wanted = answers_.front();
+      const std::vector<std::string> buttons =
+          alert.buttons.empty() ? std::vector<std::string>{"OK"} : alert.buttons;
+      for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (buttons[i] == wanted.button) {
+          answer.button = kAlertFirstButton + static_cast<int>(i);
+          answer.secondsOpen = wanted.secondsOpen;
+          answers_.pop_front();
+          break;
+        }
+      }
+    }
+    return answer;
+  });
+
+  if (!recordEvents_) return;
+
+  s.tools.observers.add([this](const ToolRun& run) {
+    pollFiles();
+    JsonObject o;
+    o.add("program", run.request.program).add("arguments", run.request.arguments);
+    o.add("started", run.result.started);
+    if (!run.result.started) o.add("startError", run.result.startError);
+    if (run.result.timedOut) o.add("timedOut", true);
+    if (run.result.started) o.add("exitStatus", run.result.exitStatus);
+    if (run.request.captureOutput) o.add("output", run.result.output);
+    std::string summary = "tool " + commandLine(run.request) + " -> ";
+    summary += run.result.started ? (run.result.timedOut ? std::string("timed out")
+                                                         : std::to_string(run.result.exitStatus))
+                                  : "not started";
+    log_.add(run.startedAt, "tool", o, std::move(summary));
+  });
+  s.statusBar.observers.add([this](const StatusBarEvent& event) {
+    pollFiles();
+    if (event.kind == StatusBarEvent::Kind::kTitle) {
+      log_.add(now(), "title", JsonObject().add("title", event.title), "title " + event.title);
+    } else if (event.kind == StatusBarEvent::Kind::kMenu && event.menu) {
+      log_.add(now(), "menu", JsonObject().addRaw("items", menuJson(event.menu->items)),
+               "menu " + menuSummary(*event.menu));
+    }
+  });
+  s.alerts.onShow.add([this](const Alert&) { pollFiles(); });
+  s.alerts.onAnswer.add([this](const ShownAlert& shown) {
+    const std::string button = buttonName(shown.alert, shown.answer);
+    JsonObject o;
+    o.add("title", shown.alert.title)
+        .add("body", shown.alert.body)
+        .add("buttons", shown.alert.buttons)
+        .add("answer", shown.answer)
+        .add("button", button)
+        .addNumber("answeredAt", std::round((shown.answeredAt - start_) * 1000.0) / 1000.0, 3);
+    const std::vector<std::string> buttons =
+        shown.alert.buttons.empty() ? std::vector<std::string>{"OK"} : shown.alert.buttons;
+    log_.add(shown.shownAt, "alert", o,
+             "alert " + shown.alert.title + " [" + joined(buttons, "/") + "] -> " + button);
+  });
+  s.notifier.observers.add([this](const Notification& n) {
+    pollFiles();
+    log_.add(now(), "notification",
+             JsonObject().add("title", n.title).add("subtitle", n.subtitle).add("body", n.body),
+             "notification " + n.title + " / " + n.subtitle + " / " + n.body);
+  });
+  s.console.observers.add([this](const std::string& line) {
+    pollFiles();
+    log_.add(now(), "print", JsonObject().add("line", line), "print " + line);
+  });
+  machine.onPasswordDialog = [this](const std::string& prompt, bool accepted) {
+    log_.add(now(), "password",
+             JsonObject().add("prompt", prompt).add("answer", accepted ? "accept" : "cancel"),
+             std::string("password ") + (accepted ? "accept" : "cancel") + " / " + prompt);
+  };
+  s.loop.observers.add([this](const LoopEvent& event) {
+    if (event.kind == LoopEvent::Kind::kTerminate) {
+      log_.add(event.time, "terminate", JsonObject(), "terminate");
+    }
+  });
+}
+
+void LaptopRun::pollFiles() {
+  if (!watcher_) return;
+  for (const auto& change : watcher_->poll()) {
+    JsonObject o;
+    o.add("path", change.path);
+    if (change.removed) {
+      log_.add(now(), "file-removed", o, "file-removed " + change.path);
+      continue;
+    }
+    o.add("size", static_cast<std::int64_t>(change.size));
+    if (change.size <= kFileContentLimit) {
+      std::ifstream in(home() / change.path, std::ios::binary);
+      std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (isValidUtf8(content)) o.add("content", content);
+    }
+    log_.add(now(), "file", o, "file " + change.path);
+  }
+}
+
+void LaptopRun::writeHomeFile(const std::string& name, const std::string& content) {
+  const auto path = home() / name;
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+void LaptopRun::launch() {
+  if (app_) return;
+  pollFiles();  // what was there before launch is not the application's doing
+  note("launch");
+  app_ = std::make_unique<AppDelegate>(sim_->platform());
+  app_->applicationDidFinishLaunching();
+  afterLoopStep();
+}
+
+void LaptopRun::quit() {
+  if (!app_) return;
+  app_->applicationWillTerminate();
+  app_.reset();
+  pollFiles();
+}
+
+void LaptopRun::afterLoopStep() {
+  pollFiles();
+  if (app_ && sim_->loop.isTerminated()) quit();
+}
+
+void LaptopRun::runUntil(WallTime time) {
+  VirtualMainLoop& loop = sim_->loop;
+  while (!loop.isTerminated()) {
+    const auto due = loop.nextDueTime();
+    if (!due || *due > time) break;
+    loop.step();
+    afterLoopStep();
+  }
+  if (!loop.isTerminated() && loop.now() < time) loop.runUntil(time);
+}
+
+void LaptopRun::runUntilJustBefore(WallTime time) {
+  if (time - kJustBefore > now()) runUntil(time - kJustBefore);
+}
+
+void LaptopRun::menuAction(const std::string& action, std::int64_t tag) {
+  if (!app_) return;
+  log_.add(now(), "menu-action", JsonObject().add("action", action).add("tag", tag),
+           "menu-action " + action +
+               (action == "changeThreshold:" ? " " + std::to_string(tag) : std::string()));
+  app_->performMenuAction(action, tag);
+  afterLoopStep();
+}
+
+void LaptopRun::sleep(double seconds) {
+  note("sleep " + std::to_string(static_cast<long long>(seconds)) + "s");
+  laptop_->battery();  // the charge goes on changing at its rates while asleep
+  sim_->loop.passTimeBlocked(seconds);
+}
+
+void LaptopRun::queueAnswer(const std::string& button, double secondsOpen) {
+  answers_.push_back({button, secondsOpen});
+}
+
+void LaptopRun::note(std::string_view change) {
+  if (!recordEvents_) return;
+  log_.add(now(), "machine", JsonObject().add("change", change), "machine " + std::string(change));
+}
+
+}  // namespace kestrine::sim

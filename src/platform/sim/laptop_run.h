@@ -1,0 +1,85 @@
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/app_delegate.h"
+#include "platform/sim/event_log.h"
+#include "platform/sim/sim_platform.h"
+#include "platform/sim/virtual_laptop.h"
+
+namespace kestrine::sim {
+
+struct LaptopRunOptions {
+  WallTime start = wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
+  std::optional<std::filesystem::path> home;  // default: a new temporary folder, removed after
+  std::string userName = "alice";
+  bool recordEvents = true;  // false: no event log and no watching of the home folder
+};
+
+// One run of the real application on the virtual laptop: the simulated
+// machine, the fake platform around it, the AppDelegate, and the log of
+// everything the application did that the outside world could see.
+class LaptopRun {
+ public:
+  explicit LaptopRun(LaptopRunOptions options = {});
+  ~LaptopRun();
+  LaptopRun(const LaptopRun&) = delete;
+  LaptopRun& operator=(const LaptopRun&) = delete;
+
+  // Writes a file into the home folder before launch (no event).
+  void writeHomeFile(const std::string& name, const std::string& content);
+
+  // Creates the application and calls applicationDidFinishLaunching().
+  void launch();
+  // Quits: applicationWillTerminate() and the delegate goes.
+  void quit();
+  bool running() const { return app_ != nullptr; }
+
+  // Runs the application's callbacks due before `time`, then sets the clock
+  // to `time`: what happens at `time` from outside comes first.
+  void runUntilJustBefore(WallTime time);
+  // Runs everything due up to and including `time`.
+  void runUntil(WallTime time);
+  // The machine sleeps: no callback runs meanwhile, and a repeating timer that
+  // missed passes runs once on waking, as a run-loop timer does.
+  void sleep(double seconds);
+  // The user chooses a menu item.
+  void menuAction(const std::string& action, std::int64_t tag);
+  // The user's next answer to an alert that offers this button.
+  void queueAnswer(const std::string& button, double secondsOpen = 0.0);
+
+  // A change to the machine, put in the log.
+  void note(std::string_view change);
+
+  SimPlatform& sim() { return *sim_; }
+  VirtualLaptop& laptop() { return *laptop_; }
+  EventLog& log() { return log_; }
+  AppDelegate* app() { return app_.get(); }
+  WallTime start() const { return start_; }
+  WallTime now() const { return sim_->loop.now(); }
+  std::filesystem::path home() const { return sim_->home.path(); }
+
+ private:
+  void pollFiles();
+  void afterLoopStep();
+  void wire();
+
+  WallTime start_;
+  bool recordEvents_;
+  std::unique_ptr<SimPlatform> sim_;
+  std::unique_ptr<VirtualLaptop> laptop_;
+  EventLog log_;
+  std::unique_ptr<HomeWatcher> watcher_;
+  std::unique_ptr<AppDelegate> app_;
+  struct QueuedAnswer {
+    std::string button;
+    double secondsOpen;
+  };
+  std::deque<QueuedAnswer> answers_;
+};
+
+}  // namespace kestrine::sim

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/sim/laptop_run.h"
+#include "ports/clock.h"
+
+namespace kestrine::sim {
+
+// A malformed input file: where and what.
+struct InputError {
+  std::string file;
+  int line = 0;  // 0: the file as a whole
+  std::string message;
+  std::string str() const;  // "file:line: message"
+};
+
+// One timed line of a scenario.
+struct ScenarioStep {
+  double at = 0.0;  // seconds after the start
+  int line = 0;
+  std::string keyword;            // "battery", "plug", "menu", ...
+  std::vector<std::string> args;  // the words after the keyword
+  std::string text;               // report text, file content, button title
+  double number = 0.0;            // the step's number, where it has one
+  double seconds = 0.0;           // "after" delays
+};
+
+struct Scenario {
+  std::string file;
+  WallTime start = 0.0;
+  std::string user = "alice";
+  std::vector<std::pair<std::string, std::string>> homeFiles;  // name, content
+  double end = 0.0;
+  std::vector<ScenarioStep> steps;  // in time order
+};
+
+struct ScenarioParse {
+  std::optional<Scenario> scenario;
+  std::optional<InputError> error;
+};
+
+// Reads the line-oriented scenario format (docs/simulator.md). `baseDir` is
+// where "file-from" paths are looked up.
+ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
+                            const std::filesystem::path& baseDir);
+ScenarioParse loadScenario(const std::filesystem::path& path);
+
+// "1:30:00", "2d3:00:00", "90s", "5m", "2h", "1d" in seconds; absent when malformed.
+std::optional<double> parseDuration(std::string_view text);
+// "2026-03-14T09:00:00" or with a trailing "Z": UTC.
+std::optional<WallTime> parseIsoTime(std::string_view text);
+
+// Plays the scenario on `run`: home files, the steps at 0:00, launch, the
+// timeline, then the clock runs on to the end.
+void playScenario(const Scenario& scenario, LaptopRun& run);
+
+}  // namespace kestrine::sim

@@ -1,0 +1,164 @@
+// kestrine-sim: the real application on a virtual laptop.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/sim/demo.h"
+#include "platform/sim/scenario.h"
+#include "platform/sim/whatif.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    R"(kestrine-sim: runs Kestrine's real core on a virtual laptop, in virtual time.
+
+Usage:
+  kestrine-sim demo [--home DIR] [--events FILE.jsonl]
+      A built-in story told as a timeline: first start and setup, a discharge
+      in Classic Threshold Mode, a few days of learning, then Smart AI Mode
+      switching by prediction. Takes a few seconds.
+
+  kestrine-sim whatif --trace FILE.csv [--threshold N] [--target MIN]
+                      [--plot OUT.svg] [--home DIR]
+      Replays a battery trace through Classic Threshold Mode (threshold N,
+      default 20) and Smart AI Mode (learning from the trace, target MIN
+      minutes, default 60) and reports, for each discharge, when and at which
+      level each mode would have switched Low Power Mode on, or that the user
+      plugged in first. The trace has the columns time,percent,charging:
+        time      seconds from the start of the trace (e.g. 0, 30, 90.5), or
+                  an ISO 8601 UTC time (2026-03-14T09:00:00Z)
+        percent   the battery charge, 0 to 100
+        charging  1/0 or true/false: on mains power
+      A first line naming the columns is allowed; '#' lines are skipped.
+      --plot draws the battery curve, the predictions and the switch points.
+
+  kestrine-sim run --scenario FILE [--events FILE.jsonl] [--home DIR]
+      Plays a scenario (see docs/simulator.md for the format) and writes every
+      event as one JSON object per line to --events ("-" for standard output).
+
+Options:
+  --home DIR   use DIR as the virtual user's home folder (kept afterwards);
+               by default a new temporary folder is used and removed.
+  --help       this text.
+
+Exit status: 0 done, 2 bad command line or malformed input (nothing is run),
+1 an output file could not be written.
+)";
+
+struct Args {
+  std::string command;
+  std::optional<std::string> home, events, trace, plot, scenario;
+  std::optional<long long> threshold, target;
+};
+
+int usageError(const std::string& message) {
+  std::cerr << "kestrine-sim: " << message << "\nTry 'kestrine-sim --help'.\n";
+  return 2;
+}
+
+std::optional<long long> wholeNumber(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (*end != '\0') return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kestrine::sim;
+  // The learning file is rewritten at every check; a memory-backed temporary
+  // folder keeps a month of checks from waiting on the disk.
+  if (std::getenv("TMPDIR") == nullptr && ::access("/dev/shm", W_OK) == 0) {
+    ::setenv("TMPDIR", "/dev/shm", 1);
+  }
+  std::vector<std::string> a(argv + 1, argv + argc);
+  for (const auto& arg : a) {
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+  }
+  if (a.empty()) return usageError("no command given (demo, whatif or run)");
+  Args args;
+  args.command = a[0];
+  for (std::size_t i = 1; i < a.size(); ++i) {
+    const std::string& option = a[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= a.size()) return std::nullopt;
+      return a[++i];
+    };
+    std::optional<std::string>* slot = nullptr;
+    if (option == "--home") slot = &args.home;
+    if (option == "--events") slot = &args.events;
+    if (option == "--trace") slot = &args.trace;
+    if (option == "--plot") slot = &args.plot;
+    if (option == "--scenario") slot = &args.scenario;
+    if (slot) {
+      *slot = value();
+      if (!*slot) return usageError(option + " needs a value");
+      continue;
+    }
+    if (option == "--threshold" || option == "--target") {
+      const auto v = value();
+      const auto n = v ? wholeNumber(*v) : std::nullopt;
+      if (!n || *n < 0 || *n > 100000) return usageError(option + " needs a whole number");
+      (option == "--threshold" ? args.threshold : args.target) = n;
+      continue;
+    }
+    return usageError("unknown option '" + option + "'");
+  }
+
+  std::optional<std::filesystem::path> home;
+  if (args.home) home = std::filesystem::path(*args.home);
+
+  if (args.command == "run") {
+    if (!args.scenario) return usageError("run needs --scenario FILE");
+    const ScenarioParse parsed = loadScenario(*args.scenario);
+    if (!parsed.scenario) {
+      std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
+      return 2;
+    }
+    std::ofstream file;
+    std::ostream* out = nullptr;
+    if (args.events && *args.events == "-") {
+      out = &std::cout;
+    } else if (args.events) {
+      file.open(*args.events, std::ios::binary | std::ios::trunc);
+      if (!file) {
+        std::cerr << "kestrine-sim: cannot write " << *args.events << "\n";
+        return 1;
+      }
+      out = &file;
+    }
+    LaptopRunOptions options;
+    options.start = parsed.scenario->start;
+    options.home = home;
+    options.userName = parsed.scenario->user;
+    LaptopRun run(options);
+    run.log().setStream(out);
+    playScenario(*parsed.scenario, run);
+    if (!out) {
+      std::cout << run.log().events().size() << " events; pass --events FILE.jsonl to keep them\n";
+    }
+    return 0;
+  }
+  if (args.command == "demo") return runDemo(home, args.events);
+  if (args.command == "whatif") {
+    if (!args.trace) return usageError("whatif needs --trace FILE.csv");
+    WhatIfOptions options;
+    options.home = home;
+    if (args.threshold) options.threshold = *args.threshold;
+    if (args.target) options.targetMinutes = *args.target;
+    return runWhatIfCommand(*args.trace, options, args.plot);
+  }
+  return usageError("unknown command '" + args.command + "'");
+}
