@@ -65,7 +65,9 @@ GtkWidget* buildGtkMenu(const Menu& menu, const MenuActionHandler& handler) {
   GtkAccelGroup* accelerators = gtk_accel_group_new();
   gtk_menu_set_accel_group(GTK_MENU(widget), accelerators);
   fillMenu(GTK_MENU_SHELL(widget), menu.items, handler, accelerators);
-  g_object_unref(accelerators);
+  // The accelerator labels disconnect from the group while the menu is
+  // disposed, so the menu keeps the group until it is finalized.
+  g_object_set_data_full(G_OBJECT(widget), "kestrine-accelerators", accelerators, g_object_unref);
   gtk_widget_show(widget);
   return widget;
 }

@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+
+#include "platform/linux/alerts.h"
+#include "platform/linux/emoji_icon.h"
+#include "platform/linux/menu.h"
+#include "platform/linux/notifications.h"
+
+namespace kestrine::linux_desktop {
+namespace {
+
+TEST(NotificationBody, SubtitleLineFeedBody) {
+  const Notification n{"Kestrine", "Battery at 15%", "Low Power Mode enabled (threshold: 20%)"};
+  EXPECT_EQ(notificationBody(n, false), "Battery at 15%\nLow Power Mode enabled (threshold: 20%)");
+  EXPECT_EQ(notificationBody(n, true), "Battery at 15%\nLow Power Mode enabled (threshold: 20%)");
+}
+
+TEST(NotificationBody, MarkupCharactersShowAsTextOnMarkupServersOnly) {
+  const Notification n{"t", "a<b", "c & d > e"};
+  EXPECT_EQ(notificationBody(n, true), "a&lt;b\nc &amp; d &gt; e");
+  EXPECT_EQ(notificationBody(n, false), "a<b\nc & d > e");
+}
+
+TEST(EmojiIconName, OneNamePerTitleFromItsCodePoints) {
+  const struct {
+    const char* title;
+    const char* name;
+  } table[] = {{"🔋", "kestrine-1f50b"},    {"💤", "kestrine-1f4a4"}, {"🔌", "kestrine-1f50c"},
+               {"🪫", "kestrine-1faab"}, {"⚡", "kestrine-26a1"},  {"", "kestrine"}};
+  for (const auto& row : table) EXPECT_EQ(iconNameForTitle(row.title), row.name);
+  EXPECT_EQ(iconNameForTitle("\xff"), "kestrine-invalid");
+}
+
+TEST(ClosedAlert, AnswersWithTheLastButtonOrTheSingleOk) {
+  EXPECT_EQ(responseForClosedAlert(Alert{"t", "b", {}}), kAlertFirstButton);
+  EXPECT_EQ(responseForClosedAlert(Alert{"t", "b", {"Continue", "Quit"}}), kAlertSecondButton);
+  EXPECT_EQ(responseForClosedAlert(Alert{"t", "b", {"OK"}}), kAlertFirstButton);
+}
+
+TEST(MenuAccelerator, KeyEquivalentWithControl) {
+  EXPECT_EQ(acceleratorForKey("q"), "<Control>q");
+  EXPECT_EQ(acceleratorForKey(""), "");
+}
+
+}  // namespace
+}  // namespace kestrine::linux_desktop
