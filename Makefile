@@ -27,7 +27,11 @@ bench: deps
 	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
 
 run: build
+ifeq ($(shell uname -s),Darwin)
+	open build/dev/src/platform/macos/Kestrine.app
+else
 	build/dev/src/platform/linux/kestrine
+endif
 
 install: deps
 	cmake --preset release -DCMAKE_INSTALL_PREFIX=$(PREFIX)
