@@ -126,8 +126,7 @@ void BatteryPredictor::clearData() {
 }
 
 void BatteryPredictor::saveData() {
-  const std::optional<std::string> text = encodePredictionData(predictionData_);
-  if (!text) {
+  if (!encodePredictionDataInto(predictionData_, encodeBuffer_)) {
     console_.printLine(std::string(kSaveFailed) +
                        "the learning data holds a number JSON cannot express");
     return;
@@ -144,7 +143,7 @@ void BatteryPredictor::saveData() {
       moveAsideBeforeSave_ = false;
     }
   }
-  if (auto error = writeFileSafely(dataPath_, *text)) {
+  if (auto error = writeFileSafely(dataPath_, encodeBuffer_)) {
     console_.printLine(std::string(kSaveFailed) + *error);
   }
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ports/clock.h"
@@ -60,8 +61,10 @@ class BatteryPredictor {
   const Clock& clock_;
   Console& console_;
   PredictionData predictionData_;
-  bool moveAsideBeforeSave_ =
-      false;  // an unreadable file is kept as ".corrupt" before the first save
+  // An unreadable file found at start is kept as ".corrupt" before the first save.
+  bool moveAsideBeforeSave_ = false;
+  // Reused by every save: the whole file is rewritten every 30 seconds.
+  std::string encodeBuffer_;
 };
 
 }  // namespace kestrine

@@ -46,6 +46,11 @@ struct PredictionData {
 // form. Absent when the record holds a number JSON cannot express (infinity or
 // not-a-number), which only a caller outside the application could put there.
 std::optional<std::string> encodePredictionData(const PredictionData& data);
+// The same into `out`, whose capacity is reused: the predictor rewrites the
+// whole file every 30 seconds, and a fresh 8 MB buffer each time costs more
+// than the formatting. Returns false (and leaves `out` unspecified) where the
+// function above gives absent.
+bool encodePredictionDataInto(const PredictionData& data, std::string& out);
 
 struct PredictionDecodeResult {
   std::optional<PredictionData> data;

@@ -42,6 +42,19 @@ TEST(PredictionData, WritesCompactShortestNumbers) {
       R"("lastTrainingDate":0.1,"daysCollected":7,"accuracyScore":0.75})");
 }
 
+TEST(PredictionData, EncodingIntoAUsedBufferReplacesItsContent) {
+  PredictionData data;
+  for (int i = 0; i < 2000; ++i) {  // larger than one internal chunk
+    data.snapshots.push_back({1000.0 + i, i, i % 7 == 0, i % 3 == 0 ? 0.25F : 0.5F});
+  }
+  std::string buffer = "stale text that must not survive";
+  ASSERT_TRUE(encodePredictionDataInto(data, buffer));
+  EXPECT_EQ(buffer, encodePredictionData(data));
+  const auto decoded = decodePredictionData(buffer);
+  ASSERT_TRUE(decoded.data) << decoded.error;
+  EXPECT_EQ(*decoded.data, data);
+}
+
 TEST(PredictionData, NumbersWithoutJsonFormCannotBeWritten) {
   const double bad[] = {std::numeric_limits<double>::infinity(),
                         std::numeric_limits<double>::quiet_NaN()};

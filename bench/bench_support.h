@@ -1,0 +1,68 @@
+#pragma once
+
+// The steady-state learning record: 30 days of samples, one every 30 seconds.
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "ports/clock.h"
+#include "ports/console.h"
+#include "prediction/prediction_data.h"
+
+namespace kestrine::bench {
+
+inline constexpr WallTime kBenchNow = 800'000'000.123;
+
+// Samples every 30 seconds ending at `now`, discharging and charging in
+// stretches as a real laptop would, with sub-second timestamps.
+inline PredictionData steadyStateRecord(std::int64_t count, WallTime now = kBenchNow) {
+  PredictionData data;
+  data.snapshots.reserve(static_cast<std::size_t>(count));
+  for (std::int64_t i = 0; i < count; ++i) {
+    const WallTime timestamp = now - 30.0 * static_cast<double>(count - 1 - i) + 0.001 * (i % 997);
+    const bool charging = (i / 240) % 3 == 2;  // two hours on battery, one on power
+    const std::int64_t percent = charging ? 40 + (i % 240) / 4 : 100 - (i % 480) / 8;
+    data.snapshots.push_back({timestamp, percent, charging, 0.5F});
+  }
+  data.daysCollected = 30;
+  return data;
+}
+
+class SteppingClock : public Clock {
+ public:
+  explicit SteppingClock(WallTime start) : time(start) {}
+  WallTime now() const override { return time; }
+  int dayOfMonth(WallTime) const override { return 1; }
+  WallTime time;
+};
+
+class CountingConsole : public Console {
+ public:
+  void printLine(std::string_view) override { ++lines; }
+  int lines = 0;
+};
+
+// A fresh directory under the system's temporary directory, removed at the end.
+class ScratchHome {
+ public:
+  ScratchHome() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "kestrine-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    path_ = pattern;
+  }
+  ScratchHome(const ScratchHome&) = delete;
+  ScratchHome& operator=(const ScratchHome&) = delete;
+  ~ScratchHome() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace kestrine::bench
