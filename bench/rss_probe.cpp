@@ -1,26 +1,40 @@
-// Loads the steady-state learning file and saves it 100 times, the way the
+// Loads the steady-state learning file and saves it 100 times, as the
 // application does over 50 minutes, so its peak resident memory can be
-// measured from outside:  /usr/bin/time -v rss_probe
-// Prints the number of snapshots and failed saves; exits 1 if anything failed.
+// measured from outside:
+//   rss_probe prepare DIR          writes DIR/.kestrine_ai_data.json (86,400 snapshots)
+//   /usr/bin/time -v rss_probe run DIR
+// The file is written by a separate run so that building it does not count.
+// Exits 1 if anything failed.
 
 #include <cstdio>
+#include <string_view>
 
 #include "bench_support.h"
 #include "prediction/battery_predictor.h"
 #include "settings/file_store.h"
 
-int main() {
+int main(int argc, char** argv) {
   using namespace kestrine;
   using namespace kestrine::bench;
-  ScratchHome home;
-  {
-    // Written before the measured part starts; the record is then freed.
-    const auto text = encodePredictionData(steadyStateRecord(86'400));
-    if (writeFileSafely(BatteryPredictor::dataPath(home.path()), *text)) return 1;
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: rss_probe prepare|run DIR\n");
+    return 2;
   }
+  const std::string_view mode = argv[1];
+  const std::filesystem::path home = argv[2];
+  if (mode == "prepare") {
+    const auto text = encodePredictionData(steadyStateRecord(86'400));
+    if (auto error = writeFileSafely(BatteryPredictor::dataPath(home), *text)) {
+      std::fprintf(stderr, "%s\n", error->c_str());
+      return 1;
+    }
+    return 0;
+  }
+  if (mode != "run") return 2;
+
   SteppingClock clock(kBenchNow);
   CountingConsole console;
-  BatteryPredictor predictor(home.path(), clock, console);
+  BatteryPredictor predictor(home, clock, console);
   const auto loaded = predictor.getSnapshotCount();
   for (int i = 0; i < 100; ++i) {
     clock.time += 30.0;
