@@ -37,7 +37,10 @@ UNPRIVILEGED_UID = 65534
 def wait_for(predicate, timeout, what, interval=0.1):
     deadline = time.monotonic() + timeout
     while True:
-        value = predicate()
+        try:
+            value = predicate()
+        except (dbus.exceptions.DBusException, IndexError, KeyError):
+            value = None  # not there yet
         if value:
             return value
         if time.monotonic() > deadline:
@@ -288,10 +291,11 @@ class App:
         return self._name
 
     def item(self):
+        name = self.bus_name()
         path = self.desktop.registered_items()[-1]
         if not path.startswith('/'):
             path = '/StatusNotifierItem'
-        return self.desktop.session.get_object(self.bus_name(), path)
+        return self.desktop.session.get_object(name, path)
 
     def item_property(self, name):
         return self.item().Get(SNI, name, dbus_interface=PROPS)
