@@ -209,8 +209,12 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
       machine.battery().setOnMains(p.charging);
       onMains = p.charging;
     }
-    // The timer's own sums may land a hair past the exact multiple.
-    run.runUntil(trace.start + passAt + 1e-3);
+    // The timer's own sums may land a hair past the exact multiple: run that
+    // pass at its own time, so that a restart keeps the timer's grid.
+    run.runUntil(trace.start + passAt);
+    if (const auto due = run.sim().loop.nextDueTime(); due && *due < trace.start + passAt + 1e-3) {
+      run.runUntil(*due);
+    }
     AppDelegate* app = run.app();
     const std::int64_t level = machine.level();
     if (shared) shared->levels.emplace_back(passAt, level);

@@ -1,0 +1,179 @@
+// End-to-end checks of the real core, written as scenarios for the virtual
+// laptop: each NAME.scenario in tests/data/sim is played and its events are
+// checked against NAME.expect.
+//
+// Expectation lines:
+//   seq PREFIX            an event whose summary starts with PREFIX, after the previous match
+//   at TIME seq PREFIX    the same, and it happened at TIME after the start
+//   count PREFIX N        exactly N events have a summary starting with PREFIX
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/sim/laptop_run.h"
+#include "platform/sim/scenario.h"
+
+namespace kestrine::sim {
+namespace {
+
+const std::string kData = std::string(KESTRINE_TEST_DATA) + "/sim/";
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string dump(const std::vector<SimEvent>& events) {
+  std::string out;
+  for (const auto& e : events) {
+    if (e.type == "file" && e.summary.find("ai_data") != std::string::npos) continue;
+    if (e.type == "tool" && e.summary.find(" -g ") != std::string::npos) continue;
+    out += std::to_string(e.t) + "  " + e.summary + "\n";
+  }
+  return out;
+}
+
+void checkExpectations(const std::string& name, const std::vector<SimEvent>& events) {
+  const std::string expect = readFile(kData + name + ".expect");
+  ASSERT_FALSE(expect.empty()) << name;
+  std::istringstream lines(expect);
+  std::string line;
+  std::size_t cursor = 0;
+  int lineNumber = 0;
+  while (std::getline(lines, line)) {
+    ++lineNumber;
+    if (line.empty() || line[0] == '#') continue;
+    const std::string where = name + ".expect:" + std::to_string(lineNumber);
+    std::optional<double> at;
+    if (line.starts_with("at ")) {
+      const auto space = line.find(' ', 3);
+      at = parseDuration(line.substr(3, space - 3));
+      ASSERT_TRUE(at) << where;
+      line = line.substr(space + 1);
+    }
+    if (line.starts_with("seq ")) {
+      const std::string prefix = line.substr(4);
+      bool found = false;
+      for (; cursor < events.size(); ++cursor) {
+        if (events[cursor].summary.starts_with(prefix)) {
+          found = true;
+          break;
+        }
+      }
+      ASSERT_TRUE(found) << where << ": no event '" << prefix << "' in order; events:\n"
+                         << dump(events);
+      if (at) {
+        EXPECT_DOUBLE_EQ(events[cursor].t, *at) << where << ": " << prefix;
+      }
+      ++cursor;
+    } else if (line.starts_with("count ")) {
+      const auto space = line.rfind(' ');
+      const std::string prefix = line.substr(6, space - 6);
+      const int wanted = std::stoi(line.substr(space + 1));
+      int seen = 0;
+      for (const auto& e : events) seen += e.summary.starts_with(prefix) ? 1 : 0;
+      EXPECT_EQ(seen, wanted) << where << ": count of '" << prefix << "'";
+    } else {
+      FAIL() << where << ": unknown expectation";
+    }
+  }
+}
+
+class ScenarioTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ScenarioTest, EventsMatchExpectations) {
+  const ScenarioParse parsed = loadScenario(kData + GetParam() + ".scenario");
+  ASSERT_TRUE(parsed.scenario) << parsed.error->str();
+  LaptopRunOptions options;
+  options.start = parsed.scenario->start;
+  options.userName = parsed.scenario->user;
+  LaptopRun run(options);
+  playScenario(*parsed.scenario, run);
+  checkExpectations(GetParam(), run.log().events());
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioTest,
+                         ::testing::Values("first_start_setup", "first_start_cancel",
+                                           "first_start_quit", "threshold_switch", "plug_cycle",
+                                           "user_switches_off", "failing_switch", "month_end",
+                                           "smart_prediction"));
+
+TEST(ScenarioEvents, EveryEventIsOneJsonObjectWithTimeAndType) {
+  const ScenarioParse parsed = loadScenario(kData + "first_start_setup.scenario");
+  ASSERT_TRUE(parsed.scenario);
+  std::ostringstream jsonl;
+  LaptopRun run;
+  run.log().setStream(&jsonl);
+  playScenario(*parsed.scenario, run);
+  std::istringstream lines(jsonl.str());
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    ++count;
+    EXPECT_TRUE(line.starts_with("{\"t\":")) << line;
+    EXPECT_NE(line.find(",\"type\":\""), std::string::npos) << line;
+    EXPECT_TRUE(line.ends_with("}")) << line;
+  }
+  EXPECT_EQ(count, static_cast<int>(run.log().events().size()));
+  // The whole menu model goes into a menu event, submenu included.
+  EXPECT_NE(jsonl.str().find("\"title\":\"✓ 20%\",\"enabled\":true,\"action\":\"changeThreshold:\","
+                             "\"tag\":20"),
+            std::string::npos);
+  EXPECT_NE(jsonl.str().find("\"type\":\"file\",\"path\":\".kestrine_config.json\",\"size\":"),
+            std::string::npos);
+}
+
+// Malformed input names the file and line and says what is wrong.
+struct BadScenario {
+  const char* text;
+  int line;
+  const char* message;
+};
+
+class MalformedScenarioTest : public ::testing::TestWithParam<BadScenario> {};
+
+TEST_P(MalformedScenarioTest, IsRejectedWithItsLine) {
+  const auto parsed = parseScenario(GetParam().text, "bad.scenario", ".");
+  ASSERT_FALSE(parsed.scenario);
+  EXPECT_EQ(parsed.error->line, GetParam().line) << parsed.error->str();
+  EXPECT_NE(parsed.error->message.find(GetParam().message), std::string::npos)
+      << parsed.error->str();
+  EXPECT_TRUE(parsed.error->str().starts_with("bad.scenario:"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, MalformedScenarioTest,
+    ::testing::Values(BadScenario{"battery 50\n", 0, "no 'end'"},
+                      BadScenario{"end 1:00:00\nat 0:10:00 explode\n", 2, "unknown step 'explode'"},
+                      BadScenario{"# c\nbattery 101\nend 1:00\n", 2, "percentage from 0 to 100"},
+                      BadScenario{"at 0:61:00 plug\nend 2:00:00\n", 1, "bad time"},
+                      BadScenario{"at 0:10:00 plug\nat 0:05:00 unplug\nend 1:00:00\n", 2,
+                                  "back in time"},
+                      BadScenario{"at 0:10:00 plug\nend 0:05:00\n", 1, "after the end"},
+                      BadScenario{"file ../escape.json {}\nend 1:00\n", 1, "inside the home"},
+                      BadScenario{"file /etc/passwd x\nend 1:00\n", 1, "inside the home"},
+                      BadScenario{"tool sudo explode\nend 1:00\n", 1, "unknown tool outcome"},
+                      BadScenario{"tool sudo hang\nend 1:00\n", 1, "only the reports"},
+                      BadScenario{"at 0:01:00 menu changeThreshold:\nend 1:00\n", 1, "tag"},
+                      BadScenario{"start 2026-02-30T00:00:00\nend 1:00\n", 1, "bad start"},
+                      BadScenario{"report batt bad\\q\nend 1:00\n", 1, "bad escape"},
+                      BadScenario{"end 1:00\nend 2:00\n", 2, "twice"}));
+
+TEST(ScenarioDurations, AcceptTheDocumentedForms) {
+  EXPECT_EQ(parseDuration("1:30:00"), 5400.0);
+  EXPECT_EQ(parseDuration("0:30"), 1800.0);
+  EXPECT_EQ(parseDuration("2d3:00:00"), 2 * 86400.0 + 3 * 3600.0);
+  EXPECT_EQ(parseDuration("90s"), 90.0);
+  EXPECT_EQ(parseDuration("5m"), 300.0);
+  EXPECT_EQ(parseDuration("1d"), 86400.0);
+  EXPECT_FALSE(parseDuration("1:5"));
+  EXPECT_FALSE(parseDuration("-5s"));
+  EXPECT_FALSE(parseDuration("soon"));
+}
+
+}  // namespace
+}  // namespace kestrine::sim
