@@ -21,6 +21,8 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Tray battery saver: switches to the power-saver profile when the battery runs low")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The binaries name their stand-ins by the configured prefix: package there.
+set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the tray app needs at run time beyond the shared libraries found by
