@@ -1,6 +1,8 @@
 # One-word commands for Kestrine. Everything goes through CMake presets.
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
+# Installing into a system prefix needs root; ask sudo when we are not root.
+AS_ROOT := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: all deps configure build test demo bench run install package format clean
 
@@ -18,7 +20,8 @@ build: configure
 test: build
 	ctest --preset dev -j $(JOBS)
 
-demo: build
+demo: configure
+	cmake --build --preset dev -j $(JOBS) --target kestrine-sim
 	build/dev/src/platform/sim/kestrine-sim demo
 
 bench: deps
@@ -26,17 +29,20 @@ bench: deps
 	cmake --build --preset release -j $(JOBS)
 	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
 
-run: build
+# The tray app reads and switches the power mode through its stand-in tools,
+# which must be root-owned (the sudoers rule names them), so run installs first.
 ifeq ($(shell uname -s),Darwin)
+run: build
 	open build/dev/src/platform/macos/Kestrine.app
 else
-	build/dev/src/platform/linux/kestrine
+run: install
+	$(PREFIX)/bin/kestrine
 endif
 
 install: deps
 	cmake --preset release -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 	cmake --build --preset release -j $(JOBS)
-	cmake --install build/release
+	$(AS_ROOT) cmake --install build/release
 
 package: deps
 	cmake --preset release -DCMAKE_INSTALL_PREFIX=/usr

@@ -3,6 +3,10 @@
 # missing. Non-interactive and idempotent: with everything present it only checks.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+if ! command -v dpkg-query >/dev/null 2>&1; then
+  echo "Not a Debian system: install the packages named in docs/macos.md (Homebrew) or your distribution's equivalents of $here/debian-packages.txt."
+  exit 0
+fi
 mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/debian-packages.txt")
 missing=()
 for pkg in "${wanted[@]}"; do
