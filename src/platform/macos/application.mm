@@ -115,8 +115,12 @@ int main() {
     };
     kestrine::AppDelegate delegate(platform);
 
-    // NSApplication holds its delegate weakly; this strong reference keeps it.
-    KestrineApplicationDelegate* applicationDelegate =
+    // NSApplication holds its delegate weakly, so this is the only strong
+    // reference. Under ARC a plain local may be released right after its last
+    // use, here setDelegate:, which would leave the application without a
+    // delegate in an optimised build; precise lifetime keeps it until the end
+    // of the scope, which -run never reaches.
+    __attribute__((objc_precise_lifetime)) KestrineApplicationDelegate* applicationDelegate =
         [[KestrineApplicationDelegate alloc] initWithDelegate:&delegate];
     [application setDelegate:applicationDelegate];
     [application run];
