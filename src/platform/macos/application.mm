@@ -33,6 +33,17 @@
 - (void)showAbout;
 @end
 
+namespace {
+
+// A plain function rather than a method, so that the menu actions and the
+// application callbacks stay the only selectors the delegate answers.
+void performMenuAction(kestrine::AppDelegate* delegate, SEL action, NSInteger tag) {
+  delegate->performMenuAction(std::string([NSStringFromSelector(action) UTF8String]),
+                              static_cast<std::int64_t>(tag));
+}
+
+}  // namespace
+
 @implementation KestrineApplicationDelegate {
   // Owned by main(), which outlives the event loop.
   kestrine::AppDelegate* _delegate;
@@ -56,29 +67,24 @@
   return _delegate->applicationSupportsSecureRestorableState() ? YES : NO;
 }
 
-- (void)performMenuAction:(SEL)action tag:(NSInteger)tag {
-  _delegate->performMenuAction(std::string([NSStringFromSelector(action) UTF8String]),
-                               static_cast<std::int64_t>(tag));
-}
-
 - (void)toggleSmartMode {
-  [self performMenuAction:_cmd tag:0];
+  performMenuAction(_delegate, _cmd, 0);
 }
 
 - (void)changeThreshold:(NSMenuItem*)sender {
-  [self performMenuAction:_cmd tag:[sender tag]];
+  performMenuAction(_delegate, _cmd, [sender tag]);
 }
 
 - (void)showBatteryInfo {
-  [self performMenuAction:_cmd tag:0];
+  performMenuAction(_delegate, _cmd, 0);
 }
 
 - (void)showPowerMode {
-  [self performMenuAction:_cmd tag:0];
+  performMenuAction(_delegate, _cmd, 0);
 }
 
 - (void)showAbout {
-  [self performMenuAction:_cmd tag:0];
+  performMenuAction(_delegate, _cmd, 0);
 }
 
 @end
