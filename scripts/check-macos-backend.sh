@@ -64,6 +64,35 @@ check_file() {
   esac
 }
 
+# check_menu_actions MENU_MODEL_HEADER: compiles a message to the application
+# delegate of application.mm for every action name the core's menu model
+# declares ("terminate:" goes to NSApplication itself). Menu items get their
+# selector from those names at run time, where no compiler sees it; a name the
+# delegate lacks would be a menu item that silently does nothing.
+check_menu_actions() {
+  local model="$1" names name receiver message work status output
+  names="$(sed -n 's/^inline constexpr std::string_view kAction[A-Za-z]* = "\([^"]*\)";$/\1/p' "$model")"
+  [ -n "$names" ] || { echo "no action names found in $model"; return 1; }
+  work="$(mktemp -d)" || return 1
+  {
+    echo "#include \"$root/src/platform/macos/application.mm\""
+    echo "void kestrineMenuActions(KestrineApplicationDelegate* delegate, NSApplication* application) {"
+    for name in $names; do
+      receiver=delegate
+      [ "$name" = "terminate:" ] && receiver=application
+      message="$name"
+      [[ "$name" == *: ]] && message="$(sed 's/:/:nil /g' <<<"$name")"
+      echo "  [$receiver $message];"
+    done
+    echo "}"
+  } >"$work/menu_actions.mm"
+  output="$(check_file "$work/menu_actions.mm")"
+  status=$?
+  rm -rf "$work"
+  [ $status -eq 0 ] || echo "$output"
+  return $status
+}
+
 check_backend() {
   local files=("$@") failed=0 file output
   if [ ${#files[@]} -eq 0 ]; then
@@ -82,6 +111,15 @@ check_backend() {
       failed=1
     fi
   done
+  if [ $# -eq 0 ]; then
+    if output="$(check_menu_actions "$root/src/ui/menu_model.h")"; then
+      echo "ok      every menu action of the core reaches the application delegate"
+    else
+      echo "FAILED  menu actions of the core that the application delegate lacks:"
+      echo "$output"
+      failed=1
+    fi
+  fi
   return $failed
 }
 
@@ -113,6 +151,22 @@ self_test() {
 4|requires a bridged cast
 5|no viable conversion from 'std::string'
 CASES
+
+  # A menu model whose "About" action the delegate does not implement.
+  local model
+  model="$(mktemp)" || return 1
+  sed 's/"showAbout"/"showAbuot"/' "$root/src/ui/menu_model.h" >"$model"
+  if output="$(check_menu_actions "$model")"; then
+    echo "FAILED  menu action unknown to the delegate passed"
+    failed=1
+  elif grep -q -- "no visible @interface for 'KestrineApplicationDelegate' declares the selector 'showAbuot'" <<<"$output"; then
+    echo "ok      menu action unknown to the delegate fails: no visible @interface declares 'showAbuot'"
+  else
+    echo "FAILED  menu action unknown to the delegate failed without the expected diagnostic:"
+    echo "$output"
+    failed=1
+  fi
+  rm -f "$model"
   return $failed
 }
 
