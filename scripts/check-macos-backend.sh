@@ -29,8 +29,9 @@ if command -v gnustep-config >/dev/null 2>&1; then
   gnustep_headers="$(gnustep-config --variable=GNUSTEP_SYSTEM_HEADERS 2>/dev/null || true)"
 fi
 [ -n "$gnustep_headers" ] || gnustep_headers=/usr/include/GNUstep
-[ -f "$gnustep_headers/AppKit/AppKit.h" ] && [ -f "$gnustep_headers/Foundation/Foundation.h" ] ||
+if [ ! -f "$gnustep_headers/AppKit/AppKit.h" ] || [ ! -f "$gnustep_headers/Foundation/Foundation.h" ]; then
   die "GNUstep's AppKit and Foundation headers not found in $gnustep_headers (apt-get install libgnustep-gui-dev)"
+fi
 
 # GNUstep's headers include the Objective-C runtime's <objc/...>; on Debian
 # only gcc's runtime provides them. Searched after everything else, so clang's
@@ -80,8 +81,7 @@ check_menu_actions() {
     for name in $names; do
       receiver=delegate
       [ "$name" = "terminate:" ] && receiver=application
-      message="$name"
-      [[ "$name" == *: ]] && message="$(sed 's/:/:nil /g' <<<"$name")"
+      message="${name//:/:nil }"
       echo "  [$receiver $message];"
     done
     echo "}"
