@@ -2,14 +2,21 @@
 
 namespace kestrine {
 
-// The bookkeeping behind the main loop's modal rule, shared by every backend:
-// a repeating pass that falls due while a modal alert is open is held back, and
-// at most one held-back pass runs once the outermost modal has closed.
+// The bookkeeping behind the main loop's modal rule, for a backend's loop: a
+// repeating pass that falls due while a modal alert is open is held back, and
+// once the outermost modal has closed one held-back pass runs.
+//
+// It keeps a single "held" flag, not one per timer: that is enough for
+// Kestrine, which has exactly one repeating timer (the check timer). With
+// several repeating timers, passes held back from different timers would
+// collapse into one, and the caller would have to remember which timer it
+// belongs to.
 class ModalGate {
  public:
   void enter() { ++depth_; }
   // Returns true when the outermost modal closed with a pass held back; the
-  // caller then schedules one pass to run from the loop.
+  // caller then schedules that one pass to run from the loop. Unmatched calls
+  // are ignored.
   bool leave() {
     if (depth_ > 0) --depth_;
     if (depth_ == 0 && held_) {
