@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -415,6 +417,124 @@ TEST_F(AppDelegateTest, MenuActionsAreRoutedByName) {
   app->performMenuAction(quit->action, quit->tag);
   EXPECT_TRUE(sim.loop.isTerminated());
 }
+
+// ---- What each operation reads from the machine, and in which order ----
+
+// The part of the machine's state these cases vary.
+struct FakeMacState {
+  std::optional<std::int64_t> level;
+  bool onBattery = true;
+  std::optional<std::int64_t> powerMode;
+  void applyTo(testing::FakeMac& mac) const {
+    mac.level = level;
+    mac.onBattery = onBattery;
+    mac.powerMode = powerMode;
+  }
+};
+
+struct ReadingCase {
+  std::string name;
+  bool setupComplete;
+  FakeMacState atLaunch;
+  // Applied after launch, before `act`; none: the readings of the launch itself.
+  std::optional<FakeMacState> before;
+  std::function<void(AppDelegate&, sim::SimPlatform&)> act;
+  std::vector<std::string> readings;
+};
+
+void PrintTo(const ReadingCase& c, std::ostream* os) { *os << c.name; }
+
+class ReadingOrderTest : public testing::SimTest,
+                         public ::testing::WithParamInterface<ReadingCase> {};
+
+TEST_P(ReadingOrderTest, ReadsAfreshInTheOrderOfTheOperation) {
+  const ReadingCase& c = GetParam();
+  writeConfig(Config({.threshold = 20, .setupComplete = c.setupComplete}));
+  c.atLaunch.applyTo(mac);
+  sim.alerts.queueAnswer(kAlertSecondButton);  // a welcome alert would be quit
+  if (c.before) {
+    launch();
+    sim.loop.runFor(1.0);  // the launch message
+    c.before->applyTo(mac);
+    readings.clear();
+    c.act(*app, sim);
+  } else {
+    launch();
+  }
+  EXPECT_EQ(readings, c.readings);
+}
+
+const FakeMacState kHigh{.level = 100, .onBattery = true, .powerMode = 0};
+const FakeMacState kLow{.level = 15, .onBattery = true, .powerMode = 0};
+const FakeMacState kLowPluggedIn{.level = 15, .onBattery = false, .powerMode = 0};
+const FakeMacState kNoLevel{.level = std::nullopt, .onBattery = true, .powerMode = 0};
+
+void onePass(AppDelegate&, sim::SimPlatform& sim) { sim.loop.runFor(30.0); }
+auto menuAction(std::string action, std::int64_t tag = 0) {
+  return [action, tag](AppDelegate& app, sim::SimPlatform&) { app.performMenuAction(action, tag); };
+}
+
+// The icon always reads the power source, then the power mode; a pass reads the
+// power source once for itself and once more for the icon; nothing is cached.
+INSTANTIATE_TEST_SUITE_P(
+    Table, ReadingOrderTest,
+    ::testing::Values(
+        ReadingCase{"FirstStartOnlyTheIcon", false, kLow, std::nullopt, {}, {"batt", "custom"}},
+        ReadingCase{"StartIconThenLaunchCheckSwitching",
+                    true,
+                    kLow,
+                    std::nullopt,
+                    {},
+                    {"batt", "custom", "level", "batt", "custom", "sudo"}},
+        ReadingCase{"StartLaunchCheckPluggedIn",
+                    true,
+                    kLowPluggedIn,
+                    std::nullopt,
+                    {},
+                    {"batt", "custom", "level", "batt"}},
+        ReadingCase{"PassSwitching",
+                    true,
+                    kHigh,
+                    kLow,
+                    onePass,
+                    {"level", "batt", "batt", "custom", "custom", "sudo"}},
+        ReadingCase{
+            "PassAboveThreshold", true, kHigh, kHigh, onePass, {"level", "batt", "batt", "custom"}},
+        ReadingCase{"PassPluggedIn",
+                    true,
+                    kHigh,
+                    kLowPluggedIn,
+                    onePass,
+                    {"level", "batt", "batt", "custom"}},
+        ReadingCase{"PassWithoutLevel", true, kHigh, kNoLevel, onePass, {"level"}},
+        ReadingCase{"ThresholdSwitching",
+                    true,
+                    kHigh,
+                    kLow,
+                    menuAction("changeThreshold:", 30),
+                    {"level", "batt", "custom", "sudo"}},
+        ReadingCase{"ThresholdBelowLevel",
+                    true,
+                    kHigh,
+                    kLow,
+                    menuAction("changeThreshold:", 10),
+                    {"level"}},
+        ReadingCase{"ThresholdPluggedIn",
+                    true,
+                    kHigh,
+                    kLowPluggedIn,
+                    menuAction("changeThreshold:", 30),
+                    {"level", "batt"}},
+        ReadingCase{"ToggleReadsNothing", true, kHigh, kLow, menuAction("toggleSmartMode"), {}},
+        ReadingCase{"BatteryInformation",
+                    true,
+                    kHigh,
+                    kLow,
+                    menuAction("showBatteryInfo"),
+                    {"level", "batt"}},
+        ReadingCase{"PowerMode", true, kHigh, kLow, menuAction("showPowerMode"), {"custom"}},
+        ReadingCase{"AboutReadsNothing", true, kHigh, kLow, menuAction("showAbout"), {}}),
+    [](const auto& info) { return info.param.name; });
 
 // ---- Quit and lifetime ----
 

@@ -45,6 +45,7 @@ class SimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim.powerSources.setProvider([this]() -> std::optional<PowerSourceList> {
+      readings.push_back("level");
       if (!mac.level) return std::nullopt;
       return PowerSourceList{sim::internalBatteryDescription(*mac.level)};
     });
@@ -53,6 +54,7 @@ class SimTest : public ::testing::Test {
 
   ToolResult answer(const ToolRequest& request) {
     const auto& args = request.arguments;
+    readings.push_back(reading(request));
     if (request.program == "/usr/bin/pmset" && args == std::vector<std::string>{"-g", "batt"})
       return sim::exitedWith(0, battReport(mac.onBattery, mac.level));
     if (request.program == "/usr/bin/pmset" && args == std::vector<std::string>{"-g", "custom"})
@@ -69,6 +71,15 @@ class SimTest : public ::testing::Test {
       return sim::exitedWith(0);
     }
     return sim::failedToStart();
+  }
+
+  // A short name for each thing the application asks of the machine, in order:
+  // "level" (power sources), "batt" and "custom" (the two pmset reports),
+  // "sudo" and "osascript" (switch or setup).
+  static std::string reading(const ToolRequest& request) {
+    if (request.program == "/usr/bin/pmset" && request.arguments.size() == 2)
+      return request.arguments[1];
+    return request.program.substr(request.program.rfind('/') + 1);
   }
 
   // Settings and learning data as they would be on disk before launch.
@@ -118,6 +129,7 @@ class SimTest : public ::testing::Test {
 
   sim::SimPlatform sim;
   FakeMac mac;
+  std::vector<std::string> readings;  // see reading()
   std::unique_ptr<AppDelegate> app;
 };
 
