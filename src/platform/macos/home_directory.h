@@ -6,7 +6,8 @@
 
 namespace kestrine {
 
-// NSHomeDirectory(): the current user's home directory.
+// NSHomeDirectory(): the current user's home directory; empty in the unlikely
+// case that it has no file-system form.
 class MacHomeDirectory final : public HomeDirectory {
  public:
   std::filesystem::path path() const override;
