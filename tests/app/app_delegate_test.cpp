@@ -542,25 +542,72 @@ TEST_F(AppDelegateTest, QuitOnlyStopsTheTimer) {
   writeConfig(Config({.setupComplete = true}));
   launch();
   runPasses();
-  const auto configBefore = std::filesystem::last_write_time(Config::configPath(home()));
-  const auto snapshots = app->batteryPredictor()->getSnapshotCount();
+  const auto configWritten = std::filesystem::last_write_time(Config::configPath(home()));
+  const auto dataWritten = std::filesystem::last_write_time(BatteryPredictor::dataPath(home()));
+  readings.clear();
 
   app->performMenuAction("terminate:");
   app->applicationWillTerminate();
+  EXPECT_TRUE(sim.loop.isTerminated());
   EXPECT_EQ(sim.loop.activeTimerCount(), 0U);
-  EXPECT_EQ(std::filesystem::last_write_time(Config::configPath(home())), configBefore);
-  EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), snapshots);
+  EXPECT_THAT(readings, IsEmpty()) << "Low Power Mode is left as it is";
+  EXPECT_EQ(std::filesystem::last_write_time(Config::configPath(home())), configWritten);
+  EXPECT_EQ(std::filesystem::last_write_time(BatteryPredictor::dataPath(home())), dataWritten);
+  EXPECT_THAT(sim.console.lines(), IsEmpty());
 }
 
+// A main loop whose timers keep running when their handle is destroyed, as a
+// run loop that holds its own reference to a timer would.
+class UnstoppedTimersLoop final : public MainLoop {
+ public:
+  explicit UnstoppedTimersLoop(MainLoop& inner) : inner_(inner) {}
+  std::unique_ptr<Timer> scheduleRepeating(double interval, std::function<void()> cb) override {
+    kept_.push_back(inner_.scheduleRepeating(interval, std::move(cb)));
+    return std::make_unique<Handle>();
+  }
+  void callAfter(double delay, std::function<void()> cb) override {
+    inner_.callAfter(delay, std::move(cb));
+  }
+  void terminate() override { inner_.terminate(); }
+  void enterModal() override { inner_.enterModal(); }
+  void leaveModal() override { inner_.leaveModal(); }
+
+ private:
+  struct Handle final : Timer {
+    void invalidate() override {}
+  };
+  MainLoop& inner_;
+  std::vector<std::unique_ptr<Timer>> kept_;
+};
+
 TEST_F(AppDelegateTest, CallbacksDoNothingOnceTheDelegateIsGone) {
-  launch();  // the setup is due in a second
-  writeConfig(Config({.setupComplete = true}));
-  app.reset();
-  sim.tools.clearLog();
-  sim.loop.runFor(120.0);
-  EXPECT_TRUE(sim.alerts.shown().empty());
-  EXPECT_TRUE(sim.tools.runs().empty());
-  EXPECT_EQ(sim.loop.activeTimerCount(), 0U);
+  for (bool setupComplete : {false, true}) {
+    SCOPED_TRACE(setupComplete ? "launch message pending" : "setup pending");
+    writeConfig(Config({.setupComplete = setupComplete}));
+    UnstoppedTimersLoop loop(sim.loop);
+    const Platform& base = sim.platform();
+    Platform platform{.statusBar = base.statusBar,
+                      .alerts = base.alerts,
+                      .notifier = base.notifier,
+                      .mainLoop = loop,
+                      .tools = base.tools,
+                      .powerSources = base.powerSources,
+                      .clock = base.clock,
+                      .home = base.home,
+                      .user = base.user,
+                      .console = base.console,
+                      .systemTools = base.systemTools};
+    auto delegate = std::make_unique<AppDelegate>(platform);
+    delegate->applicationDidFinishLaunching();  // the one-shot is due in a second
+    delegate.reset();
+    readings.clear();
+    sim.alerts.clearLog();
+
+    sim.loop.runFor(120.0);
+    EXPECT_EQ(sim.loop.activeTimerCount(), 1U) << "the timer itself still fires";
+    EXPECT_THAT(readings, IsEmpty());
+    EXPECT_THAT(sim.alerts.shown(), IsEmpty());
+  }
 }
 
 // ---- The modal rule, end to end ----
