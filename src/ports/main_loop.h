@@ -16,9 +16,10 @@ class Timer {
 //
 // Modal rule: while a modal alert is open (between enterModal() and the
 // matching leaveModal()), passes of repeating timers that fall due are held
-// back. When the outermost modal closes, at most one held-back pass runs, from
-// the loop, after the callback that showed the alert has returned; a timer that
-// fell due several times runs once. One-shot calls are not held back.
+// back. When the outermost modal closes, a timer that fell due meanwhile runs
+// one deferred pass, however many of its passes were held back, from the loop,
+// after the callback that showed the alert has returned. One-shot calls are not
+// held back.
 class MainLoop {
  public:
   virtual ~MainLoop() = default;
@@ -31,7 +32,8 @@ class MainLoop {
   // loop has ended, the backend calls AppDelegate::applicationWillTerminate().
   virtual void terminate() = 0;
   // A modal alert opens / closes; see the modal rule above. Calls nest.
-  // ModalGate (app/modal_gate.h) keeps the bookkeeping for a backend.
+  // ModalGate (app/modal_gate.h) keeps the bookkeeping for a backend with the
+  // one repeating timer Kestrine uses.
   virtual void enterModal() = 0;
   virtual void leaveModal() = 0;
 };
