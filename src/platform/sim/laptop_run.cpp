@@ -1,7 +1,11 @@
 #include "platform/sim/laptop_run.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <fstream>
+#include <system_error>
 
 #include "power/reports.h"
 
@@ -44,6 +48,21 @@ SimOptions simOptions(const LaptopRunOptions& options) {
 }
 
 }  // namespace
+
+RunFolder::RunFolder() {
+  std::error_code error;
+  std::filesystem::path base = "/dev/shm";
+  if (::access(base.c_str(), W_OK) != 0) base = std::filesystem::temp_directory_path(error);
+  if (error) base = "/tmp";
+  std::string pattern = (base / "kestrine-sim-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+RunFolder::~RunFolder() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
 
 LaptopRun::LaptopRun(LaptopRunOptions options)
     : start_(options.start),

@@ -13,6 +13,22 @@
 
 namespace kestrine::sim {
 
+// A run's own folder: a new, empty folder, in memory (/dev/shm) where the
+// machine has one, since the learning file is rewritten at every check, else
+// in the system's temporary folder. Removed with everything in it when this
+// object goes. `path()` is empty when no folder could be made.
+class RunFolder {
+ public:
+  RunFolder();
+  ~RunFolder();
+  RunFolder(const RunFolder&) = delete;
+  RunFolder& operator=(const RunFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 struct LaptopRunOptions {
   WallTime start = wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
   std::optional<std::filesystem::path> home;  // default: a new temporary folder, removed after

@@ -1,6 +1,5 @@
 // kestrine-sim: the real application on a virtual laptop.
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +53,7 @@ Exit status: 0 done, 2 bad command line or malformed input (nothing is run),
 
 struct Args {
   std::string command;
+  std::vector<std::string> given;  // the options, in order
   std::optional<std::string> home, events, trace, plot, scenario;
   std::optional<long long> threshold, target;
 };
@@ -75,11 +75,6 @@ std::optional<long long> wholeNumber(const std::string& text) {
 
 int main(int argc, char** argv) {
   using namespace kestrine::sim;
-  // The learning file is rewritten at every check; a memory-backed temporary
-  // folder keeps a month of checks from waiting on the disk.
-  if (std::getenv("TMPDIR") == nullptr && ::access("/dev/shm", W_OK) == 0) {
-    ::setenv("TMPDIR", "/dev/shm", 1);
-  }
   std::vector<std::string> a(argv + 1, argv + argc);
   for (const auto& arg : a) {
     if (arg == "--help" || arg == "-h") {
@@ -92,6 +87,7 @@ int main(int argc, char** argv) {
   args.command = a[0];
   for (std::size_t i = 1; i < a.size(); ++i) {
     const std::string& option = a[i];
+    args.given.push_back(option);
     auto value = [&]() -> std::optional<std::string> {
       if (i + 1 >= a.size()) return std::nullopt;
       return a[++i];
@@ -117,8 +113,35 @@ int main(int argc, char** argv) {
     return usageError("unknown option '" + option + "'");
   }
 
+  // An option that another use takes is a mistake, not something to ignore.
+  const std::vector<std::string> allowed =
+      args.command == "demo" ? std::vector<std::string>{"--home", "--events"}
+      : args.command == "whatif"
+          ? std::vector<std::string>{"--trace", "--threshold", "--target", "--plot", "--home"}
+      : args.command == "run" ? std::vector<std::string>{"--scenario", "--events", "--home"}
+                              : std::vector<std::string>{};
+  if (allowed.empty()) return usageError("unknown command '" + args.command + "'");
+  for (const auto& option : args.given) {
+    if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
+      return usageError(args.command + " takes no " + option);
+    }
+  }
+
+  // Everything a run writes goes into one folder: --home, or a new one that
+  // goes again at the end. It is made only once the input has been read.
+  std::optional<RunFolder> scratch;
   std::optional<std::filesystem::path> home;
   if (args.home) home = std::filesystem::path(*args.home);
+  auto runHome = [&]() -> bool {
+    if (home) return true;
+    scratch.emplace();
+    if (scratch->path().empty()) {
+      std::cerr << "kestrine-sim: cannot make a temporary folder for the run\n";
+      return false;
+    }
+    home = scratch->path();
+    return true;
+  };
 
   if (args.command == "run") {
     if (!args.scenario) return usageError("run needs --scenario FILE");
@@ -139,6 +162,7 @@ int main(int argc, char** argv) {
       }
       out = &file;
     }
+    if (!runHome()) return 1;
     LaptopRunOptions options;
     options.start = parsed.scenario->start;
     options.home = home;
@@ -151,7 +175,7 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  if (args.command == "demo") return runDemo(home, args.events);
+  if (args.command == "demo") return runHome() ? runDemo(home, args.events) : 1;
   if (args.command == "whatif") {
     if (!args.trace) return usageError("whatif needs --trace FILE.csv");
     WhatIfOptions options;

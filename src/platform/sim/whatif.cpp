@@ -424,7 +424,18 @@ int runWhatIfCommand(const std::filesystem::path& tracePath, const WhatIfOptions
     std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
     return 2;
   }
-  const WhatIfResult result = runWhatIf(*parsed.trace, options);
+  // Both replays write only into the run's own folder.
+  WhatIfOptions replayOptions = options;
+  std::optional<RunFolder> scratch;
+  if (!replayOptions.home) {
+    scratch.emplace();
+    if (scratch->path().empty()) {
+      std::cerr << "kestrine-sim: cannot make a temporary folder for the run\n";
+      return 1;
+    }
+    replayOptions.home = scratch->path();
+  }
+  const WhatIfResult result = runWhatIf(*parsed.trace, replayOptions);
   std::cout << whatIfReport(*parsed.trace, options, result);
   if (plot) {
     std::ofstream out(*plot, std::ios::binary | std::ios::trunc);
