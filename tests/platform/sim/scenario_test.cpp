@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/sim/case_name.h"
 #include "platform/sim/laptop_run.h"
 #include "platform/sim/scenario.h"
 
@@ -83,24 +84,33 @@ void checkExpectations(const std::string& name, const std::vector<SimEvent>& eve
   }
 }
 
-class ScenarioTest : public ::testing::TestWithParam<std::string> {};
+// A scenario of tests/data/sim, by its file name without ".scenario".
+struct ScenarioName {
+  const char* name;
+};
+void PrintTo(const ScenarioName& s, std::ostream* os) { *os << s.name; }
+
+class ScenarioTest : public ::testing::TestWithParam<ScenarioName> {};
 
 TEST_P(ScenarioTest, EventsMatchExpectations) {
-  const ScenarioParse parsed = loadScenario(kData + GetParam() + ".scenario");
+  const std::string name = GetParam().name;
+  const ScenarioParse parsed = loadScenario(kData + name + ".scenario");
   ASSERT_TRUE(parsed.scenario) << parsed.error->str();
   LaptopRunOptions options;
   options.start = parsed.scenario->start;
   options.userName = parsed.scenario->user;
   LaptopRun run(options);
   playScenario(*parsed.scenario, run);
-  checkExpectations(GetParam(), run.log().events());
+  checkExpectations(name, run.log().events());
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioTest,
-                         ::testing::Values("first_start_setup", "first_start_cancel",
-                                           "first_start_quit", "threshold_switch", "plug_cycle",
-                                           "user_switches_off", "failing_switch", "month_end",
-                                           "smart_prediction"));
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, ScenarioTest,
+    ::testing::Values(ScenarioName{"first_start_setup"}, ScenarioName{"first_start_cancel"},
+                      ScenarioName{"first_start_quit"}, ScenarioName{"threshold_switch"},
+                      ScenarioName{"plug_cycle"}, ScenarioName{"user_switches_off"},
+                      ScenarioName{"failing_switch"}, ScenarioName{"month_end"},
+                      ScenarioName{"smart_prediction"}));
 
 TEST(ScenarioEvents, EveryEventIsOneJsonObjectWithTimeAndType) {
   const ScenarioParse parsed = loadScenario(kData + "first_start_setup.scenario");
@@ -134,6 +144,10 @@ struct BadScenario {
   const char* message;
 };
 
+void PrintTo(const BadScenario& c, std::ostream* os) {
+  *os << caseName("line" + std::to_string(c.line) + " " + c.message);
+}
+
 class MalformedScenarioTest : public ::testing::TestWithParam<BadScenario> {};
 
 TEST_P(MalformedScenarioTest, IsRejectedWithItsLine) {
@@ -155,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "back in time"},
                       BadScenario{"at 0:10:00 plug\nend 0:05:00\n", 1, "after the end"},
                       BadScenario{"file ../escape.json {}\nend 1:00\n", 1, "inside the home"},
-                      BadScenario{"file /etc/passwd x\nend 1:00\n", 1, "inside the home"},
+                      BadScenario{"file /etc/passwd x\nend 1:00\n", 1, "'/etc/passwd' must stay"},
                       BadScenario{"tool sudo explode\nend 1:00\n", 1, "unknown tool outcome"},
                       BadScenario{"tool sudo hang\nend 1:00\n", 1, "only the reports"},
                       BadScenario{"at 0:01:00 menu changeThreshold:\nend 1:00\n", 1, "tag"},

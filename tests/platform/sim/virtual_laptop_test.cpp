@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/sim/case_name.h"
 #include "platform/sim/pmset_reports.h"
 #include "platform/sim/virtual_clock.h"
 #include "platform/sim/virtual_laptop.h"
@@ -129,6 +130,7 @@ struct ShellCase {
   int status;
   const char* output;
 };
+void PrintTo(const ShellCase& c, std::ostream* os) { *os << caseName(c.command); }
 class VirtualShellCases : public ::testing::TestWithParam<ShellCase> {};
 
 TEST_P(VirtualShellCases, RunLikeSh) {

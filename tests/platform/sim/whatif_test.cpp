@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/sim/case_name.h"
+#include "platform/sim/laptop_run.h"
 #include "platform/sim/whatif.h"
 
 namespace kestrine::sim {
@@ -14,25 +16,11 @@ namespace {
 
 const std::string kData = std::string(KESTRINE_TEST_DATA) + "/sim/";
 
-// The learning file is rewritten at every pass: keep it in memory where possible.
-class ScratchHome {
- public:
-  ScratchHome() {
-    std::filesystem::path base = std::filesystem::temp_directory_path();
-    if (::access("/dev/shm", W_OK) == 0) base = "/dev/shm";
-    std::string pattern = (base / "kestrine-whatif-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? std::filesystem::path(pattern) : base / "kestrine-whatif";
-  }
-  ~ScratchHome() { std::filesystem::remove_all(path_); }
-  WhatIfOptions options() const {
-    WhatIfOptions o;
-    o.home = path_;
-    return o;
-  }
-
- private:
-  std::filesystem::path path_;
-};
+WhatIfOptions optionsIn(const RunFolder& folder) {
+  WhatIfOptions o;
+  o.home = folder.path();
+  return o;
+}
 
 // Days of use: off the charger at 09:00 at 100%, down at `drain` points a
 // minute, plugged in at 17:00 and charged to full; the rows every 5 minutes.
@@ -51,8 +39,8 @@ std::string syntheticTrace(int days, double drain) {
 TEST(WhatIf, BothModesSwitchWhereTheyShould) {
   const auto parsed = parseTrace(syntheticTrace(3, 0.3), "synthetic.csv");
   ASSERT_TRUE(parsed.trace) << parsed.error->str();
-  ScratchHome home;
-  const WhatIfResult result = runWhatIf(*parsed.trace, home.options());
+  RunFolder home;
+  const WhatIfResult result = runWhatIf(*parsed.trace, optionsIn(home));
   ASSERT_EQ(result.episodes.size(), 4U);
   // Classic switches at the threshold in every discharge that reaches it.
   ASSERT_EQ(result.classic.switches.size(), 3U);
@@ -80,10 +68,10 @@ TEST(WhatIf, BothModesSwitchWhereTheyShould) {
 TEST(WhatIf, CompactingTheLearningFileChangesNoDecision) {
   const auto parsed = parseTrace(syntheticTrace(3, 0.45), "synthetic.csv");
   ASSERT_TRUE(parsed.trace);
-  ScratchHome home;
-  WhatIfOptions plain = home.options();
+  RunFolder home;
+  WhatIfOptions plain = optionsIn(home);
   plain.compactAbove = 0;
-  WhatIfOptions compacted = home.options();
+  WhatIfOptions compacted = optionsIn(home);
   compacted.compactAbove = 300;
   compacted.keepSnapshots = 120;
   const auto a = runWhatIf(*parsed.trace, plain);
@@ -104,6 +92,9 @@ struct BadTrace {
   int line;
   const char* message;
 };
+void PrintTo(const BadTrace& c, std::ostream* os) {
+  *os << caseName("line" + std::to_string(c.line) + " " + c.message);
+}
 class MalformedTraceTest : public ::testing::TestWithParam<BadTrace> {};
 
 TEST_P(MalformedTraceTest, IsRejectedWithItsLine) {
@@ -135,11 +126,21 @@ struct CommandCase {
   int status;
   std::string stderrPart;
 };
+void PrintTo(const CommandCase& c, std::ostream* os) {
+  // The command and the file it reads, without the data folder's path.
+  const auto space = c.arguments.find(' ');
+  const auto slash = c.arguments.rfind('/');
+  std::string name = c.arguments.substr(0, space);
+  if (slash != std::string::npos) name += " " + c.arguments.substr(slash + 1);
+  *os << caseName(name);
+}
 class SimCommandTest : public ::testing::TestWithParam<CommandCase> {};
 
 TEST_P(SimCommandTest, ExitsWithStatusAndMessage) {
-  const auto dir = std::filesystem::temp_directory_path() / "kestrine-sim-cmd-test";
-  std::filesystem::create_directories(dir);
+  // A folder of this case's own: the cases run side by side under ctest -j.
+  const RunFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  const auto& dir = folder.path();
   const auto err = dir / "stderr.txt";
   const std::string command = std::string(KESTRINE_SIM_BINARY) + " " + GetParam().arguments +
                               " --home " + (dir / "home").string() + " > /dev/null 2> " +
@@ -158,7 +159,6 @@ TEST_P(SimCommandTest, ExitsWithStatusAndMessage) {
   if (GetParam().status == 2) {
     EXPECT_FALSE(std::filesystem::exists(dir / "home"));
   }
-  std::filesystem::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -173,8 +173,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "bad_percent.csv:3: bad percent 'fifty'"},
         CommandCase{"whatif --trace " + kData + "malformed/short_row.csv", 2, "short_row.csv:2:"},
         CommandCase{"whatif --trace " + kData + "malformed/time_back.csv", 2, "time_back.csv:2:"},
-        CommandCase{"frobnicate", 2, "unknown command"},
-        CommandCase{"run", 2, "needs --scenario"}));
+        CommandCase{"frobnicate", 2, "unknown command"}, CommandCase{"run", 2, "needs --scenario"},
+        CommandCase{"demo --trace " + kData + "malformed/short_row.csv", 2,
+                    "demo takes no --trace"}));
 
 }  // namespace
 }  // namespace kestrine::sim
