@@ -89,17 +89,16 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
   if (!S_ISREG(info.st_mode))
     return {std::nullopt, "cannot read " + path.string() + ": not a regular file"};
 
+  // Read what fstat announced straight into place. The learning file is about
+  // 8 MB: a buffer that had to grow would cost a second allocation of twice
+  // that size and a full copy.
+  const auto expected = static_cast<std::size_t>(info.st_size);
   std::string bytes;
-  std::size_t expected = static_cast<std::size_t>(info.st_size);
   bytes.reserve(expected + kReadSlack);
   bytes.resize(expected);
   std::size_t filled = 0;
-  for (;;) {
-    if (filled == bytes.size()) {
-      // The file may have grown since fstat; keep reading until end of file.
-      bytes.resize(bytes.size() + 4096);
-    }
-    const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+  while (filled < expected) {
+    const ssize_t got = ::read(fd.get(), bytes.data() + filled, expected - filled);
     if (got < 0) {
       if (errno == EINTR) continue;
       return {std::nullopt, describe("cannot read", path, errno)};
@@ -108,6 +107,20 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
     filled += static_cast<std::size_t>(got);
   }
   bytes.resize(filled);
+  // The file may have grown since fstat (or reports no size at all, as files
+  // under /proc do): read on until end of file.
+  if (filled == expected) {
+    char chunk[16384];
+    for (;;) {
+      const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return {std::nullopt, describe("cannot read", path, errno)};
+      }
+      if (got == 0) break;
+      bytes.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
   if (bytes.capacity() - bytes.size() < kReadSlack) bytes.reserve(bytes.size() + kReadSlack);
   return {std::move(bytes), {}};
 }

@@ -155,6 +155,27 @@ TEST(ReadWholeFile, ReadsTheBytesWithSpareCapacity) {
   EXPECT_GE(result.bytes->capacity() - result.bytes->size(), kReadSlack);
 }
 
+// The learning file is read at every start: a buffer that grew past the size
+// fstat gave would mean a second allocation of twice the file and a full copy.
+TEST(ReadWholeFile, ReadsALargeFileWithoutGrowingTheBuffer) {
+  TempHome home;
+  const std::string content(4'000'000, 'j');
+  writeText(home / "f", content);
+  const FileReadResult result = readWholeFile(home / "f");
+  ASSERT_TRUE(result.bytes.has_value()) << result.error;
+  EXPECT_EQ(*result.bytes, content);
+  EXPECT_LE(result.bytes->capacity(), content.size() + 4 * kReadSlack);
+}
+
+// Files whose size fstat does not know are read to their end all the same.
+TEST(ReadWholeFile, ReadsOnPastTheAnnouncedSize) {
+  if (!std::filesystem::exists("/proc/self/status")) GTEST_SKIP() << "no /proc on this system";
+  const FileReadResult result = readWholeFile("/proc/self/status");
+  ASSERT_TRUE(result.bytes.has_value()) << result.error;
+  EXPECT_THAT(*result.bytes, HasSubstr("Name:"));
+  EXPECT_GE(result.bytes->capacity() - result.bytes->size(), kReadSlack);
+}
+
 TEST(ReadWholeFile, RefusesWhatIsNotARegularFile) {
   TempHome home;
   std::filesystem::create_directory(home / "dir");
