@@ -7,9 +7,18 @@ namespace kestrine::tools {
 using linux_desktop::UPowerDevice;
 
 bool runsWithBorrowedPrivileges(const Invocation& invocation) {
-  return invocation.sudoUidSet || invocation.pkexecUidSet ||
+  return invocation.privilegeToolMark || invocation.secureExecution ||
          invocation.realUid != invocation.effectiveUid ||
          invocation.realGid != invocation.effectiveGid;
+}
+
+std::optional<std::string> systemBusAddressToKeep(bool borrowed, const char* value) {
+  if (borrowed || value == nullptr) return std::nullopt;
+  const std::string_view address = value;
+  if (address.substr(0, 5) != "unix:" || address.find(';') != std::string_view::npos) {
+    return std::nullopt;
+  }
+  return std::string(address);
 }
 
 PmsetParse parsePmsetArguments(const std::vector<std::string>& arguments, bool privileged) {

@@ -23,19 +23,34 @@ struct PmsetParse {
   std::string error;
 };
 
+// Variables that the tools granting administrator rights put into the
+// environment of the program they start, whatever their policy keeps of the
+// caller's environment: sudo (also run0), pkexec and doas.
+inline constexpr const char* kPrivilegeToolVariables[] = {
+    "SUDO_UID", "SUDO_GID", "SUDO_USER", "SUDO_COMMAND", "PKEXEC_UID", "DOAS_USER",
+};
+
 // The identity a process runs with, as far as the privilege decision needs it.
 struct Invocation {
   unsigned realUid = 0;
   unsigned effectiveUid = 0;
   unsigned realGid = 0;
   unsigned effectiveGid = 0;
-  bool sudoUidSet = false;    // SUDO_UID in the environment (set by sudo itself)
-  bool pkexecUidSet = false;  // PKEXEC_UID in the environment (set by pkexec itself)
+  bool secureExecution = false;    // the kernel's AT_SECURE: set-id or file capabilities
+  bool privilegeToolMark = false;  // one of kPrivilegeToolVariables is set
 };
 
 // Whether the process holds privileges it did not start with: started through
-// sudo or pkexec, or set-id. Any such run is held to the narrow command set.
+// sudo, pkexec or doas, set-id, or given capabilities by its file. Any such run
+// is held to the narrow command set.
 bool runsWithBorrowedPrivileges(const Invocation& invocation);
+
+// The system bus address a run may take from its environment (`value`, the
+// DBUS_SYSTEM_BUS_ADDRESS it was started with, or null). A run with borrowed
+// privileges takes none and uses the well-known socket. Root by its own right
+// keeps a local (unix:) address, so that a root shell can point the tool at
+// another bus, but never one that would make GLib start a program.
+std::optional<std::string> systemBusAddressToKeep(bool borrowed, const char* value);
 
 // Reads the arguments (without the program name). With borrowed privileges only
 // "-b lowpowermode N" is accepted; otherwise also "-g batt" and "-g custom".

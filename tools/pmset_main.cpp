@@ -5,8 +5,13 @@
 // root with any arguments. A run with borrowed privileges therefore sheds its
 // environment before anything else, accepts only "-b lowpowermode 0|1|2" and
 // talks only to power-profiles-daemon on the system bus's well-known socket.
+// Any run as root sheds the environment too; root by its own right (a root
+// shell) keeps the reports and a local bus address.
+#include <fcntl.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -29,6 +34,23 @@ int fail(int status, const std::string& message) {
   return status;
 }
 
+// A run holding root rights must not let a closed standard stream hand its
+// number to the bus socket, where a message meant for the terminal would land.
+void keepStandardStreamsOpen() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    // The lower numbers are open, so this one is the number open() gives.
+    if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) std::_Exit(kStatusRefused);
+  }
+}
+
+bool privilegeToolMarkSet() {
+  for (const char* name : kPrivilegeToolVariables) {
+    if (std::getenv(name) != nullptr) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,14 +59,19 @@ int main(int argc, char** argv) {
   invocation.effectiveUid = geteuid();
   invocation.realGid = getgid();
   invocation.effectiveGid = getegid();
-  invocation.sudoUidSet = std::getenv("SUDO_UID") != nullptr;
-  invocation.pkexecUidSet = std::getenv("PKEXEC_UID") != nullptr;
+  invocation.secureExecution = getauxval(AT_SECURE) != 0;
+  invocation.privilegeToolMark = privilegeToolMarkSet();
   const bool privileged = runsWithBorrowedPrivileges(invocation);
-  if (privileged) {
-    // Nothing the caller put in the environment may steer GLib (bus
-    // addresses, module paths, debug switches) while running as root.
+  if (privileged || invocation.effectiveUid == 0) {
+    keepStandardStreamsOpen();
+    // Nothing the caller put in the environment may steer GLib while running
+    // as root: module directories, proxy and VFS choices, debug switches. Only
+    // root by its own right keeps a local system bus address.
+    const auto busAddress =
+        systemBusAddressToKeep(privileged, std::getenv("DBUS_SYSTEM_BUS_ADDRESS"));
     clearenv();
     setenv("PATH", "/usr/sbin:/usr/bin:/sbin:/bin", 1);
+    if (busAddress) setenv("DBUS_SYSTEM_BUS_ADDRESS", busAddress->c_str(), 1);
   }
 
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);

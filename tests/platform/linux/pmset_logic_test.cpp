@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace kestrine::tools {
 namespace {
 
@@ -56,20 +59,50 @@ TEST(PmsetArguments, RejectsOtherReportsAndShapes) {
   }
 }
 
-TEST(PmsetPrivileges, BorrowedWhenStartedThroughSudoPkexecOrSetId) {
+TEST(PmsetPrivileges, BorrowedWhenStartedThroughAPrivilegeToolSetIdOrCapabilities) {
   const Invocation plainUser{1000, 1000, 1000, 1000, false, false};
   const Invocation rootItself{0, 0, 0, 0, false, false};
   EXPECT_FALSE(runsWithBorrowedPrivileges(plainUser));
   EXPECT_FALSE(runsWithBorrowedPrivileges(rootItself));
 
-  Invocation sudo = rootItself;
-  sudo.sudoUidSet = true;
-  Invocation pkexec = rootItself;
-  pkexec.pkexecUidSet = true;
+  Invocation throughTool = rootItself;  // sudo, pkexec, doas: ids all 0
+  throughTool.privilegeToolMark = true;
+  Invocation capabilities = plainUser;  // file capabilities leave the ids alone
+  capabilities.secureExecution = true;
   const Invocation setuid{1000, 0, 1000, 1000, false, false};
   const Invocation setgid{1000, 1000, 1000, 0, false, false};
-  for (const Invocation& invocation : {sudo, pkexec, setuid, setgid}) {
+  for (const Invocation& invocation : {throughTool, capabilities, setuid, setgid}) {
     EXPECT_TRUE(runsWithBorrowedPrivileges(invocation));
+  }
+}
+
+TEST(PmsetPrivileges, EveryPrivilegeToolLeavesAMark) {
+  std::vector<std::string> names(std::begin(kPrivilegeToolVariables),
+                                 std::end(kPrivilegeToolVariables));
+  for (const char* expected :
+       {"SUDO_UID", "SUDO_USER", "SUDO_COMMAND", "PKEXEC_UID", "DOAS_USER"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
+  }
+}
+
+TEST(PmsetPrivileges, OnlyRootByItsOwnRightKeepsALocalBusAddress) {
+  const struct {
+    bool borrowed;
+    const char* value;
+    std::optional<std::string> kept;
+  } table[] = {
+      {false, "unix:path=/tmp/bus", "unix:path=/tmp/bus"},
+      {false, "unix:abstract=/tmp/dbus-x,guid=1", "unix:abstract=/tmp/dbus-x,guid=1"},
+      {true, "unix:path=/tmp/bus", std::nullopt},
+      {false, nullptr, std::nullopt},
+      {false, "autolaunch:", std::nullopt},
+      {false, "tcp:host=attacker,port=1", std::nullopt},
+      {false, "unix:path=/tmp/bus;autolaunch:", std::nullopt},
+      {false, "UNIX:path=/tmp/bus", std::nullopt},
+  };
+  for (const auto& row : table) {
+    EXPECT_EQ(systemBusAddressToKeep(row.borrowed, row.value), row.kept)
+        << (row.value ? row.value : "(unset)") << " borrowed=" << row.borrowed;
   }
 }
 
