@@ -5,15 +5,23 @@ server, and a private "system" bus with UPower and power-profiles-daemon, all
 from python3-dbusmock. The application under test gets a temporary home
 through the password database (nss_wrapper), since it reads no HOME variable.
 
-Paths of the binaries under test come from the CTest environment:
-KESTRINE_E2E_APP, KESTRINE_PMSET, KESTRINE_E2E_OSASCRIPT, KESTRINE_E2E_ROOT.
+The binaries under test name each other by fixed paths in a staging directory
+under /tmp (KESTRINE_E2E_STAGE, one per build tree), which stage() fills with
+copies from the build tree (KESTRINE_E2E_BUILT_*): the unprivileged user that
+runs the application may not be able to reach the build tree itself.
+
+Every helper process dies with the test process (a parent-death signal, and
+a handler that stops everything on SIGTERM or when the watchdog fires).
 """
 
+import ctypes
 import os
 import re
 import shutil
 import signal
+import stat
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -32,6 +40,29 @@ BATTERY_PATH = '/org/freedesktop/UPower/devices/battery_BAT0'
 MOUSE_PATH = '/org/freedesktop/UPower/devices/mouse_hid_0'
 NSS_WRAPPER = '/usr/lib/x86_64-linux-gnu/libnss_wrapper.so'
 UNPRIVILEGED_UID = 65534
+WATCHDOG_SECONDS = 140  # below CTest's timeout, so that the clean-up still runs
+PR_SET_PDEATHSIG = 1
+
+_live = []  # every started Desktop and Stage, stopped on SIGTERM or by the watchdog
+
+
+def _die_with_parent():
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
+def _stop_everything(signum, _frame):
+    sys.stderr.write(f'harness: signal {signum}, stopping every helper process\n')
+    for thing in reversed(_live):
+        try:
+            thing.stop()
+        except Exception as error:  # keep stopping the others
+            sys.stderr.write(f'harness: {error}\n')
+    os._exit(128 + signum)
+
+
+signal.signal(signal.SIGTERM, _stop_everything)
+signal.signal(signal.SIGALRM, _stop_everything)
+signal.alarm(WATCHDOG_SECONDS)
 
 
 def wait_for(predicate, timeout, what, interval=0.1):
@@ -48,19 +79,59 @@ def wait_for(predicate, timeout, what, interval=0.1):
         time.sleep(interval)
 
 
-def tool_paths():
-    return {key: os.environ[key] for key in
-            ('KESTRINE_E2E_APP', 'KESTRINE_PMSET', 'KESTRINE_E2E_OSASCRIPT', 'KESTRINE_E2E_ROOT')}
+class Stage:
+    """The binaries under test, copied to the world-readable staging directory
+    whose paths they were built with; stop() removes it."""
+
+    def __init__(self):
+        self.dir = os.environ['KESTRINE_E2E_STAGE']
+        built = {name: os.environ[key] for name, key in (
+            ('kestrine', 'KESTRINE_E2E_BUILT_APP'), ('pmset', 'KESTRINE_E2E_BUILT_PMSET'),
+            ('osascript', 'KESTRINE_E2E_BUILT_OSASCRIPT'))}
+        fakes = os.environ['KESTRINE_E2E_BUILT_FAKES']
+        built.update({name: os.path.join(fakes, name) for name in ('sudo', 'pkexec')})
+        self._remove_stale()
+        os.mkdir(self.dir, 0o755)
+        os.chmod(self.dir, 0o755)  # whatever the umask
+        _live.append(self)
+        for name, source in built.items():
+            shutil.copy2(source, os.path.join(self.dir, name))
+            os.chmod(os.path.join(self.dir, name), 0o755)
+        # The administrator shell finds the bare "pmset" of the switch script here.
+        os.mkdir(os.path.join(self.dir, 'bin'), 0o755)
+        os.symlink('../pmset', os.path.join(self.dir, 'bin', 'pmset'))
+        self.paths = {
+            'KESTRINE_E2E_APP': os.path.join(self.dir, 'kestrine'),
+            'KESTRINE_PMSET': os.path.join(self.dir, 'pmset'),
+            'KESTRINE_E2E_OSASCRIPT': os.path.join(self.dir, 'osascript'),
+            'KESTRINE_E2E_ROOT': os.path.join(self.dir, 'root'),
+        }
+
+    def _remove_stale(self):
+        """Removes what an earlier run left behind, but only a directory of ours."""
+        try:
+            info = os.lstat(self.dir)
+        except FileNotFoundError:
+            return
+        if not stat.S_ISDIR(info.st_mode) or info.st_uid != os.geteuid():
+            raise AssertionError(f'{self.dir} exists and is not a directory of this user')
+        shutil.rmtree(self.dir)
+
+    def stop(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+        if self in _live:
+            _live.remove(self)
 
 
 class Desktop:
     """Starts the display, the buses and the mocked services; stop() ends them."""
 
     def __init__(self, display=True):
-        self.tmp = tempfile.mkdtemp(prefix='kestrine-e2e-')
+        self.tmp = tempfile.mkdtemp(prefix='kestrine-e2e-', dir='/tmp')
         os.chmod(self.tmp, 0o755)
         self.processes = []
-        self.bus_pids = []
+        self.buses = []
+        _live.append(self)
         self.saved_env = {k: os.environ.get(k) for k in
                           ('DISPLAY', 'DBUS_SESSION_BUS_ADDRESS', 'DBUS_SYSTEM_BUS_ADDRESS')}
         self.log = open(os.path.join(self.tmp, 'mocks.log'), 'w')
@@ -78,7 +149,8 @@ class Desktop:
         read_end, write_end = os.pipe()
         xvfb = subprocess.Popen(['Xvfb', '-displayfd', str(write_end), '-screen', '0',
                                  '1024x768x24', '-nolisten', 'tcp', '-ac'],
-                                pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+                                pass_fds=(write_end,), stdin=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
         os.close(write_end)
         self.processes.append(xvfb)
         number = b''
@@ -90,14 +162,34 @@ class Desktop:
         os.close(read_end)
         os.environ['DISPLAY'] = ':' + number.decode().strip()
 
+    def _start_bus(self, extra_listen=None):
+        """A private bus that anyone may use, ended with the test process."""
+        listen = '<listen>unix:tmpdir=/tmp</listen>'
+        if extra_listen:
+            listen += f'<listen>unix:path={extra_listen}</listen>'
+        with open(os.path.join(HERE, 'bus.conf')) as f:
+            config = f.read().replace('<listen>unix:tmpdir=/tmp</listen>', listen)
+        path = os.path.join(self.tmp, f'bus-{len(self.buses)}.conf')
+        with open(path, 'w') as f:
+            f.write(config)
+        bus = subprocess.Popen(['dbus-daemon', '--nofork', '--print-address=1',
+                                '--config-file=' + path], stdout=subprocess.PIPE,
+                               stdin=subprocess.DEVNULL, text=True, preexec_fn=_die_with_parent)
+        self.buses.append(bus)
+        # One address per listening socket; the first is enough for the clients.
+        address = bus.stdout.readline().strip().split(';')[0]
+        if not address:
+            raise AssertionError('dbus-daemon did not start')
+        return address
+
     def _start_buses(self):
-        conf = os.path.join(HERE, 'bus.conf')
-        pid, address = DBusTestCase.start_dbus(conf)
-        self.bus_pids.append(pid)
-        os.environ['DBUS_SESSION_BUS_ADDRESS'] = address
-        pid, address = DBusTestCase.start_dbus(conf)
-        self.bus_pids.append(pid)
-        os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = address
+        os.environ['DBUS_SESSION_BUS_ADDRESS'] = self._start_bus()
+        # The system bus also listens where a system's bus socket lies, in a
+        # directory that a test may mount over /run/dbus.
+        self.system_socket_dir = os.path.join(self.tmp, 'run-dbus')
+        os.mkdir(self.system_socket_dir, 0o755)
+        os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self._start_bus(
+            os.path.join(self.system_socket_dir, 'system_bus_socket'))
         self.session = DBusTestCase.get_dbus(False)
         self.system = DBusTestCase.get_dbus(True)
 
@@ -136,7 +228,8 @@ class Desktop:
         }, dbus_interface=MOCK)
 
     def stop(self):
-        for proc in reversed(self.processes):
+        # The buses last: the mocked services end with them.
+        for proc in reversed(self.processes + self.buses):
             if proc.poll() is None:
                 proc.terminate()
                 try:
@@ -144,10 +237,10 @@ class Desktop:
                 except subprocess.TimeoutExpired:
                     proc.kill()
                     proc.wait()
+            if proc.stdout:
+                proc.stdout.close()
         self.processes = []
-        for pid in self.bus_pids:
-            DBusTestCase.stop_dbus(pid)
-        self.bus_pids = []
+        self.buses = []
         for key, value in self.saved_env.items():
             if value is None:
                 os.environ.pop(key, None)
@@ -155,6 +248,8 @@ class Desktop:
                 os.environ[key] = value
         self.log.close()
         shutil.rmtree(self.tmp, ignore_errors=True)
+        if self in _live:
+            _live.remove(self)
 
     # ---- the mocked machine ---------------------------------------------
     def battery(self):
@@ -212,9 +307,11 @@ class Desktop:
 class App:
     """The tray application under test, run as `uid` with `home` as its home."""
 
-    def __init__(self, desktop, home, uid=None, name=None):
+    def __init__(self, desktop, paths, home, uid=None, name=None):
         self.desktop = desktop
-        paths = tool_paths()
+        if not os.path.exists(NSS_WRAPPER):
+            # Without it the app would keep its files in the caller's real home.
+            raise AssertionError(f'{NSS_WRAPPER} is missing (package libnss-wrapper)')
         uid = os.geteuid() if uid is None else uid
         name = name or ('root' if uid == 0 else 'kestrel')
         self.user = name
@@ -243,11 +340,14 @@ class App:
         }
         argv = [paths['KESTRINE_E2E_APP']]
         if uid != os.geteuid():
-            argv = ['setpriv', f'--reuid={uid}', f'--regid={uid}', '--clear-groups'] + argv
+            argv = ['setpriv', f'--reuid={uid}', f'--regid={uid}', '--clear-groups',
+                    '--pdeathsig=KILL'] + argv
         self.output_path = os.path.join(desktop.tmp, f'app-{uid}-{time.monotonic_ns()}.log')
         self.output = open(self.output_path, 'w')
         self.started = time.monotonic()
-        self.process = subprocess.Popen(argv, env=env, stdout=self.output, stderr=subprocess.STDOUT)
+        self.process = subprocess.Popen(argv, env=env, cwd=desktop.tmp, stdin=subprocess.DEVNULL,
+                                        stdout=self.output, stderr=subprocess.STDOUT,
+                                        preexec_fn=_die_with_parent)
         self.runtime = runtime
         self._name = None
 

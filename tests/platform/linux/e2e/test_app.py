@@ -8,7 +8,7 @@ import tempfile
 import time
 import unittest
 
-from harness import App, Desktop, UNPRIVILEGED_UID, tool_paths, wait_for
+from harness import App, Desktop, Stage, UNPRIVILEGED_UID, wait_for
 
 CLASSIC_MENU = ['  Smart AI Mode (1 hour)', 'Threshold: 20%', '---', 'Current Battery',
                 'Current Power Mode', '---', 'About', '---', 'Quit Kestrine']
@@ -17,8 +17,14 @@ CLASSIC_MENU = ['  Smart AI Mode (1 hour)', 'Threshold: 20%', '---', 'Current Ba
 class KestrineOnADesktop(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.paths = tool_paths()
+        # Clean-ups run even when the set-up fails half-way; last added, first run.
+        cls.app = None
+        stage = Stage()
+        cls.addClassCleanup(stage.stop)
+        cls.paths = stage.paths
         cls.desktop = Desktop()
+        cls.addClassCleanup(cls.desktop.stop)
+        cls.addClassCleanup(lambda: cls.app and cls.app.stop())
         # CI runs as root, for whom a real sudo -n always succeeds: the first
         # run drops to an unprivileged user; the second runs as the caller.
         cls.first_uid = UNPRIVILEGED_UID if os.geteuid() == 0 else os.geteuid()
@@ -28,13 +34,6 @@ class KestrineOnADesktop(unittest.TestCase):
         shutil.rmtree(root, ignore_errors=True)
         os.makedirs(root)
         os.chown(root, cls.first_uid, cls.first_uid)
-        cls.app = None
-
-    @classmethod
-    def tearDownClass(cls):
-        if cls.app:
-            cls.app.stop()
-        cls.desktop.stop()
 
     def tearDown(self):
         if self.app:
@@ -50,7 +49,7 @@ class KestrineOnADesktop(unittest.TestCase):
 
     def test_1_first_start_setup_commands_and_a_low_battery_pass(self):
         desktop = self.desktop
-        app = App(desktop, self.home, uid=self.first_uid)
+        app = App(desktop, self.paths, self.home, uid=self.first_uid)
         type(self).app = app
 
         # The tray item: the battery emoji as label and as a drawn icon.
@@ -138,7 +137,7 @@ class KestrineOnADesktop(unittest.TestCase):
         desktop.set_active_profile('balanced')
         desktop.set_battery_percentage(15.0)
         # Another user than the one the rule names: sudo -n refuses.
-        app = App(desktop, self.home, name='root' if os.geteuid() == 0 else 'second')
+        app = App(desktop, self.paths, self.home, name='root' if os.geteuid() == 0 else 'second')
         type(self).app = app
         # The launch check runs during start-up: at 15 % on battery it switches.
         wait_for(lambda: desktop.active_profile() == 'power-saver', 10, 'the launch check')
