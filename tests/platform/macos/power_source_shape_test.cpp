@@ -128,7 +128,13 @@ INSTANTIATE_TEST_SUITE_P(
                   std::nullopt},
         LevelCase{"NoWholeCapacityAnywhere",
                   {std::nullopt, Entries{{"Current Capacity", 12.5}}},
-                  std::nullopt}),
+                  std::nullopt},
+        LevelCase{
+            "TheFirstOfTwoWholeCapacitiesWins",
+            {Entries{{"Name", std::string("UPS")}}, Entries{{"Current Capacity", std::int64_t{57}}},
+             Entries{{"Current Capacity", std::int64_t{12}}}},
+            std::int64_t{57}},
+        LevelCase{"NoSourcesGiveNoLevel", {}, std::nullopt}),
     [](const ::testing::TestParamInfo<LevelCase>& info) { return info.param.name; });
 
 }  // namespace
