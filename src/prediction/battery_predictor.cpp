@@ -131,21 +131,23 @@ void BatteryPredictor::saveData() {
                        "the learning data holds a number JSON cannot express");
     return;
   }
-  if (moveAsideBeforeSave_) {
-    // A file its owner has locked is not replaced, so it need not be moved
-    // either: writeFileSafely refuses it below.
-    if (!isLockedFile(dataPath_)) {
-      if (auto error = moveFile(dataPath_, corruptCopyPath_)) {
-        // Keep the old content rather than overwrite it; try again next time.
-        console_.printLine(std::string(kSaveFailed) + *error);
-        return;
-      }
-      moveAsideBeforeSave_ = false;
+  // Only a file is kept aside: anything else at the path, a directory say, is
+  // left where it is for the write below to report. A file its owner has
+  // locked is not replaced, so it need not be moved either.
+  if (moveAsideBeforeSave_ && pathKind(dataPath_) == PathKind::regularFile &&
+      !isLockedFile(dataPath_)) {
+    if (auto error = moveFile(dataPath_, corruptCopyPath_)) {
+      // Keep the old content rather than overwrite it; try again next time.
+      console_.printLine(std::string(kSaveFailed) + *error);
+      return;
     }
   }
   if (auto error = writeFileSafely(dataPath_, encodeBuffer_)) {
     console_.printLine(std::string(kSaveFailed) + *error);
+    return;
   }
+  // The file now holds our own record: nothing left to keep.
+  moveAsideBeforeSave_ = false;
 }
 
 }  // namespace kestrine

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <limits>
+#include <ostream>
 
 #include "settings/test_home.h"
 
@@ -54,6 +55,9 @@ struct RateCase {
   double rate;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const RateCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<RateCase> rateCases() {
   return {
       {"StepsOfOneMinute", samples({{240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}), 0.5},
@@ -88,6 +92,9 @@ struct MinutesCase {
   double rate;
   std::optional<std::int64_t> minutes;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const MinutesCase& c, std::ostream* os) { *os << c.name; }
 
 const MinutesCase kMinutesCases[] = {
     {"HalfPointPerMinuteAt78", 78, 0.5, 140},
@@ -166,6 +173,10 @@ struct ReadinessCase {
   bool ready;
 };
 
+void PrintTo(const ReadinessCase& c, std::ostream* os) {
+  *os << c.snapshots << " snapshots, " << c.days << " days";
+}
+
 class Readiness : public PredictorTest, public ::testing::WithParamInterface<ReadinessCase> {};
 
 TEST_P(Readiness, NeedsHundredSnapshotsAndTwoDays) {
@@ -181,7 +192,11 @@ TEST_P(Readiness, NeedsHundredSnapshotsAndTwoDays) {
 INSTANTIATE_TEST_SUITE_P(Cases, Readiness,
                          ::testing::Values(ReadinessCase{99, 5, false},
                                            ReadinessCase{100, 1, false},
-                                           ReadinessCase{100, 2, true}));
+                                           ReadinessCase{100, 2, true}),
+                         [](const auto& info) {
+                           return std::to_string(info.param.snapshots) + "Snapshots" +
+                                  std::to_string(info.param.days) + "Days";
+                         });
 
 TEST_F(PredictorTest, NoPredictionWhileCharging) {
   writeText(dataFile(), learningFile(120, 3, /*lastCharging=*/true));
@@ -231,21 +246,28 @@ TEST_F(PredictorTest, ClearDataRemovesTheFileSilently) {
 }
 
 // The same corrupt content must survive as ".corrupt", whatever was wrong.
-class CorruptFile : public PredictorTest, public ::testing::WithParamInterface<std::string> {};
+struct CorruptContent {
+  const char* name;
+  std::string bytes;
+};
+
+void PrintTo(const CorruptContent& c, std::ostream* os) { *os << c.name; }
+
+class CorruptFile : public PredictorTest, public ::testing::WithParamInterface<CorruptContent> {};
 
 TEST_P(CorruptFile, IsMovedAsideBeforeTheFirstSave) {
   writeText(corruptFile(), "an older copy");
-  writeText(dataFile(), GetParam());
+  writeText(dataFile(), GetParam().bytes);
   BatteryPredictor predictor(home.path(), clock, console);
   EXPECT_EQ(predictor.data(), PredictionData{});
-  EXPECT_EQ(readText(dataFile()), GetParam());  // untouched until the first save
+  EXPECT_EQ(readText(dataFile()), GetParam().bytes);  // untouched until the first save
 
   predictor.recordSnapshot(64, false);
-  EXPECT_EQ(readText(corruptFile()), GetParam());
+  EXPECT_EQ(readText(corruptFile()), GetParam().bytes);
   EXPECT_THAT(fileContent().snapshots, SizeIs(1));
   // Once only: the next save does not move the good file aside.
   predictor.recordSnapshot(63, false);
-  EXPECT_EQ(readText(corruptFile()), GetParam());
+  EXPECT_EQ(readText(corruptFile()), GetParam().bytes);
   EXPECT_THAT(fileContent().snapshots, SizeIs(2));
   EXPECT_THAT(console.lines, IsEmpty());
   EXPECT_THAT(home.entries(),
@@ -254,9 +276,34 @@ TEST_P(CorruptFile, IsMovedAsideBeforeTheFirstSave) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CorruptFile,
-    ::testing::Values(std::string("{\"snapshots\":[{\"timestamp\":1"),        // cut short
-                      std::string("{\"snapshots\":[],\"daysCollected\":1}"),  // a member missing
-                      std::string("\x89PNG\r\n\x1a\n", 8), std::string()));
+    ::testing::Values(CorruptContent{"CutShort", "{\"snapshots\":[{\"timestamp\":1"},
+                      CorruptContent{"MemberMissing", "{\"snapshots\":[],\"daysCollected\":1}"},
+                      CorruptContent{"NotText", std::string("\x89PNG\r\n\x1a\n", 8)},
+                      CorruptContent{"Empty", std::string()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Only an unreadable file is kept aside; a directory in its place stays where
+// it is and every save reports it, until it is gone.
+TEST_F(PredictorTest, DirectoryInPlaceOfTheFileIsNotMovedAside) {
+  std::filesystem::create_directory(dataFile());
+  writeText(dataFile() / "inside", "x");
+  BatteryPredictor predictor(home.path(), clock, console);
+  predictor.recordSnapshot(64, false);
+  predictor.recordSnapshot(63, false);
+  ASSERT_THAT(console.lines, SizeIs(2));
+  EXPECT_THAT(console.lines[1], StartsWith("Failed to save prediction data: "));
+  EXPECT_THAT(console.lines[1], HasSubstr("Is a directory"));
+  EXPECT_THAT(home.entries(), ElementsAre(".kestrine_ai_data.json"));
+  EXPECT_EQ(readText(dataFile() / "inside"), "x");
+
+  // Once our own file is written, it is never taken for the unreadable one.
+  std::filesystem::remove_all(dataFile());
+  predictor.recordSnapshot(62, false);
+  predictor.recordSnapshot(61, false);
+  EXPECT_THAT(fileContent().snapshots, SizeIs(4));
+  EXPECT_THAT(home.entries(), ElementsAre(".kestrine_ai_data.json"));
+  EXPECT_THAT(console.lines, SizeIs(2));
+}
 
 TEST_F(PredictorTest, GoodFileIsNotMovedAside) {
   writeText(dataFile(), learningFile(3, 1));
