@@ -69,10 +69,26 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
       recordEvents_(options.recordEvents),
       sim_(std::make_unique<SimPlatform>(simOptions(options))),
       laptop_(std::make_unique<VirtualLaptop>(sim_->clock, options.userName)),
-      log_(options.start) {
+      log_(options.start),
+      watchingClock_(sim_->clock, *this) {
   log_.setKeep(recordEvents_);
   if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
+  const Platform& p = sim_->platform();
+  platform_ = std::make_unique<Platform>(
+      Platform{p.statusBar, p.alerts, p.notifier, p.mainLoop, p.tools, p.powerSources,
+               recordEvents_ ? static_cast<const Clock&>(watchingClock_) : p.clock, p.home, p.user,
+               p.console, p.systemTools});
   wire();
+}
+
+WallTime LaptopRun::WatchingClock::now() const {
+  run_.pollFiles();
+  return clock_.now();
+}
+
+int LaptopRun::WatchingClock::dayOfMonth(WallTime time) const {
+  run_.pollFiles();
+  return clock_.dayOfMonth(time);
 }
 
 LaptopRun::~LaptopRun() {
@@ -198,7 +214,7 @@ void LaptopRun::launch() {
   if (app_) return;
   pollFiles();  // what was there before launch is not the application's doing
   note("launch");
-  app_ = std::make_unique<AppDelegate>(sim_->platform());
+  app_ = std::make_unique<AppDelegate>(*platform_);
   app_->applicationDidFinishLaunching();
   afterLoopStep();
 }

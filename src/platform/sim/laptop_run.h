@@ -80,6 +80,20 @@ class LaptopRun {
   std::filesystem::path home() const { return sim_->home.path(); }
 
  private:
+  // The simulated clock, looking at the home folder whenever the application
+  // reads the time: two saves of one file always have a reading of the clock
+  // or another event between them, so each write becomes an event of its own.
+  class WatchingClock final : public Clock {
+   public:
+    WatchingClock(const Clock& clock, LaptopRun& run) : clock_(clock), run_(run) {}
+    WallTime now() const override;
+    int dayOfMonth(WallTime time) const override;
+
+   private:
+    const Clock& clock_;
+    LaptopRun& run_;
+  };
+
   void pollFiles();
   void afterLoopStep();
   void wire();
@@ -90,6 +104,8 @@ class LaptopRun {
   std::unique_ptr<VirtualLaptop> laptop_;
   EventLog log_;
   std::unique_ptr<HomeWatcher> watcher_;
+  WatchingClock watchingClock_;
+  std::unique_ptr<Platform> platform_;  // the fake platform, seen through watchingClock_
   std::unique_ptr<AppDelegate> app_;
   struct QueuedAnswer {
     std::string button;

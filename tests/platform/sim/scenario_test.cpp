@@ -137,6 +137,29 @@ TEST(ScenarioEvents, EveryEventIsOneJsonObjectWithTimeAndType) {
             std::string::npos);
 }
 
+// The pass after midnight saves the learning file twice: the new sample, then
+// the new day. Both writes are events, even with no other event between them.
+TEST(ScenarioEvents, EveryWriteOfAFileIsAnEvent) {
+  const ScenarioParse parsed = parseScenario(
+      "start 2026-03-14T23:59:50\n"
+      "file .kestrine_config.json {\"threshold\":20,\"notifications\":true,"
+      "\"setupComplete\":true,\"useSmartMode\":false,\"smartModeTargetMinutes\":60}\n"
+      "sudoers-rule installed\n"
+      "power mains\n"
+      "end 0:01:00\n",
+      "midnight.scenario", ".");
+  ASSERT_TRUE(parsed.scenario) << parsed.error->str();
+  LaptopRunOptions options;
+  options.start = parsed.scenario->start;
+  LaptopRun run(options);
+  playScenario(*parsed.scenario, run);
+  std::vector<double> writes;
+  for (const auto& e : run.log().events()) {
+    if (e.summary == "file .kestrine_ai_data.json") writes.push_back(e.t);
+  }
+  EXPECT_EQ(writes, (std::vector<double>{30.0, 30.0, 60.0}));
+}
+
 // Malformed input names the file and line and says what is wrong.
 struct BadScenario {
   const char* text;
