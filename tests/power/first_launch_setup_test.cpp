@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <ostream>
 
 #include "power/fakes.h"
 
@@ -128,6 +129,9 @@ struct FailureCase {
   const char* title;
   std::string body;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class SetupFailure : public SetupFlow, public ::testing::WithParamInterface<FailureCase> {};
 

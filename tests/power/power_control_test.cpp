@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <ostream>
 
 #include "power/fakes.h"
 
@@ -106,6 +107,9 @@ struct SwitchCase {
   bool switched;
   std::size_t runs;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.name; }
 
 class SetPowerMode : public PowerControlTest, public ::testing::WithParamInterface<SwitchCase> {};
 

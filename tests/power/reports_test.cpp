@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -21,6 +22,9 @@ struct LevelCase {
   std::optional<PowerSourceList> sources;
   Level expected;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const LevelCase& c, std::ostream* os) { *os << c.name; }
 
 class BatteryLevel : public testing::TestWithParam<LevelCase> {};
 
@@ -60,6 +64,9 @@ struct BatteryReportCase {
   bool onBattery;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BatteryReportCase& c, std::ostream* os) { *os << c.name; }
+
 class BatteryReport : public testing::TestWithParam<BatteryReportCase> {};
 
 TEST_P(BatteryReport, NamesBatteryPower) {
@@ -88,6 +95,9 @@ struct ModeCase {
   std::string report;
   Level expected;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
 
 class CustomReport : public testing::TestWithParam<ModeCase> {};
 
@@ -148,6 +158,9 @@ struct BattFixture {
   bool onBattery;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BattFixture& c, std::ostream* os) { *os << c.file; }
+
 class BattFixtures : public testing::TestWithParam<BattFixture> {};
 
 TEST_P(BattFixtures, SayWhetherOnBattery) {
@@ -171,6 +184,9 @@ struct CustomFixture {
   const char* file;
   Level mode;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const CustomFixture& c, std::ostream* os) { *os << c.file; }
 
 class CustomFixtures : public testing::TestWithParam<CustomFixture> {};
 

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <random>
 
 namespace kestrine {
@@ -150,6 +151,9 @@ struct AcceptedCase {
   PredictionData expected;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const AcceptedCase& c, std::ostream* os) { *os << c.name; }
+
 PredictionData withOneSnapshot(std::optional<WallTime> trainingDate = std::nullopt) {
   PredictionData data;
   data.snapshots = {{800000000.25, 80, false, 0.5F}};
@@ -229,6 +233,9 @@ struct RejectedCase {
   const char* errorPart;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const RejectedCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<RejectedCase> rejectedCases() {
   const std::string rest = R"(,"daysCollected":3,"accuracyScore":0)";
   std::vector<RejectedCase> cases = {
@@ -294,6 +301,9 @@ struct PruneCase {
   double ageOfNewSample;
   std::vector<double> expectedAges;  // the ages kept, in order
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const PruneCase& c, std::ostream* os) { *os << c.name; }
 
 const PruneCase kPruneCases[] = {
     {"ExactlyThirtyDaysIsRemoved", 2'592'000.0, 0.0, {0.0}},

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <limits>
+#include <ostream>
 
 #include "settings/test_home.h"
 
@@ -61,6 +62,9 @@ struct AcceptedCase {
   const char* json;
   Config expected;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const AcceptedCase& c, std::ostream* os) { *os << c.name; }
 
 const AcceptedCase kAccepted[] = {
     {"AnyOrderWithOtherMembers",
@@ -120,6 +124,9 @@ struct RejectedCase {
   std::string json;
   const char* errorPart;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const RejectedCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<RejectedCase> rejectedCases() {
   std::vector<RejectedCase> cases = {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <ostream>
 
 #include "settings/test_home.h"
 
@@ -70,6 +71,9 @@ struct WriteFailureCase {
   const char* target;  // relative to the home
   const char* expectedError;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const WriteFailureCase& c, std::ostream* os) { *os << c.name; }
 
 const WriteFailureCase kWriteFailures[] = {
     {"MissingDirectory", [](const TempHome&) {}, "no-such-dir/data.json",
