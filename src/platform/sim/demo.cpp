@@ -1,9 +1,12 @@
 #include "platform/sim/demo.h"
 
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <optional>
+#include <string_view>
 
 #include "platform/sim/laptop_run.h"
 #include "platform/sim/virtual_clock.h"
@@ -24,6 +27,36 @@ std::string when(WallTime time) {
 // Padding for the icon column: the emoji are two columns wide, "⚡" too.
 std::string iconColumn(const std::string& icon) { return icon.empty() ? "  " : icon; }
 
+// "“text”", in typographic quotes.
+std::string inQuotes(std::string_view text) {
+  return "\xE2\x80\x9C" + std::string(text) + "\xE2\x80\x9D";
+}
+
+// The menu item a newcomer sees for an action.
+std::string menuTitle(std::string_view action) {
+  const auto space = action.find(' ');
+  const std::string_view name = action.substr(0, space);
+  if (name == "toggleSmartMode") return "Smart AI Mode (1 hour)";
+  if (name == "changeThreshold:") return std::string(action.substr(space + 1)) + "%";
+  if (name == "showBatteryInfo") return "Current Battery";
+  if (name == "showPowerMode") return "Current Power Mode";
+  if (name == "showAbout") return "About";
+  if (name == "terminate:") return "Quit Kestrine";
+  return std::string(action);
+}
+
+// "alert TITLE [A/B] -> B" as "Alert “TITLE” [A/B]: the user clicks B".
+std::string describeAlert(std::string_view text) {
+  const auto open = text.rfind(" [");
+  const auto arrow = text.rfind("] -> ");
+  if (open == std::string_view::npos || arrow == std::string_view::npos || arrow < open) {
+    return "Alert: " + std::string(text);
+  }
+  return "Alert " + inQuotes(text.substr(0, open)) + " " +
+         std::string(text.substr(open + 1, arrow - open)) + ": the user clicks " +
+         std::string(text.substr(arrow + 5));
+}
+
 // What a timeline line says about an event; empty for the ones left out.
 std::string describe(const SimEvent& event) {
   const std::string& s = event.summary;
@@ -34,20 +67,37 @@ std::string describe(const SimEvent& event) {
     if (change == "launch") return "Kestrine starts";
     if (change.starts_with("sleep ")) {
       return "(the laptop sleeps for " + std::to_string(std::stoll(change.substr(6)) / 3600) +
-             " hours; no checks meanwhile, one on waking)";
+             " hours: no checks meanwhile, one on waking)";
     }
     return "(" + change + ")";
   }
-  if (event.type == "alert") return "Alert: " + after("alert ");
-  if (event.type == "password") return "Password dialog: " + after("password ");
+  if (event.type == "alert") return describeAlert(after("alert "));
+  if (event.type == "password") {
+    const std::string rest = after("password ");
+    const bool accepted = rest.starts_with("accept");
+    const auto slash = rest.find(" / ");
+    return "Password dialog " +
+           inQuotes(slash == std::string::npos ? rest : rest.substr(slash + 3)) + ": the user " +
+           (accepted ? "types the password" : "cancels");
+  }
   if (event.type == "notification") return "Notification: " + after("notification ");
-  if (event.type == "menu-action") return "Menu: " + after("menu-action ");
+  if (event.type == "menu-action") {
+    return "The user chooses " + inQuotes(menuTitle(after("menu-action "))) + " in the menu";
+  }
   if (event.type == "print") return "Printed: " + after("print ");
-  if (event.type == "tool" && (s.find("/usr/bin/sudo") != std::string::npos ||
-                               s.find("/usr/bin/osascript") != std::string::npos)) {
-    std::string line = after("tool ");
-    if (line.size() > 110) line = line.substr(0, 60) + " ... " + line.substr(line.size() - 40);
-    return "Runs " + line;
+  if (event.type == "tool") {
+    const auto arrow = s.rfind(" -> ");
+    const std::string status = arrow == std::string::npos ? "" : s.substr(arrow + 4);
+    const std::string outcome = status == "0" ? "done" : "failed (" + status + ")";
+    if (s.starts_with("tool /usr/bin/sudo ")) {
+      return "sudo -n pmset -b lowpowermode 1, without a password: " + outcome;
+    }
+    if (s.starts_with("tool /usr/bin/osascript ")) {
+      const bool setup = s.find("sudoers.d") != std::string::npos;
+      return std::string(setup ? "osascript installs the sudoers rule as administrator"
+                               : "osascript runs pmset -b lowpowermode 1 as administrator") +
+             ": " + outcome;
+    }
   }
   return {};
 }
@@ -69,24 +119,31 @@ int runDemo(const std::optional<std::filesystem::path>& home,
     }
     run.log().setStream(&events);
   }
+  VirtualLaptop& m = run.laptop();
   std::string icon;
+  std::optional<std::int64_t> smartSwitchLevel;
+  auto line = [&](double t, const std::string& text) {
+    char level[8];
+    std::snprintf(level, sizeof level, "%3lld%%", static_cast<long long>(m.level()));
+    std::cout << when(run.start() + t) << "  " << iconColumn(icon) << "  " << level << "  " << text
+              << "\n";
+  };
   run.log().listener = [&](const SimEvent& event) {
     if (event.type == "title") {
       const std::string title = event.summary.substr(6);
       if (title != icon) {
         icon = title;
-        std::cout << when(run.start() + event.t) << "  " << iconColumn(icon) << "  Icon is now "
-                  << icon << "\n";
+        line(event.t, "The menu bar icon changes to " + icon);
       }
       return;
     }
-    const std::string text = describe(event);
-    if (!text.empty()) {
-      std::cout << when(run.start() + event.t) << "  " << iconColumn(icon) << "  " << text << "\n";
+    if (event.type == "notification" &&
+        event.summary.find("(Smart AI Mode)") != std::string::npos && !smartSwitchLevel) {
+      smartSwitchLevel = m.level();
     }
+    const std::string text = describe(event);
+    if (!text.empty()) line(event.t, text);
   };
-
-  VirtualLaptop& m = run.laptop();
   const WallTime day = 86400;
   auto at = [&](double dayIndex, int hour, int minute) {
     run.runUntilJustBefore(options.start + dayIndex * day + (hour - 8) * 3600.0 + minute * 60.0);
@@ -94,7 +151,8 @@ int runDemo(const std::optional<std::filesystem::path>& home,
   auto story = [&](const std::string& text) { run.note("story " + text); };
 
   std::cout << "Kestrine on a virtual laptop: three days in a few seconds.\n"
-            << "Home folder: " << run.home().string() << "\n\n";
+            << "Its files go to " << run.home().string() << "\n"
+            << "Columns: the time (UTC), the menu bar icon, the battery, what happened.\n\n";
 
   // Day 1: first start and setup, then the threshold at work.
   m.battery().setPercent(46);
@@ -147,8 +205,11 @@ int runDemo(const std::optional<std::filesystem::path>& home,
   m.battery().setDrainPerMinute(0.5);
   at(2, 11, 0);
   run.log().add(run.now(), "end", JsonObject(), "end");
-  std::cout << "\nSmart AI Mode switched when about an hour was left, above the 20% threshold;\n"
-            << "Classic Threshold Mode would have waited for 20%.\n";
+  if (smartSwitchLevel) {
+    std::cout << "\nSmart AI Mode switched at " << *smartSwitchLevel
+              << "%, when about an hour was left;\n"
+              << "Classic Threshold Mode would have waited for 20%.\n";
+  }
   return 0;
 }
 
