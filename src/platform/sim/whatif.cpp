@@ -44,6 +44,27 @@ std::string clockText(double t) {
   return buffer;
 }
 
+// Text as SVG character data: a file name may hold '<' or '&'.
+std::string xmlText(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 TraceParse parseTrace(std::string_view text, const std::string& fileName) {
@@ -344,7 +365,7 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
   s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
     << "\" font-family=\"sans-serif\" font-size=\"12\">\n";
   s << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  s << "<text x=\"" << left << "\" y=\"24\" font-size=\"16\">What if: " << trace.file
+  s << "<text x=\"" << left << "\" y=\"24\" font-size=\"16\">What if: " << xmlText(trace.file)
     << "</text>\n";
   // Charging stretches, shaded.
   for (std::size_t i = 0; i + 1 < trace.points.size(); ++i) {

@@ -114,6 +114,16 @@ INSTANTIATE_TEST_SUITE_P(
                       BadTrace{"0,50,0\n2026-03-14T09:00:00Z,49,0\n", 2, "mix"},
                       BadTrace{"0,50,0\n", 0, "at least two"}));
 
+TEST(WhatIf, PlotOfATraceWhoseNameNeedsEscapingIsWellFormed) {
+  const auto parsed = parseTrace("0,50,0\n60,49,0\n", "a<b&c.csv");
+  ASSERT_TRUE(parsed.trace);
+  RunFolder home;
+  const std::string svg =
+      whatIfSvg(*parsed.trace, WhatIfOptions{}, runWhatIf(*parsed.trace, optionsIn(home)));
+  EXPECT_NE(svg.find("What if: a&lt;b&amp;c.csv"), std::string::npos);
+  EXPECT_EQ(svg.find("a<b"), std::string::npos);
+}
+
 TEST(WhatIf, IsoTimesCountFromTheFirstRow) {
   const auto parsed = parseTrace("2026-01-31T23:59:00Z,50,0\n2026-02-01T00:01:00Z,49,0\n", "t.csv");
   ASSERT_TRUE(parsed.trace);
