@@ -22,7 +22,7 @@ Usage:
   kestrine-sim demo [--home DIR] [--events FILE.jsonl]
       A built-in story told as a timeline: first start and setup, a discharge
       in Classic Threshold Mode, a few days of learning, then Smart AI Mode
-      switching by prediction. Takes a few seconds.
+      switching by prediction. Takes well under a second.
 
   kestrine-sim whatif --trace FILE.csv [--threshold N] [--target MIN]
                       [--plot OUT.svg] [--home DIR]
@@ -39,8 +39,19 @@ Usage:
       --plot draws the battery curve, the predictions and the switch points.
 
   kestrine-sim run --scenario FILE [--events FILE.jsonl] [--home DIR]
-      Plays a scenario (see docs/simulator.md for the format) and writes every
-      event as one JSON object per line to --events ("-" for standard output).
+      Plays a scenario and writes every event (tool runs, status titles, menus,
+      alerts, password dialogs, notifications, files written, lines printed)
+      as one JSON object per line to --events ("-" for standard output).
+      A scenario has one line per step; '#' lines are comments:
+        file NAME CONTENT     a file in the home folder at the start
+        user NAME, start 2026-03-14T09:00:00, end 1:00:00 (required)
+        battery P, plug, unplug, drain R, charge R, lowpowermode N,
+        level none|available, sudoers-rule installed|absent,
+        report batt|custom TEXT|auto, tool batt|custom|sudo|osascript
+        normal|fail-start|exit N|hang, menu ACTION [TAG], answer BUTTON,
+        password accept|cancel, sleep 8h, restart, quit
+      Steps without a time set up the machine before the start; "at 0:10:00
+      STEP" puts one on the timeline. docs/simulator.md has the details.
 
 Options:
   --home DIR   use DIR as the virtual user's home folder (kept afterwards);
