@@ -24,6 +24,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How often a quiet pipe is left to see whether the child has ended.
+constexpr int kExitCheckMilliseconds = 50;
+
 std::string describeError(int error) { return std::generic_category().message(error); }
 
 std::string startFailure(const std::string& program, const std::string& reason) {
@@ -158,17 +161,27 @@ class Child {
     }
   }
 
-  // Reads the pipe until end of file or the deadline. False when the deadline passed.
+  // Reads the pipe until end of file, the child's end, or the deadline. False
+  // when the deadline passed.
   bool readAll(int fd, const std::optional<Clock::time_point>& deadline, std::string& output) {
     char buffer[65536];
     for (;;) {
+      // Look at the child now and then while the pipe is quiet: a process it
+      // left behind may hold the pipe open long after the child has ended.
+      int timeout = pollTimeout(deadline);
+      if (timeout < 0 || timeout > kExitCheckMilliseconds) timeout = kExitCheckMilliseconds;
       pollfd entry{fd, POLLIN, 0};
-      const int ready = ::poll(&entry, 1, pollTimeout(deadline));
+      const int ready = ::poll(&entry, 1, timeout);
       if (ready < 0) {
         if (errno == EINTR) continue;
         return true;  // cannot watch the pipe any more; the exit still tells how it ended
       }
       if (ready == 0) {
+        if (endedByNow()) {
+          // Whatever the child wrote is in the pipe by now.
+          drain(fd, output);
+          return true;
+        }
         if (deadline && Clock::now() >= *deadline) return false;
         continue;
       }
@@ -183,6 +196,7 @@ class Child {
 
   // Waits for the exit until the deadline. False when the deadline passed.
   bool waitUntil(const std::optional<Clock::time_point>& deadline) {
+    if (reaped_) return true;
     if (!deadline) return waitBlocking();
     // No portable way to wait for a child with a limit: look often at first,
     // since most tools end at once, then less often.
@@ -214,6 +228,34 @@ class Child {
       const pid_t done = ::waitpid(pid_, &waitStatus, 0);
       if (done == pid_) return reaped(waitStatus);
       if (done < 0 && errno != EINTR) return reaped(-1);
+    }
+  }
+
+  // Reaps the child if it has ended; true when it has.
+  bool endedByNow() {
+    int waitStatus = 0;
+    for (;;) {
+      const pid_t done = ::waitpid(pid_, &waitStatus, WNOHANG);
+      if (done == pid_) return reaped(waitStatus);
+      if (done == 0) return false;
+      if (errno != EINTR) return reaped(-1);
+    }
+  }
+
+  // Takes what is left in the pipe without waiting for more. A process the
+  // child left behind could keep it filled for ever, so a pipe's worth of reads
+  // at most.
+  static void drain(int fd, std::string& output) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return;
+    char buffer[65536];
+    for (int reads = 0; reads < 16; ++reads) {
+      const ssize_t count = ::read(fd, buffer, sizeof buffer);
+      if (count > 0) {
+        output.append(buffer, static_cast<std::size_t>(count));
+      } else if (count == 0 || errno != EINTR) {
+        return;
+      }
     }
   }
 

@@ -1,12 +1,15 @@
 #include "platform/posix/tool_runner.h"
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -128,6 +131,57 @@ TEST_F(PosixToolRunnerTest, HangingChildIsKilledAtTheTimeLimit) {
       EXPECT_EQ(result.output, "partial\n");
     }
   }
+}
+
+// True when this process has no child left, reaped or not.
+bool noChildrenLeft() {
+  int status = 0;
+  return ::waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+TEST_F(PosixToolRunnerTest, ChildThatClosesItsOutputButRunsOnIsKilledAtTheLimit) {
+  ToolRequest r = request(folder.writeTool("quiet", "echo before\nexec >&-\nexec sleep 30"));
+  r.timeout = 300ms;
+  const auto start = std::chrono::steady_clock::now();
+  const ToolResult result = runner.run(r);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  EXPECT_TRUE(result.timedOut);
+  EXPECT_EQ(result.exitStatus, 128 + 9);
+  EXPECT_EQ(result.output, "before\n");
+  EXPECT_TRUE(noChildrenLeft());
+}
+
+// A process the tool leaves behind may hold the pipe open long after the tool
+// has ended; the tool's own output is complete all the same.
+TEST_F(PosixToolRunnerTest, OutputEndsWithTheChildNotWithWhatItLeftBehind) {
+  const std::string pidFile = folder / "left-behind.pid";
+  ToolRequest r = request(
+      folder.writeTool("leaves", "sleep 20 &\necho $! > '" + pidFile + "'\necho report\nexit 5"));
+  r.timeout = 15s;
+  const auto start = std::chrono::steady_clock::now();
+  const ToolResult result = runner.run(r);
+  const auto took = std::chrono::steady_clock::now() - start;
+  const pid_t leftBehind = static_cast<pid_t>(std::stol(TempFolder::readFile(pidFile)));
+  ::kill(leftBehind, SIGKILL);
+  EXPECT_LT(took, 5s);
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitStatus, 5);
+  EXPECT_EQ(result.output, "report\n");
+  EXPECT_TRUE(noChildrenLeft());
+}
+
+TEST_F(PosixToolRunnerTest, NoChildIsLeftUnreapedOnAnyPath) {
+  const std::string tool = folder.writeTool("any", "echo out; exit 3");
+  for (bool capture : {true, false}) {
+    runner.run(request(tool, {}, capture));
+    EXPECT_TRUE(noChildrenLeft()) << capture;
+  }
+  ToolRequest hanging = request(folder.writeTool("hang", "exec sleep 30"), {}, false);
+  hanging.timeout = 50ms;
+  EXPECT_TRUE(runner.run(hanging).timedOut);
+  EXPECT_TRUE(noChildrenLeft());
+  runner.run(request(folder / "missing"));
+  EXPECT_TRUE(noChildrenLeft());
 }
 
 TEST_F(PosixToolRunnerTest, WithoutTimeLimitItWaitsForTheEnd) {
