@@ -1,6 +1,6 @@
 #include "platform/linux/alerts.h"
 
-#include <gtk/gtk.h>
+#include <algorithm>
 
 namespace kestrine::linux_desktop {
 
@@ -10,6 +10,7 @@ int responseForClosedAlert(const Alert& alert) {
 }
 
 int GtkAlerts::runModal(const Alert& alert) {
+  if (closing_) return responseForClosedAlert(alert);
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
                                              GTK_BUTTONS_NONE, "%s", alert.title.c_str());
   gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", alert.body.c_str());
@@ -31,7 +32,9 @@ int GtkAlerts::runModal(const Alert& alert) {
   GtkWidget* first = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), kAlertFirstButton);
   if (first != nullptr) gtk_widget_grab_focus(first);
   gtk_window_present(GTK_WINDOW(dialog));
+  open_.push_back(dialog);
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  open_.pop_back();
   gtk_widget_destroy(dialog);
   if (response >= kAlertFirstButton &&
       response <
@@ -39,6 +42,12 @@ int GtkAlerts::runModal(const Alert& alert) {
     return response;
   }
   return responseForClosedAlert(alert);
+}
+
+void GtkAlerts::closeAll() {
+  closing_ = true;
+  for (GtkWidget* dialog : open_)
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
 }
 
 }  // namespace kestrine::linux_desktop

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <gtk/gtk.h>
+
+#include <vector>
+
 #include "ports/alerts.h"
 
 namespace kestrine::linux_desktop {
@@ -16,6 +20,15 @@ int responseForClosedAlert(const Alert& alert);
 class GtkAlerts final : public Alerts {
  public:
   int runModal(const Alert& alert) override;
+
+  // Closes every open alert as if its window were closed, and answers every
+  // later one at once the same way: the application is ending, and an alert
+  // left open would keep the caller's callback, and so the process, alive.
+  void closeAll();
+
+ private:
+  std::vector<GtkWidget*> open_;
+  bool closing_ = false;
 };
 
 }  // namespace kestrine::linux_desktop

@@ -20,8 +20,17 @@
 
 namespace {
 
+struct Termination {
+  kestrine::linux_desktop::GlibMainLoop& mainLoop;
+  kestrine::linux_desktop::GtkAlerts& alerts;
+};
+
 gboolean onTerminationSignal(gpointer data) {
-  static_cast<kestrine::MainLoop*>(data)->terminate();
+  auto* termination = static_cast<Termination*>(data);
+  termination->mainLoop.terminate();
+  // An open alert runs a loop of its own; close it so that the callback that
+  // showed it returns and the main loop can end.
+  termination->alerts.closeAll();
   return G_SOURCE_CONTINUE;
 }
 
@@ -65,15 +74,18 @@ int main() {
       .systemTools = platformSystemTools(),
   };
 
+  // A session logout or `kill` ends Kestrine like its Quit item does, also
+  // while an alert is open.
+  Termination termination{mainLoop, alerts};
+  g_unix_signal_add(SIGTERM, onTerminationSignal, &termination);
+  g_unix_signal_add(SIGINT, onTerminationSignal, &termination);
+  g_unix_signal_add(SIGHUP, onTerminationSignal, &termination);
+
   {
     AppDelegate delegate(platform);
     statusBar.setActionHandler([&delegate](const std::string& action, std::int64_t tag) {
       delegate.performMenuAction(action, tag);
     });
-    // A session logout or `kill` ends Kestrine like its Quit item does.
-    g_unix_signal_add(SIGTERM, onTerminationSignal, &mainLoop);
-    g_unix_signal_add(SIGINT, onTerminationSignal, &mainLoop);
-    g_unix_signal_add(SIGHUP, onTerminationSignal, &mainLoop);
     g_idle_add(onLaunched, &delegate);
     mainLoop.run();
     delegate.applicationWillTerminate();
