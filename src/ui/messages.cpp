@@ -1,6 +1,7 @@
 #include "ui/messages.h"
 
 #include <string>
+#include <utility>
 
 namespace kestrine {
 

@@ -1,6 +1,8 @@
 #include "ui/status_menu.h"
 
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace kestrine {
 
