@@ -79,40 +79,49 @@ constexpr std::size_t kMaxSnapshotChars = 96 + 3 * kMaxNumberChars;
 // used to size the output once.
 constexpr std::size_t kTypicalSnapshotBytes = 96;
 
-std::optional<std::string> decodeSnapshot(simdjson::dom::element element,
-                                          BatterySnapshot& snapshot) {
+// Reads one snapshot into `snapshot`; on failure describes it in `error`.
+bool decodeSnapshot(simdjson::dom::element element, BatterySnapshot& snapshot, std::string& error) {
   simdjson::dom::object object;
-  if (element.get_object().get(object)) return "a snapshot is not an object";
+  if (element.get_object().get(object)) {
+    error = "a snapshot is not an object";
+    return false;
+  }
   bool seenTimestamp = false, seenPercent = false, seenCharging = false, seenBrightness = false;
   for (const auto field : object) {
-    std::optional<std::string> error;
+    json::ValueError problem = json::ValueError::none;
     if (field.key == "timestamp") {
-      error = json::readNumber(field.value, field.key, snapshot.timestamp);
+      problem = json::readNumber(field.value, snapshot.timestamp);
       seenTimestamp = true;
     } else if (field.key == "batteryPercent") {
-      error = json::readWholeNumber(field.value, field.key, snapshot.batteryPercent);
+      problem = json::readWholeNumber(field.value, snapshot.batteryPercent);
       seenPercent = true;
     } else if (field.key == "isCharging") {
-      error = json::readFlag(field.value, field.key, snapshot.isCharging);
+      problem = json::readFlag(field.value, snapshot.isCharging);
       seenCharging = true;
     } else if (field.key == "screenBrightness") {
       double brightness = 0.0;
-      error = json::readNumber(field.value, field.key, brightness);
+      problem = json::readNumber(field.value, brightness);
       // Converting a double outside the float range is undefined; such a
       // value has no float form, so the record is malformed.
-      if (!error && std::abs(brightness) > std::numeric_limits<float>::max()) {
+      if (problem == json::ValueError::none &&
+          std::abs(brightness) > std::numeric_limits<float>::max()) {
         error = "\"screenBrightness\" does not fit in a 32-bit float";
+        return false;
       }
       snapshot.screenBrightness = static_cast<float>(brightness);
       seenBrightness = true;
     }
-    if (error) return error;
+    if (problem != json::ValueError::none) {
+      error = json::describe(problem, field.key);
+      return false;
+    }
   }
-  if (!seenTimestamp) return json::missing("timestamp");
-  if (!seenPercent) return json::missing("batteryPercent");
-  if (!seenCharging) return json::missing("isCharging");
-  if (!seenBrightness) return json::missing("screenBrightness");
-  return std::nullopt;
+  if (seenTimestamp && seenPercent && seenCharging && seenBrightness) return true;
+  error = json::missing(!seenTimestamp  ? "timestamp"
+                        : !seenPercent  ? "batteryPercent"
+                        : !seenCharging ? "isCharging"
+                                        : "screenBrightness");
+  return false;
 }
 
 PredictionDecodeResult decodeRoot(simdjson::simdjson_result<simdjson::dom::element> parsed) {
@@ -124,22 +133,20 @@ PredictionDecodeResult decodeRoot(simdjson::simdjson_result<simdjson::dom::eleme
   PredictionData data;
   bool seenSnapshots = false, seenDays = false, seenAccuracy = false;
   for (const auto field : object) {
-    std::optional<std::string> error;
+    json::ValueError problem = json::ValueError::none;
     if (field.key == "snapshots") {
       simdjson::dom::array array;
-      if (field.value.get_array().get(array)) {
-        error = "\"snapshots\" is not an array";
-      } else {
-        data.snapshots.clear();
-        data.snapshots.reserve(array.size());
-        for (const auto element : array) {
-          BatterySnapshot snapshot;
-          error = decodeSnapshot(element, snapshot);
-          if (error) {
-            *error = "snapshot " + std::to_string(data.snapshots.size()) + ": " + *error;
-            break;
-          }
-          data.snapshots.push_back(snapshot);
+      if (field.value.get_array().get(array))
+        return {std::nullopt, "\"snapshots\" is not an array"};
+      data.snapshots.clear();
+      data.snapshots.reserve(array.size());
+      for (const auto element : array) {
+        // Decoded in place: the list holds some 86,400 of them.
+        BatterySnapshot& snapshot = data.snapshots.emplace_back();
+        std::string error;
+        if (!decodeSnapshot(element, snapshot, error)) {
+          return {std::nullopt,
+                  "snapshot " + std::to_string(data.snapshots.size() - 1) + ": " + error};
         }
       }
       seenSnapshots = true;
@@ -148,17 +155,19 @@ PredictionDecodeResult decodeRoot(simdjson::simdjson_result<simdjson::dom::eleme
         data.lastTrainingDate.reset();
       } else {
         double date = 0.0;
-        error = json::readNumber(field.value, field.key, date);
+        problem = json::readNumber(field.value, date);
         data.lastTrainingDate = date;
       }
     } else if (field.key == "daysCollected") {
-      error = json::readWholeNumber(field.value, field.key, data.daysCollected);
+      problem = json::readWholeNumber(field.value, data.daysCollected);
       seenDays = true;
     } else if (field.key == "accuracyScore") {
-      error = json::readNumber(field.value, field.key, data.accuracyScore);
+      problem = json::readNumber(field.value, data.accuracyScore);
       seenAccuracy = true;
     }
-    if (error) return {std::nullopt, std::move(*error)};
+    if (problem != json::ValueError::none) {
+      return {std::nullopt, json::describe(problem, field.key)};
+    }
   }
   if (!seenSnapshots) return {std::nullopt, json::missing("snapshots")};
   if (!seenDays) return {std::nullopt, json::missing("daysCollected")};

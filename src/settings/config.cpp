@@ -65,24 +65,24 @@ ConfigDecodeResult decodeConfig(std::string_view text) {
   bool seenThreshold = false, seenNotifications = false, seenSetupComplete = false,
        seenUseSmartMode = false, seenTarget = false;
   for (const auto field : object) {
-    std::optional<std::string> error;
+    json::ValueError error = json::ValueError::none;
     if (field.key == "threshold") {
-      error = json::readWholeNumber(field.value, field.key, config.threshold);
+      error = json::readWholeNumber(field.value, config.threshold);
       seenThreshold = true;
     } else if (field.key == "notifications") {
-      error = json::readFlag(field.value, field.key, config.notifications);
+      error = json::readFlag(field.value, config.notifications);
       seenNotifications = true;
     } else if (field.key == "setupComplete") {
-      error = json::readFlag(field.value, field.key, config.setupComplete);
+      error = json::readFlag(field.value, config.setupComplete);
       seenSetupComplete = true;
     } else if (field.key == "useSmartMode") {
-      error = json::readFlag(field.value, field.key, config.useSmartMode);
+      error = json::readFlag(field.value, config.useSmartMode);
       seenUseSmartMode = true;
     } else if (field.key == "smartModeTargetMinutes") {
-      error = json::readWholeNumber(field.value, field.key, config.smartModeTargetMinutes);
+      error = json::readWholeNumber(field.value, config.smartModeTargetMinutes);
       seenTarget = true;
     }
-    if (error) return {std::nullopt, std::move(*error)};
+    if (error != json::ValueError::none) return {std::nullopt, json::describe(error, field.key)};
   }
   if (!seenThreshold) return {std::nullopt, json::missing("threshold")};
   if (!seenNotifications) return {std::nullopt, json::missing("notifications")};
