@@ -76,6 +76,23 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Flushes the directory holding `path`, so that a rename into it survives a
+// power cut: the file's own fsync covers its content, not the directory entry
+// that names it.
+//
+// Nothing is reported: by the time this runs the rename has happened and the
+// new content is what every reader sees. A failure here only means the disk
+// may still hold the old entry for a moment; calling the save failed would be
+// untrue, and a caller that retried or kept the old data would do worse than
+// leaving the new file in place. Some file systems refuse fsync on a
+// directory (EINVAL) although the rename is safe there anyway.
+void syncParentDirectory(const std::filesystem::path& path) {
+  std::filesystem::path directory = path.parent_path();
+  if (directory.empty()) directory = ".";
+  FileDescriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) ::fsync(fd.get());
+}
+
 }  // namespace
 
 FileReadResult readWholeFile(const std::filesystem::path& path) {
@@ -184,6 +201,7 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
     ::unlink(temporary.c_str());
     return describe("cannot replace", path, error);
   }
+  syncParentDirectory(path);
   return std::nullopt;
 }
 

@@ -36,10 +36,12 @@ PathKind pathKind(const std::filesystem::path& path);
 // locked it, and writeFileSafely will not replace it.
 bool isLockedFile(const std::filesystem::path& path);
 
-// Writes `bytes` to a temporary file in the same directory, flushes it to disk
-// and renames it over `path`, so `path` always holds either the old or the new
-// content in full. Returns a readable error on failure, after removing the
-// temporary file; the old file is then untouched.
+// Writes `bytes` to a temporary file in the same directory, flushes it to disk,
+// renames it over `path` and flushes the directory, so `path` always holds
+// either the old or the new content in full, even after a power cut. Returns a
+// readable error on failure, after removing the temporary file; the old file is
+// then untouched. Once the rename has happened the save counts as done, even if
+// the directory could not be flushed.
 //
 // A new file gets mode 0666 less the umask; a replaced file keeps its mode.
 // A regular file without any write permission bit counts as locked by its owner

@@ -62,6 +62,33 @@ TEST(WriteFileSafely, WritesEmptyAndLargeContent) {
   EXPECT_EQ(readText(target), large);
 }
 
+// The directory is flushed after the rename; when it cannot even be opened for
+// that, the new content is already in place and the save still succeeds.
+TEST(WriteFileSafely, DirectoryThatCannotBeOpenedStillSaves) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root opens any directory";
+  TempHome home;
+  const auto folder = home / "write-only";
+  std::filesystem::create_directory(folder);
+  writeText(folder / "data.json", "old");
+  ::chmod(folder.c_str(), 0300);
+  const auto error = writeFileSafely(folder / "data.json", "new");
+  ::chmod(folder.c_str(), 0700);
+  EXPECT_EQ(error, std::nullopt);
+  EXPECT_EQ(readText(folder / "data.json"), "new");
+}
+
+// A bare file name lives in the working directory, which is the one flushed.
+TEST(WriteFileSafely, SavesABareNameInTheWorkingDirectory) {
+  TempHome home;
+  const auto saved = std::filesystem::current_path();
+  std::filesystem::current_path(home.path());
+  const auto error = writeFileSafely("data.json", "new");
+  std::filesystem::current_path(saved);
+  EXPECT_EQ(error, std::nullopt);
+  EXPECT_EQ(readText(home / "data.json"), "new");
+  EXPECT_THAT(home.entries(), ElementsAre("data.json"));
+}
+
 // Each case fails for root as well: root may write anywhere, but not into a
 // directory that does not exist, through a regular file, or over a directory,
 // and a file without write bits is refused on purpose.
