@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,14 +14,19 @@ struct ToolRequest {
   bool captureOutput = false;          // standard output to a pipe; otherwise shared
   // Give up after this long: the child is killed and reaped. None: wait as long as it takes.
   std::optional<std::chrono::milliseconds> timeout;
+  // At most this many bytes of captured output are kept; the rest is read and
+  // dropped, so a tool that floods its output costs neither memory nor a stall.
+  // The reports read here are a few hundred bytes.
+  std::size_t maxOutputBytes = 1024 * 1024;
 };
 
 struct ToolResult {
   bool started = false;
-  std::string startError;  // readable description when the program could not be started
-  bool timedOut = false;   // the child outlived the request's timeout and was killed
-  int exitStatus = -1;     // the exit status; 128 + signal number when killed by a signal
-  std::string output;      // captured standard output bytes (empty when not captured)
+  std::string startError;        // readable description when the program could not be started
+  bool timedOut = false;         // the child outlived the request's timeout and was killed
+  int exitStatus = -1;           // the exit status; 128 + signal number when killed by a signal
+  std::string output;            // captured standard output bytes (empty when not captured)
+  bool outputTruncated = false;  // output stops at the request's maxOutputBytes; more was written
 };
 
 class ToolRunner {

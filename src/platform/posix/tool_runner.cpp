@@ -148,6 +148,28 @@ void sleepFor(std::chrono::milliseconds duration) {
   while (::nanosleep(&request, &left) != 0 && errno == EINTR) request = left;
 }
 
+// Captured output up to a limit. Bytes past it are still read from the pipe,
+// so the child never blocks on a full pipe, but they are not kept.
+class Capture {
+ public:
+  Capture(std::string& output, std::size_t limit, bool& truncated)
+      : output_(output), limit_(limit), truncated_(truncated) {}
+
+  void append(const char* bytes, std::size_t count) {
+    const std::size_t room = limit_ - std::min(limit_, output_.size());
+    if (count > room) {
+      truncated_ = true;
+      count = room;
+    }
+    output_.append(bytes, count);
+  }
+
+ private:
+  std::string& output_;
+  std::size_t limit_;
+  bool& truncated_;
+};
+
 class Child {
  public:
   explicit Child(pid_t pid) : pid_(pid) {}
@@ -163,7 +185,7 @@ class Child {
 
   // Reads the pipe until end of file, the child's end, or the deadline. False
   // when the deadline passed.
-  bool readAll(int fd, const std::optional<Clock::time_point>& deadline, std::string& output) {
+  bool readAll(int fd, const std::optional<Clock::time_point>& deadline, Capture& output) {
     char buffer[65536];
     for (;;) {
       // Look at the child now and then while the pipe is quiet: a process it
@@ -245,7 +267,7 @@ class Child {
   // Takes what is left in the pipe without waiting for more. A process the
   // child left behind could keep it filled for ever, so a pipe's worth of reads
   // at most.
-  static void drain(int fd, std::string& output) {
+  static void drain(int fd, Capture& output) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return;
     char buffer[65536];
@@ -317,7 +339,10 @@ ToolResult runChecked(const ToolRequest& request) {
   writeEnd.reset();
 
   bool inTime = true;
-  if (request.captureOutput) inTime = child.readAll(readEnd.get(), deadline, result.output);
+  if (request.captureOutput) {
+    Capture capture(result.output, request.maxOutputBytes, result.outputTruncated);
+    inTime = child.readAll(readEnd.get(), deadline, capture);
+  }
   if (inTime) inTime = child.waitUntil(deadline);
   if (!inTime) {
     result.timedOut = true;

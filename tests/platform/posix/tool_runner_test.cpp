@@ -104,14 +104,31 @@ TEST_F(PosixToolRunnerTest, OutputBytesPassThroughUnchanged) {
 
 TEST_F(PosixToolRunnerTest, OutputLargerThanAPipeIsReadWhileTheChildRuns) {
   // 4 MiB: far beyond any pipe buffer, so the child can only finish if the
-  // runner reads before it waits.
+  // runner reads before it waits, also once it has stopped keeping the bytes.
+  constexpr std::size_t kWritten = 4 * 1024 * 1024;
   const std::string tool = folder.writeTool("big", "yes 0123456789abcde | head -c 4194304; exit 7");
-  const ToolResult result = runner.run(request(tool));
-  EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(result.exitStatus, 7);
-  ASSERT_EQ(result.output.size(), 4194304u);
-  EXPECT_EQ(result.output.substr(0, 20), "0123456789abcde\n0123");
-  EXPECT_EQ(result.output.find_first_not_of("0123456789abcde\n"), std::string::npos);
+  struct Case {
+    std::size_t limit;
+    std::size_t kept;
+    bool truncated;
+  };
+  const Case cases[] = {
+      {8 * 1024 * 1024, kWritten, false}, {kWritten, kWritten, false},  // exactly at the limit
+                                                                        // loses nothing
+      {kWritten - 1, kWritten - 1, true}, {64 * 1024, 64 * 1024, true}, {0, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.limit);
+    ToolRequest r = request(tool);
+    r.maxOutputBytes = c.limit;
+    const ToolResult result = runner.run(r);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitStatus, 7);
+    EXPECT_EQ(result.outputTruncated, c.truncated);
+    ASSERT_EQ(result.output.size(), c.kept);
+    EXPECT_EQ(result.output.substr(0, 20), std::string("0123456789abcde\n0123").substr(0, c.kept));
+    EXPECT_EQ(result.output.find_first_not_of("0123456789abcde\n"), std::string::npos);
+  }
 }
 
 TEST_F(PosixToolRunnerTest, HangingChildIsKilledAtTheTimeLimit) {
