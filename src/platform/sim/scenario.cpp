@@ -99,6 +99,14 @@ const std::set<std::string> kMenuActions = {
 
 }  // namespace
 
+std::optional<std::string> readInputFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  return std::move(content).str();
+}
+
 std::optional<double> parseDuration(std::string_view text) {
   if (text.empty()) return std::nullopt;
   const char unit = text.back();
@@ -222,11 +230,9 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
         if (w.size() != 3) return fail("'file-from' takes a home file name and a source path");
         if (!safeHomeName(w[1]))
           return fail("file name '" + w[1] + "' must stay inside the home folder");
-        std::ifstream in(baseDir / w[2], std::ios::binary);
-        if (!in) return fail("cannot read '" + (baseDir / w[2]).string() + "'");
-        std::ostringstream content;
-        content << in.rdbuf();
-        scenario.homeFiles.emplace_back(w[1], content.str());
+        auto content = readInputFile(baseDir / w[2]);
+        if (!content) return fail("cannot read '" + (baseDir / w[2]).string() + "'");
+        scenario.homeFiles.emplace_back(w[1], std::move(*content));
       }
       if (eol == text.size()) break;
       continue;
@@ -367,11 +373,9 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
 }
 
 ScenarioParse loadScenario(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return ScenarioParse{std::nullopt, InputError{path.string(), 0, "cannot be read"}};
-  std::ostringstream content;
-  content << in.rdbuf();
-  return parseScenario(content.str(), path.string(), path.parent_path());
+  const auto content = readInputFile(path);
+  if (!content) return ScenarioParse{std::nullopt, InputError{path.string(), 0, "cannot be read"}};
+  return parseScenario(*content, path.string(), path.parent_path());
 }
 
 namespace {

@@ -51,6 +51,10 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
                             const std::filesystem::path& baseDir);
 ScenarioParse loadScenario(const std::filesystem::path& path);
 
+// The whole content of an input file (a scenario, a trace, a "file-from"
+// source); absent when it cannot be opened.
+std::optional<std::string> readInputFile(const std::filesystem::path& path);
+
 // "1:30:00", "2d3:00:00", "90s", "5m", "2h", "1d" in seconds; absent when malformed.
 std::optional<double> parseDuration(std::string_view text);
 // "2026-03-14T09:00:00" or with a trailing "Z": UTC.

@@ -149,11 +149,9 @@ TraceParse parseTrace(std::string_view text, const std::string& fileName) {
 }
 
 TraceParse loadTrace(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return TraceParse{std::nullopt, InputError{path.string(), 0, "cannot be read"}};
-  std::ostringstream content;
-  content << in.rdbuf();
-  return parseTrace(content.str(), path.string());
+  const auto content = readInputFile(path);
+  if (!content) return TraceParse{std::nullopt, InputError{path.string(), 0, "cannot be read"}};
+  return parseTrace(*content, path.string());
 }
 
 namespace {
