@@ -7,16 +7,15 @@
 #include <limits>
 #include <ostream>
 
-#include "settings/test_home.h"
+#include "platform/sim/recording_console.h"
+#include "ports/clock.h"
+#include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
 
-using ::kestrine::testing::FakeClock;
-using ::kestrine::testing::readText;
-using ::kestrine::testing::RecordingConsole;
-using ::kestrine::testing::TempHome;
-using ::kestrine::testing::writeText;
+using ::kestrine::sim::RecordingConsole;
+using namespace ::kestrine::testing;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -24,6 +23,14 @@ using ::testing::SizeIs;
 using ::testing::StartsWith;
 
 constexpr double kNow = 800'000'000.0;
+
+class FakeClock : public Clock {
+ public:
+  explicit FakeClock(WallTime start) : time(start) {}
+  WallTime now() const override { return time; }
+  int dayOfMonth(WallTime) const override { return 1; }
+  WallTime time;
+};
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 
@@ -144,7 +151,7 @@ class PredictorTest : public ::testing::Test {
     return decoded.data.value_or(PredictionData{});
   }
 
-  TempHome home;
+  TempFolder home;
   FakeClock clock{kNow};
   RecordingConsole console;
 };
@@ -164,7 +171,7 @@ TEST_F(PredictorTest, FreshStartWithoutAFile) {
   EXPECT_EQ(saved.snapshots[0], (BatterySnapshot{kNow, 77, false, 0.5F}));
   EXPECT_THAT(readText(dataFile()), HasSubstr("\"screenBrightness\":0.5"));
   EXPECT_EQ(saved, predictor.data());
-  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(console.lines(), IsEmpty());
 }
 
 struct ReadinessCase {
@@ -230,19 +237,19 @@ TEST_F(PredictorTest, DayCounterSavesAndLeavesTrainingDateAlone) {
   EXPECT_EQ(fileContent().daysCollected, 2);
   EXPECT_FALSE(fileContent().lastTrainingDate);
   EXPECT_THAT(readText(dataFile()), Not(HasSubstr("lastTrainingDate")));
-  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(console.lines(), IsEmpty());
 }
 
 TEST_F(PredictorTest, ClearDataRemovesTheFileSilently) {
   BatteryPredictor predictor(home.path(), clock, console);
   predictor.clearData();  // no file yet
-  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(console.lines(), IsEmpty());
   predictor.recordSnapshot(50, false);
   predictor.incrementDayCounter();
   predictor.clearData();
   EXPECT_EQ(predictor.data(), PredictionData{});
   EXPECT_THAT(home.entries(), IsEmpty());
-  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(console.lines(), IsEmpty());
 }
 
 // The same corrupt content must survive as ".corrupt", whatever was wrong.
@@ -269,7 +276,7 @@ TEST_P(CorruptFile, IsMovedAsideBeforeTheFirstSave) {
   predictor.recordSnapshot(63, false);
   EXPECT_EQ(readText(corruptFile()), GetParam().bytes);
   EXPECT_THAT(fileContent().snapshots, SizeIs(2));
-  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(console.lines(), IsEmpty());
   EXPECT_THAT(home.entries(),
               ElementsAre(".kestrine_ai_data.json", ".kestrine_ai_data.json.corrupt"));
 }
@@ -290,9 +297,9 @@ TEST_F(PredictorTest, DirectoryInPlaceOfTheFileIsNotMovedAside) {
   BatteryPredictor predictor(home.path(), clock, console);
   predictor.recordSnapshot(64, false);
   predictor.recordSnapshot(63, false);
-  ASSERT_THAT(console.lines, SizeIs(2));
-  EXPECT_THAT(console.lines[1], StartsWith("Failed to save prediction data: "));
-  EXPECT_THAT(console.lines[1], HasSubstr("Is a directory"));
+  ASSERT_THAT(console.lines(), SizeIs(2));
+  EXPECT_THAT(console.lines()[1], StartsWith("Failed to save prediction data: "));
+  EXPECT_THAT(console.lines()[1], HasSubstr("Is a directory"));
   EXPECT_THAT(home.entries(), ElementsAre(".kestrine_ai_data.json"));
   EXPECT_EQ(readText(dataFile() / "inside"), "x");
 
@@ -302,7 +309,7 @@ TEST_F(PredictorTest, DirectoryInPlaceOfTheFileIsNotMovedAside) {
   predictor.recordSnapshot(61, false);
   EXPECT_THAT(fileContent().snapshots, SizeIs(4));
   EXPECT_THAT(home.entries(), ElementsAre(".kestrine_ai_data.json"));
-  EXPECT_THAT(console.lines, SizeIs(2));
+  EXPECT_THAT(console.lines(), SizeIs(2));
 }
 
 TEST_F(PredictorTest, GoodFileIsNotMovedAside) {
@@ -322,8 +329,8 @@ TEST_F(PredictorTest, UnwritableHomePrintsEachSaveAndKeepsLearning) {
     clock.time = kNow - 60.0 * (99 - i);
     predictor.recordSnapshot(100 - i, false);
   }
-  ASSERT_THAT(console.lines, SizeIs(102));
-  for (const auto& line : console.lines) {
+  ASSERT_THAT(console.lines(), SizeIs(102));
+  for (const auto& line : console.lines()) {
     EXPECT_THAT(line, StartsWith("Failed to save prediction data: "));
     EXPECT_THAT(line, HasSubstr("No such file or directory"));
   }
@@ -338,9 +345,9 @@ TEST_F(PredictorTest, ReadOnlyFileIsLeftIntact) {
   ::chmod(dataFile().c_str(), 0444);
   BatteryPredictor predictor(home.path(), clock, console);
   predictor.recordSnapshot(50, false);
-  ASSERT_THAT(console.lines, SizeIs(1));
-  EXPECT_THAT(console.lines[0], StartsWith("Failed to save prediction data: "));
-  EXPECT_THAT(console.lines[0], HasSubstr("Permission denied"));
+  ASSERT_THAT(console.lines(), SizeIs(1));
+  EXPECT_THAT(console.lines()[0], StartsWith("Failed to save prediction data: "));
+  EXPECT_THAT(console.lines()[0], HasSubstr("Permission denied"));
   EXPECT_EQ(readText(dataFile()), original);
   EXPECT_EQ(predictor.getSnapshotCount(), 6);
   EXPECT_THAT(home.entries(), ElementsAre(".kestrine_ai_data.json"));
@@ -351,8 +358,8 @@ TEST_F(PredictorTest, LockedCorruptFileIsNeitherMovedNorReplaced) {
   ::chmod(dataFile().c_str(), 0444);
   BatteryPredictor predictor(home.path(), clock, console);
   predictor.recordSnapshot(50, false);
-  ASSERT_THAT(console.lines, SizeIs(1));
-  EXPECT_THAT(console.lines[0], HasSubstr("Permission denied"));
+  ASSERT_THAT(console.lines(), SizeIs(1));
+  EXPECT_THAT(console.lines()[0], HasSubstr("Permission denied"));
   EXPECT_EQ(readText(dataFile()), "garbage");
   EXPECT_THAT(home.entries(), ElementsAre(".kestrine_ai_data.json"));
 }

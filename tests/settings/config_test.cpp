@@ -7,15 +7,14 @@
 #include <limits>
 #include <ostream>
 
-#include "settings/test_home.h"
+#include "platform/sim/recording_console.h"
+#include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
 
-using ::kestrine::testing::readText;
-using ::kestrine::testing::RecordingConsole;
-using ::kestrine::testing::TempHome;
-using ::kestrine::testing::writeText;
+using ::kestrine::sim::RecordingConsole;
+using namespace ::kestrine::testing;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -174,21 +173,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConfigRejects, ::testing::ValuesIn(rejectedCases
                          });
 
 TEST(ConfigFile, MissingFileIsSilentAndCreatesNothing) {
-  TempHome home;
+  TempFolder home;
   RecordingConsole console;
   Config config({.threshold = 40});
   config.load(home.path(), console);
   EXPECT_EQ(config, Config({.threshold = 40}));
-  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(console.lines(), IsEmpty());
   EXPECT_THAT(home.entries(), IsEmpty());
 
   // A home that is itself missing is the same situation.
   config.load(home / "gone", console);
-  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(console.lines(), IsEmpty());
 }
 
 TEST(ConfigFile, SaveThenLoadGivesTheSameRecord) {
-  TempHome home;
+  TempFolder home;
   RecordingConsole console;
   const Config saved({.threshold = 70, .setupComplete = true, .smartModeTargetMinutes = 90});
   saved.save(home.path(), console);
@@ -197,12 +196,12 @@ TEST(ConfigFile, SaveThenLoadGivesTheSameRecord) {
   Config loaded;
   loaded.load(home.path(), console);
   EXPECT_EQ(loaded, saved);
-  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(console.lines(), IsEmpty());
   EXPECT_THAT(home.entries(), ElementsAre(".kestrine_config.json"));
 }
 
 TEST(ConfigFile, OtherMembersAreGoneAfterTheNextSave) {
-  TempHome home;
+  TempFolder home;
   RecordingConsole console;
   writeText(
       home / ".kestrine_config.json",
@@ -214,11 +213,11 @@ TEST(ConfigFile, OtherMembersAreGoneAfterTheNextSave) {
   EXPECT_EQ(
       readText(home / ".kestrine_config.json"),
       R"({"threshold":50,"notifications":true,"setupComplete":true,"useSmartMode":false,"smartModeTargetMinutes":60})");
-  EXPECT_THAT(console.lines, IsEmpty());
+  EXPECT_THAT(console.lines(), IsEmpty());
 }
 
 TEST(ConfigFile, BadFileKeepsEveryFieldAndPrintsOneLine) {
-  TempHome home;
+  TempFolder home;
   RecordingConsole console;
   const std::string bad = withMember("smartModeTargetMinutes", "");
   writeText(home / ".kestrine_config.json", bad);
@@ -226,44 +225,44 @@ TEST(ConfigFile, BadFileKeepsEveryFieldAndPrintsOneLine) {
   config.load(home.path(), console);
   // "threshold" was in the file, but nothing is taken from a bad file.
   EXPECT_EQ(config, Config({.threshold = 10, .notifications = false}));
-  ASSERT_THAT(console.lines, SizeIs(1));
-  EXPECT_THAT(console.lines[0], StartsWith("Failed to load config: "));
-  EXPECT_THAT(console.lines[0], HasSubstr("smartModeTargetMinutes"));
+  ASSERT_THAT(console.lines(), SizeIs(1));
+  EXPECT_THAT(console.lines()[0], StartsWith("Failed to load config: "));
+  EXPECT_THAT(console.lines()[0], HasSubstr("smartModeTargetMinutes"));
   EXPECT_EQ(readText(home / ".kestrine_config.json"), bad);  // neither repaired nor rewritten
 }
 
 TEST(ConfigFile, SomethingThatIsNotAFileFailsToLoad) {
-  TempHome home;
+  TempFolder home;
   RecordingConsole console;
   std::filesystem::create_directory(home / ".kestrine_config.json");
   Config config;
   config.load(home.path(), console);
   EXPECT_EQ(config, Config{});
-  ASSERT_THAT(console.lines, SizeIs(1));
-  EXPECT_THAT(console.lines[0], StartsWith("Failed to load config: "));
-  EXPECT_THAT(console.lines[0], HasSubstr("Is a directory"));
+  ASSERT_THAT(console.lines(), SizeIs(1));
+  EXPECT_THAT(console.lines()[0], StartsWith("Failed to load config: "));
+  EXPECT_THAT(console.lines()[0], HasSubstr("Is a directory"));
 }
 
 TEST(ConfigFile, UnwritableHomePrintsTheSaveLine) {
-  TempHome home;
+  TempFolder home;
   RecordingConsole console;
   const Config config({.threshold = 30});
   config.save(home / "missing-home", console);
-  ASSERT_THAT(console.lines, SizeIs(1));
-  EXPECT_THAT(console.lines[0], StartsWith("Failed to save config: "));
-  EXPECT_THAT(console.lines[0], HasSubstr("No such file or directory"));
+  ASSERT_THAT(console.lines(), SizeIs(1));
+  EXPECT_THAT(console.lines()[0], StartsWith("Failed to save config: "));
+  EXPECT_THAT(console.lines()[0], HasSubstr("No such file or directory"));
   EXPECT_THAT(home.entries(), IsEmpty());
 }
 
 TEST(ConfigFile, ReadOnlyFileIsLeftIntact) {
-  TempHome home;
+  TempFolder home;
   RecordingConsole console;
   const auto path = home / ".kestrine_config.json";
   writeText(path, kDefaultsText);
   ::chmod(path.c_str(), 0444);
   Config({.threshold = 80}).save(home.path(), console);
-  ASSERT_THAT(console.lines, SizeIs(1));
-  EXPECT_THAT(console.lines[0], StartsWith("Failed to save config: "));
+  ASSERT_THAT(console.lines(), SizeIs(1));
+  EXPECT_THAT(console.lines()[0], StartsWith("Failed to save config: "));
   EXPECT_EQ(readText(path), kDefaultsText);
   EXPECT_THAT(home.entries(), ElementsAre(".kestrine_config.json"));
 }

@@ -9,15 +9,12 @@
 #include <csignal>
 #include <ostream>
 
-#include "settings/test_home.h"
+#include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
 
-using ::kestrine::testing::modeOf;
-using ::kestrine::testing::readText;
-using ::kestrine::testing::TempHome;
-using ::kestrine::testing::writeText;
+using namespace ::kestrine::testing;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -32,7 +29,7 @@ class ScopedUmask {
 };
 
 TEST(WriteFileSafely, CreatesANewFileWithTheUmaskApplied) {
-  TempHome home;
+  TempFolder home;
   ScopedUmask mask(027);
   const auto target = home / "settings.json";
   EXPECT_EQ(writeFileSafely(target, "{\"a\":1}"), std::nullopt);
@@ -42,7 +39,7 @@ TEST(WriteFileSafely, CreatesANewFileWithTheUmaskApplied) {
 }
 
 TEST(WriteFileSafely, ReplacesTheContentAndKeepsTheMode) {
-  TempHome home;
+  TempFolder home;
   const auto target = home / "data.json";
   writeText(target, "old content that is longer than the new one");
   ::chmod(target.c_str(), 0604);
@@ -53,7 +50,7 @@ TEST(WriteFileSafely, ReplacesTheContentAndKeepsTheMode) {
 }
 
 TEST(WriteFileSafely, WritesEmptyAndLargeContent) {
-  TempHome home;
+  TempFolder home;
   const auto target = home / "data.json";
   EXPECT_EQ(writeFileSafely(target, ""), std::nullopt);
   EXPECT_EQ(readText(target), "");
@@ -66,7 +63,7 @@ TEST(WriteFileSafely, WritesEmptyAndLargeContent) {
 // that, the new content is already in place and the save still succeeds.
 TEST(WriteFileSafely, DirectoryThatCannotBeOpenedStillSaves) {
   if (::geteuid() == 0) GTEST_SKIP() << "root opens any directory";
-  TempHome home;
+  TempFolder home;
   const auto folder = home / "write-only";
   std::filesystem::create_directory(folder);
   writeText(folder / "data.json", "old");
@@ -79,7 +76,7 @@ TEST(WriteFileSafely, DirectoryThatCannotBeOpenedStillSaves) {
 
 // A bare file name lives in the working directory, which is the one flushed.
 TEST(WriteFileSafely, SavesABareNameInTheWorkingDirectory) {
-  TempHome home;
+  TempFolder home;
   const auto saved = std::filesystem::current_path();
   std::filesystem::current_path(home.path());
   const auto error = writeFileSafely("data.json", "new");
@@ -94,7 +91,7 @@ TEST(WriteFileSafely, SavesABareNameInTheWorkingDirectory) {
 // and a file without write bits is refused on purpose.
 struct WriteFailureCase {
   const char* name;
-  void (*prepare)(const TempHome& home);
+  void (*prepare)(const TempFolder& home);
   const char* target;  // relative to the home
   const char* expectedError;
 };
@@ -103,15 +100,15 @@ struct WriteFailureCase {
 void PrintTo(const WriteFailureCase& c, std::ostream* os) { *os << c.name; }
 
 const WriteFailureCase kWriteFailures[] = {
-    {"MissingDirectory", [](const TempHome&) {}, "no-such-dir/data.json",
+    {"MissingDirectory", [](const TempFolder&) {}, "no-such-dir/data.json",
      "No such file or directory"},
-    {"ParentIsARegularFile", [](const TempHome& home) { writeText(home / "plain", "x"); },
+    {"ParentIsARegularFile", [](const TempFolder& home) { writeText(home / "plain", "x"); },
      "plain/data.json", "Not a directory"},
     {"TargetIsADirectory",
-     [](const TempHome& home) { std::filesystem::create_directory(home / "data.json"); },
+     [](const TempFolder& home) { std::filesystem::create_directory(home / "data.json"); },
      "data.json", "Is a directory"},
     {"TargetIsReadOnly",
-     [](const TempHome& home) {
+     [](const TempFolder& home) {
        writeText(home / "data.json", "locked");
        ::chmod((home / "data.json").c_str(), 0444);
      },
@@ -121,7 +118,7 @@ const WriteFailureCase kWriteFailures[] = {
 class WriteFileSafelyFailure : public ::testing::TestWithParam<WriteFailureCase> {};
 
 TEST_P(WriteFileSafelyFailure, ReportsAndLeavesEverythingAsItWas) {
-  TempHome home;
+  TempFolder home;
   GetParam().prepare(home);
   const auto before = home.entries();
   const auto target = home / GetParam().target;
@@ -142,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteFileSafelyFailure, ::testing::ValuesIn(kWri
 
 TEST(WriteFileSafely, UnwritableDirectoryKeepsTheOldFile) {
   if (::geteuid() == 0) GTEST_SKIP() << "root writes into any directory";
-  TempHome home;
+  TempFolder home;
   const auto target = home / "data.json";
   writeText(target, "old");
   ::chmod(home.path().c_str(), 0555);
@@ -156,7 +153,7 @@ TEST(WriteFileSafely, UnwritableDirectoryKeepsTheOldFile) {
 // A write that fails half-way (a full disk, a quota) must not leave a
 // truncated file. The file size limit makes write() fail for real, root included.
 TEST(WriteFileSafely, FailedWriteKeepsTheOldFileWhole) {
-  TempHome home;
+  TempFolder home;
   const auto target = home / "data.json";
   writeText(target, "old");
 
@@ -177,7 +174,7 @@ TEST(WriteFileSafely, FailedWriteKeepsTheOldFileWhole) {
 }
 
 TEST(ReadWholeFile, ReadsTheBytesWithSpareCapacity) {
-  TempHome home;
+  TempFolder home;
   const std::string content("{\"x\":\"\xc3\xa9\"}\0tail", 15);
   writeText(home / "f", content);
   const FileReadResult result = readWholeFile(home / "f");
@@ -189,7 +186,7 @@ TEST(ReadWholeFile, ReadsTheBytesWithSpareCapacity) {
 // The learning file is read at every start: a buffer that grew past the size
 // fstat gave would mean a second allocation of twice the file and a full copy.
 TEST(ReadWholeFile, ReadsALargeFileWithoutGrowingTheBuffer) {
-  TempHome home;
+  TempFolder home;
   const std::string content(4'000'000, 'j');
   writeText(home / "f", content);
   const FileReadResult result = readWholeFile(home / "f");
@@ -208,7 +205,7 @@ TEST(ReadWholeFile, ReadsOnPastTheAnnouncedSize) {
 }
 
 TEST(ReadWholeFile, RefusesWhatIsNotARegularFile) {
-  TempHome home;
+  TempFolder home;
   std::filesystem::create_directory(home / "dir");
   ASSERT_EQ(::mkfifo((home / "fifo").c_str(), 0600), 0);
 
@@ -225,7 +222,7 @@ TEST(ReadWholeFile, RefusesWhatIsNotARegularFile) {
 }
 
 TEST(PathKind, TellsMissingFilesFromOthers) {
-  TempHome home;
+  TempFolder home;
   writeText(home / "file", "x");
   std::filesystem::create_directory(home / "dir");
   EXPECT_EQ(pathKind(home / "none"), PathKind::missing);
@@ -235,7 +232,7 @@ TEST(PathKind, TellsMissingFilesFromOthers) {
 }
 
 TEST(MoveFile, ReplacesTheTargetAndAcceptsAMissingSource) {
-  TempHome home;
+  TempFolder home;
   writeText(home / "a", "first");
   writeText(home / "b", "older");
   EXPECT_EQ(moveFile(home / "a", home / "b"), std::nullopt);
