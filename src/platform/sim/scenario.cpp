@@ -39,14 +39,6 @@ std::string restAfterWords(std::string_view line, int count) {
   return std::string(line.substr(std::min(i, line.size())));
 }
 
-std::optional<double> number(std::string_view text) {
-  double value = 0.0;
-  const auto* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
 std::optional<long long> integer(std::string_view text) {
   long long value = 0;
   const auto* end = text.data() + text.size();
@@ -107,11 +99,19 @@ std::optional<std::string> readInputFile(const std::filesystem::path& path) {
   return std::move(content).str();
 }
 
+std::optional<double> parseNumber(std::string_view text) {
+  double value = 0.0;
+  const auto* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
 std::optional<double> parseDuration(std::string_view text) {
   if (text.empty()) return std::nullopt;
   const char unit = text.back();
   if (unit == 's' || unit == 'm' || unit == 'h' || unit == 'd') {
-    const auto value = number(text.substr(0, text.size() - 1));
+    const auto value = parseNumber(text.substr(0, text.size() - 1));
     if (!value || *value < 0) return std::nullopt;
     const double scale = unit == 's' ? 1 : unit == 'm' ? 60 : unit == 'h' ? 3600 : 86400;
     return *value * scale;
@@ -135,7 +135,7 @@ std::optional<double> parseDuration(std::string_view text) {
   const auto hours = integer(parts[0]);
   const auto minutes = integer(parts[1]);
   std::optional<double> seconds = 0.0;
-  if (parts.size() == 3) seconds = number(parts[2]);
+  if (parts.size() == 3) seconds = parseNumber(parts[2]);
   if (!hours || !minutes || !seconds || *hours < 0 || *minutes < 0 || *minutes > 59 ||
       parts[1].size() != 2 || *seconds < 0 || *seconds >= 60) {
     return std::nullopt;
@@ -269,7 +269,7 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
       if (auto e = wantArgs(0, "takes no arguments")) return *e;
     } else if (k == "battery" || k == "drain" || k == "charge") {
       if (auto e = wantArgs(1, "takes one number")) return *e;
-      const auto value = number(step.args[0]);
+      const auto value = parseNumber(step.args[0]);
       if (!value || *value < 0 || (k == "battery" && *value > 100)) {
         return fail("'" + k + "' needs " +
                     std::string(k == "battery" ? "a percentage from 0 to 100"

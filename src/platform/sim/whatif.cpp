@@ -1,7 +1,6 @@
 #include "platform/sim/whatif.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -26,14 +25,6 @@ std::string trim(std::string_view s) {
   if (first == std::string_view::npos) return {};
   const auto last = s.find_last_not_of(" \t\r");
   return std::string(s.substr(first, last - first + 1));
-}
-
-std::optional<double> number(const std::string& text) {
-  double value = 0.0;
-  const auto* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
-  return value;
 }
 
 std::string clockText(double t) {
@@ -105,7 +96,7 @@ TraceParse parseTrace(std::string_view text, const std::string& fileName) {
                   std::to_string(fields.size()));
     }
     TracePoint point;
-    const auto seconds = number(fields[0]);
+    const auto seconds = parseNumber(fields[0]);
     const auto wall = seconds ? std::nullopt : parseIsoTime(fields[0]);
     if (!seconds && !wall) {
       return fail("bad time '" + fields[0] + "' (seconds from the start, or 2026-03-14T09:00:00Z)");
@@ -119,7 +110,7 @@ TraceParse parseTrace(std::string_view text, const std::string& fileName) {
     }
     point.t = wall ? *wall - firstWall : *seconds;
     if (point.t < 0) return fail("negative time '" + fields[0] + "'");
-    const auto percent = number(fields[1]);
+    const auto percent = parseNumber(fields[1]);
     if (!percent || *percent < 0 || *percent > 100) {
       return fail("bad percent '" + fields[1] + "' (a number from 0 to 100)");
     }
