@@ -47,7 +47,7 @@ std::optional<long long> integer(std::string_view text) {
   return value;
 }
 
-// \n, \t, \r and \\ in report texts.
+// \n, \t, \r and \\ in report texts; any other escape is refused.
 std::optional<std::string> unescape(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -55,23 +55,10 @@ std::optional<std::string> unescape(std::string_view text) {
       out += text[i];
       continue;
     }
-    if (++i >= text.size()) return std::nullopt;
-    switch (text[i]) {
-      case 'n':
-        out += '\n';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      case '\\':
-        out += '\\';
-        break;
-      default:
-        return std::nullopt;
+    if (++i >= text.size() || std::string_view("ntr\\").find(text[i]) == std::string_view::npos) {
+      return std::nullopt;
     }
+    out += escapedCharacter(text[i]);
   }
   return out;
 }

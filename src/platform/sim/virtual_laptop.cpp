@@ -42,20 +42,7 @@ std::optional<std::string> appleScriptString(std::string_view s, std::size_t& po
       continue;
     }
     if (pos >= s.size()) return std::nullopt;
-    const char e = s[pos++];
-    switch (e) {
-      case 'n':
-        out += '\n';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      default:
-        out += e;  // \" and \\ stand for the character itself
-    }
+    out += escapedCharacter(s[pos++]);
   }
   return std::nullopt;
 }
@@ -67,6 +54,19 @@ bool consume(std::string_view s, std::size_t& pos, std::string_view expected) {
 }
 
 }  // namespace
+
+char escapedCharacter(char afterBackslash) {
+  switch (afterBackslash) {
+    case 'n':
+      return '\n';
+    case 't':
+      return '\t';
+    case 'r':
+      return '\r';
+    default:
+      return afterBackslash;
+  }
+}
 
 std::optional<ToolKey> toolKeyFromName(std::string_view name) {
   if (name == "batt") return ToolKey::kBatteryReport;

@@ -122,4 +122,9 @@ struct AdministratorScript {
 };
 std::optional<AdministratorScript> parseAdministratorScript(std::string_view script);
 
+// What a backslash escape stands for, in AppleScript strings and in scenario
+// report texts alike: \n, \t and \r the control characters, any other the
+// character after the backslash itself (\" and \\).
+char escapedCharacter(char afterBackslash);
+
 }  // namespace kestrine::sim

@@ -200,6 +200,13 @@ INSTANTIATE_TEST_SUITE_P(
                       BadScenario{"report batt bad\\q\nend 1:00\n", 1, "bad escape"},
                       BadScenario{"end 1:00\nend 2:00\n", 2, "twice"}));
 
+TEST(ScenarioReportText, UndoesItsFourEscapes) {
+  const auto parsed = parseScenario("report batt a\\tb\\\\n\\r\\n\nend 1:00\n", "r.scenario", ".");
+  ASSERT_TRUE(parsed.scenario) << parsed.error->str();
+  ASSERT_EQ(parsed.scenario->steps.size(), 1u);
+  EXPECT_EQ(parsed.scenario->steps[0].text, "a\tb\\n\r\n");
+}
+
 TEST(ScenarioDurations, AcceptTheDocumentedForms) {
   EXPECT_EQ(parseDuration("1:30:00"), 5400.0);
   EXPECT_EQ(parseDuration("0:30"), 1800.0);
