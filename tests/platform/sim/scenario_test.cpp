@@ -12,8 +12,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/sim/case_name.h"
 #include "platform/sim/laptop_run.h"
+#include "platform/sim/malformed_input.h"
 #include "platform/sim/scenario.h"
 
 namespace kestrine::sim {
@@ -161,44 +161,32 @@ TEST(ScenarioEvents, EveryWriteOfAFileIsAnEvent) {
 }
 
 // Malformed input names the file and line and says what is wrong.
-struct BadScenario {
-  const char* text;
-  int line;
-  const char* message;
-};
-
-void PrintTo(const BadScenario& c, std::ostream* os) {
-  *os << caseName("line" + std::to_string(c.line) + " " + c.message);
-}
-
-class MalformedScenarioTest : public ::testing::TestWithParam<BadScenario> {};
+class MalformedScenarioTest : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(MalformedScenarioTest, IsRejectedWithItsLine) {
   const auto parsed = parseScenario(GetParam().text, "bad.scenario", ".");
   ASSERT_FALSE(parsed.scenario);
-  EXPECT_EQ(parsed.error->line, GetParam().line) << parsed.error->str();
-  EXPECT_NE(parsed.error->message.find(GetParam().message), std::string::npos)
-      << parsed.error->str();
+  expectNamesLineAndProblem(*parsed.error, GetParam());
   EXPECT_TRUE(parsed.error->str().starts_with("bad.scenario:"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, MalformedScenarioTest,
-    ::testing::Values(BadScenario{"battery 50\n", 0, "no 'end'"},
-                      BadScenario{"end 1:00:00\nat 0:10:00 explode\n", 2, "unknown step 'explode'"},
-                      BadScenario{"# c\nbattery 101\nend 1:00\n", 2, "percentage from 0 to 100"},
-                      BadScenario{"at 0:61:00 plug\nend 2:00:00\n", 1, "bad time"},
-                      BadScenario{"at 0:10:00 plug\nat 0:05:00 unplug\nend 1:00:00\n", 2,
-                                  "back in time"},
-                      BadScenario{"at 0:10:00 plug\nend 0:05:00\n", 1, "after the end"},
-                      BadScenario{"file ../escape.json {}\nend 1:00\n", 1, "inside the home"},
-                      BadScenario{"file /etc/passwd x\nend 1:00\n", 1, "'/etc/passwd' must stay"},
-                      BadScenario{"tool sudo explode\nend 1:00\n", 1, "unknown tool outcome"},
-                      BadScenario{"tool sudo hang\nend 1:00\n", 1, "only the reports"},
-                      BadScenario{"at 0:01:00 menu changeThreshold:\nend 1:00\n", 1, "tag"},
-                      BadScenario{"start 2026-02-30T00:00:00\nend 1:00\n", 1, "bad start"},
-                      BadScenario{"report batt bad\\q\nend 1:00\n", 1, "bad escape"},
-                      BadScenario{"end 1:00\nend 2:00\n", 2, "twice"}));
+    ::testing::Values(BadInput{"battery 50\n", 0, "no 'end'"},
+                      BadInput{"end 1:00:00\nat 0:10:00 explode\n", 2, "unknown step 'explode'"},
+                      BadInput{"# c\nbattery 101\nend 1:00\n", 2, "percentage from 0 to 100"},
+                      BadInput{"at 0:61:00 plug\nend 2:00:00\n", 1, "bad time"},
+                      BadInput{"at 0:10:00 plug\nat 0:05:00 unplug\nend 1:00:00\n", 2,
+                               "back in time"},
+                      BadInput{"at 0:10:00 plug\nend 0:05:00\n", 1, "after the end"},
+                      BadInput{"file ../escape.json {}\nend 1:00\n", 1, "inside the home"},
+                      BadInput{"file /etc/passwd x\nend 1:00\n", 1, "'/etc/passwd' must stay"},
+                      BadInput{"tool sudo explode\nend 1:00\n", 1, "unknown tool outcome"},
+                      BadInput{"tool sudo hang\nend 1:00\n", 1, "only the reports"},
+                      BadInput{"at 0:01:00 menu changeThreshold:\nend 1:00\n", 1, "tag"},
+                      BadInput{"start 2026-02-30T00:00:00\nend 1:00\n", 1, "bad start"},
+                      BadInput{"report batt bad\\q\nend 1:00\n", 1, "bad escape"},
+                      BadInput{"end 1:00\nend 2:00\n", 2, "twice"}));
 
 TEST(ScenarioReportText, UndoesItsFourEscapes) {
   const auto parsed = parseScenario("report batt a\\tb\\\\n\\r\\n\nend 1:00\n", "r.scenario", ".");

@@ -9,6 +9,7 @@
 
 #include "platform/sim/case_name.h"
 #include "platform/sim/laptop_run.h"
+#include "platform/sim/malformed_input.h"
 #include "platform/sim/whatif.h"
 
 namespace kestrine::sim {
@@ -87,32 +88,22 @@ TEST(WhatIf, CompactingTheLearningFileChangesNoDecision) {
   EXPECT_EQ(a.classic.switches.size(), b.classic.switches.size());
 }
 
-struct BadTrace {
-  const char* text;
-  int line;
-  const char* message;
-};
-void PrintTo(const BadTrace& c, std::ostream* os) {
-  *os << caseName("line" + std::to_string(c.line) + " " + c.message);
-}
-class MalformedTraceTest : public ::testing::TestWithParam<BadTrace> {};
+class MalformedTraceTest : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(MalformedTraceTest, IsRejectedWithItsLine) {
   const auto parsed = parseTrace(GetParam().text, "t.csv");
   ASSERT_FALSE(parsed.trace);
-  EXPECT_EQ(parsed.error->line, GetParam().line) << parsed.error->str();
-  EXPECT_NE(parsed.error->message.find(GetParam().message), std::string::npos)
-      << parsed.error->str();
+  expectNamesLineAndProblem(*parsed.error, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, MalformedTraceTest,
-    ::testing::Values(BadTrace{"time,percent,charging\n0,50,0\n30,fifty,0\n", 3, "bad percent"},
-                      BadTrace{"0,50,0\n30,49\n", 2, "3 columns"},
-                      BadTrace{"0,50,0\n0,49,0\n", 2, "does not increase"},
-                      BadTrace{"0,50,0\n30,49,maybe\n", 2, "charging"},
-                      BadTrace{"0,50,0\n2026-03-14T09:00:00Z,49,0\n", 2, "mix"},
-                      BadTrace{"0,50,0\n", 0, "at least two"}));
+    ::testing::Values(BadInput{"time,percent,charging\n0,50,0\n30,fifty,0\n", 3, "bad percent"},
+                      BadInput{"0,50,0\n30,49\n", 2, "3 columns"},
+                      BadInput{"0,50,0\n0,49,0\n", 2, "does not increase"},
+                      BadInput{"0,50,0\n30,49,maybe\n", 2, "charging"},
+                      BadInput{"0,50,0\n2026-03-14T09:00:00Z,49,0\n", 2, "mix"},
+                      BadInput{"0,50,0\n", 0, "at least two"}));
 
 TEST(WhatIf, PlotOfATraceWhoseNameNeedsEscapingIsWellFormed) {
   const auto parsed = parseTrace("0,50,0\n60,49,0\n", "a<b&c.csv");
