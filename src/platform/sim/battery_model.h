@@ -25,8 +25,6 @@ class BatteryModel {
 
   double percent() const { return percent_; }
   bool onMains() const { return onMains_; }
-  double drainPerMinute() const { return drainPerMinute_; }
-  double chargePerMinute() const { return chargePerMinute_; }
 
   // The whole percentage the power-source service reports ("Current Capacity").
   std::int64_t level() const;

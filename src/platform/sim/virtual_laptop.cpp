@@ -105,8 +105,6 @@ BatteryModel& VirtualLaptop::battery() {
 
 std::string VirtualLaptop::ruleFilePath() const { return tools_.sudoersDirectory + "/kestrine"; }
 
-bool VirtualLaptop::ruleInstalled() const { return fs_.file(ruleFilePath()) != nullptr; }
-
 void VirtualLaptop::installRule() {
   fs_.makeDirectory(tools_.sudoersDirectory, true);
   fs_.writeFile(ruleFilePath(),

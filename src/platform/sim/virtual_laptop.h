@@ -53,11 +53,10 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   std::int64_t level() { return battery().level(); }
   bool onBattery() { return !battery().onMains(); }
 
-  // Low Power Mode of the battery profile (what `pmset -b` sets) and of the AC profile.
+  // Low Power Mode of the battery profile (what `pmset -b` sets). The AC
+  // profile's is only ever set through pmset and shows in the custom report.
   std::int64_t lowPowerMode() const { return batteryLowPowerMode_; }
   void setLowPowerMode(std::int64_t mode) { batteryLowPowerMode_ = mode; }
-  std::int64_t acLowPowerMode() const { return acLowPowerMode_; }
-  void setAcLowPowerMode(std::int64_t mode) { acLowPowerMode_ = mode; }
 
   // The power-source service gives no reading at all while false.
   void setLevelAvailable(bool available) { levelAvailable_ = available; }
@@ -77,7 +76,6 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
 
   // The sudoers rule Kestrine's setup installs, as that setup would write it.
   std::string ruleFilePath() const;
-  bool ruleInstalled() const;
   void installRule();
 
   VirtualFileSystem& fileSystem() { return fs_; }

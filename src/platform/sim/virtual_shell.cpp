@@ -32,10 +32,6 @@ std::string VirtualFileSystem::parentOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool VirtualFileSystem::isDirectory(std::string_view path) const {
-  return directories_.contains(normalise(path));
-}
-
 bool VirtualFileSystem::exists(std::string_view path) const {
   const std::string p = normalise(path);
   return directories_.contains(p) || files_.contains(p);

@@ -24,7 +24,6 @@ class VirtualFileSystem {
   static std::string normalise(std::string_view path);
   static std::string parentOf(const std::string& normalisedPath);
 
-  bool isDirectory(std::string_view path) const;
   bool exists(std::string_view path) const;
   const File* file(std::string_view path) const;
 
