@@ -356,12 +356,19 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
   s << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   s << "<text x=\"" << left << "\" y=\"24\" font-size=\"16\">What if: " << xmlText(trace.file)
     << "</text>\n";
-  // Charging stretches, shaded.
-  for (std::size_t i = 0; i + 1 < trace.points.size(); ++i) {
-    if (!trace.points[i].charging) continue;
+  // Charging stretches, shaded: one rectangle for each run of charging rows, from
+  // its first row to the row that ends it.
+  for (std::size_t i = 0; i + 1 < trace.points.size();) {
+    if (!trace.points[i].charging) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    while (end + 1 < trace.points.size() && trace.points[end].charging) ++end;
     s << "<rect x=\"" << x(trace.points[i].t) << "\" y=\"" << top << "\" width=\""
-      << std::max(0.5, x(trace.points[i + 1].t) - x(trace.points[i].t)) << "\" height=\"" << plotH
+      << std::max(0.5, x(trace.points[end].t) - x(trace.points[i].t)) << "\" height=\"" << plotH
       << "\" fill=\"#e6f4e6\"/>\n";
+    i = end;
   }
   // Axes and grid.
   for (int p = 0; p <= 100; p += 20) {
