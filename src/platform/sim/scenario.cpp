@@ -2,11 +2,10 @@
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "platform/sim/virtual_clock.h"
+#include "settings/file_store.h"
 
 namespace kestrine::sim {
 
@@ -79,11 +78,9 @@ const std::set<std::string> kMenuActions = {
 }  // namespace
 
 std::optional<std::string> readInputFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  return std::move(content).str();
+  // The application's own reader: a directory or a FIFO in the file's place is
+  // refused instead of read as empty or waited on.
+  return readWholeFile(path).bytes;
 }
 
 std::optional<double> parseNumber(std::string_view text) {
