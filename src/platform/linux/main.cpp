@@ -91,5 +91,11 @@ int main() {
     delegate.applicationWillTerminate();
     statusBar.setActionHandler(nullptr);
   }
+  // Replies still queued for the session bus (the answer to the menu click
+  // that chose Quit, among them) would be lost with the process: send them.
+  if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+    g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+    g_object_unref(bus);
+  }
   return 0;
 }
