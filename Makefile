@@ -22,7 +22,7 @@ test: build
 
 demo: configure
 	cmake --build --preset dev -j $(JOBS) --target kestrine-sim
-	build/dev/src/platform/sim/kestrine-sim demo
+	build/dev/sim/kestrine-sim demo
 
 bench: deps
 	cmake --preset release

@@ -8,9 +8,9 @@
 #include <sstream>
 #include <streambuf>
 
-#include "platform/sim/demo.h"
-#include "platform/sim/laptop_run.h"
-#include "platform/sim/whatif.h"
+#include "sim/demo.h"
+#include "sim/laptop_run.h"
+#include "sim/whatif.h"
 
 namespace kestrine::sim {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/laptop_run.h"
+#include "sim/laptop_run.h"
 #include "ports/clock.h"
 
 namespace kestrine::sim {

@@ -12,9 +12,9 @@
 #include <sstream>
 #include <string>
 
-#include "platform/sim/laptop_run.h"
-#include "platform/sim/malformed_input.h"
-#include "platform/sim/scenario.h"
+#include "sim/laptop_run.h"
+#include "sim/malformed_input.h"
+#include "sim/scenario.h"
 
 namespace kestrine::sim {
 namespace {

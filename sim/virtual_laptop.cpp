@@ -1,8 +1,8 @@
-#include "platform/sim/virtual_laptop.h"
+#include "sim/virtual_laptop.h"
 
 #include <utility>
 
-#include "platform/sim/pmset_reports.h"
+#include "sim/pmset_reports.h"
 
 namespace kestrine::sim {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/case_name.h"
-#include "platform/sim/laptop_run.h"
-#include "platform/sim/malformed_input.h"
-#include "platform/sim/whatif.h"
+#include "sim/case_name.h"
+#include "sim/laptop_run.h"
+#include "sim/malformed_input.h"
+#include "sim/whatif.h"
 
 namespace kestrine::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/sim/laptop_run.h"
+#include "sim/laptop_run.h"
 
 #include <stdlib.h>
 #include <unistd.h>

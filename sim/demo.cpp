@@ -1,4 +1,4 @@
-#include "platform/sim/demo.h"
+#include "sim/demo.h"
 
 #include <cmath>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/sim/laptop_run.h"
+#include "sim/laptop_run.h"
 #include "platform/sim/virtual_clock.h"
 
 namespace kestrine::sim {

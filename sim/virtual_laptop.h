@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/battery_model.h"
-#include "platform/sim/virtual_shell.h"
+#include "sim/battery_model.h"
+#include "sim/virtual_shell.h"
 #include "ports/clock.h"
 #include "ports/power_sources.h"
 #include "ports/tool_runner.h"

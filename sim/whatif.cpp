@@ -1,4 +1,4 @@
-#include "platform/sim/whatif.h"
+#include "sim/whatif.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "platform/sim/laptop_run.h"
+#include "sim/laptop_run.h"
 #include "platform/sim/virtual_clock.h"
 #include "prediction/battery_predictor.h"
 #include "prediction/prediction_data.h"

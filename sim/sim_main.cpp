@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/demo.h"
-#include "platform/sim/scenario.h"
-#include "platform/sim/whatif.h"
+#include "sim/demo.h"
+#include "sim/scenario.h"
+#include "sim/whatif.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/pmset_reports.h"
+#include "sim/pmset_reports.h"
 
 #include <cstdio>
 #include <string_view>

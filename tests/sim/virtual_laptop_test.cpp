@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "platform/sim/case_name.h"
-#include "platform/sim/pmset_reports.h"
+#include "sim/case_name.h"
+#include "sim/pmset_reports.h"
 #include "platform/sim/virtual_clock.h"
-#include "platform/sim/virtual_laptop.h"
+#include "sim/virtual_laptop.h"
 #include "platform/sim/virtual_main_loop.h"
 #include "power/first_launch_setup.h"
 #include "power/power_control.h"

@@ -5,8 +5,8 @@
 #include <ostream>
 #include <string>
 
-#include "platform/sim/case_name.h"
-#include "platform/sim/scenario.h"
+#include "sim/case_name.h"
+#include "sim/scenario.h"
 
 namespace kestrine::sim {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/scenario.h"
+#include "sim/scenario.h"
 
 #include <charconv>
 #include <cmath>

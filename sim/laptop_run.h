@@ -7,9 +7,9 @@
 #include <string>
 
 #include "app/app_delegate.h"
-#include "platform/sim/event_log.h"
+#include "sim/event_log.h"
 #include "platform/sim/sim_platform.h"
-#include "platform/sim/virtual_laptop.h"
+#include "sim/virtual_laptop.h"
 
 namespace kestrine::sim {
 

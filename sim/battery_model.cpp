@@ -1,4 +1,4 @@
-#include "platform/sim/battery_model.h"
+#include "sim/battery_model.h"
 
 #include <algorithm>
 #include <cmath>

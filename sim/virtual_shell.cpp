@@ -1,4 +1,4 @@
-#include "platform/sim/virtual_shell.h"
+#include "sim/virtual_shell.h"
 
 #include <cctype>
 #include <regex>

@@ -1,4 +1,4 @@
-#include "platform/sim/event_log.h"
+#include "sim/event_log.h"
 
 #include <sys/stat.h>
 

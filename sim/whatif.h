@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sim/scenario.h"
+#include "sim/scenario.h"
 #include "ports/clock.h"
 
 namespace kestrine::sim {
