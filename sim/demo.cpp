@@ -8,8 +8,8 @@
 #include <optional>
 #include <string_view>
 
-#include "sim/laptop_run.h"
 #include "platform/sim/virtual_clock.h"
+#include "sim/laptop_run.h"
 
 namespace kestrine::sim {
 

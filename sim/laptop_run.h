@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/app_delegate.h"
-#include "sim/event_log.h"
 #include "platform/sim/sim_platform.h"
+#include "sim/event_log.h"
 #include "sim/virtual_laptop.h"
 
 namespace kestrine::sim {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "sim/laptop_run.h"
 #include "ports/clock.h"
+#include "sim/laptop_run.h"
 
 namespace kestrine::sim {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "sim/battery_model.h"
-#include "sim/virtual_shell.h"
 #include "ports/clock.h"
 #include "ports/power_sources.h"
 #include "ports/tool_runner.h"
 #include "power/system_tools.h"
+#include "sim/battery_model.h"
+#include "sim/virtual_shell.h"
 
 namespace kestrine::sim {
 

@@ -7,12 +7,12 @@
 #include <iostream>
 #include <sstream>
 
-#include "sim/laptop_run.h"
 #include "platform/sim/virtual_clock.h"
 #include "prediction/battery_predictor.h"
 #include "prediction/prediction_data.h"
 #include "settings/config.h"
 #include "settings/file_store.h"
+#include "sim/laptop_run.h"
 
 namespace kestrine::sim {
 

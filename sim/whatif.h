@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/scenario.h"
 #include "ports/clock.h"
+#include "sim/scenario.h"
 
 namespace kestrine::sim {
 

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "sim/case_name.h"
-#include "sim/pmset_reports.h"
 #include "platform/sim/virtual_clock.h"
-#include "sim/virtual_laptop.h"
 #include "platform/sim/virtual_main_loop.h"
 #include "power/first_launch_setup.h"
 #include "power/power_control.h"
 #include "power/reports.h"
+#include "sim/case_name.h"
+#include "sim/pmset_reports.h"
+#include "sim/virtual_laptop.h"
 
 namespace kestrine::sim {
 namespace {

@@ -113,9 +113,12 @@ TEST_F(PosixToolRunnerTest, OutputLargerThanAPipeIsReadWhileTheChildRuns) {
     bool truncated;
   };
   const Case cases[] = {
-      {8 * 1024 * 1024, kWritten, false}, {kWritten, kWritten, false},  // exactly at the limit
-                                                                        // loses nothing
-      {kWritten - 1, kWritten - 1, true}, {64 * 1024, 64 * 1024, true}, {0, 0, true},
+      {8 * 1024 * 1024, kWritten, false},
+      {kWritten, kWritten, false},  // exactly at the limit
+                                    // loses nothing
+      {kWritten - 1, kWritten - 1, true},
+      {64 * 1024, 64 * 1024, true},
+      {0, 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.limit);
