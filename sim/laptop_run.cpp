@@ -69,15 +69,17 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
       recordEvents_(options.recordEvents),
       sim_(std::make_unique<SimPlatform>(simOptions(options))),
       laptop_(std::make_unique<VirtualLaptop>(sim_->clock, options.userName)),
+      power_(std::make_unique<PowerControl>(sim_->tools, sim_->powerSources, sim_->user,
+                                            laptop_->tools())),
       log_(options.start),
       watchingClock_(sim_->clock, *this) {
   log_.setKeep(recordEvents_);
   if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
   const Platform& p = sim_->platform();
   platform_ = std::make_unique<Platform>(
-      Platform{p.statusBar, p.alerts, p.notifier, p.mainLoop, p.tools, p.powerSources,
-               recordEvents_ ? static_cast<const Clock&>(watchingClock_) : p.clock, p.home, p.user,
-               p.console, p.systemTools});
+      Platform{p.statusBar, p.alerts, p.notifier, p.mainLoop, *power_,
+               recordEvents_ ? static_cast<const Clock&>(watchingClock_) : p.clock, p.home,
+               p.console, p.machineName});
   wire();
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/app_delegate.h"
 #include "platform/sim/sim_platform.h"
+#include "power/power_control.h"
 #include "sim/event_log.h"
 #include "sim/virtual_laptop.h"
 
@@ -102,6 +103,9 @@ class LaptopRun {
   bool recordEvents_;
   std::unique_ptr<SimPlatform> sim_;
   std::unique_ptr<VirtualLaptop> laptop_;
+  // The application reaches the virtual Mac the way it reaches a real one:
+  // pmset reports, sudo and osascript, through the scripted tool runner.
+  std::unique_ptr<PowerControl> power_;
   EventLog log_;
   std::unique_ptr<HomeWatcher> watcher_;
   WatchingClock watchingClock_;

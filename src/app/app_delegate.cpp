@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "app/check_cycle.h"
-#include "power/first_launch_setup.h"
 #include "ui/messages.h"
 #include "ui/status_icon.h"
 #include "ui/status_menu.h"
@@ -16,7 +14,6 @@ namespace {
 constexpr double kCheckIntervalSeconds = 30.0;
 // The launch message or the first-launch setup follows launch by this much.
 constexpr double kLaunchFollowUpSeconds = 1.0;
-constexpr std::int64_t kLowPowerModeOn = 1;
 
 }  // namespace
 
@@ -24,7 +21,6 @@ AppDelegate::AppDelegate(Platform& platform)
     : platform_(platform),
       home_(platform.home.path()),
       alerts_(platform.alerts, platform.mainLoop),
-      power_(platform.tools, platform.powerSources, platform.systemTools),
       alive_(std::make_shared<int>(0)) {}
 
 // Releases the status item, the timer (which stops it) and the predictor;
@@ -43,6 +39,11 @@ void AppDelegate::applicationDidFinishLaunching() {
   statusItem_ = platform_.statusBar.createStatusItem();
   if (statusItem_ && statusItem_->hasButton()) statusItem_->setTitle(std::string(kIconOnBattery));
   config_.load(home_, platform_.console);
+  if (!config_.setupComplete && !platform_.power.hasOneTimeSetup()) {
+    // Nothing to set up on this platform: the first start is a normal one.
+    config_.setupComplete = true;
+    config_.save(home_, platform_.console);
+  }
   batteryPredictor_ = std::make_unique<BatteryPredictor>(home_, platform_.clock, platform_.console);
   lastDayRecorded_ = platform_.clock.dayOfMonth(platform_.clock.now());
   buildMenu();
@@ -95,73 +96,9 @@ std::vector<MenuItem> AppDelegate::buildThresholdSubmenu() const {
   return buildThresholdEntries(config_.threshold);
 }
 
-std::optional<std::int64_t> AppDelegate::getBatteryLevel() { return power_.getBatteryLevel(); }
-
-bool AppDelegate::isOnBattery() { return power_.isOnBattery(); }
-
-std::optional<std::int64_t> AppDelegate::getPowerMode() { return power_.getPowerMode(); }
-
-bool AppDelegate::setPowerMode(std::int64_t mode) { return power_.setPowerMode(mode); }
-
-void AppDelegate::checkBatteryOnLaunch() {
-  const std::optional<std::int64_t> level = getBatteryLevel();
-  if (!level) return;
-  if (!isOnBattery()) return;
-  lastBatteryLevel_ = *level;
-  if (*level > config_.threshold) return;
-  const std::optional<std::int64_t> mode = getPowerMode();
-  if (!mode || *mode == kLowPowerModeOn) return;
-  if (!setPowerMode(kLowPowerModeOn)) return;
-  const Notification notice = thresholdSwitchNotification(*level, config_.threshold);
-  sendNotification(notice.title, notice.subtitle, notice.body);
-}
-
-void AppDelegate::checkBattery() {
-  if (!batteryPredictor_) return;  // only before launch; the timer starts after the predictor
-  const std::optional<std::int64_t> level = getBatteryLevel();
-  if (!level) return;
-  lastBatteryLevel_ = *level;
-  const bool onBattery = isOnBattery();
-
-  // The snapshot of this pass is recorded before a new day is counted.
-  batteryPredictor_->recordSnapshot(*level, !onBattery);
-  const std::int64_t today = platform_.clock.dayOfMonth(platform_.clock.now());
-  if (today != lastDayRecorded_) {
-    lastDayRecorded_ = today;
-    batteryPredictor_->incrementDayCounter();
-  }
-
-  updateIcon();
-
-  if (!onBattery) {
-    notificationShown_ = false;
-    return;
-  }
-
-  const bool ready = config_.useSmartMode && batteryPredictor_->hasEnoughData();
-  std::optional<std::int64_t> prediction;
-  if (usesSmartRule(config_, ready))
-    prediction = batteryPredictor_->predictRemainingMinutes(*level);
-  const LowBatteryDecision decision = decideLowBattery(*level, config_, ready, prediction);
-  if (!decision.conditionMet) {
-    notificationShown_ = false;
-    return;
-  }
-
-  // The latch is left alone from here on unless a notification goes out: a
-  // mode already on or a failed switch neither sets nor clears it.
-  const std::optional<std::int64_t> mode = getPowerMode();
-  if (!mode || *mode == kLowPowerModeOn) return;
-  if (!setPowerMode(kLowPowerModeOn)) return;
-  if (notificationShown_) return;
-  const Notification notice = automaticSwitchNotification(decision.subtitle);
-  sendNotification(notice.title, notice.subtitle, notice.body);
-  notificationShown_ = true;
-}
-
 void AppDelegate::updateIcon() {
-  const bool onBattery = isOnBattery();
-  const std::optional<std::int64_t> mode = getPowerMode();
+  const bool onBattery = platform_.power.isOnBattery();
+  const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
   const std::string_view icon =
       chooseStatusIcon(lastBatteryLevel_, onBattery, mode, config_.threshold);
   if (statusItem_ && statusItem_->hasButton()) statusItem_->setTitle(std::string(icon));
@@ -178,8 +115,7 @@ void AppDelegate::showFirstLaunchSetup() {
           },
       .currentThreshold = [this] { return config_.threshold; },
   };
-  runFirstLaunchSetup(alerts_, platform_.tools, platform_.systemTools, platform_.user.shortName(),
-                      hooks);
+  platform_.power.runOneTimeSetup(alerts_, hooks);
 }
 
 void AppDelegate::showLaunchNotification() { alerts_.runModal(launchAlert(config_.threshold)); }
@@ -212,32 +148,28 @@ void AppDelegate::changeThreshold(std::int64_t tag) {
 
   // Switch at once when the battery is already at or below the new threshold;
   // the first test that fails ends the attempt.
-  const auto switchedAt = [this]() -> std::optional<std::int64_t> {
-    const std::optional<std::int64_t> level = getBatteryLevel();
-    if (!level || config_.threshold < *level) return std::nullopt;
-    if (!isOnBattery()) return std::nullopt;
-    const std::optional<std::int64_t> mode = getPowerMode();
-    if (!mode || *mode == kLowPowerModeOn) return std::nullopt;
-    if (!setPowerMode(kLowPowerModeOn)) return std::nullopt;
-    return level;
-  };
-  const std::optional<std::int64_t> level = switchedAt();
-  const Notification notice = level ? thresholdSwitchNotification(*level, config_.threshold)
-                                    : thresholdUpdatedNotification(config_.threshold);
+  const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
+  if (level && *level <= config_.threshold && platform_.power.isOnBattery() &&
+      switchLowPowerModeOn(thresholdSwitchNotification(*level, config_.threshold))) {
+    return;
+  }
+  const Notification notice = thresholdUpdatedNotification(config_.threshold);
   sendNotification(notice.title, notice.subtitle, notice.body);
 }
 
 void AppDelegate::showBatteryInfo() {
-  const std::optional<std::int64_t> level = getBatteryLevel();
+  const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
   if (!level) {
     alerts_.runModal(batteryInfoErrorAlert());
     return;
   }
-  alerts_.runModal(batteryInfoAlert(*level, isOnBattery(), config_.threshold));
+  alerts_.runModal(batteryInfoAlert(*level, platform_.power.isOnBattery(), config_.threshold));
 }
 
-void AppDelegate::showPowerMode() { alerts_.runModal(powerModeAlert(getPowerMode())); }
+void AppDelegate::showPowerMode() {
+  alerts_.runModal(powerModeAlert(platform_.power.getPowerMode()));
+}
 
-void AppDelegate::showAbout() { alerts_.runModal(aboutAlert(config_)); }
+void AppDelegate::showAbout() { alerts_.runModal(aboutAlert(config_, platform_.machineName)); }
 
 }  // namespace kestrine

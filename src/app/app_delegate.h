@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "ports/platform.h"
-#include "power/power_control.h"
 #include "prediction/battery_predictor.h"
 #include "settings/config.h"
 #include "ui/menu_model.h"
+#include "ui/messages.h"
 #include "ui/modal_alerts.h"
 
 namespace kestrine {
@@ -38,13 +38,17 @@ class AppDelegate {
   // An unknown action name does nothing.
   void performMenuAction(const std::string& action, std::int64_t tag = 0);
 
-  // Operations.
+  // Read-only views of the state, for the virtual laptop and the tests.
+  const Config& config() const { return config_; }
+  bool notificationShown() const { return notificationShown_; }
+  std::int64_t lastBatteryLevel() const { return lastBatteryLevel_; }
+  std::int64_t lastDayRecorded() const { return lastDayRecorded_; }
+  const BatteryPredictor* batteryPredictor() const { return batteryPredictor_.get(); }
+
+ private:
+  // Operations. The check pass and the launch check are in check_cycle.cpp.
   void buildMenu();
   std::vector<MenuItem> buildThresholdSubmenu() const;
-  std::optional<std::int64_t> getBatteryLevel();
-  bool isOnBattery();
-  std::optional<std::int64_t> getPowerMode();
-  bool setPowerMode(std::int64_t mode);
   void checkBatteryOnLaunch();
   void checkBattery();
   void updateIcon();
@@ -58,21 +62,16 @@ class AppDelegate {
   void showPowerMode();
   void showAbout();
 
-  // Read-only views of the state, for the virtual laptop and the tests.
-  const Config& config() const { return config_; }
-  bool notificationShown() const { return notificationShown_; }
-  std::int64_t lastBatteryLevel() const { return lastBatteryLevel_; }
-  std::int64_t lastDayRecorded() const { return lastDayRecorded_; }
-  const BatteryPredictor* batteryPredictor() const { return batteryPredictor_.get(); }
+  // Switches Low Power Mode on unless it is on already or its state cannot be
+  // read, then delivers `notice` if one is given. True when this call switched.
+  bool switchLowPowerModeOn(const std::optional<Notification>& notice);
 
- private:
   // Wraps an operation for the main loop: it runs only while this delegate lives.
   std::function<void()> whileAlive(void (AppDelegate::*operation)());
 
   Platform& platform_;
   std::filesystem::path home_;
   ModalAlerts alerts_;
-  PowerControl power_;
   // Timer and delayed callbacks hold a weak reference to this token, so they do
   // nothing once the delegate is gone.
   std::shared_ptr<int> alive_;

@@ -1,5 +1,7 @@
 #include "app/check_cycle.h"
 
+#include "app/app_delegate.h"
+
 namespace kestrine {
 
 LowBatteryDecision decideLowBattery(std::int64_t level, const Config& config, bool predictorReady,
@@ -13,6 +15,65 @@ LowBatteryDecision decideLowBattery(std::int64_t level, const Config& config, bo
             "~" + std::to_string(*prediction) + " min remaining (Smart AI Mode)"};
   }
   return {LowBatteryRule::kFallback, level <= config.threshold, levelText + " (fallback)"};
+}
+
+// The launch check: at or below the threshold on battery, switch and say so.
+void AppDelegate::checkBatteryOnLaunch() {
+  const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
+  if (!level) return;
+  if (!platform_.power.isOnBattery()) return;
+  lastBatteryLevel_ = *level;
+  if (*level > config_.threshold) return;
+  switchLowPowerModeOn(thresholdSwitchNotification(*level, config_.threshold));
+}
+
+// One check pass: read, record, count the day, refresh the icon and, on
+// battery, decide by the threshold or by the prediction.
+void AppDelegate::checkBattery() {
+  if (!batteryPredictor_) return;  // only before launch; the timer starts after the predictor
+  const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
+  if (!level) return;
+  lastBatteryLevel_ = *level;
+  const bool onBattery = platform_.power.isOnBattery();
+
+  // The snapshot of this pass is recorded before a new day is counted.
+  batteryPredictor_->recordSnapshot(*level, !onBattery);
+  const std::int64_t today = platform_.clock.dayOfMonth(platform_.clock.now());
+  if (today != lastDayRecorded_) {
+    lastDayRecorded_ = today;
+    batteryPredictor_->incrementDayCounter();
+  }
+
+  updateIcon();
+
+  if (!onBattery) {
+    notificationShown_ = false;
+    return;
+  }
+
+  const bool ready = config_.useSmartMode && batteryPredictor_->hasEnoughData();
+  std::optional<std::int64_t> prediction;
+  if (usesSmartRule(config_, ready))
+    prediction = batteryPredictor_->predictRemainingMinutes(*level);
+  const LowBatteryDecision decision = decideLowBattery(*level, config_, ready, prediction);
+  if (!decision.conditionMet) {
+    notificationShown_ = false;
+    return;
+  }
+
+  // The latch is left alone from here on unless a notification goes out: a
+  // mode already on or a failed switch neither sets nor clears it.
+  std::optional<Notification> notice;
+  if (!notificationShown_) notice = automaticSwitchNotification(decision.subtitle);
+  if (switchLowPowerModeOn(notice) && notice) notificationShown_ = true;
+}
+
+bool AppDelegate::switchLowPowerModeOn(const std::optional<Notification>& notice) {
+  const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
+  if (!mode || *mode == kLowPowerModeOn) return false;
+  if (!platform_.power.setPowerMode(kLowPowerModeOn)) return false;
+  if (notice) sendNotification(notice->title, notice->subtitle, notice->body);
+  return true;
 }
 
 }  // namespace kestrine

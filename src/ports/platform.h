@@ -1,16 +1,15 @@
 #pragma once
 
+#include <string_view>
+
 #include "ports/alerts.h"
 #include "ports/clock.h"
 #include "ports/console.h"
 #include "ports/home_directory.h"
 #include "ports/main_loop.h"
 #include "ports/notifications.h"
-#include "ports/power_sources.h"
+#include "ports/power.h"
 #include "ports/status_item.h"
-#include "ports/tool_runner.h"
-#include "ports/user_name.h"
-#include "power/system_tools.h"
 
 namespace kestrine {
 
@@ -21,13 +20,12 @@ struct Platform {
   Alerts& alerts;
   Notifier& notifier;
   MainLoop& mainLoop;
-  ToolRunner& tools;
-  PowerSources& powerSources;
+  Power& power;
   const Clock& clock;
   const HomeDirectory& home;
-  const UserName& user;
   Console& console;
-  SystemTools systemTools;
+  // How texts name the machine: "all data stays on your Mac".
+  std::string_view machineName = "Mac";
 };
 
 }  // namespace kestrine

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "power/first_launch_setup.h"
 #include "power/reports.h"
 
 namespace kestrine {
@@ -16,9 +17,13 @@ std::string switchScript(std::int64_t mode) {
          "Low Power Mode.\"";
 }
 
-PowerControl::PowerControl(ToolRunner& runner, PowerSources& sources, SystemTools tools,
-                           std::chrono::milliseconds reportTimeout)
-    : runner_(runner), sources_(sources), tools_(std::move(tools)), reportTimeout_(reportTimeout) {}
+PowerControl::PowerControl(ToolRunner& runner, PowerSources& sources, const UserName& user,
+                           SystemTools tools, std::chrono::milliseconds reportTimeout)
+    : runner_(runner),
+      sources_(sources),
+      user_(user),
+      tools_(std::move(tools)),
+      reportTimeout_(reportTimeout) {}
 
 namespace {
 
@@ -67,6 +72,10 @@ std::optional<std::int64_t> PowerControl::getPowerMode() {
 bool PowerControl::setPowerMode(std::int64_t mode) {
   if (runsSuccessfully(runner_, tools_.sudo, sudoSwitchArguments(tools_, mode))) return true;
   return runsSuccessfully(runner_, tools_.osascript, {"-e", switchScript(mode)});
+}
+
+void PowerControl::runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) {
+  runFirstLaunchSetup(alerts, runner_, tools_, user_.shortName(), hooks);
 }
 
 }  // namespace kestrine

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "ports/power.h"
 #include "ports/power_sources.h"
 #include "ports/tool_runner.h"
+#include "ports/user_name.h"
 #include "power/system_tools.h"
 
 namespace kestrine {
@@ -16,26 +18,31 @@ namespace kestrine {
 std::vector<std::string> sudoSwitchArguments(const SystemTools& tools, std::int64_t mode);
 std::string switchScript(std::int64_t mode);
 
-// Reads the battery and the power mode, and switches Low Power Mode, through the
-// platform's power sources and system tools.
-class PowerControl {
+// Power through the Mac's system tools: the battery level from the power
+// sources, `pmset` reports for the rest, `sudo -n pmset` for the switch with the
+// administrator dialog of `osascript` as the fallback, and the one-time setup
+// that installs the sudoers rule. The macOS backend and the virtual laptop use it.
+class PowerControl final : public Power {
  public:
   static constexpr std::chrono::milliseconds kDefaultReportTimeout{10'000};
 
-  PowerControl(ToolRunner& runner, PowerSources& sources, SystemTools tools,
+  PowerControl(ToolRunner& runner, PowerSources& sources, const UserName& user, SystemTools tools,
                std::chrono::milliseconds reportTimeout = kDefaultReportTimeout);
 
-  std::optional<std::int64_t> getBatteryLevel();
-  bool isOnBattery();
-  std::optional<std::int64_t> getPowerMode();
+  std::optional<std::int64_t> getBatteryLevel() override;
+  bool isOnBattery() override;
+  std::optional<std::int64_t> getPowerMode() override;
   // `sudo -n` first; on any failure the administrator dialog through osascript.
-  bool setPowerMode(std::int64_t mode);
+  bool setPowerMode(std::int64_t mode) override;
+  bool hasOneTimeSetup() const override { return true; }
+  void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) override;
 
   const SystemTools& tools() const { return tools_; }
 
  private:
   ToolRunner& runner_;
   PowerSources& sources_;
+  const UserName& user_;
   SystemTools tools_;
   std::chrono::milliseconds reportTimeout_;
 };

@@ -44,7 +44,7 @@ Alert powerModeAlert(std::optional<std::int64_t> mode) {
                .buttons = {}};
 }
 
-Alert aboutAlert(const Config& config) {
+Alert aboutAlert(const Config& config, std::string_view machine) {
   const std::string mode =
       config.useSmartMode
           ? "Smart AI Mode (~" + std::to_string(config.smartModeTargetMinutes) + " min)"
@@ -67,7 +67,9 @@ Alert aboutAlert(const Config& config) {
       "Features:\n"
       "\u2022 Classic threshold-based mode\n"
       "\u2022 AI-powered Smart Mode (predicts 1-hour remaining)\n"
-      "\u2022 Local ML - all data stays on your Mac\n"
+      "\u2022 Local ML - all data stays on your " +
+      std::string(machine) +
+      "\n"
       "\u2022 Zero battery impact\n"
       "\n"
       "Settings: ~/.kestrine_config.json\n"

@@ -25,7 +25,8 @@ Alert batteryInfoErrorAlert();
 Alert powerModeAlert(std::optional<std::int64_t> mode);
 
 // "About": version, current mode, icon legend and features.
-Alert aboutAlert(const Config& config);
+// `machine` names the computer: "all data stays on your Mac".
+Alert aboutAlert(const Config& config, std::string_view machine = "Mac");
 
 // The launch message, shown once a second after a start with setup completed.
 Alert launchAlert(std::int64_t threshold);

@@ -29,21 +29,20 @@ std::vector<std::string> titlesOf(const Menu& menu) {
 // ---- Start-up ----
 
 TEST_F(AppDelegateTest, FirstStartShowsTheSetupOneSecondLaterAndNoLaunchCheck) {
-  mac.level = 5;                               // would switch if the launch check ran
-  sim.alerts.queueAnswer(kAlertSecondButton);  // "Quit" in the welcome alert
+  mac.level = 5;  // would switch if the launch check ran
+  mac.setup = [](Alerts&, const SetupHooks& hooks) { hooks.quit(); };
   launch();
 
   EXPECT_THAT(sim.journalOf("status"), ElementsAre("accessory policy", "item created", "title 🔋",
                                                    "menu of 9 items", "title 🔋"));
-  EXPECT_EQ(sim.powerSources.reads(), 0) << "no launch check on a first start";
+  EXPECT_EQ(mac.count("level"), 0U) << "no launch check on a first start";
   EXPECT_EQ(sim.loop.activeTimerCount(), 1U);
 
   sim.loop.runFor(0.999);
-  EXPECT_TRUE(sim.alerts.shown().empty());
+  EXPECT_EQ(mac.count("setup"), 0U);
   sim.loop.runFor(0.001);
-  ASSERT_EQ(sim.alerts.shown().size(), 1U);
-  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Welcome to Kestrine!");
-  EXPECT_TRUE(sim.loop.isTerminated()) << "Quit in the welcome alert ends the application";
+  EXPECT_EQ(mac.count("setup"), 1U);
+  EXPECT_TRUE(sim.loop.isTerminated()) << "choosing not to set up ends the application";
   EXPECT_TRUE(notifications().empty());
   EXPECT_FALSE(std::filesystem::exists(Config::configPath(home())));
 }
@@ -76,6 +75,18 @@ TEST_F(AppDelegateTest, StartWithSetupDoneRunsTheLaunchCheckAtOnceAndTheMessageA
   EXPECT_EQ(sim.statusBar.title(), "💤");
 }
 
+TEST_F(AppDelegateTest, WithoutASetupTheFirstStartIsANormalOne) {
+  mac.oneTimeSetup = false;
+  mac.level = 15;
+  launch();
+  EXPECT_TRUE(readConfig() && readConfig()->setupComplete);
+  ASSERT_EQ(notifications().size(), 1U) << "the launch check ran";
+  sim.loop.runFor(1.0);
+  EXPECT_EQ(mac.count("setup"), 0U);
+  ASSERT_EQ(sim.alerts.shown().size(), 1U);
+  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Kestrine is Running");
+}
+
 TEST_F(AppDelegateTest, MenuIsBuiltFromTheLoadedSettingsAndPredictor) {
   writeConfig(Config({.threshold = 40, .setupComplete = true, .useSmartMode = true}));
   writeLearningData(readyData(3));
@@ -93,10 +104,8 @@ TEST_F(AppDelegateTest, UnreadableSettingsKeepTheDefaultsAndSayWhy) {
   EXPECT_EQ(app->config(), Config());
   ASSERT_EQ(sim.console.lines().size(), 1U);
   EXPECT_THAT(sim.console.lines()[0], ::testing::StartsWith("Failed to load config: "));
-  sim.alerts.queueAnswer(kAlertSecondButton);
   sim.loop.runFor(1.0);
-  ASSERT_EQ(sim.alerts.shown().size(), 1U);
-  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Welcome to Kestrine!");
+  EXPECT_EQ(mac.count("setup"), 1U) << "the defaults say the setup is still to do";
 }
 
 TEST_F(AppDelegateTest, StatusItemWithoutButtonGetsNoTitleButAMenu) {
@@ -111,7 +120,7 @@ TEST_F(AppDelegateTest, StatusItemWithoutButtonGetsNoTitleButAMenu) {
 
 TEST_F(AppDelegateTest, IconFollowsTheLastLevelAfterEachPass) {
   writeConfig(Config({.threshold = 30, .setupComplete = true}));
-  mac.powerMode = std::nullopt;  // never switches, so the icon shows the level
+  mac.mode = std::nullopt;  // never switches, so the icon shows the level
   launch();
   struct Step {
     std::int64_t level;
@@ -126,40 +135,25 @@ TEST_F(AppDelegateTest, IconFollowsTheLastLevelAfterEachPass) {
 
 // ---- Setup ----
 
-TEST_F(AppDelegateTest, SuccessfulSetupSavesRunsTheLaunchCheckThenConfirms) {
+TEST_F(AppDelegateTest, InstalledSetupSavesAndRunsTheLaunchCheck) {
   mac.level = 15;
-  // When the confirmation shows, the settings are saved and the launch check has notified.
-  bool savedBeforeConfirmation = false;
-  std::size_t noticesBeforeConfirmation = 0;
-  sim.alerts.setResponder([&](const Alert& alert) {
-    if (alert.title == "Setup Complete!") {
-      savedBeforeConfirmation = readConfig() && readConfig()->setupComplete;
-      noticesBeforeConfirmation = notifications().size();
-    }
-    return sim::AlertAnswer{};
-  });
+  bool savedWhenInstalled = false;
+  mac.setup = [&](Alerts&, const SetupHooks& hooks) {
+    EXPECT_EQ(hooks.currentThreshold(), 20);
+    hooks.installed();
+    savedWhenInstalled = readConfig() && readConfig()->setupComplete;
+  };
   launch();
   sim.loop.runFor(1.0);
-
-  ASSERT_EQ(sim.alerts.shown().size(), 2U);
-  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Welcome to Kestrine!");
-  EXPECT_EQ(sim.alerts.shown()[1].alert.title, "Setup Complete!");
-  EXPECT_TRUE(savedBeforeConfirmation);
-  EXPECT_EQ(noticesBeforeConfirmation, 1U);
+  EXPECT_TRUE(savedWhenInstalled);
   EXPECT_TRUE(app->config().setupComplete);
-  const auto setupRuns = sim.tools.runs();
-  EXPECT_TRUE(std::any_of(setupRuns.begin(), setupRuns.end(), [](const sim::ToolRun& run) {
-    return run.request.program == "/usr/bin/osascript" &&
-           run.request.arguments[1].find("alice ALL=(ALL) NOPASSWD") != std::string::npos;
-  }));
+  EXPECT_EQ(notifications().size(), 1U) << "the launch check switched";
 }
 
 TEST_F(AppDelegateTest, FailedSetupLeavesTheSettingsAlone) {
-  mac.setupExitStatus = 1;
+  mac.setup = [](Alerts&, const SetupHooks&) {};
   launch();
   sim.loop.runFor(1.0);
-  ASSERT_EQ(sim.alerts.shown().size(), 2U);
-  EXPECT_EQ(sim.alerts.shown()[1].alert.title, "Setup Failed");
   EXPECT_FALSE(app->config().setupComplete);
   EXPECT_FALSE(std::filesystem::exists(Config::configPath(home())));
   EXPECT_FALSE(sim.loop.isTerminated());
@@ -209,24 +203,11 @@ TEST_P(DayCounterTest, CountsOneDayWhenTheDayOfTheMonthChanges) {
       sim::wallTimeFromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second, c.utcOffset);
   options.utcOffsetSeconds = c.utcOffset;
   sim::SimPlatform sim(options);
-  sim.tools.setHandler([](const ToolRequest& request) {
-    if (request.arguments == std::vector<std::string>{"-g", "batt"})
-      return sim::exitedWith(0, "Now drawing from 'AC Power'\n");
-    return sim::exitedWith(0, "");
-  });
+  sim.power.onBattery = false;
   FileCheckingClock clock(sim.clock, BatteryPredictor::dataPath(sim.home.path()));
   Platform platform = sim.platform();
-  Platform observed{platform.statusBar,
-                    platform.alerts,
-                    platform.notifier,
-                    platform.mainLoop,
-                    platform.tools,
-                    platform.powerSources,
-                    clock,
-                    platform.home,
-                    platform.user,
-                    platform.console,
-                    platform.systemTools};
+  Platform observed{platform.statusBar, platform.alerts, platform.notifier, platform.mainLoop,
+                    platform.power,     clock,           platform.home,     platform.console};
   std::ofstream(Config::configPath(sim.home.path()))
       << encodeConfig(Config({.setupComplete = true}));
   AppDelegate app(observed);
@@ -293,7 +274,7 @@ TEST_F(AppDelegateTest, ToggleIntoSmartModeWithAReadyPredictor) {
   writeConfig(Config({.setupComplete = true}));
   writeLearningData(readyData(4));
   launch();
-  app->toggleSmartMode();
+  app->performMenuAction("toggleSmartMode");
   ASSERT_EQ(notifications().size(), 1U);
   EXPECT_EQ(notifications()[0].subtitle, "AI Ready (4 days trained)");
   EXPECT_EQ(notifications()[0].body, "LPM will activate when ~60 min remaining");
@@ -305,9 +286,8 @@ struct ThresholdCase {
   std::optional<std::int64_t> level;
   bool onBattery;
   std::optional<std::int64_t> mode;
-  bool passwordGiven;
+  bool switchSucceeds;
   std::string subtitle;
-  std::size_t pmsetRuns;  // reports read by the command
   std::size_t switchAttempts;
 };
 
@@ -323,10 +303,8 @@ TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
   sim.loop.runFor(1.0);
   mac.level = c.level;
   mac.onBattery = c.onBattery;
-  mac.powerMode = c.mode;
-  mac.sudoRuleInstalled = false;
-  mac.passwordGiven = c.passwordGiven;
-  sim.tools.clearLog();
+  mac.mode = c.mode;
+  mac.switchSucceeds = c.switchSucceeds;
 
   app->performMenuAction("changeThreshold:", c.tag);
 
@@ -340,7 +318,6 @@ TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
             c.subtitle == "Threshold Updated"
                 ? "Low Power Mode will activate at " + std::to_string(c.tag) + "%"
                 : "Low Power Mode enabled (threshold: " + std::to_string(c.tag) + "%)");
-  EXPECT_EQ(runsOf({"/usr/bin/pmset"}), c.pmsetRuns);
   EXPECT_EQ(switchAttempts(), c.switchAttempts);
   EXPECT_FALSE(app->notificationShown()) << "the command leaves the latch alone";
 }
@@ -348,15 +325,14 @@ TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
 INSTANTIATE_TEST_SUITE_P(
     Table, ChangeThresholdTest,
     ::testing::Values(
-        ThresholdCase{"SwitchesBelow", 30, 25, true, 0, true, "Battery at 25%", 2, 1},
-        ThresholdCase{"SwitchesAtEquality", 30, 30, true, 0, true, "Battery at 30%", 2, 1},
-        ThresholdCase{"OnMains", 30, 25, false, 0, true, "Threshold Updated", 1, 0},
-        ThresholdCase{"AlreadyOn", 30, 25, true, 1, true, "Threshold Updated", 2, 0},
-        ThresholdCase{"ModeUnreadable", 30, 25, true, std::nullopt, true, "Threshold Updated", 2,
-                      0},
-        ThresholdCase{"PasswordCancelled", 30, 25, true, 0, false, "Threshold Updated", 2, 1},
-        ThresholdCase{"AboveTheNewThreshold", 10, 50, true, 0, true, "Threshold Updated", 0, 0},
-        ThresholdCase{"NoLevel", 30, std::nullopt, true, 0, true, "Threshold Updated", 0, 0}),
+        ThresholdCase{"SwitchesBelow", 30, 25, true, 0, true, "Battery at 25%", 1},
+        ThresholdCase{"SwitchesAtEquality", 30, 30, true, 0, true, "Battery at 30%", 1},
+        ThresholdCase{"OnMains", 30, 25, false, 0, true, "Threshold Updated", 0},
+        ThresholdCase{"AlreadyOn", 30, 25, true, 1, true, "Threshold Updated", 0},
+        ThresholdCase{"ModeUnreadable", 30, 25, true, std::nullopt, true, "Threshold Updated", 0},
+        ThresholdCase{"PasswordCancelled", 30, 25, true, 0, false, "Threshold Updated", 1},
+        ThresholdCase{"AboveTheNewThreshold", 10, 50, true, 0, true, "Threshold Updated", 0},
+        ThresholdCase{"NoLevel", 30, std::nullopt, true, 0, true, "Threshold Updated", 0}),
     [](const auto& info) { return info.param.name; });
 
 // ---- Information dialogs and menu routing ----
@@ -366,16 +342,16 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   launch();
   sim.loop.runFor(1.0);
   sim.alerts.clearLog();
-  sim.tools.clearLog();
+  mac.log.clear();
 
   mac.level = 57;
   mac.onBattery = false;
   app->performMenuAction("showBatteryInfo");
   mac.level = std::nullopt;
   app->performMenuAction("showBatteryInfo");
-  mac.powerMode = 2;
+  mac.mode = 2;
   app->performMenuAction("showPowerMode");
-  mac.powerMode = std::nullopt;
+  mac.mode = std::nullopt;
   app->performMenuAction("showPowerMode");
 
   ASSERT_EQ(sim.alerts.shown().size(), 4U);
@@ -385,8 +361,8 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   EXPECT_EQ(sim.alerts.shown()[1].alert.body, "Unable to retrieve battery information");
   EXPECT_EQ(sim.alerts.shown()[2].alert.body, "Power Mode: High Power Mode");
   EXPECT_EQ(sim.alerts.shown()[3].alert.body, "Unable to retrieve power mode");
-  // One battery report for the first dialog only: none when there is no level.
-  EXPECT_EQ(runsOf({"/usr/bin/pmset", "-g", "batt"}), 1U);
+  // The power source is read for the first dialog only: not when there is no level.
+  EXPECT_EQ(mac.count("onBattery"), 1U);
   EXPECT_TRUE(notifications().empty());
 }
 
@@ -418,124 +394,6 @@ TEST_F(AppDelegateTest, MenuActionsAreRoutedByName) {
   EXPECT_TRUE(sim.loop.isTerminated());
 }
 
-// ---- What each operation reads from the machine, and in which order ----
-
-// The part of the machine's state these cases vary.
-struct FakeMacState {
-  std::optional<std::int64_t> level;
-  bool onBattery = true;
-  std::optional<std::int64_t> powerMode;
-  void applyTo(testing::FakeMac& mac) const {
-    mac.level = level;
-    mac.onBattery = onBattery;
-    mac.powerMode = powerMode;
-  }
-};
-
-struct ReadingCase {
-  std::string name;
-  bool setupComplete;
-  FakeMacState atLaunch;
-  // Applied after launch, before `act`; none: the readings of the launch itself.
-  std::optional<FakeMacState> before;
-  std::function<void(AppDelegate&, sim::SimPlatform&)> act;
-  std::vector<std::string> readings;
-};
-
-void PrintTo(const ReadingCase& c, std::ostream* os) { *os << c.name; }
-
-class ReadingOrderTest : public testing::SimTest,
-                         public ::testing::WithParamInterface<ReadingCase> {};
-
-TEST_P(ReadingOrderTest, ReadsAfreshInTheOrderOfTheOperation) {
-  const ReadingCase& c = GetParam();
-  writeConfig(Config({.threshold = 20, .setupComplete = c.setupComplete}));
-  c.atLaunch.applyTo(mac);
-  if (!c.setupComplete) sim.alerts.queueAnswer(kAlertSecondButton);  // "Quit" in the welcome
-  if (c.before) {
-    launch();
-    sim.loop.runFor(1.0);  // the launch message
-    c.before->applyTo(mac);
-    readings.clear();
-    c.act(*app, sim);
-  } else {
-    launch();
-  }
-  EXPECT_EQ(readings, c.readings);
-}
-
-const FakeMacState kHigh{.level = 100, .onBattery = true, .powerMode = 0};
-const FakeMacState kLow{.level = 15, .onBattery = true, .powerMode = 0};
-const FakeMacState kLowPluggedIn{.level = 15, .onBattery = false, .powerMode = 0};
-const FakeMacState kNoLevel{.level = std::nullopt, .onBattery = true, .powerMode = 0};
-
-void onePass(AppDelegate&, sim::SimPlatform& sim) { sim.loop.runFor(30.0); }
-auto menuAction(std::string action, std::int64_t tag = 0) {
-  return [action, tag](AppDelegate& app, sim::SimPlatform&) { app.performMenuAction(action, tag); };
-}
-
-// The icon always reads the power source, then the power mode; a pass reads the
-// power source once for itself and once more for the icon; nothing is cached.
-INSTANTIATE_TEST_SUITE_P(
-    Table, ReadingOrderTest,
-    ::testing::Values(
-        ReadingCase{"FirstStartOnlyTheIcon", false, kLow, std::nullopt, {}, {"batt", "custom"}},
-        ReadingCase{"StartIconThenLaunchCheckSwitching",
-                    true,
-                    kLow,
-                    std::nullopt,
-                    {},
-                    {"batt", "custom", "level", "batt", "custom", "sudo"}},
-        ReadingCase{"StartLaunchCheckPluggedIn",
-                    true,
-                    kLowPluggedIn,
-                    std::nullopt,
-                    {},
-                    {"batt", "custom", "level", "batt"}},
-        ReadingCase{"PassSwitching",
-                    true,
-                    kHigh,
-                    kLow,
-                    onePass,
-                    {"level", "batt", "batt", "custom", "custom", "sudo"}},
-        ReadingCase{
-            "PassAboveThreshold", true, kHigh, kHigh, onePass, {"level", "batt", "batt", "custom"}},
-        ReadingCase{"PassPluggedIn",
-                    true,
-                    kHigh,
-                    kLowPluggedIn,
-                    onePass,
-                    {"level", "batt", "batt", "custom"}},
-        ReadingCase{"PassWithoutLevel", true, kHigh, kNoLevel, onePass, {"level"}},
-        ReadingCase{"ThresholdSwitching",
-                    true,
-                    kHigh,
-                    kLow,
-                    menuAction("changeThreshold:", 30),
-                    {"level", "batt", "custom", "sudo"}},
-        ReadingCase{"ThresholdBelowLevel",
-                    true,
-                    kHigh,
-                    kLow,
-                    menuAction("changeThreshold:", 10),
-                    {"level"}},
-        ReadingCase{"ThresholdPluggedIn",
-                    true,
-                    kHigh,
-                    kLowPluggedIn,
-                    menuAction("changeThreshold:", 30),
-                    {"level", "batt"}},
-        ReadingCase{"ToggleReadsNothing", true, kHigh, kLow, menuAction("toggleSmartMode"), {}},
-        ReadingCase{"BatteryInformation",
-                    true,
-                    kHigh,
-                    kLow,
-                    menuAction("showBatteryInfo"),
-                    {"level", "batt"}},
-        ReadingCase{"PowerMode", true, kHigh, kLow, menuAction("showPowerMode"), {"custom"}},
-        ReadingCase{"AboutReadsNothing", true, kHigh, kLow, menuAction("showAbout"), {}}),
-    [](const auto& info) { return info.param.name; });
-
 // ---- Quit and lifetime ----
 
 TEST_F(AppDelegateTest, QuitOnlyStopsTheTimer) {
@@ -544,13 +402,13 @@ TEST_F(AppDelegateTest, QuitOnlyStopsTheTimer) {
   runPasses();
   const auto configWritten = std::filesystem::last_write_time(Config::configPath(home()));
   const auto dataWritten = std::filesystem::last_write_time(BatteryPredictor::dataPath(home()));
-  readings.clear();
+  mac.log.clear();
 
   app->performMenuAction("terminate:");
   app->applicationWillTerminate();
   EXPECT_TRUE(sim.loop.isTerminated());
   EXPECT_EQ(sim.loop.activeTimerCount(), 0U);
-  EXPECT_THAT(readings, IsEmpty()) << "Low Power Mode is left as it is";
+  EXPECT_THAT(mac.log, IsEmpty()) << "Low Power Mode is left as it is";
   EXPECT_EQ(std::filesystem::last_write_time(Config::configPath(home())), configWritten);
   EXPECT_EQ(std::filesystem::last_write_time(BatteryPredictor::dataPath(home())), dataWritten);
   EXPECT_THAT(sim.console.lines(), IsEmpty());
@@ -590,22 +448,19 @@ TEST_F(AppDelegateTest, CallbacksDoNothingOnceTheDelegateIsGone) {
                       .alerts = base.alerts,
                       .notifier = base.notifier,
                       .mainLoop = loop,
-                      .tools = base.tools,
-                      .powerSources = base.powerSources,
+                      .power = base.power,
                       .clock = base.clock,
                       .home = base.home,
-                      .user = base.user,
-                      .console = base.console,
-                      .systemTools = base.systemTools};
+                      .console = base.console};
     auto delegate = std::make_unique<AppDelegate>(platform);
     delegate->applicationDidFinishLaunching();  // the one-shot is due in a second
     delegate.reset();
-    readings.clear();
+    mac.log.clear();
     sim.alerts.clearLog();
 
     sim.loop.runFor(120.0);
     EXPECT_EQ(sim.loop.activeTimerCount(), 1U) << "the timer itself still fires";
-    EXPECT_THAT(readings, IsEmpty());
+    EXPECT_THAT(mac.log, IsEmpty());
     EXPECT_THAT(sim.alerts.shown(), IsEmpty());
   }
 }

@@ -1,4 +1,5 @@
 #include "power/power_control.h"
+#include "platform/sim/fixed_user_name.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -52,7 +53,8 @@ class PowerControlTest : public ::testing::Test {
  protected:
   FakeToolRunner runner;
   FakePowerSources sources;
-  PowerControl power{runner, sources, linuxLikeTools(), std::chrono::milliseconds{250}};
+  sim::FixedUserName user;
+  PowerControl power{runner, sources, user, linuxLikeTools(), std::chrono::milliseconds{250}};
 };
 
 TEST_F(PowerControlTest, BatteryLevelAsksTheSourcesEveryTime) {

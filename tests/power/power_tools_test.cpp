@@ -10,6 +10,7 @@
 
 #include "platform/posix/temp_folder.h"
 #include "platform/posix/tool_runner.h"
+#include "platform/sim/fixed_user_name.h"
 #include "power/first_launch_setup.h"
 #include "power/power_control.h"
 #include "power/reports.h"
@@ -67,6 +68,7 @@ class SetupShellCommand : public ::testing::Test {
 
   TempFolder folder;
   PosixToolRunner runner;
+  sim::FixedUserName user;
   SystemTools tools = macSystemTools();
 };
 
@@ -116,7 +118,7 @@ class ReadingsOverRealTools : public ::testing::Test {
   PowerControl withPmset(const std::string& body, std::chrono::milliseconds limit = 10s) {
     SystemTools tools = macSystemTools();
     tools.pmset = folder.writeTool("pmset", body);
-    return PowerControl(runner, sources, tools, limit);
+    return PowerControl(runner, sources, user, tools, limit);
   }
 
   static std::string fixture(const std::string& name) {
@@ -125,6 +127,7 @@ class ReadingsOverRealTools : public ::testing::Test {
 
   TempFolder folder;
   PosixToolRunner runner;
+  sim::FixedUserName user;
   class NoSources : public PowerSources {
     std::optional<PowerSourceList> copySources() override { return std::nullopt; }
   } sources;
@@ -150,7 +153,7 @@ TEST_F(ReadingsOverRealTools, AHangingPmsetGivesNoAnswerAtTheLimit) {
 TEST_F(ReadingsOverRealTools, MissingPmsetGivesNoAnswer) {
   SystemTools tools = macSystemTools();
   tools.pmset = folder / "no-such-pmset";
-  PowerControl power(runner, sources, tools);
+  PowerControl power(runner, sources, user, tools);
   EXPECT_FALSE(power.isOnBattery());
   EXPECT_EQ(power.getPowerMode(), std::nullopt);
 }

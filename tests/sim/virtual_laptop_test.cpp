@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/sim/fixed_user_name.h"
 #include "platform/sim/virtual_clock.h"
 #include "platform/sim/virtual_main_loop.h"
 #include "power/first_launch_setup.h"
@@ -48,7 +49,8 @@ class LaptopTest : public ::testing::Test {
   VirtualClock clock{loop};
   VirtualLaptop laptop{clock, "alice"};
   PowerSources& sources = laptop;
-  PowerControl power{laptop, sources, macSystemTools()};
+  FixedUserName user;
+  PowerControl power{laptop, sources, user, macSystemTools()};
 };
 
 TEST_F(LaptopTest, BatteryDrainsAndChargesWithVirtualTime) {

@@ -17,6 +17,8 @@
 #include "platform/linux/status_item.h"
 #include "platform/linux/user_name.h"
 #include "platform/posix/tool_runner.h"
+#include "power/power_control.h"
+#include "power/system_tools.h"
 
 namespace {
 
@@ -59,19 +61,18 @@ int main() {
   SystemClock clock;
   PasswdHomeDirectory home;
   PasswdUserName user;
+  PowerControl power(tools, powerSources, user, platformSystemTools());
   StdoutConsole console;
   Platform platform{
       .statusBar = statusBar,
       .alerts = alerts,
       .notifier = notifier,
       .mainLoop = mainLoop,
-      .tools = tools,
-      .powerSources = powerSources,
+      .power = power,
       .clock = clock,
       .home = home,
-      .user = user,
       .console = console,
-      .systemTools = platformSystemTools(),
+      .machineName = "computer",
   };
 
   // A session logout or `kill` ends Kestrine like its Quit item does, also

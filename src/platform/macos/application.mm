@@ -18,6 +18,7 @@
 #include "platform/macos/user_name.h"
 #include "platform/posix/tool_runner.h"
 #include "ports/platform.h"
+#include "power/power_control.h"
 #include "power/system_tools.h"
 
 // Forwards AppKit's application callbacks and the menu actions to the core.
@@ -105,19 +106,17 @@ int main() {
     const kestrine::MacClock clock;
     const kestrine::MacHomeDirectory home;
     const kestrine::MacUserName user;
+    kestrine::PowerControl power(tools, powerSources, user, kestrine::platformSystemTools());
     kestrine::StdoutConsole console;
     kestrine::Platform platform{
         .statusBar = statusBar,
         .alerts = alerts,
         .notifier = notifier,
         .mainLoop = mainLoop,
-        .tools = tools,
-        .powerSources = powerSources,
+        .power = power,
         .clock = clock,
         .home = home,
-        .user = user,
         .console = console,
-        .systemTools = kestrine::platformSystemTools(),
     };
     kestrine::AppDelegate delegate(platform);
 

@@ -17,20 +17,17 @@ SimPlatform::SimPlatform(SimOptions options)
       clock(loop, options.utcOffsetSeconds),
       alerts(&loop),
       tools(&loop),
-      home(options.home),
       user(options.userName),
+      home(options.home),
       platform_{
           .statusBar = statusBar,
           .alerts = alerts,
           .notifier = notifier,
           .mainLoop = loop,
-          .tools = tools,
-          .powerSources = powerSources,
+          .power = power,
           .clock = clock,
           .home = home,
-          .user = user,
           .console = console,
-          .systemTools = std::move(options.systemTools),
       } {
   loop.observers.add([this](const LoopEvent& event) {
     std::string text = toString(event.kind);

@@ -11,6 +11,7 @@
 #include "platform/sim/recording_notifier.h"
 #include "platform/sim/recording_status_bar.h"
 #include "platform/sim/scripted_alerts.h"
+#include "platform/sim/scripted_power.h"
 #include "platform/sim/scripted_power_sources.h"
 #include "platform/sim/scripted_tool_runner.h"
 #include "platform/sim/virtual_clock.h"
@@ -26,7 +27,6 @@ struct SimOptions {
   // A folder to use as the home; by default a new temporary one.
   std::optional<std::filesystem::path> home;
   std::string userName = "alice";
-  SystemTools systemTools = macSystemTools();
 };
 
 // One line of the platform's timeline: what a port saw, when.
@@ -52,10 +52,12 @@ class SimPlatform {
   RecordingStatusBar statusBar;
   ScriptedAlerts alerts;
   RecordingNotifier notifier;
+  ScriptedPower power;
+  // What a tool-driven power port (the virtual laptop's) reads through.
   ScriptedToolRunner tools;
   ScriptedPowerSources powerSources;
-  FixedHomeDirectory home;
   FixedUserName user;
+  FixedHomeDirectory home;
   RecordingConsole console;
 
   const std::vector<JournalEntry>& journal() const { return journal_; }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "ports/alerts.h"
+
+namespace kestrine {
+
+// Power modes as the application speaks of them.
+inline constexpr std::int64_t kPowerModeNormal = 0;
+inline constexpr std::int64_t kLowPowerModeOn = 1;
+inline constexpr std::int64_t kPowerModeHighPerformance = 2;
+
+// What a platform's one-time setup hands back to the application.
+struct SetupHooks {
+  std::function<void()> quit;                      // the user chose not to set up
+  std::function<void()> installed;                 // set setupComplete, save, launch check
+  std::function<std::int64_t()> currentThreshold;  // for the confirmation text
+};
+
+// The machine's battery, its power mode and the switch. Every reading is fresh;
+// nothing here throws, and a reading that cannot be had is absent or false.
+class Power {
+ public:
+  virtual ~Power() = default;
+
+  // The battery's charge in whole percent; absent when no battery reports one.
+  virtual std::optional<std::int64_t> getBatteryLevel() = 0;
+  // Running on battery power; false when that cannot be told.
+  virtual bool isOnBattery() = 0;
+  // kPowerModeNormal, kLowPowerModeOn or kPowerModeHighPerformance; absent when unknown.
+  virtual std::optional<std::int64_t> getPowerMode() = 0;
+  // Sets the power mode; true only when the system accepted it. May wait for the
+  // user to authorise it, for a bounded time.
+  virtual bool setPowerMode(std::int64_t mode) = 0;
+
+  // Whether switching needs a one-time setup (with its own alerts) before it
+  // works without asking each time.
+  virtual bool hasOneTimeSetup() const = 0;
+  // Runs that setup. Its alerts go through `alerts`, which keeps the modal rule.
+  virtual void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) = 0;
+};
+
+}  // namespace kestrine
