@@ -3,18 +3,24 @@
 # as Objective-C++ with ARC against GNUstep's Foundation and AppKit headers, and
 # every .cpp file there as plain C++, with warnings as errors. Apple-only
 # declarations GNUstep lacks come from tests/platform/macos/compat.
+# Then the core and the C++ files of the backend are compiled again for an Apple
+# target at the app's deployment target against libc++ with Apple's
+# availability markings (tests/platform/macos/apple_cxx), so that a library
+# feature the oldest supported macOS lacks fails here as it does on the Mac.
 #
 #   scripts/check-macos-backend.sh              check the backend
 #   scripts/check-macos-backend.sh --self-test  prove the check fails where it must
 #   scripts/check-macos-backend.sh FILE...      check the given files
 #
 # Needs clang++, gcc's Objective-C runtime headers (libobjc-12-dev, a dependency
-# of Debian's clang) and GNUstep's headers (libgnustep-gui-dev).
+# of Debian's clang), GNUstep's headers (libgnustep-gui-dev) and the libc++
+# headers of the same LLVM version as clang++ (libc++-dev).
 set -uo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 compat="$root/tests/platform/macos/compat"
 probe="$root/tests/platform/macos/typecheck_probe.mm"
+availability_probe="$root/tests/platform/macos/availability_probe.cpp"
 cxx="${KESTRINE_CHECK_CXX:-clang++}"
 
 die() {
@@ -45,6 +51,62 @@ if [ ! -f "$runtime_headers/objc/objc.h" ]; then
 fi
 [ -n "$runtime_headers" ] ||
   die "Objective-C runtime headers not found (apt-get install libobjc-12-dev, which clang brings)"
+
+# The Apple pass: libc++'s headers, clang's target for the Mac of this
+# machine's architecture, and glibc's C headers standing in for Apple's.
+llvm_major="$("$cxx" -dumpversion 2>/dev/null | cut -d. -f1)"
+libcxx_headers="/usr/lib/llvm-$llvm_major/include/c++/v1"
+[ -f "$libcxx_headers/__availability" ] ||
+  die "libc++ headers not found in $libcxx_headers (apt-get install libc++-dev)"
+multiarch="$(gcc -print-multiarch 2>/dev/null || true)"
+case "$multiarch" in
+  aarch64-*) apple_arch=arm64 ;;
+  *) apple_arch=x86_64 ;;
+esac
+deployment_target="$(sed -n 's/^set(CMAKE_OSX_DEPLOYMENT_TARGET "\([0-9.]*\)".*/\1/p' "$root/CMakeLists.txt")"
+[ -n "$deployment_target" ] || die "no CMAKE_OSX_DEPLOYMENT_TARGET in CMakeLists.txt"
+apple_flags=(
+  -x c++ -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src"
+  -nostdinc++ -isystem "$root/tests/platform/macos/apple_cxx" -isystem "$libcxx_headers"
+  -idirafter "/usr/include/$multiarch"
+  # Apple targets predefine __nonnull as a nullability keyword, which glibc's
+  # attribute macro of that name must not turn into. libc++ expects the
+  # BSD and POSIX parts of the C library, which glibc gives with _GNU_SOURCE,
+  # and its *_l character classes as functions, not as glibc's macros.
+  -U__nonnull -D_GNU_SOURCE -D__NO_CTYPE
+)
+
+# check_apple_file TARGET FILE [EXTRA_FLAG...]: compiles FILE for macOS TARGET.
+check_apple_file() {
+  local target="$1" file="$2"
+  shift 2
+  "$cxx" --target="$apple_arch-apple-macos$target" "${apple_flags[@]}" "$@" "$file" 2>&1
+}
+
+# check_apple FILE...: every file for the deployment target, two at a time.
+check_apple() {
+  local work failed=0 file i=0
+  work="$(mktemp -d)" || return 1
+  for file in "$@"; do
+    i=$((i + 1))
+    (check_apple_file "$deployment_target" "$file" >"$work/$i.log" || echo >"$work/$i.failed") &
+    [ $((i % 2)) -eq 0 ] && wait
+  done
+  wait
+  i=0
+  for file in "$@"; do
+    i=$((i + 1))
+    if [ -e "$work/$i.failed" ]; then
+      echo "FAILED  ${file#"$root"/} for macOS $deployment_target"
+      cat "$work/$i.log"
+      failed=1
+    else
+      echo "ok      ${file#"$root"/} for macOS $deployment_target"
+    fi
+  done
+  rm -rf "$work"
+  return $failed
+}
 
 common_flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src")
 objcxx_flags=(
@@ -111,6 +173,19 @@ check_backend() {
       failed=1
     fi
   done
+  local cpp=()
+  for file in "${files[@]}"; do
+    [[ "$file" == *.cpp ]] && cpp+=("$file")
+  done
+  if [ $# -eq 0 ]; then
+    # The core, and the runner every POSIX backend shares, build into the app.
+    shopt -s nullglob
+    cpp=("$root"/src/*/*.cpp "$root"/src/platform/posix/*.cpp "${cpp[@]}")
+    shopt -u nullglob
+  fi
+  if [ ${#cpp[@]} -gt 0 ]; then
+    check_apple "${cpp[@]}" || failed=1
+  fi
   if [ $# -eq 0 ]; then
     # A source file the Mac build leaves out fails only there, at link time.
     local listed="$root/src/platform/macos/CMakeLists.txt"
@@ -159,6 +234,27 @@ self_test() {
 4|requires a bridged cast
 5|no viable conversion from 'std::string'
 CASES
+
+  # A library feature the oldest supported macOS lacks, and the deployment
+  # target that has it.
+  if output="$(check_apple_file "$deployment_target" "$availability_probe")"; then
+    echo "ok      std::to_chars(double) passes for macOS $deployment_target"
+  else
+    echo "FAILED  std::to_chars(double) does not pass for macOS $deployment_target:"
+    echo "$output"
+    failed=1
+  fi
+  expected="'to_chars' is unavailable: introduced in macOS 13.3"
+  if output="$(check_apple_file 10.12 "$availability_probe")"; then
+    echo "FAILED  std::to_chars(double) passed for macOS 10.12, expected: $expected"
+    failed=1
+  elif grep -q -- "$expected" <<<"$output"; then
+    echo "ok      std::to_chars(double) fails for macOS 10.12: $expected"
+  else
+    echo "FAILED  std::to_chars(double) failed for macOS 10.12 without \"$expected\":"
+    echo "$output"
+    failed=1
+  fi
 
   # A menu model whose "About" action the delegate does not implement.
   local model
