@@ -113,7 +113,7 @@ objcxx_flags=(
   -x objective-c++ -fobjc-runtime=gnustep-2.0 -fobjc-arc -fblocks -Wundeclared-selector
   # GNUstep's own headers do not pass these warnings, so they are system headers.
   -isystem "$gnustep_headers" -idirafter "$runtime_headers"
-  -I "$compat" -include "$compat/kestrine_macos_compat.h"
+  -I "$compat"
   -DGNUSTEP -DGNUSTEP_BASE_LIBRARY=1 -DGNU_GUI_LIBRARY=1 -DGNU_RUNTIME=1
 )
 
@@ -233,6 +233,8 @@ self_test() {
 3|property 'buton' not found
 4|requires a bridged cast
 5|no viable conversion from 'std::string'
+6|unknown type name 'NSStatusItem'
+7|no known conversion from 'int' to 'CFNumberType'
 CASES
 
   # A library feature the oldest supported macOS lacks, and the deployment

@@ -8,7 +8,9 @@
 namespace kestrine {
 namespace {
 
-void expectAlert(const Alert& alert, const std::string& title, const std::string& body) {
+void expectAlert(const Alert& alert, const std::string& title, const std::string& body,
+                 bool bringToFront = false) {
+  EXPECT_EQ(alert.bringToFront, bringToFront) << title;
   EXPECT_EQ(alert.title, title);
   EXPECT_EQ(alert.body, body);
   EXPECT_TRUE(alert.buttons.empty()) << "information alerts have only the default button";
@@ -78,7 +80,8 @@ TEST(MessagesTest, LaunchMessageNamesTheThresholdTwice) {
   expectAlert(launchAlert(20), "Kestrine is Running",
               "The app is now active in your menu bar.\n\nCurrent threshold: 20%\nLow Power Mode "
               "will activate automatically when\nyour battery reaches 20%.\n\nClick the battery "
-              "icon in the menu bar anytime\nto view battery info or change settings.");
+              "icon in the menu bar anytime\nto view battery info or change settings.",
+              /*bringToFront=*/true);
 }
 
 TEST(MessagesTest, Notifications) {
