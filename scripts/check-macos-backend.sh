@@ -3,7 +3,7 @@
 # as Objective-C++ with ARC against GNUstep's Foundation and AppKit headers, and
 # every .cpp file there as plain C++, with warnings as errors. Apple-only
 # declarations GNUstep lacks come from tests/platform/macos/compat.
-# Then the core and the C++ files of the backend are compiled again for an Apple
+# Then the core and every file of the backend are compiled again for an Apple
 # target at the app's deployment target against libc++ with Apple's
 # availability markings (tests/platform/macos/apple_cxx), so that a library
 # feature the oldest supported macOS lacks fails here as it does on the Mac.
@@ -20,7 +20,7 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 compat="$root/tests/platform/macos/compat"
 probe="$root/tests/platform/macos/typecheck_probe.mm"
-availability_probe="$root/tests/platform/macos/availability_probe.cpp"
+availability_probe="$root/tests/platform/macos/availability_probe.mm"
 cxx="${KESTRINE_CHECK_CXX:-clang++}"
 
 die() {
@@ -52,6 +52,15 @@ fi
 [ -n "$runtime_headers" ] ||
   die "Objective-C runtime headers not found (apt-get install libobjc-12-dev, which clang brings)"
 
+common_flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src")
+objcxx_flags=(
+  -x objective-c++ -fobjc-runtime=gnustep-2.0 -fobjc-arc -fblocks -Wundeclared-selector
+  # GNUstep's own headers do not pass these warnings, so they are system headers.
+  -isystem "$gnustep_headers" -idirafter "$runtime_headers"
+  -I "$compat"
+  -DGNUSTEP -DGNUSTEP_BASE_LIBRARY=1 -DGNU_GUI_LIBRARY=1 -DGNU_RUNTIME=1
+)
+
 # The Apple pass: libc++'s headers, clang's target for the Mac of this
 # machine's architecture, and glibc's C headers standing in for Apple's.
 llvm_major="$("$cxx" -dumpversion 2>/dev/null | cut -d. -f1)"
@@ -66,7 +75,7 @@ esac
 deployment_target="$(sed -n 's/^set(CMAKE_OSX_DEPLOYMENT_TARGET "\([0-9.]*\)".*/\1/p' "$root/CMakeLists.txt")"
 [ -n "$deployment_target" ] || die "no CMAKE_OSX_DEPLOYMENT_TARGET in CMakeLists.txt"
 apple_flags=(
-  -x c++ -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src"
+  -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src"
   -nostdinc++ -isystem "$root/tests/platform/macos/apple_cxx" -isystem "$libcxx_headers"
   -idirafter "/usr/include/$multiarch"
   # Apple targets predefine __nonnull as a nullability keyword, which glibc's
@@ -76,11 +85,18 @@ apple_flags=(
   -U__nonnull -D_GNU_SOURCE -D__NO_CTYPE
 )
 
+# GNUstep's headers for Objective-C++ as above, with the runtime ABI that
+# clang accepts for Apple's binary format (the 2.0 one is ELF only; nothing is
+# generated anyway), and the SDK's <Block.h> from apple_cxx.
+apple_objcxx_flags=("${objcxx_flags[@]/#-fobjc-runtime=gnustep-2.0/-fobjc-runtime=gnustep-1.9}")
+
 # check_apple_file TARGET FILE [EXTRA_FLAG...]: compiles FILE for macOS TARGET.
 check_apple_file() {
-  local target="$1" file="$2"
+  local target="$1" file="$2" language=(-x c++)
   shift 2
-  "$cxx" --target="$apple_arch-apple-macos$target" "${apple_flags[@]}" "$@" "$file" 2>&1
+  [[ "$file" == *.mm ]] && language=("${apple_objcxx_flags[@]}")
+  "$cxx" --target="$apple_arch-apple-macos$target" "${apple_flags[@]}" "${language[@]}" "$@" \
+    "$file" 2>&1
 }
 
 # check_apple FILE...: every file for the deployment target, two at a time.
@@ -107,15 +123,6 @@ check_apple() {
   rm -rf "$work"
   return $failed
 }
-
-common_flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src")
-objcxx_flags=(
-  -x objective-c++ -fobjc-runtime=gnustep-2.0 -fobjc-arc -fblocks -Wundeclared-selector
-  # GNUstep's own headers do not pass these warnings, so they are system headers.
-  -isystem "$gnustep_headers" -idirafter "$runtime_headers"
-  -I "$compat"
-  -DGNUSTEP -DGNUSTEP_BASE_LIBRARY=1 -DGNU_GUI_LIBRARY=1 -DGNU_RUNTIME=1
-)
 
 # check_file FILE [EXTRA_FLAG...]: prints the compiler's diagnostics, returns its status.
 check_file() {
@@ -173,19 +180,14 @@ check_backend() {
       failed=1
     fi
   done
-  local cpp=()
-  for file in "${files[@]}"; do
-    [[ "$file" == *.cpp ]] && cpp+=("$file")
-  done
+  local apple=("${files[@]}")
   if [ $# -eq 0 ]; then
     # The core, and the runner every POSIX backend shares, build into the app.
     shopt -s nullglob
-    cpp=("$root"/src/*/*.cpp "$root"/src/platform/posix/*.cpp "${cpp[@]}")
+    apple=("$root"/src/*/*.cpp "$root"/src/platform/posix/*.cpp "${files[@]}")
     shopt -u nullglob
   fi
-  if [ ${#cpp[@]} -gt 0 ]; then
-    check_apple "${cpp[@]}" || failed=1
-  fi
+  check_apple "${apple[@]}" || failed=1
   if [ $# -eq 0 ]; then
     # A source file the Mac build leaves out fails only there, at link time.
     local listed="$root/src/platform/macos/CMakeLists.txt"
@@ -237,26 +239,30 @@ self_test() {
 7|no known conversion from 'int' to 'CFNumberType'
 CASES
 
-  # A library feature the oldest supported macOS lacks, and the deployment
-  # target that has it.
+  # Features newer than the oldest supported macOS: std::to_chars(double)
+  # under a too-low target, and an unguarded macOS 14 AppKit method.
   if output="$(check_apple_file "$deployment_target" "$availability_probe")"; then
-    echo "ok      std::to_chars(double) passes for macOS $deployment_target"
+    echo "ok      availability probe passes for macOS $deployment_target"
   else
-    echo "FAILED  std::to_chars(double) does not pass for macOS $deployment_target:"
+    echo "FAILED  availability probe does not pass for macOS $deployment_target:"
     echo "$output"
     failed=1
   fi
-  expected="'to_chars' is unavailable: introduced in macOS 13.3"
-  if output="$(check_apple_file 10.12 "$availability_probe")"; then
-    echo "FAILED  std::to_chars(double) passed for macOS 10.12, expected: $expected"
-    failed=1
-  elif grep -q -- "$expected" <<<"$output"; then
-    echo "ok      std::to_chars(double) fails for macOS 10.12: $expected"
-  else
-    echo "FAILED  std::to_chars(double) failed for macOS 10.12 without \"$expected\":"
-    echo "$output"
-    failed=1
-  fi
+  while IFS='|' read -r target case expected; do
+    if output="$(check_apple_file "$target" "$availability_probe" -DKESTRINE_PROBE="$case")"; then
+      echo "FAILED  availability probe $case for macOS $target passed, expected: $expected"
+      failed=1
+    elif grep -q -- "$expected" <<<"$output"; then
+      echo "ok      availability probe $case fails for macOS $target: $expected"
+    else
+      echo "FAILED  availability probe $case for macOS $target failed without \"$expected\":"
+      echo "$output"
+      failed=1
+    fi
+  done <<CASES
+10.12|0|'to_chars' is unavailable: introduced in macOS 13.3
+$deployment_target|1|'activate' is only available on macOS 14.0 or newer
+CASES
 
   # A menu model whose "About" action the delegate does not implement.
   local model

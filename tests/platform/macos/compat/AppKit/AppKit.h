@@ -19,5 +19,5 @@
 // -activateIgnoringOtherApps:.
 @interface NSApplication (KestrineAppleSDK)
 - (BOOL)setActivationPolicy:(NSApplicationActivationPolicy)activationPolicy;
-- (void)activate;
+- (void)activate __attribute__((availability(macos, introduced = 14.0)));
 @end
