@@ -46,7 +46,6 @@ TEST_F(PosixToolRunnerTest, ExitStatuses) {
   };
   const Case cases[] = {
       {"exit 0", 0},
-      {"exit 1", 1},
       {"exit 42", 42},
       {"exit 255", 255},
       {"kill -TERM $$", 128 + 15},
@@ -117,7 +116,6 @@ TEST_F(PosixToolRunnerTest, OutputLargerThanAPipeIsReadWhileTheChildRuns) {
       {kWritten, kWritten, false},  // exactly at the limit
                                     // loses nothing
       {kWritten - 1, kWritten - 1, true},
-      {64 * 1024, 64 * 1024, true},
       {0, 0, true},
   };
   for (const Case& c : cases) {
@@ -213,15 +211,6 @@ TEST_F(PosixToolRunnerTest, WithoutTimeLimitItWaitsForTheEnd) {
   EXPECT_EQ(result.exitStatus, 0);
 }
 
-TEST_F(PosixToolRunnerTest, FastChildWithinTheLimitIsNotTimedOut) {
-  ToolRequest r = request(folder.writeTool("fast", "exit 4"), {}, false);
-  r.timeout = 5s;
-  const ToolResult result = runner.run(r);
-  EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(result.exitStatus, 4);
-}
-
-// Sends this process's standard output to a file while alive.
 // One of the application's standard streams sent to a file, or closed when no
 // file is given, for the life of the object.
 class RedirectedStream {
@@ -274,6 +263,7 @@ TEST_F(PosixToolRunnerTest, ApplicationStartedWithoutAStandardStreamStillRunsToo
         result = runner.run(request(tool, {}, capture));
       }
       EXPECT_EQ(TempFolder::readFile(marker), "ran\n");
+      EXPECT_FALSE(result.timedOut);
       EXPECT_EQ(result.output, capture ? "out\n" : "");
     }
   }

@@ -22,23 +22,8 @@ typedef const struct __CFBoolean* CFBooleanRef;
 // An enumeration of its own, as the SDK's CF_ENUM makes it in C++: a plain
 // integer is not a CFNumberType.
 enum CFNumberType : CFIndex {
-  kCFNumberSInt8Type = 1,
-  kCFNumberSInt16Type = 2,
-  kCFNumberSInt32Type = 3,
   kCFNumberSInt64Type = 4,
-  kCFNumberFloat32Type = 5,
-  kCFNumberFloat64Type = 6,
-  kCFNumberCharType = 7,
-  kCFNumberShortType = 8,
-  kCFNumberIntType = 9,
-  kCFNumberLongType = 10,
-  kCFNumberLongLongType = 11,
-  kCFNumberFloatType = 12,
   kCFNumberDoubleType = 13,
-  kCFNumberCFIndexType = 14,
-  kCFNumberNSIntegerType = 15,
-  kCFNumberCGFloatType = 16,
-  kCFNumberMaxType = 16
 };
 
 void CFRelease(CFTypeRef cf);
