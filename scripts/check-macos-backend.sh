@@ -3,18 +3,24 @@
 # as Objective-C++ with ARC against GNUstep's Foundation and AppKit headers, and
 # every .cpp file there as plain C++, with warnings as errors. Apple-only
 # declarations GNUstep lacks come from tests/platform/macos/compat.
+# Then the core and every file of the backend are compiled again for an Apple
+# target at the app's deployment target against libc++ with Apple's
+# availability markings (tests/platform/macos/apple_cxx), so that a library
+# feature the oldest supported macOS lacks fails here as it does on the Mac.
 #
 #   scripts/check-macos-backend.sh              check the backend
 #   scripts/check-macos-backend.sh --self-test  prove the check fails where it must
 #   scripts/check-macos-backend.sh FILE...      check the given files
 #
 # Needs clang++, gcc's Objective-C runtime headers (libobjc-12-dev, a dependency
-# of Debian's clang) and GNUstep's headers (libgnustep-gui-dev).
+# of Debian's clang), GNUstep's headers (libgnustep-gui-dev) and the libc++
+# headers of the same LLVM version as clang++ (libc++-dev).
 set -uo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 compat="$root/tests/platform/macos/compat"
 probe="$root/tests/platform/macos/typecheck_probe.mm"
+availability_probe="$root/tests/platform/macos/availability_probe.mm"
 cxx="${KESTRINE_CHECK_CXX:-clang++}"
 
 die() {
@@ -51,9 +57,72 @@ objcxx_flags=(
   -x objective-c++ -fobjc-runtime=gnustep-2.0 -fobjc-arc -fblocks -Wundeclared-selector
   # GNUstep's own headers do not pass these warnings, so they are system headers.
   -isystem "$gnustep_headers" -idirafter "$runtime_headers"
-  -I "$compat" -include "$compat/kestrine_macos_compat.h"
+  -I "$compat"
   -DGNUSTEP -DGNUSTEP_BASE_LIBRARY=1 -DGNU_GUI_LIBRARY=1 -DGNU_RUNTIME=1
 )
+
+# The Apple pass: libc++'s headers, clang's target for the Mac of this
+# machine's architecture, and glibc's C headers standing in for Apple's.
+llvm_major="$("$cxx" -dumpversion 2>/dev/null | cut -d. -f1)"
+libcxx_headers="/usr/lib/llvm-$llvm_major/include/c++/v1"
+[ -f "$libcxx_headers/__availability" ] ||
+  die "libc++ headers not found in $libcxx_headers (apt-get install libc++-dev)"
+multiarch="$(gcc -print-multiarch 2>/dev/null || true)"
+case "$multiarch" in
+  aarch64-*) apple_arch=arm64 ;;
+  *) apple_arch=x86_64 ;;
+esac
+deployment_target="$(sed -n 's/^set(CMAKE_OSX_DEPLOYMENT_TARGET "\([0-9.]*\)".*/\1/p' "$root/CMakeLists.txt")"
+[ -n "$deployment_target" ] || die "no CMAKE_OSX_DEPLOYMENT_TARGET in CMakeLists.txt"
+apple_flags=(
+  -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src"
+  -nostdinc++ -isystem "$root/tests/platform/macos/apple_cxx" -isystem "$libcxx_headers"
+  -idirafter "/usr/include/$multiarch"
+  # Apple targets predefine __nonnull as a nullability keyword, which glibc's
+  # attribute macro of that name must not turn into. libc++ expects the
+  # BSD and POSIX parts of the C library, which glibc gives with _GNU_SOURCE,
+  # and its *_l character classes as functions, not as glibc's macros.
+  -U__nonnull -D_GNU_SOURCE -D__NO_CTYPE
+)
+
+# GNUstep's headers for Objective-C++ as above, with the runtime ABI that
+# clang accepts for Apple's binary format (the 2.0 one is ELF only; nothing is
+# generated anyway), and the SDK's <Block.h> from apple_cxx.
+apple_objcxx_flags=("${objcxx_flags[@]/#-fobjc-runtime=gnustep-2.0/-fobjc-runtime=gnustep-1.9}")
+
+# check_apple_file TARGET FILE [EXTRA_FLAG...]: compiles FILE for macOS TARGET.
+check_apple_file() {
+  local target="$1" file="$2" language=(-x c++)
+  shift 2
+  [[ "$file" == *.mm ]] && language=("${apple_objcxx_flags[@]}")
+  "$cxx" --target="$apple_arch-apple-macos$target" "${apple_flags[@]}" "${language[@]}" "$@" \
+    "$file" 2>&1
+}
+
+# check_apple FILE...: every file for the deployment target, two at a time.
+check_apple() {
+  local work failed=0 file i=0
+  work="$(mktemp -d)" || return 1
+  for file in "$@"; do
+    i=$((i + 1))
+    (check_apple_file "$deployment_target" "$file" >"$work/$i.log" || echo >"$work/$i.failed") &
+    [ $((i % 2)) -eq 0 ] && wait
+  done
+  wait
+  i=0
+  for file in "$@"; do
+    i=$((i + 1))
+    if [ -e "$work/$i.failed" ]; then
+      echo "FAILED  ${file#"$root"/} for macOS $deployment_target"
+      cat "$work/$i.log"
+      failed=1
+    else
+      echo "ok      ${file#"$root"/} for macOS $deployment_target"
+    fi
+  done
+  rm -rf "$work"
+  return $failed
+}
 
 # check_file FILE [EXTRA_FLAG...]: prints the compiler's diagnostics, returns its status.
 check_file() {
@@ -111,6 +180,14 @@ check_backend() {
       failed=1
     fi
   done
+  local apple=("${files[@]}")
+  if [ $# -eq 0 ]; then
+    # The core, and the runner every POSIX backend shares, build into the app.
+    shopt -s nullglob
+    apple=("$root"/src/*/*.cpp "$root"/src/platform/posix/*.cpp "${files[@]}")
+    shopt -u nullglob
+  fi
+  check_apple "${apple[@]}" || failed=1
   if [ $# -eq 0 ]; then
     # A source file the Mac build leaves out fails only there, at link time.
     local listed="$root/src/platform/macos/CMakeLists.txt"
@@ -158,6 +235,33 @@ self_test() {
 3|property 'buton' not found
 4|requires a bridged cast
 5|no viable conversion from 'std::string'
+6|unknown type name 'NSStatusItem'
+7|no known conversion from 'int' to 'CFNumberType'
+CASES
+
+  # Features newer than the oldest supported macOS: std::to_chars(double)
+  # under a too-low target, and an unguarded macOS 14 AppKit method.
+  if output="$(check_apple_file "$deployment_target" "$availability_probe")"; then
+    echo "ok      availability probe passes for macOS $deployment_target"
+  else
+    echo "FAILED  availability probe does not pass for macOS $deployment_target:"
+    echo "$output"
+    failed=1
+  fi
+  while IFS='|' read -r target case expected; do
+    if output="$(check_apple_file "$target" "$availability_probe" -DKESTRINE_PROBE="$case")"; then
+      echo "FAILED  availability probe $case for macOS $target passed, expected: $expected"
+      failed=1
+    elif grep -q -- "$expected" <<<"$output"; then
+      echo "ok      availability probe $case fails for macOS $target: $expected"
+    else
+      echo "FAILED  availability probe $case for macOS $target failed without \"$expected\":"
+      echo "$output"
+      failed=1
+    fi
+  done <<CASES
+10.12|0|'to_chars' is unavailable: introduced in macOS 13.3
+$deployment_target|1|'activate' is only available on macOS 14.0 or newer
 CASES
 
   # A menu model whose "About" action the delegate does not implement.

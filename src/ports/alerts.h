@@ -13,6 +13,10 @@ struct Alert {
   std::string title;                 // the bold message text
   std::string body;                  // the informative text
   std::vector<std::string> buttons;  // in order; empty means one default dismiss button
+  // Whether the application comes to the front first. An application without
+  // a window of its own that is not active opens its alerts behind the front
+  // window, where the user may not find them while every check waits.
+  bool bringToFront = false;
 };
 
 class Alerts {

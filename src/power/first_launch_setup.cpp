@@ -60,7 +60,7 @@ bool isPlainPath(std::string_view path) {
 }
 
 void showOutcome(Alerts& alerts, std::string title, std::string body) {
-  alerts.runModal(Alert{std::move(title), std::move(body), {}});
+  alerts.runModal(Alert{std::move(title), std::move(body), {}, /*bringToFront=*/true});
 }
 
 }  // namespace
@@ -97,7 +97,8 @@ std::string setupScript(std::string_view userName, const SystemTools& tools) {
 
 void runFirstLaunchSetup(Alerts& alerts, ToolRunner& runner, const SystemTools& tools,
                          std::string_view userName, const SetupHooks& hooks) {
-  const int answer = alerts.runModal(Alert{kWelcomeTitle, kWelcomeBody, {"Continue", "Quit"}});
+  const int answer = alerts.runModal(
+      Alert{kWelcomeTitle, kWelcomeBody, {"Continue", "Quit"}, /*bringToFront=*/true});
   if (answer == kAlertSecondButton) {
     if (hooks.quit) hooks.quit();
     return;

@@ -87,6 +87,8 @@ Alert launchAlert(std::int64_t threshold) {
               "%.\n\nClick the battery icon in the menu bar anytime\nto view battery info or "
               "change settings.",
       .buttons = {},
+      // Shown at login too, where nobody has just clicked the menu.
+      .bringToFront = true,
   };
 }
 

@@ -97,11 +97,13 @@ TEST_F(SetupFlow, QuitRunsNothing) {
 
 TEST_F(SetupFlow, SuccessInstallsBeforeTheConfirmation) {
   runner.results = {FakeToolRunner::exited(0)};
-  alerts.onShow = [this](const Alert& alert) { events.push_back("alert: " + alert.title); };
+  alerts.onShow = [this](const Alert& alert) {
+    events.push_back((alert.bringToFront ? "front alert: " : "alert: ") + alert.title);
+  };
   hooks.currentThreshold = [] { return std::int64_t{30}; };
   run();
-  EXPECT_THAT(events,
-              ElementsAre("alert: Welcome to Kestrine!", "installed", "alert: Setup Complete!"));
+  EXPECT_THAT(events, ElementsAre("front alert: Welcome to Kestrine!", "installed",
+                                  "front alert: Setup Complete!"));
   ASSERT_EQ(runner.requests.size(), 1u);
   EXPECT_EQ(runner.requests[0].program, "/usr/bin/osascript");
   EXPECT_THAT(runner.requests[0].arguments,

@@ -8,7 +8,9 @@
 namespace kestrine {
 namespace {
 
-void expectAlert(const Alert& alert, const std::string& title, const std::string& body) {
+void expectAlert(const Alert& alert, const std::string& title, const std::string& body,
+                 bool bringToFront = false) {
+  EXPECT_EQ(alert.bringToFront, bringToFront) << title;
   EXPECT_EQ(alert.title, title);
   EXPECT_EQ(alert.body, body);
   EXPECT_TRUE(alert.buttons.empty()) << "information alerts have only the default button";
@@ -52,6 +54,7 @@ TEST(MessagesTest, LaunchMessageNamesTheThresholdTwice) {
   const std::string body = launchAlert(35).body;
   EXPECT_NE(body.find("Current threshold: 35%\n"), std::string::npos);
   EXPECT_NE(body.find("your battery reaches 35%."), std::string::npos);
+  EXPECT_TRUE(launchAlert(35).bringToFront) << "the launch message must not hide behind windows";
 }
 
 }  // namespace

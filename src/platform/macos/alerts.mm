@@ -18,6 +18,13 @@ NSString* toNSString(const std::string& text) {
 }  // namespace
 
 int MacAlerts::runModal(const Alert& alert) {
+  if (alert.bringToFront) {
+    if (@available(macOS 14.0, *)) {
+      [NSApp activate];
+    } else {
+      [NSApp activateIgnoringOtherApps:YES];
+    }
+  }
   NSAlert* box = [[NSAlert alloc] init];
   [box setMessageText:toNSString(alert.title)];
   [box setInformativeText:toNSString(alert.body)];

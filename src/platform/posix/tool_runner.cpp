@@ -102,10 +102,13 @@ class SpawnSetup {
       }
     }
 #if defined(__APPLE__)
-    // Every descriptor not named here is closed in the child.
+    // Every descriptor not named here is closed in the child. A standard
+    // stream the application was started without stays closed in the child
+    // too: naming it would make every spawn fail with EBADF.
     flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
     for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
       if (fd == STDOUT_FILENO && stdoutPipe >= 0) continue;
+      if (::fcntl(fd, F_GETFD) == -1) continue;
       if (int e = ::posix_spawn_file_actions_addinherit_np(&actions_, fd)) return e;
     }
 #elif defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))

@@ -2,12 +2,15 @@
 // is, this file must pass; checked with KESTRINE_PROBE set to one of the cases
 // below, it must fail with that case's diagnostic.
 
+#if KESTRINE_PROBE != 6  // a missing import, hidden by nothing
 #import <AppKit/AppKit.h>
+#endif
 #include <CoreFoundation/CoreFoundation.h>
 #import <Foundation/Foundation.h>
 #include <IOKit/ps/IOPowerSources.h>
 #include <dispatch/dispatch.h>
 
+#include <cstdint>
 #include <string>
 
 @interface KestrineProbeTarget : NSObject
@@ -52,6 +55,13 @@ void kestrineProbe(NSStatusItem* item, CFTypeRef snapshot) {
   [entry setTitle:std::string("About")];
 #else
   [entry setTitle:@(std::string("About").c_str())];
+#endif
+
+  std::int64_t whole = 0;
+#if KESTRINE_PROBE == 7  // an integer where CoreFoundation wants a CFNumberType
+  CFNumberGetValue(static_cast<CFNumberRef>(snapshot), 4, &whole);
+#else
+  CFNumberGetValue(static_cast<CFNumberRef>(snapshot), kCFNumberSInt64Type, &whole);
 #endif
 
   // nil for a selector argument, as the Mac's headers allow.

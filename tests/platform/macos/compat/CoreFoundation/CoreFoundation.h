@@ -19,8 +19,9 @@ typedef const struct __CFDictionary* CFDictionaryRef;
 typedef const struct __CFNumber* CFNumberRef;
 typedef const struct __CFBoolean* CFBooleanRef;
 
-typedef CFIndex CFNumberType;
-enum {
+// An enumeration of its own, as the SDK's CF_ENUM makes it in C++: a plain
+// integer is not a CFNumberType.
+enum CFNumberType : CFIndex {
   kCFNumberSInt64Type = 4,
   kCFNumberDoubleType = 13,
 };
