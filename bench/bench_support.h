@@ -10,6 +10,7 @@
 #include "ports/clock.h"
 #include "ports/console.h"
 #include "prediction/prediction_data.h"
+#include "storage/temporary_folder.h"
 
 namespace kestrine::bench {
 
@@ -48,21 +49,12 @@ class CountingConsole : public Console {
 class ScratchHome {
  public:
   ScratchHome() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kestrine-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
+    if (folder_.path().empty()) std::abort();
   }
-  ScratchHome(const ScratchHome&) = delete;
-  ScratchHome& operator=(const ScratchHome&) = delete;
-  ~ScratchHome() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return folder_.path(); }
 
  private:
-  std::filesystem::path path_;
+  TemporaryFolder folder_{"kestrine-bench"};
 };
 
 }  // namespace kestrine::bench

@@ -11,7 +11,7 @@
 
 #include "bench_support.h"
 #include "prediction/battery_predictor.h"
-#include "settings/file_store.h"
+#include "storage/file_store.h"
 
 int main(int argc, char** argv) {
   using namespace kestrine;

@@ -17,6 +17,7 @@
 #include "platform/linux/status_item.h"
 #include "platform/linux/user_name.h"
 #include "platform/posix/tool_runner.h"
+#include "storage/single_instance.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ int main() {
   using namespace kestrine;
   using namespace kestrine::linux_desktop;
 
+  if (!claimSingleInstance()) return 0;
   // Arguments are not handed to GTK: Kestrine reads none.
   if (!gtk_init_check(nullptr, nullptr)) return 1;
   g_set_prgname("kestrine");

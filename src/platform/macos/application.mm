@@ -19,6 +19,7 @@
 #include "platform/posix/tool_runner.h"
 #include "ports/platform.h"
 #include "power/system_tools.h"
+#include "storage/single_instance.h"
 
 // Forwards AppKit's application callbacks and the menu actions to the core.
 // The menu items have no target, so AppKit's action dispatch ends here, at the
@@ -90,6 +91,7 @@ void performMenuAction(kestrine::AppDelegate* delegate, SEL action, NSInteger ta
 @end
 
 int main() {
+  if (!kestrine::claimSingleInstance()) return 0;
   @autoreleasepool {
     NSApplication* application = [NSApplication sharedApplication];
 

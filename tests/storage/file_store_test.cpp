@@ -1,4 +1,4 @@
-#include "settings/file_store.h"
+#include "storage/file_store.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <ostream>
 
 #include "support/temp_folder.h"
@@ -28,35 +27,60 @@ class ScopedUmask {
   mode_t old_;
 };
 
-TEST(WriteFileSafely, CreatesANewFileWithTheUmaskApplied) {
+TEST(WriteFileSafely, CreatesWithTheUmaskThenReplacesKeepingTheMode) {
   TempFolder home;
   ScopedUmask mask(027);
-  const auto target = home / "settings.json";
-  EXPECT_EQ(writeFileSafely(target, "{\"a\":1}"), std::nullopt);
-  EXPECT_EQ(readText(target), "{\"a\":1}");
-  EXPECT_EQ(modeOf(target), 0640U);
-  EXPECT_THAT(home.entries(), ElementsAre("settings.json"));
-}
-
-TEST(WriteFileSafely, ReplacesTheContentAndKeepsTheMode) {
-  TempFolder home;
   const auto target = home / "data.json";
-  writeText(target, "old content that is longer than the new one");
+  EXPECT_EQ(writeFileSafely(target, ""), std::nullopt);
+  EXPECT_EQ(readText(target), "");
+  EXPECT_EQ(modeOf(target), 0640U);
   ::chmod(target.c_str(), 0604);
-  EXPECT_EQ(writeFileSafely(target, "new"), std::nullopt);
-  EXPECT_EQ(readText(target), "new");
+  const std::string large(3'000'000, 'x');
+  EXPECT_EQ(writeFileSafely(target, large), std::nullopt);
+  EXPECT_EQ(readText(target), large);
   EXPECT_EQ(modeOf(target), 0604U);
   EXPECT_THAT(home.entries(), ElementsAre("data.json"));
 }
 
-TEST(WriteFileSafely, WritesEmptyAndLargeContent) {
+// Whatever a link points to, the save puts a regular file in its place and
+// leaves the link's target alone.
+TEST(WriteFileSafely, ReplacesASymbolicLinkInsteadOfWritingThroughIt) {
   TempFolder home;
-  const auto target = home / "data.json";
-  EXPECT_EQ(writeFileSafely(target, ""), std::nullopt);
-  EXPECT_EQ(readText(target), "");
-  const std::string large(3'000'000, 'x');
-  EXPECT_EQ(writeFileSafely(target, large), std::nullopt);
-  EXPECT_EQ(readText(target), large);
+  std::filesystem::create_directory(home / "dir");
+  writeText(home / "locked", "locked");
+  ::chmod((home / "locked").c_str(), 0444);
+  writeText(home / "plain", "plain");
+  for (const char* pointee : {"dir", "locked", "plain", "missing"}) {
+    const auto target = home / "data.json";
+    std::filesystem::remove(target);
+    std::filesystem::create_symlink(home / pointee, target);
+    EXPECT_FALSE(isLockedFile(target)) << pointee;
+    EXPECT_EQ(writeFileSafely(target, "new"), std::nullopt) << pointee;
+    EXPECT_FALSE(std::filesystem::is_symlink(target)) << pointee;
+    EXPECT_EQ(readText(target), "new");
+  }
+  EXPECT_EQ(readText(home / "locked"), "locked");
+  EXPECT_EQ(readText(home / "plain"), "plain");
+  EXPECT_TRUE(std::filesystem::is_empty(home / "dir"));
+}
+
+// Earlier runs killed mid-save left temporary files: the first save removes
+// ours, and only ours.
+TEST(WriteFileSafely, FirstSaveRemovesOnlyOurStaleTemporaryFiles) {
+  TempFolder home;
+  writeText(home / "data.json.tmp-k3v9x2ab", "stale");
+  writeText(home / "data.json.tmp-00000000", "stale");
+  std::filesystem::create_directory(home / "data.json.tmp-dir45678");
+  std::filesystem::create_symlink(home / "kept", home / "data.json.tmp-link5678");
+  writeText(home / "kept", "kept");
+  writeText(home / "data.json.tmp-short", "kept");
+  writeText(home / "data.json.tmp-ABCDEFGH", "kept");
+  writeText(home / "other.json.tmp-k3v9x2ab", "kept");
+  EXPECT_EQ(writeFileSafely(home / "data.json", "new"), std::nullopt);
+  EXPECT_THAT(home.entries(),
+              ElementsAre("data.json", "data.json.tmp-ABCDEFGH", "data.json.tmp-dir45678",
+                          "data.json.tmp-link5678", "data.json.tmp-short", "kept",
+                          "other.json.tmp-k3v9x2ab"));
 }
 
 // The directory is flushed after the rename; when it cannot even be opened for
@@ -151,7 +175,8 @@ TEST(WriteFileSafely, UnwritableDirectoryKeepsTheOldFile) {
 }
 
 // A write that fails half-way (a full disk, a quota) must not leave a
-// truncated file. The file size limit makes write() fail for real, root included.
+// truncated file, and a file-size limit must not end the process with SIGXFSZ.
+// The limit makes write() fail for real, root included.
 TEST(WriteFileSafely, FailedWriteKeepsTheOldFileWhole) {
   TempFolder home;
   const auto target = home / "data.json";
@@ -159,13 +184,11 @@ TEST(WriteFileSafely, FailedWriteKeepsTheOldFileWhole) {
 
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
   rlimit limited = saved;
   limited.rlim_cur = 1000;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
   const auto error = writeFileSafely(target, std::string(5000, 'n'));
   ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
 
   ASSERT_TRUE(error.has_value());
   EXPECT_THAT(*error, HasSubstr("File too large"));
@@ -173,26 +196,19 @@ TEST(WriteFileSafely, FailedWriteKeepsTheOldFileWhole) {
   EXPECT_THAT(home.entries(), ElementsAre("data.json"));
 }
 
-TEST(ReadWholeFile, ReadsTheBytesWithSpareCapacity) {
-  TempFolder home;
-  const std::string content("{\"x\":\"\xc3\xa9\"}\0tail", 15);
-  writeText(home / "f", content);
-  const FileReadResult result = readWholeFile(home / "f");
-  ASSERT_TRUE(result.bytes.has_value()) << result.error;
-  EXPECT_EQ(*result.bytes, content);
-  EXPECT_GE(result.bytes->capacity() - result.bytes->size(), kReadSlack);
-}
-
 // The learning file is read at every start: a buffer that grew past the size
 // fstat gave would mean a second allocation of twice the file and a full copy.
-TEST(ReadWholeFile, ReadsALargeFileWithoutGrowingTheBuffer) {
+TEST(ReadWholeFile, ReadsTheBytesIntoABufferOfTheirSizeWithSpareCapacity) {
   TempFolder home;
-  const std::string content(4'000'000, 'j');
-  writeText(home / "f", content);
-  const FileReadResult result = readWholeFile(home / "f");
-  ASSERT_TRUE(result.bytes.has_value()) << result.error;
-  EXPECT_EQ(*result.bytes, content);
-  EXPECT_LE(result.bytes->capacity(), content.size() + 4 * kReadSlack);
+  for (const std::string& content :
+       {std::string("{\"x\":\"\xc3\xa9\"}\0tail", 15), std::string(4'000'000, 'j')}) {
+    writeText(home / "f", content);
+    const FileReadResult result = readWholeFile(home / "f");
+    ASSERT_TRUE(result.bytes.has_value()) << result.error;
+    EXPECT_EQ(*result.bytes, content);
+    EXPECT_GE(result.bytes->capacity() - result.bytes->size(), kReadSlack);
+    EXPECT_LE(result.bytes->capacity(), content.size() + 4 * kReadSlack);
+  }
 }
 
 // Files whose size fstat does not know are read to their end all the same.
