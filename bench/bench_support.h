@@ -3,6 +3,7 @@
 // The steady-state learning record: 30 days of samples, one every 30 seconds.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -39,9 +40,13 @@ class SteppingClock : public Clock {
   WallTime time;
 };
 
+// Counts the failure lines and passes them on to standard error.
 class CountingConsole : public Console {
  public:
-  void printLine(std::string_view) override { ++lines; }
+  void printLine(std::string_view line) override {
+    ++lines;
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+  }
   int lines = 0;
 };
 
