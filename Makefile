@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 # Installing into a system prefix needs root; ask sudo when we are not root.
 AS_ROOT := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps configure build test demo bench run install package format clean
+.PHONY: all deps configure build test sanitize fuzz demo bench run install package format clean
 
 all: build
 
@@ -24,10 +24,25 @@ demo: configure
 	cmake --build --preset dev -j $(JOBS) --target kestrine-sim
 	build/dev/sim/kestrine-sim demo
 
+# The unit and integration tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer; the first fault stops the test that hit it.
+sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS, started from the stored test inputs. A
+# crash stops it, prints the input and fails the command.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	fuzz/run build/fuzz/fuzz $(FUZZ_SECONDS)
+
 bench: deps
-	cmake --preset release
-	cmake --build --preset release -j $(JOBS)
-	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
+	cmake --preset bench
+	cmake --build --preset bench -j $(JOBS)
+	@for b in build/bench/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
 
 # The tray app reads and switches the power mode through its stand-in tools,
 # which must be root-owned (the sudoers rule names them), so run installs first.

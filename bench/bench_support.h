@@ -3,6 +3,7 @@
 // The steady-state learning record: 30 days of samples, one every 30 seconds.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -10,6 +11,7 @@
 #include "ports/clock.h"
 #include "ports/console.h"
 #include "prediction/prediction_data.h"
+#include "storage/temporary_folder.h"
 
 namespace kestrine::bench {
 
@@ -38,9 +40,13 @@ class SteppingClock : public Clock {
   WallTime time;
 };
 
+// Counts the failure lines and passes them on to standard error.
 class CountingConsole : public Console {
  public:
-  void printLine(std::string_view) override { ++lines; }
+  void printLine(std::string_view line) override {
+    ++lines;
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+  }
   int lines = 0;
 };
 
@@ -48,21 +54,12 @@ class CountingConsole : public Console {
 class ScratchHome {
  public:
   ScratchHome() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kestrine-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
+    if (folder_.path().empty()) std::abort();
   }
-  ScratchHome(const ScratchHome&) = delete;
-  ScratchHome& operator=(const ScratchHome&) = delete;
-  ~ScratchHome() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return folder_.path(); }
 
  private:
-  std::filesystem::path path_;
+  TemporaryFolder folder_{"kestrine-bench"};
 };
 
 }  // namespace kestrine::bench

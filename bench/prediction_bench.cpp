@@ -5,7 +5,7 @@
 
 #include "bench_support.h"
 #include "prediction/battery_predictor.h"
-#include "settings/file_store.h"
+#include "storage/file_store.h"
 
 namespace kestrine::bench {
 namespace {

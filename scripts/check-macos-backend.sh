@@ -52,7 +52,13 @@ fi
 [ -n "$runtime_headers" ] ||
   die "Objective-C runtime headers not found (apt-get install libobjc-12-dev, which clang brings)"
 
-common_flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src")
+# The header CMake generates from the project's version, made here the same way.
+generated="$(mktemp -d)" || die "cannot make a temporary folder"
+trap 'rm -rf "$generated"' EXIT
+project_version="$(sed -n 's/^project(Kestrine VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
+sed "s/@PROJECT_VERSION@/$project_version/" "$root/src/version.h.in" >"$generated/version.h"
+
+common_flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src" -I "$generated")
 objcxx_flags=(
   -x objective-c++ -fobjc-runtime=gnustep-2.0 -fobjc-arc -fblocks -Wundeclared-selector
   # GNUstep's own headers do not pass these warnings, so they are system headers.
@@ -75,7 +81,7 @@ esac
 deployment_target="$(sed -n 's/^set(CMAKE_OSX_DEPLOYMENT_TARGET "\([0-9.]*\)".*/\1/p' "$root/CMakeLists.txt")"
 [ -n "$deployment_target" ] || die "no CMAKE_OSX_DEPLOYMENT_TARGET in CMakeLists.txt"
 apple_flags=(
-  -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src"
+  -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src" -I "$generated"
   -nostdinc++ -isystem "$root/tests/platform/macos/apple_cxx" -isystem "$libcxx_headers"
   -idirafter "/usr/include/$multiarch"
   # Apple targets predefine __nonnull as a nullability keyword, which glibc's

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "platform/sim/virtual_clock.h"
-#include "settings/file_store.h"
+#include "storage/file_store.h"
 
 namespace kestrine::sim {
 

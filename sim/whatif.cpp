@@ -11,8 +11,8 @@
 #include "prediction/battery_predictor.h"
 #include "prediction/prediction_data.h"
 #include "settings/config.h"
-#include "settings/file_store.h"
 #include "sim/laptop_run.h"
+#include "storage/file_store.h"
 
 namespace kestrine::sim {
 

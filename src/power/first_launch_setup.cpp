@@ -44,7 +44,8 @@ std::string unsafeUserNameDescription(std::string_view name) {
   if (name.empty()) return "the user name is empty.";
   return "the user name \xE2\x80\x9C" + std::string(name) +
          "\xE2\x80\x9D cannot be written into a sudoers rule; only letters, digits, '.', '_' "
-         "and '-' are allowed, and it must not begin with '-'.";
+         "and '-' are allowed, it must not begin with '-', and it must not be ALL or another "
+         "name in capitals, which sudoers reads as an alias.";
 }
 
 // The table's paths also go unquoted into the command; a configured prefix
@@ -70,7 +71,12 @@ bool isSafeUserName(std::string_view name) {
   for (char c : name) {
     if (!isAsciiLetterOrDigit(c) && c != '.' && c != '_' && c != '-') return false;
   }
-  return true;
+  // sudoers reads a capital letter followed by capitals, digits and '_' as an
+  // alias (ALL among them), which would name users other than this one.
+  const bool readAsAlias =
+      name.front() >= 'A' && name.front() <= 'Z' &&
+      name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string_view::npos;
+  return !readAsAlias;
 }
 
 std::string setupRuleLine(std::string_view userName, const SystemTools& tools) {

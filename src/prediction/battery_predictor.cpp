@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "settings/file_store.h"
+#include "storage/file_store.h"
 
 namespace kestrine {
 

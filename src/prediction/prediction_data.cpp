@@ -7,8 +7,8 @@
 #include <cstring>
 #include <limits>
 
-#include "settings/file_store.h"
-#include "settings/json_reading.h"
+#include "storage/file_store.h"
+#include "storage/json_reading.h"
 
 static_assert(kestrine::kReadSlack >= simdjson::SIMDJSON_PADDING,
               "readWholeFile must leave room for the parser to read ahead");

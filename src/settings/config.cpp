@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "settings/file_store.h"
-#include "settings/json_reading.h"
+#include "storage/file_store.h"
+#include "storage/json_reading.h"
 
 namespace kestrine {
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "version.h"
+
 namespace kestrine {
 
 namespace {
@@ -52,7 +54,8 @@ Alert aboutAlert(const Config& config, std::string_view machine) {
   std::string body =
       "Automatic Low Power Mode Manager\n"
       "\n"
-      "Version: 1.1.0 (AI Enhanced)\n"
+      "Version: " KESTRINE_VERSION
+      " (AI Enhanced)\n"
       "Current Mode: " +
       mode +
       "\n"

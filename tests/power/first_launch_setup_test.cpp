@@ -53,11 +53,13 @@ TEST(SetupTexts, CommandFitsInsideTheScriptString) {
 }
 
 TEST(SetupTexts, SafeUserNames) {
-  for (const char* name : {"alice", "a", "John.Doe", "j_doe-2", "0day", "_mbsetupuser"}) {
+  for (const char* name :
+       {"alice", "a", "John.Doe", "j_doe-2", "0day", "_mbsetupuser", "Bob", "A-1", "_ADMIN"}) {
     EXPECT_TRUE(isSafeUserName(name)) << name;
   }
-  for (const char* name : {"", "-n", "bob smith", "o'brien", "a\"b", "a\\b", "a;rm", "a$b", "a\tb",
-                           "a\nb", "r\xC3\xA9mi", "a/b", "a*", "a`b`", "a:b"}) {
+  for (const char* name :
+       {"", "-n", "bob smith", "o'brien", "a\"b", "a\\b", "a;rm", "a$b", "a\tb", "a\nb",
+        "r\xC3\xA9mi", "a/b", "a*", "a`b`", "a:b", "ALL", "ADMINS", "A", "X_1"}) {
     EXPECT_FALSE(isSafeUserName(name)) << ::testing::PrintToString(name);
   }
 }

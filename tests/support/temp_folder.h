@@ -12,8 +12,9 @@
 #include <iterator>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
+
+#include "storage/temporary_folder.h"
 
 namespace kestrine::testing {
 
@@ -34,33 +35,21 @@ inline unsigned modeOf(const std::filesystem::path& path) {
   return info.st_mode & 07777;
 }
 
-// A fresh folder under the system's temporary directory, removed with all its
-// contents at the end, also when a test took its permissions away.
+// A fresh folder under the system's temporary directory, removed at the end.
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kestrine-test-XXXXXX").string();
     // Without its own folder a test would work on files elsewhere: stop.
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
+    if (folder_.path().empty()) std::abort();
   }
 
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+  const std::filesystem::path& path() const { return folder_.path(); }
+  std::filesystem::path operator/(std::string_view name) const { return path() / name; }
 
   // Every entry of the folder, sorted, for checking that no stray file is left.
   std::vector<std::string> entries() const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    for (const auto& entry : std::filesystem::directory_iterator(path())) {
       names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -69,14 +58,14 @@ class TempFolder {
 
   // A small executable tool: `body` after a /bin/sh line. Returns its path.
   std::string writeTool(std::string_view name, std::string_view body) const {
-    const std::filesystem::path file = path_ / name;
+    const std::filesystem::path file = path() / name;
     writeText(file, "#!/bin/sh\n" + std::string(body) + "\n");
     std::filesystem::permissions(file, std::filesystem::perms(0755));
     return file.string();
   }
 
  private:
-  std::filesystem::path path_;
+  TemporaryFolder folder_{"kestrine-test"};
 };
 
 }  // namespace kestrine::testing

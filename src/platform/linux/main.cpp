@@ -19,6 +19,7 @@
 #include "platform/posix/tool_runner.h"
 #include "power/power_control.h"
 #include "power/system_tools.h"
+#include "storage/single_instance.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ int main() {
   using namespace kestrine;
   using namespace kestrine::linux_desktop;
 
+  if (!claimSingleInstance()) return 0;
   // Arguments are not handed to GTK: Kestrine reads none.
   if (!gtk_init_check(nullptr, nullptr)) return 1;
   g_set_prgname("kestrine");

@@ -20,6 +20,7 @@
 #include "ports/platform.h"
 #include "power/power_control.h"
 #include "power/system_tools.h"
+#include "storage/single_instance.h"
 
 // Forwards AppKit's application callbacks and the menu actions to the core.
 // The menu items have no target, so AppKit's action dispatch ends here, at the
@@ -91,6 +92,7 @@ void performMenuAction(kestrine::AppDelegate* delegate, SEL action, NSInteger ta
 @end
 
 int main() {
+  if (!kestrine::claimSingleInstance()) return 0;
   @autoreleasepool {
     NSApplication* application = [NSApplication sharedApplication];
 

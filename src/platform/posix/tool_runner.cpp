@@ -16,6 +16,8 @@
 #include <system_error>
 #include <vector>
 
+#include "storage/file_descriptor.h"
+
 extern char** environ;
 
 namespace kestrine {
@@ -33,27 +35,10 @@ std::string startFailure(const std::string& program, const std::string& reason) 
   return "Could not start " + program + ": " + reason;
 }
 
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { reset(); }
-  int get() const { return fd_; }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
-
 // A close-on-exec pipe whose ends both lie above the standard descriptors: when
 // the application runs with a standard stream closed, a pipe end that landed on
 // 0, 1 or 2 would be clobbered by the child's dup2.
-int makePipe(Fd& readEnd, Fd& writeEnd) {
+int makePipe(FileDescriptor& readEnd, FileDescriptor& writeEnd) {
   int fds[2];
 #if defined(__APPLE__)
   if (::pipe(fds) != 0) return errno;
@@ -63,7 +48,7 @@ int makePipe(Fd& readEnd, Fd& writeEnd) {
 #endif
   readEnd.reset(fds[0]);
   writeEnd.reset(fds[1]);
-  for (Fd* end : {&readEnd, &writeEnd}) {
+  for (FileDescriptor* end : {&readEnd, &writeEnd}) {
     if (end->get() > STDERR_FILENO) continue;
     const int moved = ::fcntl(end->get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     if (moved < 0) return errno;
@@ -303,8 +288,8 @@ ToolResult runChecked(const ToolRequest& request) {
     return result;
   }
 
-  Fd readEnd;
-  Fd writeEnd;
+  FileDescriptor readEnd;
+  FileDescriptor writeEnd;
   if (request.captureOutput) {
     if (int error = makePipe(readEnd, writeEnd)) {
       result.startError = startFailure(request.program, describeError(error));

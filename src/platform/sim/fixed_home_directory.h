@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "ports/home_directory.h"
+#include "storage/temporary_folder.h"
 
 namespace kestrine::sim {
 
@@ -14,17 +15,16 @@ class FixedHomeDirectory final : public HomeDirectory {
   // Without a path: a new, empty temporary folder, removed with its contents
   // when this object goes. With one: that folder, used as it is and left in place.
   explicit FixedHomeDirectory(std::optional<std::filesystem::path> existing = std::nullopt);
-  ~FixedHomeDirectory() override;
   FixedHomeDirectory(const FixedHomeDirectory&) = delete;
   FixedHomeDirectory& operator=(const FixedHomeDirectory&) = delete;
 
   std::filesystem::path path() const override { return path_; }
   // Leave a temporary folder in place, e.g. to look at the files afterwards.
-  void keep() { owned_ = false; }
+  void keep();
 
  private:
   std::filesystem::path path_;
-  bool owned_;
+  std::optional<TemporaryFolder> folder_;
 };
 
 }  // namespace kestrine::sim

@@ -1,13 +1,19 @@
-#include "settings/file_store.h"
+#include "storage/file_store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <mutex>
 #include <random>
+#include <set>
 #include <system_error>
+
+#include "storage/file_descriptor.h"
 
 namespace kestrine {
 
@@ -24,40 +30,21 @@ std::string describe(std::string_view what, const std::filesystem::path& path, i
   return text;
 }
 
-// Closes the descriptor when it goes out of scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now and reports the result: on some file systems a delayed write
-  // error only shows up here.
-  int close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
-
 // A name that no other writer picks: the target's own name, so leftovers are
 // easy to recognise, then a random suffix.
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+constexpr std::size_t kTemporarySuffixLength = 8;
+constexpr std::string_view kTemporaryAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+
 std::filesystem::path temporarySibling(const std::filesystem::path& target) {
   static std::atomic<unsigned> counter{0};
   thread_local std::mt19937_64 random{std::random_device{}() ^
                                       (static_cast<std::uint64_t>(::getpid()) << 32)};
-  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string suffix = ".tmp-";
+  std::string suffix(kTemporaryInfix);
   std::uint64_t bits = random() ^ counter.fetch_add(1, std::memory_order_relaxed);
-  for (int i = 0; i < 8; ++i) {
-    suffix += kAlphabet[bits % (sizeof kAlphabet - 1)];
-    bits /= sizeof kAlphabet - 1;
+  for (std::size_t i = 0; i < kTemporarySuffixLength; ++i) {
+    suffix += kTemporaryAlphabet[bits % kTemporaryAlphabet.size()];
+    bits /= kTemporaryAlphabet.size();
   }
   std::filesystem::path name = target;
   name += suffix;
@@ -152,17 +139,90 @@ PathKind pathKind(const std::filesystem::path& path) {
 
 bool isLockedFile(const std::filesystem::path& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0;
+  return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0;
 }
+
+bool isTemporaryName(std::string_view target, std::string_view name) {
+  if (name.size() != target.size() + kTemporaryInfix.size() + kTemporarySuffixLength ||
+      !name.starts_with(target) ||
+      name.substr(target.size(), kTemporaryInfix.size()) != kTemporaryInfix)
+    return false;
+  const std::string_view suffix = name.substr(target.size() + kTemporaryInfix.size());
+  return suffix.find_first_not_of(kTemporaryAlphabet) == std::string_view::npos;
+}
+
+namespace {
+
+// Removes what earlier runs left of their saves of `path`: a kill between
+// naming the temporary file and the rename leaves one behind, up to the size
+// of the file. Only our own regular files with exactly our pattern go; a
+// link, a folder or another user's file of that name stays.
+void removeStaleTemporaries(const std::filesystem::path& path) {
+  std::filesystem::path directory = path.parent_path();
+  if (directory.empty()) directory = ".";
+  const std::string target = path.filename().string();
+  DIR* listing = ::opendir(directory.c_str());
+  if (listing == nullptr) return;
+  const uid_t self = ::geteuid();
+  while (const dirent* entry = ::readdir(listing)) {
+    if (!isTemporaryName(target, entry->d_name)) continue;
+    struct stat info {};
+    if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode) && info.st_uid == self)
+      ::unlinkat(::dirfd(listing), entry->d_name, 0);
+  }
+  ::closedir(listing);
+}
+
+// Once per target and process, before its first save: with a single instance
+// running, no temporary file of that name can belong to a save in progress.
+void removeStaleTemporariesOnce(const std::filesystem::path& path) {
+  static std::mutex mutex;
+  static std::set<std::string> done;
+  std::lock_guard lock(mutex);
+  if (done.insert(path.string()).second) removeStaleTemporaries(path);
+}
+
+// A file-size limit would otherwise end the whole process with SIGXFSZ in the
+// middle of a save; ignored, the write fails with EFBIG and the save reports
+// it like any other failure. Child processes start with default signals.
+void ignoreFileSizeSignal() {
+  static std::once_flag once;
+  std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
+}
+
+// An unnamed file in the folder of `path`, where the file system offers them:
+// a kill before it is linked leaves nothing behind.
+int openUnnamedFile([[maybe_unused]] const std::filesystem::path& path) {
+#ifdef O_TMPFILE
+  std::filesystem::path directory = path.parent_path();
+  if (directory.empty()) directory = ".";
+  return ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#else
+  return -1;
+#endif
+}
+
+// Gives the unnamed file behind `fd` the name `name`.
+bool linkUnnamedFile(int fd, const std::filesystem::path& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+}  // namespace
 
 std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
                                            std::string_view bytes) {
+  ignoreFileSizeSignal();
+  removeStaleTemporariesOnce(path);
+
   // A replaced file keeps its permissions; a new one gets the usual 0666 less
-  // the umask, which open() applies for us.
+  // the umask, which open() applies for us. A symbolic link is never followed:
+  // the rename replaces the link itself with a regular file.
   mode_t mode = 0666;
   bool keepMode = false;
   struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0) {
+  if (::lstat(path.c_str(), &existing) == 0) {
     if (S_ISDIR(existing.st_mode)) return describe("cannot write", path, EISDIR);
     if (S_ISREG(existing.st_mode)) {
       // Writing in place would fail on such a file for anyone but root; its
@@ -174,33 +234,37 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
   }
 
   std::filesystem::path temporary;
-  int rawFd = -1;
-  for (int attempt = 0; attempt < 16 && rawFd < 0; ++attempt) {
-    temporary = temporarySibling(path);
-    rawFd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (rawFd < 0 && errno != EEXIST) break;
+  bool named = false;  // whether `temporary` exists on disk and must go on failure
+  FileDescriptor fd(openUnnamedFile(path));
+  if (!fd.valid()) {
+    for (int attempt = 0; attempt < 16 && !fd.valid(); ++attempt) {
+      temporary = temporarySibling(path);
+      fd.reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (!fd.valid() && errno != EEXIST) break;
+    }
+    if (!fd.valid()) return describe("cannot create a temporary file for", path, errno);
+    named = true;
   }
-  if (rawFd < 0) return describe("cannot create a temporary file for", path, errno);
-  FileDescriptor fd(rawFd);
 
-  auto fail = [&](int error) {
+  auto fail = [&](int error, std::string_view what = "cannot write") {
     fd.close();
-    ::unlink(temporary.c_str());
-    return describe("cannot write", path, error);
+    if (named) ::unlink(temporary.c_str());
+    return describe(what, path, error);
   };
   if (keepMode && ::fchmod(fd.get(), mode) != 0) return fail(errno);
   if (!writeAll(fd.get(), bytes)) return fail(errno);
   if (::fsync(fd.get()) != 0) return fail(errno);
-  if (fd.close() != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    return describe("cannot write", path, error);
+  if (!named) {
+    // Named only now, just before the rename.
+    for (int attempt = 0; attempt < 16 && !named; ++attempt) {
+      temporary = temporarySibling(path);
+      named = linkUnnamedFile(fd.get(), temporary);
+      if (!named && errno != EEXIST) break;
+    }
+    if (!named) return fail(errno, "cannot create a temporary file for");
   }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    return describe("cannot replace", path, error);
-  }
+  if (fd.close() != 0) return fail(errno);
+  if (::rename(temporary.c_str(), path.c_str()) != 0) return fail(errno, "cannot replace");
   syncParentDirectory(path);
   return std::nullopt;
 }

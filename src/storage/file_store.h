@@ -33,8 +33,14 @@ enum class PathKind {
 PathKind pathKind(const std::filesystem::path& path);
 
 // True for a regular file without any write permission bit: its owner has
-// locked it, and writeFileSafely will not replace it.
+// locked it, and writeFileSafely will not replace it. A symbolic link is not
+// followed: it is never locked, whatever it points to.
 bool isLockedFile(const std::filesystem::path& path);
+
+// True when `name` is one of the temporary files writeFileSafely names after
+// the file `target` (both plain file names): `target` + ".tmp-" + 8 letters or
+// digits.
+bool isTemporaryName(std::string_view target, std::string_view name);
 
 // Writes `bytes` to a temporary file in the same directory, flushes it to disk,
 // renames it over `path` and flushes the directory, so `path` always holds
@@ -42,6 +48,12 @@ bool isLockedFile(const std::filesystem::path& path);
 // readable error on failure, after removing the temporary file; the old file is
 // then untouched. Once the rename has happened the save counts as done, even if
 // the directory could not be flushed.
+//
+// Where the file system allows it the temporary file stays unnamed until just
+// before the rename, so a kill leaves nothing behind; the first save of each
+// path in a process also removes temporary files that earlier runs left. A
+// file-size limit makes the save fail instead of ending the process. A
+// symbolic link at `path` is replaced, never written through.
 //
 // A new file gets mode 0666 less the umask; a replaced file keeps its mode.
 // A regular file without any write permission bit counts as locked by its owner
