@@ -13,12 +13,8 @@
 #include "platform/linux/home_directory.h"
 #include "platform/linux/main_loop.h"
 #include "platform/linux/notifications.h"
-#include "platform/linux/power_sources.h"
+#include "platform/linux/power.h"
 #include "platform/linux/status_item.h"
-#include "platform/linux/user_name.h"
-#include "platform/posix/tool_runner.h"
-#include "power/power_control.h"
-#include "power/system_tools.h"
 
 namespace {
 
@@ -56,12 +52,9 @@ int main() {
   AppIndicatorStatusBar statusBar;
   GtkAlerts alerts;
   LibnotifyNotifier notifier;
-  PosixToolRunner tools;
-  UPowerSources powerSources;
   SystemClock clock;
   PasswdHomeDirectory home;
-  PasswdUserName user;
-  PowerControl power(tools, powerSources, user, platformSystemTools());
+  SystemBusPower power;
   StdoutConsole console;
   Platform platform{
       .statusBar = statusBar,
