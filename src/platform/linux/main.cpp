@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <csignal>
+#include <string>
 
 #include "app/app_delegate.h"
 #include "platform/linux/alerts.h"
@@ -32,6 +33,24 @@ gboolean onTerminationSignal(gpointer data) {
   return G_SOURCE_CONTINUE;
 }
 
+// Opening an X11 display, GDK asks the GL driver which visuals suit GL
+// drawing; with Mesa that loads its whole driver stack (tens of megabytes,
+// LLVM among them) for the life of the process. Kestrine draws nothing with GL,
+// so GDK is told to leave GL alone while it starts; GDK reads the setting only
+// then, and the previous value is put back so that nothing else sees it.
+bool initToolkitWithoutGl() {
+  const char* previous = g_getenv("GDK_GL");
+  const std::string saved = previous != nullptr ? previous : "";
+  g_setenv("GDK_GL", "disable", TRUE);
+  const bool ok = gtk_init_check(nullptr, nullptr) != FALSE;
+  if (previous != nullptr) {
+    g_setenv("GDK_GL", saved.c_str(), TRUE);
+  } else {
+    g_unsetenv("GDK_GL");
+  }
+  return ok;
+}
+
 gboolean onLaunched(gpointer data) {
   static_cast<kestrine::AppDelegate*>(data)->applicationDidFinishLaunching();
   return G_SOURCE_REMOVE;
@@ -44,7 +63,7 @@ int main() {
   using namespace kestrine::linux_desktop;
 
   // Arguments are not handed to GTK: Kestrine reads none.
-  if (!gtk_init_check(nullptr, nullptr)) return 1;
+  if (!initToolkitWithoutGl()) return 1;
   g_set_prgname("kestrine");
   g_set_application_name("Kestrine");
 

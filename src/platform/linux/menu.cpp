@@ -16,6 +16,28 @@ void onActivate(GtkMenuItem*, gpointer data) {
 
 void freeItemAction(gpointer data, GClosure*) { delete static_cast<ItemAction*>(data); }
 
+gboolean onAccelerator(gpointer item) {
+  gtk_menu_item_activate(GTK_MENU_ITEM(item));
+  return TRUE;
+}
+
+// Binds `accelerator` to the item in the menu's group and shows it on the
+// item's label, which is where the tray host reads the shortcut from. Not
+// gtk_widget_add_accelerator: the closure that one makes stays on a list of
+// the item's own that nothing frees, one per item and menu rebuild. This
+// closure belongs to the group alone and goes with it.
+void bindAccelerator(GtkWidget* item, const std::string& accelerator, GtkAccelGroup* group) {
+  guint key = 0;
+  GdkModifierType modifiers = static_cast<GdkModifierType>(0);
+  gtk_accelerator_parse(accelerator.c_str(), &key, &modifiers);
+  GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
+  if (key == 0 || !GTK_IS_ACCEL_LABEL(label)) return;
+  // Invalidated when the item goes, so the group never calls into a freed item.
+  GClosure* closure = g_cclosure_new_object_swap(G_CALLBACK(onAccelerator), G_OBJECT(item));
+  gtk_accel_group_connect(group, key, modifiers, GTK_ACCEL_VISIBLE, closure);
+  gtk_accel_label_set_accel_closure(GTK_ACCEL_LABEL(label), closure);
+}
+
 void fillMenu(GtkMenuShell* shell, const std::vector<MenuItem>& items,
               const MenuActionHandler& handler, GtkAccelGroup* accelerators) {
   for (const MenuItem& item : items) {
@@ -37,15 +59,7 @@ void fillMenu(GtkMenuShell* shell, const std::vector<MenuItem>& items,
                               static_cast<GConnectFlags>(0));
       }
       const std::string accelerator = acceleratorForKey(item.keyEquivalent);
-      if (!accelerator.empty()) {
-        guint key = 0;
-        GdkModifierType modifiers = static_cast<GdkModifierType>(0);
-        gtk_accelerator_parse(accelerator.c_str(), &key, &modifiers);
-        if (key != 0) {
-          gtk_widget_add_accelerator(widget, "activate", accelerators, key, modifiers,
-                                     GTK_ACCEL_VISIBLE);
-        }
-      }
+      if (!accelerator.empty()) bindAccelerator(widget, accelerator, accelerators);
     }
     gtk_widget_show(widget);
     gtk_menu_shell_append(shell, widget);
