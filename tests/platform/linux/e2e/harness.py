@@ -409,3 +409,21 @@ class App:
             raise AssertionError(f'no menu item {label!r} in {self.menu()}')
         self.menu_object().Event(item['id'], 'clicked', dbus.String('', variant_level=1),
                                  dbus.UInt32(0), dbus_interface=DBUSMENU)
+
+
+class LowBatteryFirstStart:
+    """Mixin for a unittest.TestCase: a desktop on battery at 15 %, polkit
+    answering ALLOW_SWITCHING, and the app started for the first time in a new
+    home; everything is stopped after the test and the app's output printed."""
+
+    ALLOW_SWITCHING = True
+
+    def setUp(self):
+        self.desktop = Desktop()
+        self.addCleanup(self.desktop.stop)
+        self.desktop.allow_switching(self.ALLOW_SWITCHING)
+        self.desktop.set_battery_percentage(15.0)
+        self.home = tempfile.mkdtemp(prefix='home-', dir=self.desktop.tmp)
+        self.app = App(self.desktop, self.home)
+        self.addCleanup(lambda: print('--- application output ---\n' + self.app.log()))
+        self.addCleanup(self.app.stop)

@@ -1,23 +1,14 @@
 """A switch that polkit denies, and no power-profiles daemon at all: no
 notification, nothing switched, a new try at the next pass."""
 
-import tempfile
 import time
 import unittest
 
-from harness import App, Desktop, wait_for
+from harness import LowBatteryFirstStart, wait_for
 
 
-class DeniedSwitch(unittest.TestCase):
-    def setUp(self):
-        self.desktop = Desktop()
-        self.addCleanup(self.desktop.stop)
-        self.desktop.allow_switching(False)
-        self.desktop.set_battery_percentage(15.0)
-        home = tempfile.mkdtemp(prefix='home-', dir=self.desktop.tmp)
-        self.app = App(self.desktop, home)
-        self.addCleanup(lambda: print('--- application output ---\n' + self.app.log()))
-        self.addCleanup(self.app.stop)
+class DeniedSwitch(LowBatteryFirstStart, unittest.TestCase):
+    ALLOW_SWITCHING = False
 
     def test_denied_then_no_daemon_then_allowed_at_the_next_pass(self):
         desktop, app = self.desktop, self.app

@@ -4,11 +4,10 @@ one notice of its own, quitting."""
 
 import json
 import os
-import tempfile
 import time
 import unittest
 
-from harness import App, Desktop, wait_for
+from harness import LowBatteryFirstStart, wait_for
 
 CLASSIC_MENU = ['  Smart AI Mode (1 hour)', 'Threshold: 20%', '---', 'Current Battery',
                 'Current Power Mode', '---', 'About', '---', 'Quit Kestrine']
@@ -16,17 +15,7 @@ PASS_NOTICE = ('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically
 LAUNCH_NOTICE = ('Kestrine', 'Battery at 15%\nLow Power Mode enabled (threshold: 20%)')
 
 
-class FirstStart(unittest.TestCase):
-    def setUp(self):
-        self.desktop = Desktop()
-        self.addCleanup(self.desktop.stop)
-        self.desktop.allow_switching(True)
-        self.desktop.set_battery_percentage(15.0)
-        self.home = tempfile.mkdtemp(prefix='home-', dir=self.desktop.tmp)
-        self.app = App(self.desktop, self.home)
-        self.addCleanup(lambda: print('--- application output ---\n' + self.app.log()))
-        self.addCleanup(self.app.stop)
-
+class FirstStart(LowBatteryFirstStart, unittest.TestCase):
     def test_first_start_switches_notifies_once_and_takes_back_balanced(self):
         desktop, app = self.desktop, self.app
 
