@@ -79,7 +79,7 @@ def wait_for(predicate, timeout, what, interval=0.1):
 class Desktop:
     """Starts the display, the buses and the mocked services; stop() ends them."""
 
-    def __init__(self, display=True):
+    def __init__(self):
         self.tmp = tempfile.mkdtemp(prefix='kestrine-e2e-', dir='/tmp')
         os.chmod(self.tmp, 0o755)
         self.processes = []
@@ -89,8 +89,7 @@ class Desktop:
                           ('DISPLAY', 'DBUS_SESSION_BUS_ADDRESS', 'DBUS_SYSTEM_BUS_ADDRESS')}
         self.log = open(os.path.join(self.tmp, 'mocks.log'), 'w')
         try:
-            if display:
-                self._start_display()
+            self._start_display()
             self._start_buses()
             self._start_services()
         except BaseException:
@@ -115,34 +114,21 @@ class Desktop:
         os.close(read_end)
         os.environ['DISPLAY'] = ':' + number.decode().strip()
 
-    def _start_bus(self, extra_listen=None):
+    def _start_bus(self):
         """A private bus that anyone may use, ended with the test process."""
-        listen = '<listen>unix:tmpdir=/tmp</listen>'
-        if extra_listen:
-            listen += f'<listen>unix:path={extra_listen}</listen>'
-        with open(os.path.join(HERE, 'bus.conf')) as f:
-            config = f.read().replace('<listen>unix:tmpdir=/tmp</listen>', listen)
-        path = os.path.join(self.tmp, f'bus-{len(self.buses)}.conf')
-        with open(path, 'w') as f:
-            f.write(config)
         bus = subprocess.Popen(['dbus-daemon', '--nofork', '--print-address=1',
-                                '--config-file=' + path], stdout=subprocess.PIPE,
-                               stdin=subprocess.DEVNULL, text=True, preexec_fn=_die_with_parent)
+                                '--config-file=' + os.path.join(HERE, 'bus.conf')],
+                               stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True,
+                               preexec_fn=_die_with_parent)
         self.buses.append(bus)
-        # One address per listening socket; the first is enough for the clients.
-        address = bus.stdout.readline().strip().split(';')[0]
+        address = bus.stdout.readline().strip()
         if not address:
             raise AssertionError('dbus-daemon did not start')
         return address
 
     def _start_buses(self):
         os.environ['DBUS_SESSION_BUS_ADDRESS'] = self._start_bus()
-        # The system bus also listens where a system's bus socket lies, in a
-        # directory that a test may mount over /run/dbus.
-        self.system_socket_dir = os.path.join(self.tmp, 'run-dbus')
-        os.mkdir(self.system_socket_dir, 0o755)
-        os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self._start_bus(
-            os.path.join(self.system_socket_dir, 'system_bus_socket'))
+        os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self._start_bus()
         self.session = DBusTestCase.get_dbus(False)
         self.system = DBusTestCase.get_dbus(True)
 
