@@ -44,8 +44,7 @@ bench: deps
 	cmake --build --preset bench -j $(JOBS)
 	@for b in build/bench/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
 
-# The tray app reads and switches the power mode through its stand-in tools,
-# which must be root-owned (the sudoers rule names them), so run installs first.
+# Runs the release build as installed (menu and autostart entries included).
 ifeq ($(shell uname -s),Darwin)
 run: build
 	open build/dev/src/platform/macos/Kestrine.app
@@ -59,10 +58,13 @@ install: deps
 	cmake --build --preset release -j $(JOBS)
 	$(AS_ROOT) cmake --install build/release
 
+# A build folder of its own, so that no value cached by `make install`
+# (its PREFIX, above all) reaches the package.
 package: deps
-	cmake --preset release -DCMAKE_INSTALL_PREFIX=/usr
-	cmake --build --preset release -j $(JOBS)
-	cd build/release && cpack -G DEB
+	rm -rf build/package
+	cmake --preset release -B build/package -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build build/package -j $(JOBS)
+	cd build/package && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i

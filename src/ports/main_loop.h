@@ -32,8 +32,6 @@ class MainLoop {
   // loop has ended, the backend calls AppDelegate::applicationWillTerminate().
   virtual void terminate() = 0;
   // A modal alert opens / closes; see the modal rule above. Calls nest.
-  // ModalGate (app/modal_gate.h) keeps the bookkeeping for a backend with the
-  // one repeating timer Kestrine uses.
   virtual void enterModal() = 0;
   virtual void leaveModal() = 0;
 };

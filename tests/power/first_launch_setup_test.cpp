@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 #include <ostream>
 
-#include "power/fakes.h"
+#include "platform/sim/fixed_user_name.h"
+#include "platform/sim/scripted_alerts.h"
+#include "platform/sim/scripted_power_sources.h"
+#include "platform/sim/scripted_tool_runner.h"
+#include "support/answer_in_turn.h"
 
 namespace kestrine {
 namespace {
@@ -12,8 +16,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using testing_fakes::FakeAlerts;
-using testing_fakes::FakeToolRunner;
+using testing_support::answerInTurn;
 
 const std::string kWelcomeBody =
     "Kestrine needs one-time administrator access\nto automatically control Low Power "
@@ -70,8 +73,8 @@ class SetupFlow : public ::testing::Test {
     runFirstLaunchSetup(alerts, runner, macSystemTools(), user, hooks);
   }
 
-  FakeAlerts alerts;
-  FakeToolRunner runner;
+  sim::ScriptedAlerts alerts;
+  sim::ScriptedToolRunner runner;
   std::vector<std::string> events;
   SetupHooks hooks{
       .quit = [this] { events.push_back("quit"); },
@@ -81,38 +84,38 @@ class SetupFlow : public ::testing::Test {
 };
 
 TEST_F(SetupFlow, WelcomeAlertTexts) {
-  alerts.answers = {kAlertSecondButton};
+  alerts.queueAnswer(kAlertSecondButton);
   run();
-  ASSERT_EQ(alerts.shown.size(), 1u);
-  EXPECT_EQ(alerts.shown[0].title, "Welcome to Kestrine!");
-  EXPECT_EQ(alerts.shown[0].body, kWelcomeBody);
-  EXPECT_THAT(alerts.shown[0].buttons, ElementsAre("Continue", "Quit"));
+  ASSERT_EQ(alerts.shown().size(), 1u);
+  EXPECT_EQ(alerts.shown()[0].alert.title, "Welcome to Kestrine!");
+  EXPECT_EQ(alerts.shown()[0].alert.body, kWelcomeBody);
+  EXPECT_THAT(alerts.shown()[0].alert.buttons, ElementsAre("Continue", "Quit"));
 }
 
 TEST_F(SetupFlow, QuitRunsNothing) {
-  alerts.answers = {kAlertSecondButton};
+  alerts.queueAnswer(kAlertSecondButton);
   run();
   EXPECT_THAT(events, ElementsAre("quit"));
-  EXPECT_THAT(runner.requests, IsEmpty());
-  EXPECT_EQ(alerts.shown.size(), 1u);
+  EXPECT_THAT(runner.runs(), IsEmpty());
+  EXPECT_EQ(alerts.shown().size(), 1u);
 }
 
 TEST_F(SetupFlow, SuccessInstallsBeforeTheConfirmation) {
-  runner.results = {FakeToolRunner::exited(0)};
-  alerts.onShow = [this](const Alert& alert) {
+  answerInTurn(runner, {sim::exitedWith(0)});
+  alerts.onShow.add([this](const Alert& alert) {
     events.push_back((alert.bringToFront ? "front alert: " : "alert: ") + alert.title);
-  };
+  });
   hooks.currentThreshold = [] { return std::int64_t{30}; };
   run();
   EXPECT_THAT(events, ElementsAre("front alert: Welcome to Kestrine!", "installed",
                                   "front alert: Setup Complete!"));
-  ASSERT_EQ(runner.requests.size(), 1u);
-  EXPECT_EQ(runner.requests[0].program, "/usr/bin/osascript");
-  EXPECT_THAT(runner.requests[0].arguments,
+  ASSERT_EQ(runner.runs().size(), 1u);
+  EXPECT_EQ(runner.runs()[0].request.program, "/usr/bin/osascript");
+  EXPECT_THAT(runner.runs()[0].request.arguments,
               ElementsAre("-e", setupScript("alice", macSystemTools())));
-  EXPECT_FALSE(runner.requests[0].captureOutput);
-  EXPECT_FALSE(runner.requests[0].timeout.has_value());
-  const Alert& done = alerts.shown.back();
+  EXPECT_FALSE(runner.runs()[0].request.captureOutput);
+  EXPECT_FALSE(runner.runs()[0].request.timeout.has_value());
+  const Alert& done = alerts.shown().back().alert;
   EXPECT_EQ(done.body,
             "Kestrine is now configured.\n\nCurrent threshold: 30%\nLow Power Mode will activate "
             "automatically when\nyour battery reaches 30%.\n\nThe app is running in your menu "
@@ -121,8 +124,8 @@ TEST_F(SetupFlow, SuccessInstallsBeforeTheConfirmation) {
 }
 
 TEST_F(SetupFlow, AnyAnswerButQuitContinues) {
-  alerts.answers = {-1000};
-  runner.results = {FakeToolRunner::exited(0)};
+  alerts.queueAnswer(-1000);
+  answerInTurn(runner, {sim::exitedWith(0)});
   run();
   EXPECT_THAT(events, ElementsAre("installed"));
 }
@@ -140,42 +143,43 @@ void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 class SetupFailure : public SetupFlow, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(SetupFailure, ShowsTheOutcomeAndInstallsNothing) {
-  runner.results = {GetParam().result};
+  answerInTurn(runner, {GetParam().result});
   run();
   EXPECT_THAT(events, IsEmpty());
-  ASSERT_EQ(alerts.shown.size(), 2u);
-  EXPECT_EQ(alerts.shown[1].title, GetParam().title);
-  EXPECT_EQ(alerts.shown[1].body, GetParam().body);
-  EXPECT_THAT(alerts.shown[1].buttons, IsEmpty());
+  ASSERT_EQ(alerts.shown().size(), 2u);
+  EXPECT_EQ(alerts.shown()[1].alert.title, GetParam().title);
+  EXPECT_EQ(alerts.shown()[1].alert.body, GetParam().body);
+  EXPECT_THAT(alerts.shown()[1].alert.buttons, IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, SetupFailure,
     ::testing::Values(
-        FailureCase{"StartFailure",
-                    FakeToolRunner::notStarted(
-                        "Could not start /usr/bin/osascript: No such file or directory"),
-                    "Setup Error",
-                    "An error occurred during setup: Could not start /usr/bin/osascript: No such "
-                    "file or directory" +
-                        kErrorEnd},
-        FailureCase{"Cancelled", FakeToolRunner::exited(1), "Setup Failed", kFailedBody},
-        FailureCase{"CheckFailed", FakeToolRunner::exited(2), "Setup Failed", kFailedBody},
-        FailureCase{"Killed", FakeToolRunner::exited(128 + 9), "Setup Failed", kFailedBody}),
+        FailureCase{
+            "StartFailure",
+            sim::failedToStart("Could not start /usr/bin/osascript: No such file or directory"),
+            "Setup Error",
+            "An error occurred during setup: Could not start /usr/bin/osascript: No such "
+            "file or directory" +
+                kErrorEnd},
+        FailureCase{"Cancelled", sim::exitedWith(1), "Setup Failed", kFailedBody},
+        FailureCase{"CheckFailed", sim::exitedWith(2), "Setup Failed", kFailedBody},
+        FailureCase{"Killed", sim::exitedWith(128 + 9), "Setup Failed", kFailedBody}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SetupFlow, UnsafeUserNameRunsNothing) {
   for (const char* user : {"", "-rf", "o'brien", "bob smith"}) {
     SCOPED_TRACE(user);
-    alerts.shown.clear();
+    alerts.clearLog();
     run(user);
-    EXPECT_THAT(runner.requests, IsEmpty());
+    EXPECT_THAT(runner.runs(), IsEmpty());
     EXPECT_THAT(events, IsEmpty());
-    ASSERT_EQ(alerts.shown.size(), 2u);
-    EXPECT_EQ(alerts.shown[1].title, "Setup Error");
-    EXPECT_THAT(alerts.shown[1].body, ::testing::StartsWith("An error occurred during setup: "));
-    EXPECT_THAT(alerts.shown[1].body, ::testing::EndsWith(kErrorEnd));
-    EXPECT_THAT(alerts.shown[1].body, HasSubstr("user name"));
+    ASSERT_EQ(alerts.shown().size(), 2u);
+    EXPECT_EQ(alerts.shown()[1].alert.title, "Setup Error");
+    EXPECT_THAT(alerts.shown()[1].alert.body,
+                ::testing::StartsWith("An error occurred during setup: "));
+    EXPECT_THAT(alerts.shown()[1].alert.body, ::testing::EndsWith(kErrorEnd));
+    EXPECT_THAT(alerts.shown()[1].alert.body, HasSubstr("user name"));
   }
 }
 
@@ -185,12 +189,12 @@ TEST_F(SetupFlow, TablePathsThatWouldBreakTheCommandRunNothing) {
     for (bool directory : {true, false}) {
       SystemTools tools = macSystemTools();
       (directory ? tools.sudoersDirectory : tools.rulePmsetPath) = path;
-      alerts.shown.clear();
+      alerts.clearLog();
       runFirstLaunchSetup(alerts, runner, tools, "alice", hooks);
-      EXPECT_THAT(runner.requests, IsEmpty());
-      ASSERT_EQ(alerts.shown.size(), 2u);
-      EXPECT_EQ(alerts.shown[1].title, "Setup Error");
-      EXPECT_THAT(alerts.shown[1].body, ::testing::EndsWith(kErrorEnd));
+      EXPECT_THAT(runner.runs(), IsEmpty());
+      ASSERT_EQ(alerts.shown().size(), 2u);
+      EXPECT_EQ(alerts.shown()[1].alert.title, "Setup Error");
+      EXPECT_THAT(alerts.shown()[1].alert.body, ::testing::EndsWith(kErrorEnd));
     }
   }
   EXPECT_THAT(events, IsEmpty());

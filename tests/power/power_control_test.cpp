@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 #include <ostream>
 
-#include "power/fakes.h"
+#include "platform/sim/fixed_user_name.h"
+#include "platform/sim/scripted_alerts.h"
+#include "platform/sim/scripted_power_sources.h"
+#include "platform/sim/scripted_tool_runner.h"
+#include "support/answer_in_turn.h"
 
 namespace kestrine {
 namespace {
 
 using ::testing::ElementsAre;
-using testing_fakes::FakePowerSources;
-using testing_fakes::FakeToolRunner;
+using testing_support::answerInTurn;
 
 SystemTools linuxLikeTools() {
   return SystemTools{
@@ -51,31 +54,33 @@ TEST(SwitchCommandLines, SudoNamesThePlatformsTool) {
 
 class PowerControlTest : public ::testing::Test {
  protected:
-  FakeToolRunner runner;
-  FakePowerSources sources;
+  sim::ScriptedToolRunner runner;
+  sim::ScriptedPowerSources sources;
   sim::FixedUserName user;
   PowerControl power{runner, sources, user, linuxLikeTools(), std::chrono::milliseconds{250}};
 };
 
 TEST_F(PowerControlTest, BatteryLevelAsksTheSourcesEveryTime) {
-  sources.sources = PowerSourceList{PowerSourceDescription{{"Current Capacity", std::int64_t{42}}}};
+  sources.setSources(
+      PowerSourceList{PowerSourceDescription{{"Current Capacity", std::int64_t{42}}}});
   EXPECT_EQ(power.getBatteryLevel(), 42);
-  sources.sources.reset();
+  sources.setSources(std::nullopt);
   EXPECT_EQ(power.getBatteryLevel(), std::nullopt);
-  EXPECT_EQ(sources.calls, 2);
-  EXPECT_TRUE(runner.requests.empty());
+  EXPECT_EQ(sources.reads(), 2);
+  EXPECT_TRUE(runner.runs().empty());
 }
 
 TEST_F(PowerControlTest, ReportsAreCapturedWithTheTimeLimit) {
-  runner.results = {FakeToolRunner::exited(0, "Now drawing from 'Battery Power'\n"),
-                    FakeToolRunner::exited(0, "Battery Power:\n lowpowermode 1\n")};
+  answerInTurn(runner, {sim::exitedWith(0, "Now drawing from 'Battery Power'\n"),
+                        sim::exitedWith(0, "Battery Power:\n lowpowermode 1\n")});
   EXPECT_TRUE(power.isOnBattery());
   EXPECT_EQ(power.getPowerMode(), 1);
-  ASSERT_EQ(runner.requests.size(), 2u);
-  EXPECT_EQ(runner.requests[0].program, "/opt/k/pmset");
-  EXPECT_THAT(runner.requests[0].arguments, ElementsAre("-g", "batt"));
-  EXPECT_THAT(runner.requests[1].arguments, ElementsAre("-g", "custom"));
-  for (const auto& request : runner.requests) {
+  ASSERT_EQ(runner.runs().size(), 2u);
+  EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/pmset");
+  EXPECT_THAT(runner.runs()[0].request.arguments, ElementsAre("-g", "batt"));
+  EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-g", "custom"));
+  for (const auto& run : runner.runs()) {
+    const ToolRequest& request = run.request;
     EXPECT_TRUE(request.captureOutput);
     EXPECT_EQ(request.timeout, std::chrono::milliseconds{250});
   }
@@ -90,14 +95,14 @@ TEST_F(PowerControlTest, ReportOutcomes) {
   };
   const std::string both = "Battery Power:\n lowpowermode 1\n";
   const Case cases[] = {
-      {"exit status ignored", FakeToolRunner::exited(3, both), true, 1},
-      {"not started", FakeToolRunner::notStarted("Could not start"), false, std::nullopt},
-      {"timed out", FakeToolRunner::timedOut(both), false, std::nullopt},
-      {"ac only", FakeToolRunner::exited(0, "AC Power:\n lowpowermode 1\n"), false, std::nullopt},
+      {"exit status ignored", sim::exitedWith(3, both), true, 1},
+      {"not started", sim::failedToStart("Could not start"), false, std::nullopt},
+      {"timed out", testing_support::timedOutWith(both), false, std::nullopt},
+      {"ac only", sim::exitedWith(0, "AC Power:\n lowpowermode 1\n"), false, std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    runner.results = {c.result, c.result};
+    answerInTurn(runner, {c.result, c.result});
     EXPECT_EQ(power.isOnBattery(), c.onBattery);
     EXPECT_EQ(power.getPowerMode(), c.mode);
   }
@@ -116,17 +121,18 @@ void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.name; }
 class SetPowerMode : public PowerControlTest, public ::testing::WithParamInterface<SwitchCase> {};
 
 TEST_P(SetPowerMode, SudoFirstThenThePasswordDialog) {
-  runner.results.assign(GetParam().results.begin(), GetParam().results.end());
+  answerInTurn(runner, {GetParam().results.begin(), GetParam().results.end()});
   EXPECT_EQ(power.setPowerMode(1), GetParam().switched);
-  ASSERT_EQ(runner.requests.size(), GetParam().runs);
-  EXPECT_EQ(runner.requests[0].program, "/opt/k/sudo");
-  EXPECT_THAT(runner.requests[0].arguments,
+  ASSERT_EQ(runner.runs().size(), GetParam().runs);
+  EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/sudo");
+  EXPECT_THAT(runner.runs()[0].request.arguments,
               ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
   if (GetParam().runs == 2) {
-    EXPECT_EQ(runner.requests[1].program, "/opt/k/osascript");
-    EXPECT_THAT(runner.requests[1].arguments, ElementsAre("-e", switchScript(1)));
+    EXPECT_EQ(runner.runs()[1].request.program, "/opt/k/osascript");
+    EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-e", switchScript(1)));
   }
-  for (const auto& request : runner.requests) {
+  for (const auto& run : runner.runs()) {
+    const ToolRequest& request = run.request;
     EXPECT_FALSE(request.captureOutput);
     EXPECT_FALSE(request.timeout.has_value());
   }
@@ -135,29 +141,20 @@ TEST_P(SetPowerMode, SudoFirstThenThePasswordDialog) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, SetPowerMode,
     ::testing::Values(
-        SwitchCase{"RuleInstalled", {FakeToolRunner::exited(0)}, true, 1},
-        SwitchCase{"NoRuleDialogAccepted",
-                   {FakeToolRunner::exited(1), FakeToolRunner::exited(0)},
-                   true,
-                   2},
-        SwitchCase{
-            "DialogCancelled", {FakeToolRunner::exited(1), FakeToolRunner::exited(1)}, false, 2},
-        SwitchCase{
-            "SudoMissing", {FakeToolRunner::notStarted("x"), FakeToolRunner::exited(0)}, true, 2},
-        SwitchCase{"NeitherStarts",
-                   {FakeToolRunner::notStarted("x"), FakeToolRunner::notStarted("y")},
-                   false,
-                   2},
-        SwitchCase{
-            "SudoKilled", {FakeToolRunner::exited(128 + 15), FakeToolRunner::exited(0)}, true, 2}),
+        SwitchCase{"RuleInstalled", {sim::exitedWith(0)}, true, 1},
+        SwitchCase{"NoRuleDialogAccepted", {sim::exitedWith(1), sim::exitedWith(0)}, true, 2},
+        SwitchCase{"DialogCancelled", {sim::exitedWith(1), sim::exitedWith(1)}, false, 2},
+        SwitchCase{"SudoMissing", {sim::failedToStart("x"), sim::exitedWith(0)}, true, 2},
+        SwitchCase{"NeitherStarts", {sim::failedToStart("x"), sim::failedToStart("y")}, false, 2},
+        SwitchCase{"SudoKilled", {sim::exitedWith(128 + 15), sim::exitedWith(0)}, true, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
-  runner.results = {FakeToolRunner::exited(1), FakeToolRunner::exited(0)};
+  answerInTurn(runner, {sim::exitedWith(1), sim::exitedWith(0)});
   EXPECT_TRUE(power.setPowerMode(-1));
-  ASSERT_EQ(runner.requests.size(), 2u);
-  EXPECT_EQ(runner.requests[0].arguments.back(), "-1");
-  EXPECT_EQ(runner.requests[1].arguments.back(), switchScript(-1));
+  ASSERT_EQ(runner.runs().size(), 2u);
+  EXPECT_EQ(runner.runs()[0].request.arguments.back(), "-1");
+  EXPECT_EQ(runner.runs()[1].request.arguments.back(), switchScript(-1));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/posix/temp_folder.h"
 #include "platform/posix/tool_runner.h"
 #include "platform/sim/fixed_user_name.h"
+#include "platform/sim/scripted_power_sources.h"
 #include "power/first_launch_setup.h"
 #include "power/power_control.h"
 #include "power/reports.h"
@@ -128,9 +129,7 @@ class ReadingsOverRealTools : public ::testing::Test {
   TempFolder folder;
   PosixToolRunner runner;
   sim::FixedUserName user;
-  class NoSources : public PowerSources {
-    std::optional<PowerSourceList> copySources() override { return std::nullopt; }
-  } sources;
+  sim::ScriptedPowerSources sources;
 };
 
 TEST_F(ReadingsOverRealTools, ReportsOfAStandInPmset) {

@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <csignal>
+#include <string>
 
 #include "app/app_delegate.h"
 #include "platform/linux/alerts.h"
@@ -13,12 +14,8 @@
 #include "platform/linux/home_directory.h"
 #include "platform/linux/main_loop.h"
 #include "platform/linux/notifications.h"
-#include "platform/linux/power_sources.h"
+#include "platform/linux/power.h"
 #include "platform/linux/status_item.h"
-#include "platform/linux/user_name.h"
-#include "platform/posix/tool_runner.h"
-#include "power/power_control.h"
-#include "power/system_tools.h"
 #include "storage/single_instance.h"
 
 namespace {
@@ -37,6 +34,24 @@ gboolean onTerminationSignal(gpointer data) {
   return G_SOURCE_CONTINUE;
 }
 
+// Opening an X11 display, GDK asks the GL driver which visuals suit GL
+// drawing; with Mesa that loads its whole driver stack (tens of megabytes,
+// LLVM among them) for the life of the process. Kestrine draws nothing with GL,
+// so GDK is told to leave GL alone while it starts; GDK reads the setting only
+// then, and the previous value is put back so that nothing else sees it.
+bool initToolkitWithoutGl() {
+  const char* previous = g_getenv("GDK_GL");
+  const std::string saved = previous != nullptr ? previous : "";
+  g_setenv("GDK_GL", "disable", TRUE);
+  const bool ok = gtk_init_check(nullptr, nullptr) != FALSE;
+  if (previous != nullptr) {
+    g_setenv("GDK_GL", saved.c_str(), TRUE);
+  } else {
+    g_unsetenv("GDK_GL");
+  }
+  return ok;
+}
+
 gboolean onLaunched(gpointer data) {
   static_cast<kestrine::AppDelegate*>(data)->applicationDidFinishLaunching();
   return G_SOURCE_REMOVE;
@@ -50,7 +65,7 @@ int main() {
 
   if (!claimSingleInstance()) return 0;
   // Arguments are not handed to GTK: Kestrine reads none.
-  if (!gtk_init_check(nullptr, nullptr)) return 1;
+  if (!initToolkitWithoutGl()) return 1;
   g_set_prgname("kestrine");
   g_set_application_name("Kestrine");
 
@@ -58,12 +73,9 @@ int main() {
   AppIndicatorStatusBar statusBar;
   GtkAlerts alerts;
   LibnotifyNotifier notifier;
-  PosixToolRunner tools;
-  UPowerSources powerSources;
   SystemClock clock;
   PasswdHomeDirectory home;
-  PasswdUserName user;
-  PowerControl power(tools, powerSources, user, platformSystemTools());
+  SystemBusPower power;
   StdoutConsole console;
   Platform platform{
       .statusBar = statusBar,

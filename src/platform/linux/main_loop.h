@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/modal_gate.h"
+#include "platform/linux/modal_gate.h"
 #include "ports/main_loop.h"
 
 namespace kestrine::linux_desktop {

@@ -18,9 +18,13 @@ using MenuActionHandler = std::function<void(const std::string& action, std::int
 std::string acceleratorForKey(const std::string& keyEquivalent);
 
 // A GTK menu drawn from the model: titles as plain text (no mnemonics),
-// disabled items greyed out, submenus, separators, and the key equivalent as
-// a Ctrl accelerator. Activating an item calls `handler` with its action and
+// disabled items greyed out, submenus, separators, and the key equivalent shown
+// as a Ctrl shortcut. Activating an item calls `handler` with its action and
 // tag. The returned menu is floating-free: the caller owns one reference.
 GtkWidget* buildGtkMenu(const Menu& menu, const MenuActionHandler& handler);
+
+// Hands the key equivalents of a menu built above to the tray exporter, once
+// the menu has been given to the tray item (which exports it over D-Bus).
+void exportShortcuts(GtkWidget* menu);
 
 }  // namespace kestrine::linux_desktop

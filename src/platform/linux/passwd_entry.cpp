@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/linux/home_directory.h"
-#include "platform/linux/user_name.h"
 
 namespace kestrine::linux_desktop {
 
@@ -22,8 +21,7 @@ std::optional<PasswdEntry> currentPasswdEntry() {
       continue;
     }
     if (error != 0 || found == nullptr) return std::nullopt;
-    return PasswdEntry{found->pw_name != nullptr ? found->pw_name : "",
-                       found->pw_dir != nullptr ? found->pw_dir : ""};
+    return PasswdEntry{found->pw_dir != nullptr ? found->pw_dir : ""};
   }
 }
 
@@ -33,11 +31,6 @@ std::filesystem::path PasswdHomeDirectory::path() const {
   // makes every file operation fail and report, rather than write elsewhere.
   if (!entry || entry->home.empty()) return "/";
   return entry->home;
-}
-
-std::string PasswdUserName::shortName() const {
-  const auto entry = currentPasswdEntry();
-  return entry ? entry->name : std::string();
 }
 
 }  // namespace kestrine::linux_desktop

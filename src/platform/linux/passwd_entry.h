@@ -6,7 +6,6 @@
 namespace kestrine::linux_desktop {
 
 struct PasswdEntry {
-  std::string name;
   std::string home;
 };
 

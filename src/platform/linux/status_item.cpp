@@ -75,6 +75,7 @@ class AppIndicatorStatusItem final : public StatusItem {
                       freePendingAction);
     });
     app_indicator_set_menu(indicator_, GTK_MENU(widget));
+    exportShortcuts(widget);
     if (menu_ != nullptr) g_object_unref(menu_);
     menu_ = widget;
   }

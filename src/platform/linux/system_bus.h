@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,45 +12,47 @@
 
 namespace kestrine::linux_desktop {
 
-// The well-known socket of the system bus, used when no address may be taken
-// from the environment.
-inline constexpr const char* kFixedSystemBusAddress = "unix:path=/run/dbus/system_bus_socket";
-
 // Synchronous calls to UPower and power-profiles-daemon on the system bus.
-// Every call gives up after a few seconds; failures come back as absent or
-// false with a readable reason, never as an exception.
+// Failures come back as absent or false, never as an exception.
 class SystemBus {
  public:
-  enum class Address {
-    FromEnvironment,  // GLib's rules: DBUS_SYSTEM_BUS_ADDRESS, then the default socket
-    FixedSocket,      // only kFixedSystemBusAddress, whatever the environment says
-  };
+  // Readings give up after this long.
+  static constexpr std::chrono::milliseconds kReadTimeout{10'000};
+  // Setting the profile may wait for polkit's authentication dialog, so the
+  // user gets time to type a password; a daemon that never answers still
+  // frees the application after this long.
+  static constexpr std::chrono::milliseconds kSwitchTimeout{120'000};
 
-  static std::unique_ptr<SystemBus> connect(Address address, std::string& error);
+  // The system bus connection; absent when there is none.
+  static std::unique_ptr<SystemBus> connect();
   ~SystemBus();
   SystemBus(const SystemBus&) = delete;
   SystemBus& operator=(const SystemBus&) = delete;
 
+  // True once the bus has gone (a restarted system bus); connect again then.
+  bool isClosed() const { return g_dbus_connection_is_closed(connection_) != FALSE; }
+
   // UPower's devices, in the order of EnumerateDevices.
-  std::optional<std::vector<UPowerDevice>> upowerDevices(std::string& error);
-  std::optional<bool> upowerOnBattery(std::string& error);
+  std::optional<std::vector<UPowerDevice>> upowerDevices();
+  std::optional<bool> upowerOnBattery();
 
   // power-profiles-daemon's ActiveProfile ("power-saver", "balanced", "performance").
-  std::optional<std::string> activeProfile(std::string& error);
-  // Sets ActiveProfile; true only when reading it back gives `profile`.
-  bool setActiveProfile(const std::string& profile, std::string& error);
+  std::optional<std::string> activeProfile();
+  // Sets ActiveProfile, letting polkit ask the user where it must; true only
+  // when reading it back gives `profile`.
+  bool setActiveProfile(const std::string& profile);
 
  private:
   explicit SystemBus(GDBusConnection* connection) : connection_(connection) {}
   GVariant* getProperty(const char* name, const char* path, const char* interface,
-                        const char* property, std::string& error);
+                        const char* property);
   // The first of the daemon's bus names that answers.
   struct ProfilesService {
     const char* name;
     const char* path;
     const char* interface;
   };
-  std::optional<ProfilesService> profilesService(std::string& error);
+  std::optional<ProfilesService> profilesService();
 
   GDBusConnection* connection_;
   std::optional<ProfilesService> profiles_;

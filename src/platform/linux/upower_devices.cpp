@@ -2,7 +2,22 @@
 
 #include <cmath>
 
+#include "ports/power.h"
+
 namespace kestrine::linux_desktop {
+namespace {
+
+struct ProfileName {
+  std::string_view profile;
+  std::int64_t mode;
+};
+constexpr ProfileName kProfiles[] = {
+    {"power-saver", kLowPowerModeOn},
+    {"balanced", kPowerModeNormal},
+    {"performance", kPowerModeHighPerformance},
+};
+
+}  // namespace
 
 bool powersTheSystem(const UPowerDevice& device) {
   if (device.type == kUPowerTypeUps) return true;
@@ -14,24 +29,25 @@ std::int64_t wholePercent(double percentage) {
   return static_cast<std::int64_t>(std::llround(percentage));
 }
 
-PowerSourceList powerSourcesFromDevices(const std::vector<UPowerDevice>& devices) {
-  PowerSourceList sources;
-  int batteries = 0;
-  int upses = 0;
+std::optional<std::int64_t> batteryLevelFromDevices(const std::vector<UPowerDevice>& devices) {
   for (const UPowerDevice& device : devices) {
-    if (!powersTheSystem(device)) continue;
-    const bool ups = device.type == kUPowerTypeUps;
-    PowerSourceDescription description;
-    description["Current Capacity"] = wholePercent(device.percentage);
-    description["Max Capacity"] = std::int64_t{100};
-    description["Is Present"] = device.isPresent;
-    description["Type"] = std::string(ups ? "UPS" : "InternalBattery");
-    description["Name"] =
-        ups ? "UPS-" + std::to_string(upses++) : "InternalBattery-" + std::to_string(batteries++);
-    description["Is Charging"] = device.state == 1;
-    sources.emplace_back(std::move(description));
+    if (powersTheSystem(device)) return wholePercent(device.percentage);
   }
-  return sources;
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> powerModeFromProfile(std::string_view profile) {
+  for (const ProfileName& name : kProfiles) {
+    if (name.profile == profile) return name.mode;
+  }
+  return std::nullopt;
+}
+
+std::string_view profileForPowerMode(std::int64_t mode) {
+  for (const ProfileName& name : kProfiles) {
+    if (name.mode == mode) return name.profile;
+  }
+  return {};
 }
 
 }  // namespace kestrine::linux_desktop

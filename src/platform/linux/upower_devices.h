@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
-
-#include "ports/power_sources.h"
 
 namespace kestrine::linux_desktop {
 
@@ -14,11 +13,7 @@ struct UPowerDevice {
   std::string objectPath;
   std::uint32_t type = 0;  // 1 line power, 2 battery, 3 UPS, 5 mouse, ...
   bool powerSupply = false;
-  bool isPresent = true;
   double percentage = 0.0;
-  std::uint32_t state = 0;       // 1 charging, 2 discharging, 3 empty, 4 fully charged, ...
-  std::int64_t timeToEmpty = 0;  // seconds; 0 when unknown
-  std::int64_t timeToFull = 0;   // seconds; 0 when unknown
 };
 
 inline constexpr std::uint32_t kUPowerTypeBattery = 2;
@@ -29,12 +24,17 @@ inline constexpr std::uint32_t kUPowerTypeUps = 3;
 // line power never count.
 bool powersTheSystem(const UPowerDevice& device);
 
-// The percentage as the whole number that the core reads as "Current Capacity".
+// The percentage as a whole number, rounded to the nearest.
 std::int64_t wholePercent(double percentage);
 
-// UPower's devices, in UPower's order, as the core's list of power sources:
-// only the devices that power the system, each with a whole-number
-// "Current Capacity".
-PowerSourceList powerSourcesFromDevices(const std::vector<UPowerDevice>& devices);
+// The battery level: the whole percentage of the first device, in UPower's
+// order, that powers the system; absent when none does.
+std::optional<std::int64_t> batteryLevelFromDevices(const std::vector<UPowerDevice>& devices);
+
+// power-profiles-daemon's profile as a power mode: "power-saver" 1, "balanced"
+// 0, "performance" 2; absent for any other name.
+std::optional<std::int64_t> powerModeFromProfile(std::string_view profile);
+// The profile that sets a power mode; empty for a mode without one.
+std::string_view profileForPowerMode(std::int64_t mode);
 
 }  // namespace kestrine::linux_desktop

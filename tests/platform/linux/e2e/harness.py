@@ -5,10 +5,9 @@ server, and a private "system" bus with UPower and power-profiles-daemon, all
 from python3-dbusmock. The application under test gets a temporary home
 through the password database (nss_wrapper), since it reads no HOME variable.
 
-The binaries under test name each other by fixed paths in a staging directory
-under /tmp (KESTRINE_E2E_STAGE, one per build tree), which stage() fills with
-copies from the build tree (KESTRINE_E2E_BUILT_*): the unprivileged user that
-runs the application may not be able to reach the build tree itself.
+The system bus also has a polkit authority (all actions refused until a test
+allows them), and power-profiles-daemon asks it before it switches
+(ppd_polkit.py). The application under test is KESTRINE_E2E_APP.
 
 Every helper process dies with the test process (a parent-death signal, and
 a handler that stops everything on SIGTERM or when the watchdog fires).
@@ -19,7 +18,6 @@ import os
 import re
 import shutil
 import signal
-import stat
 import subprocess
 import sys
 import tempfile
@@ -39,11 +37,10 @@ PPD = 'net.hadess.PowerProfiles'
 BATTERY_PATH = '/org/freedesktop/UPower/devices/battery_BAT0'
 MOUSE_PATH = '/org/freedesktop/UPower/devices/mouse_hid_0'
 NSS_WRAPPER = '/usr/lib/x86_64-linux-gnu/libnss_wrapper.so'
-UNPRIVILEGED_UID = 65534
 WATCHDOG_SECONDS = 140  # below CTest's timeout, so that the clean-up still runs
 PR_SET_PDEATHSIG = 1
 
-_live = []  # every started Desktop and Stage, stopped on SIGTERM or by the watchdog
+_live = []  # every started Desktop, stopped on SIGTERM or by the watchdog
 
 
 def _die_with_parent():
@@ -79,54 +76,10 @@ def wait_for(predicate, timeout, what, interval=0.1):
         time.sleep(interval)
 
 
-class Stage:
-    """The binaries under test, copied to the world-readable staging directory
-    whose paths they were built with; stop() removes it."""
-
-    def __init__(self):
-        self.dir = os.environ['KESTRINE_E2E_STAGE']
-        built = {name: os.environ[key] for name, key in (
-            ('kestrine', 'KESTRINE_E2E_BUILT_APP'), ('pmset', 'KESTRINE_E2E_BUILT_PMSET'),
-            ('osascript', 'KESTRINE_E2E_BUILT_OSASCRIPT'))}
-        fakes = os.environ['KESTRINE_E2E_BUILT_FAKES']
-        built.update({name: os.path.join(fakes, name) for name in ('sudo', 'pkexec')})
-        self._remove_stale()
-        os.mkdir(self.dir, 0o755)
-        os.chmod(self.dir, 0o755)  # whatever the umask
-        _live.append(self)
-        for name, source in built.items():
-            shutil.copy2(source, os.path.join(self.dir, name))
-            os.chmod(os.path.join(self.dir, name), 0o755)
-        # The administrator shell finds the bare "pmset" of the switch script here.
-        os.mkdir(os.path.join(self.dir, 'bin'), 0o755)
-        os.symlink('../pmset', os.path.join(self.dir, 'bin', 'pmset'))
-        self.paths = {
-            'KESTRINE_E2E_APP': os.path.join(self.dir, 'kestrine'),
-            'KESTRINE_PMSET': os.path.join(self.dir, 'pmset'),
-            'KESTRINE_E2E_OSASCRIPT': os.path.join(self.dir, 'osascript'),
-            'KESTRINE_E2E_ROOT': os.path.join(self.dir, 'root'),
-        }
-
-    def _remove_stale(self):
-        """Removes what an earlier run left behind, but only a directory of ours."""
-        try:
-            info = os.lstat(self.dir)
-        except FileNotFoundError:
-            return
-        if not stat.S_ISDIR(info.st_mode) or info.st_uid != os.geteuid():
-            raise AssertionError(f'{self.dir} exists and is not a directory of this user')
-        shutil.rmtree(self.dir)
-
-    def stop(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
-        if self in _live:
-            _live.remove(self)
-
-
 class Desktop:
     """Starts the display, the buses and the mocked services; stop() ends them."""
 
-    def __init__(self, display=True):
+    def __init__(self):
         self.tmp = tempfile.mkdtemp(prefix='kestrine-e2e-', dir='/tmp')
         os.chmod(self.tmp, 0o755)
         self.processes = []
@@ -136,8 +89,7 @@ class Desktop:
                           ('DISPLAY', 'DBUS_SESSION_BUS_ADDRESS', 'DBUS_SYSTEM_BUS_ADDRESS')}
         self.log = open(os.path.join(self.tmp, 'mocks.log'), 'w')
         try:
-            if display:
-                self._start_display()
+            self._start_display()
             self._start_buses()
             self._start_services()
         except BaseException:
@@ -162,34 +114,21 @@ class Desktop:
         os.close(read_end)
         os.environ['DISPLAY'] = ':' + number.decode().strip()
 
-    def _start_bus(self, extra_listen=None):
+    def _start_bus(self):
         """A private bus that anyone may use, ended with the test process."""
-        listen = '<listen>unix:tmpdir=/tmp</listen>'
-        if extra_listen:
-            listen += f'<listen>unix:path={extra_listen}</listen>'
-        with open(os.path.join(HERE, 'bus.conf')) as f:
-            config = f.read().replace('<listen>unix:tmpdir=/tmp</listen>', listen)
-        path = os.path.join(self.tmp, f'bus-{len(self.buses)}.conf')
-        with open(path, 'w') as f:
-            f.write(config)
         bus = subprocess.Popen(['dbus-daemon', '--nofork', '--print-address=1',
-                                '--config-file=' + path], stdout=subprocess.PIPE,
-                               stdin=subprocess.DEVNULL, text=True, preexec_fn=_die_with_parent)
+                                '--config-file=' + os.path.join(HERE, 'bus.conf')],
+                               stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True,
+                               preexec_fn=_die_with_parent)
         self.buses.append(bus)
-        # One address per listening socket; the first is enough for the clients.
-        address = bus.stdout.readline().strip().split(';')[0]
+        address = bus.stdout.readline().strip()
         if not address:
             raise AssertionError('dbus-daemon did not start')
         return address
 
     def _start_buses(self):
         os.environ['DBUS_SESSION_BUS_ADDRESS'] = self._start_bus()
-        # The system bus also listens where a system's bus socket lies, in a
-        # directory that a test may mount over /run/dbus.
-        self.system_socket_dir = os.path.join(self.tmp, 'run-dbus')
-        os.mkdir(self.system_socket_dir, 0o755)
-        os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self._start_bus(
-            os.path.join(self.system_socket_dir, 'system_bus_socket'))
+        os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self._start_bus()
         self.session = DBusTestCase.get_dbus(False)
         self.system = DBusTestCase.get_dbus(True)
 
@@ -205,9 +144,9 @@ class Desktop:
         }, [], dbus_interface=MOCK)
         self.upower.AddDischargingBattery('battery_BAT0', 'Mock Battery', 50.0, 3600,
                                           dbus_interface=MOCK)
-        proc, self.ppd = DBusTestCase.spawn_server_template(
-            'power_profiles_daemon', {}, stdout=self.log)
+        proc, self.polkit = DBusTestCase.spawn_server_template('polkitd', {}, stdout=self.log)
         self.processes.append(proc)
+        self.start_power_profiles()
         proc, self.notifications = DBusTestCase.spawn_server_template(
             'notification_daemon', {}, stdout=self.log)
         self.processes.append(proc)
@@ -226,6 +165,16 @@ class Desktop:
             'IsStatusNotifierHostRegistered': True,
             'ProtocolVersion': dbus.Int32(0),
         }, dbus_interface=MOCK)
+
+    def start_power_profiles(self):
+        self.ppd_process, self.ppd = DBusTestCase.spawn_server_template(
+            os.path.join(HERE, 'ppd_polkit.py'), {}, stdout=self.log)
+        self.processes.append(self.ppd_process)
+
+    def stop_power_profiles(self):
+        self.ppd_process.terminate()
+        self.ppd_process.wait(5)
+        wait_for(lambda: not self.system.name_has_owner(PPD), 5, 'the daemon to leave the bus')
 
     def stop(self):
         # The buses last: the mocked services end with them.
@@ -267,7 +216,12 @@ class Desktop:
         return str(self.ppd.Get(PPD, 'ActiveProfile', dbus_interface=PROPS))
 
     def set_active_profile(self, profile):
-        self.ppd.Set(PPD, 'ActiveProfile', profile, dbus_interface=PROPS)
+        """As the user would from the desktop's own power menu."""
+        self.ppd.UpdateProperties(PPD, {'ActiveProfile': profile}, dbus_interface=MOCK)
+
+    def allow_switching(self, allowed):
+        """What the user answers in polkit's dialog from now on."""
+        self.polkit.AllowUnknown(allowed, dbus_interface=MOCK)
 
     def notifications_sent(self):
         """(summary, body, hints) of every Notify call so far."""
@@ -305,19 +259,17 @@ class Desktop:
 
 
 class App:
-    """The tray application under test, run as `uid` with `home` as its home."""
+    """The tray application under test, run as the caller with `home` as its home."""
 
-    def __init__(self, desktop, paths, home, uid=None, name=None):
+    def __init__(self, desktop, home):
         self.desktop = desktop
         if not os.path.exists(NSS_WRAPPER):
             # Without it the app would keep its files in the caller's real home.
             raise AssertionError(f'{NSS_WRAPPER} is missing (package libnss-wrapper)')
-        uid = os.geteuid() if uid is None else uid
-        name = name or ('root' if uid == 0 else 'kestrel')
-        self.user = name
+        uid = os.geteuid()
+        name = 'root' if uid == 0 else 'kestrel'
         runtime = tempfile.mkdtemp(prefix='run-', dir=desktop.tmp)
         os.chmod(runtime, 0o700)
-        os.chown(runtime, uid, uid)
         passwd = os.path.join(desktop.tmp, f'passwd-{uid}')
         group = os.path.join(desktop.tmp, f'group-{uid}')
         with open(passwd, 'w') as f:
@@ -338,10 +290,7 @@ class App:
             'GSETTINGS_BACKEND': 'memory',
             'GDK_BACKEND': 'x11',
         }
-        argv = [paths['KESTRINE_E2E_APP']]
-        if uid != os.geteuid():
-            argv = ['setpriv', f'--reuid={uid}', f'--regid={uid}', '--clear-groups',
-                    '--pdeathsig=KILL'] + argv
+        argv = [os.environ['KESTRINE_E2E_APP']]
         self.output_path = os.path.join(desktop.tmp, f'app-{uid}-{time.monotonic_ns()}.log')
         self.output = open(self.output_path, 'w')
         self.started = time.monotonic()
@@ -446,3 +395,21 @@ class App:
             raise AssertionError(f'no menu item {label!r} in {self.menu()}')
         self.menu_object().Event(item['id'], 'clicked', dbus.String('', variant_level=1),
                                  dbus.UInt32(0), dbus_interface=DBUSMENU)
+
+
+class LowBatteryFirstStart:
+    """Mixin for a unittest.TestCase: a desktop on battery at 15 %, polkit
+    answering ALLOW_SWITCHING, and the app started for the first time in a new
+    home; everything is stopped after the test and the app's output printed."""
+
+    ALLOW_SWITCHING = True
+
+    def setUp(self):
+        self.desktop = Desktop()
+        self.addCleanup(self.desktop.stop)
+        self.desktop.allow_switching(self.ALLOW_SWITCHING)
+        self.desktop.set_battery_percentage(15.0)
+        self.home = tempfile.mkdtemp(prefix='home-', dir=self.desktop.tmp)
+        self.app = App(self.desktop, self.home)
+        self.addCleanup(lambda: print('--- application output ---\n' + self.app.log()))
+        self.addCleanup(self.app.stop)

@@ -1,11 +1,11 @@
-#include "app/modal_gate.h"
+#include "platform/linux/modal_gate.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace kestrine {
+namespace kestrine::linux_desktop {
 namespace {
 
 // A script of gate calls: 'e' enter, 'l' leave, 'a' admit. The result records
@@ -42,4 +42,4 @@ TEST(ModalGateTest, HoldsPassesWhileModalAndReleasesOneAtTheOutermostClose) {
 }
 
 }  // namespace
-}  // namespace kestrine
+}  // namespace kestrine::linux_desktop

@@ -1,0 +1,44 @@
+"""A switch that polkit denies, and no power-profiles daemon at all: no
+notification, nothing switched, a new try at the next pass."""
+
+import time
+import unittest
+
+from harness import LowBatteryFirstStart, wait_for
+
+
+class DeniedSwitch(LowBatteryFirstStart, unittest.TestCase):
+    ALLOW_SWITCHING = False
+
+    def test_denied_then_no_daemon_then_allowed_at_the_next_pass(self):
+        desktop, app = self.desktop, self.app
+
+        # The launch check tries and is denied: no notice, still balanced.
+        desktop.press_return(desktop.window('Kestrine is Running'))
+        self.assertEqual(desktop.active_profile(), 'balanced')
+        self.assertEqual(desktop.notifications_sent(), [])
+
+        # Without the daemon the mode cannot be read and nothing switches: a
+        # threshold above the level only confirms the new threshold.
+        desktop.stop_power_profiles()
+        app.click('Current Power Mode')
+        desktop.press_return(desktop.window('Error'))
+        app.click('  60%')
+        sent = wait_for(desktop.notifications_sent, 10, 'the threshold notice')
+        self.assertEqual([n[:2] for n in sent],
+                         [('Kestrine', 'Threshold Updated\nLow Power Mode will activate at 60%')])
+
+        # The daemon is back and the user now agrees: the next pass switches.
+        desktop.start_power_profiles()
+        desktop.allow_switching(True)
+        remaining = 30 - (time.monotonic() - app.started)
+        wait_for(lambda: desktop.active_profile() == 'power-saver', remaining + 20,
+                 'the timer pass to switch to power-saver')
+        notices = wait_for(lambda: desktop.notifications_sent()[1:], 5, 'the switch notice')
+        self.assertEqual([n[:2] for n in notices],
+                         [('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')])
+        self.assertNotIn('Failed to', app.log())
+
+
+if __name__ == '__main__':
+    unittest.main()
