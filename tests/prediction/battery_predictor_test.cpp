@@ -213,6 +213,43 @@ TEST_F(PredictorTest, NoPredictionWhileCharging) {
   EXPECT_EQ(predictor.predictRemainingMinutes(60), std::nullopt);
 }
 
+struct SpanCase {
+  const char* name;
+  std::vector<BatterySnapshot> discharge;  // after 100 charging samples
+  std::optional<std::int64_t> minutes;     // at 78 percent
+};
+
+void PrintTo(const SpanCase& c, std::ostream* os) { *os << c.name; }
+
+std::vector<SpanCase> spanCases() {
+  return {
+      // Unplugged a minute ago: one whole-percent step in 30 seconds is no rate.
+      {"FirstStepAfterUnplugging", samples({{60, 90}, {30, 90}, {0, 89}}), std::nullopt},
+      {"FourMinutesOfOneMinuteSteps", samples({{240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}),
+       std::nullopt},
+      {"FiveMinutesOfSteadyDischarge",
+       samples({{300, 80}, {240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}), 175},
+      {"SpanCountsDischargingSamplesOnly",
+       samples({{400, 80, true}, {240, 80}, {120, 79}, {0, 78}}), std::nullopt},
+  };
+}
+
+class DischargeSpan : public PredictorTest, public ::testing::WithParamInterface<SpanCase> {};
+
+TEST_P(DischargeSpan, PredictsOnlyAfterFiveMinutesOnBattery) {
+  PredictionData data;
+  for (int i = 0; i < 100; ++i) data.snapshots.push_back({kNow - 7200.0 + i, 90, true, 0.5F});
+  data.snapshots.insert(data.snapshots.end(), GetParam().discharge.begin(),
+                        GetParam().discharge.end());
+  data.daysCollected = 2;
+  writeText(dataFile(), *encodePredictionData(data));
+  BatteryPredictor predictor(home.path(), clock, console);
+  EXPECT_EQ(predictor.predictRemainingMinutes(78), GetParam().minutes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DischargeSpan, ::testing::ValuesIn(spanCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(PredictorTest, RecordingUsesTheClockAndPrunes) {
   writeText(dataFile(), learningFile(120, 3));
   clock.time = kNow + 2'592'000.0 - 60.0 * 10;  // the ten newest samples stay inside 30 days
@@ -374,7 +411,7 @@ TEST_F(PredictorTest, OverflowingPredictionIsAbsent) {
   // A doctored file whose percents differ by more than 64 bits can hold.
   PredictionData doctored;
   for (int i = 0; i < 100; ++i) doctored.snapshots.push_back({kNow - 3000.0 + i, 50, false, 0.5F});
-  doctored.snapshots.push_back({kNow - 30.0, kMax, false, 0.5F});
+  doctored.snapshots.push_back({kNow - 540.0, kMax, false, 0.5F});
   doctored.snapshots.push_back({kNow, -2, false, 0.5F});
   doctored.daysCollected = 2;
   writeText(dataFile(), *encodePredictionData(doctored));
