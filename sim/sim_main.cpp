@@ -65,7 +65,7 @@ Exit status: 0 done, 2 bad command line or malformed input (nothing is run),
 struct Args {
   std::string command;
   std::vector<std::string> given;  // the options, in order
-  std::optional<std::string> home, events, trace, plot, scenario;
+  std::optional<std::string> home, events, trace, plot, scenario, format;
   std::optional<long long> threshold, target;
 };
 
@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
     if (option == "--trace") slot = &args.trace;
     if (option == "--plot") slot = &args.plot;
     if (option == "--scenario") slot = &args.scenario;
+    if (option == "--format") slot = &args.format;
     if (slot) {
       *slot = value();
       if (!*slot) return usageError(option + " needs a value");
@@ -126,11 +127,11 @@ int main(int argc, char** argv) {
 
   // An option that another use takes is a mistake, not something to ignore.
   const std::vector<std::string> allowed =
-      args.command == "demo" ? std::vector<std::string>{"--home", "--events"}
-      : args.command == "whatif"
-          ? std::vector<std::string>{"--trace", "--threshold", "--target", "--plot", "--home"}
-      : args.command == "run" ? std::vector<std::string>{"--scenario", "--events", "--home"}
-                              : std::vector<std::string>{};
+      args.command == "demo"     ? std::vector<std::string>{"--home", "--events"}
+      : args.command == "whatif" ? std::vector<std::string>{"--trace", "--threshold", "--target",
+                                                            "--plot",  "--home",      "--format"}
+      : args.command == "run"    ? std::vector<std::string>{"--scenario", "--events", "--home"}
+                                 : std::vector<std::string>{};
   if (allowed.empty()) return usageError("unknown command '" + args.command + "'");
   for (const auto& option : args.given) {
     if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
@@ -193,7 +194,11 @@ int main(int argc, char** argv) {
     options.home = home;
     if (args.threshold) options.threshold = *args.threshold;
     if (args.target) options.targetMinutes = *args.target;
-    return runWhatIfCommand(*args.trace, options, args.plot);
+    if (args.format && *args.format != "text" && *args.format != "json") {
+      return usageError("--format takes text or json");
+    }
+    return runWhatIfCommand(*args.trace, options, args.plot,
+                            args.format == "json" ? ReportFormat::kJson : ReportFormat::kText);
   }
   return usageError("unknown command '" + args.command + "'");
 }
