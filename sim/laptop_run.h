@@ -17,6 +17,7 @@ namespace kestrine::sim {
 // machine has one, since the learning file is rewritten at every check, else
 // in the system's temporary folder. Removed with everything in it when this
 // object goes. `path()` is empty when no folder could be made.
+// SIGINT and SIGTERM remove the newest of them before the process stops.
 class RunFolder {
  public:
   RunFolder();
@@ -28,6 +29,10 @@ class RunFolder {
  private:
   std::filesystem::path path_;
 };
+
+// Makes the folder given with --home where it is missing; the error, readably,
+// when it cannot be made or is not a folder.
+std::optional<std::string> makeHomeFolder(const std::filesystem::path& home);
 
 struct LaptopRunOptions {
   WallTime start = wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);

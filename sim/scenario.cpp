@@ -1,5 +1,7 @@
 #include "sim/scenario.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -71,6 +73,10 @@ bool safeHomeName(std::string_view name) {
   return true;
 }
 
+// Every button a Kestrine alert offers: the welcome alert's two and OK, the
+// single default button of all the others.
+constexpr std::string_view kAlertButtons[] = {"Continue", "Quit", "OK"};
+
 const std::set<std::string> kMenuActions = {
     "toggleSmartMode", "changeThreshold:", "showBatteryInfo",
     "showPowerMode",   "showAbout",        "terminate:"};
@@ -91,7 +97,7 @@ std::optional<double> parseNumber(std::string_view text) {
   return value;
 }
 
-std::optional<double> parseDuration(std::string_view text) {
+static std::optional<double> parseAnyDuration(std::string_view text) {
   if (text.empty()) return std::nullopt;
   const char unit = text.back();
   if (unit == 's' || unit == 'm' || unit == 'h' || unit == 'd') {
@@ -126,6 +132,13 @@ std::optional<double> parseDuration(std::string_view text) {
   }
   return days * 86400 + static_cast<double>(*hours) * 3600 + static_cast<double>(*minutes) * 60 +
          *seconds;
+}
+
+std::optional<double> parseDuration(std::string_view text) {
+  const auto seconds = parseAnyDuration(text);
+  // Virtual time runs pass by pass: a longer span would never end.
+  if (!seconds || *seconds > kLongestDuration) return std::nullopt;
+  return seconds;
 }
 
 std::optional<WallTime> parseIsoTime(std::string_view text) {
@@ -187,7 +200,8 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
         if (haveEnd) return fail("'end' given twice");
         if (w.size() != 2) return fail("'end' takes one time, e.g. 'end 2:00:00'");
         const auto at = parseDuration(w[1]);
-        if (!at) return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s)");
+        if (!at)
+          return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s; at most 400d)");
         scenario.end = *at;
         haveEnd = true;
       } else if (timelineBegun) {
@@ -230,7 +244,7 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     if (hasAt) {
       if (w.size() < 3) return fail("'at' needs a time and a step, e.g. 'at 0:10:00 unplug'");
       const auto at = parseDuration(w[1]);
-      if (!at) return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s)");
+      if (!at) return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s; at most 400d)");
       step.at = *at;
       timelineBegun = true;
       w.erase(w.begin(), w.begin() + 2);
@@ -335,6 +349,11 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
       }
       std::string joined;
       for (const auto& part : a) joined += (joined.empty() ? "" : " ") + part;
+      if (k == "answer" && std::find(std::begin(kAlertButtons), std::end(kAlertButtons), joined) ==
+                               std::end(kAlertButtons)) {
+        return fail("no Kestrine alert offers '" + joined +
+                    "'; the buttons are Continue, Quit and OK");
+      }
       step.text = joined;
     } else {
       return fail("unknown step '" + k + "'");

@@ -144,15 +144,20 @@ int main(int argc, char** argv) {
   std::optional<RunFolder> scratch;
   std::optional<std::filesystem::path> home;
   if (args.home) home = std::filesystem::path(*args.home);
-  auto runHome = [&]() -> bool {
-    if (home) return true;
+  // 0 once the folder is there; else the exit status: 2 for a bad --home.
+  auto runHome = [&]() -> int {
+    if (home) {
+      const auto error = makeHomeFolder(*home);
+      if (error) std::cerr << "kestrine-sim: " << *error << "\n";
+      return error ? 2 : 0;
+    }
     scratch.emplace();
     if (scratch->path().empty()) {
       std::cerr << "kestrine-sim: cannot make a temporary folder for the run\n";
-      return false;
+      return 1;
     }
     home = scratch->path();
-    return true;
+    return 0;
   };
 
   if (args.command == "run") {
@@ -162,6 +167,7 @@ int main(int argc, char** argv) {
       std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
       return 2;
     }
+    if (const int status = runHome()) return status;
     std::ofstream file;
     std::ostream* out = nullptr;
     if (args.events && *args.events == "-") {
@@ -174,20 +180,21 @@ int main(int argc, char** argv) {
       }
       out = &file;
     }
-    if (!runHome()) return 1;
     LaptopRunOptions options;
     options.start = parsed.scenario->start;
     options.home = home;
     options.userName = parsed.scenario->user;
     LaptopRun run(options);
     run.log().setStream(out);
+    // Without an events file the run is told as a timeline, as the demo is.
+    if (!out) tellTimeline(run);
     playScenario(*parsed.scenario, run);
-    if (!out) {
-      std::cout << run.log().events().size() << " events; pass --events FILE.jsonl to keep them\n";
-    }
     return 0;
   }
-  if (args.command == "demo") return runHome() ? runDemo(home, args.events) : 1;
+  if (args.command == "demo") {
+    if (const int status = runHome()) return status;
+    return runDemo(home, args.events);
+  }
   if (args.command == "whatif") {
     if (!args.trace) return usageError("whatif needs --trace FILE.csv");
     WhatIfOptions options;

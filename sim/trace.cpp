@@ -73,7 +73,7 @@ struct Failure {
 // Checks shared by every form; times already count from the first row.
 std::optional<Failure> checkPoints(const Trace& trace) {
   if (trace.points.size() < 2) return Failure{0, "a trace needs at least two rows"};
-  if (trace.duration() > kMaxTraceSeconds) {
+  if (trace.duration() > kLongestDuration) {
     return Failure{0, "the trace spans more than 400 days; are the times in seconds?"};
   }
   const bool fractions = std::all_of(trace.points.begin(), trace.points.end(),

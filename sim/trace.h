@@ -37,8 +37,6 @@ struct TraceParse {
   std::optional<InputError> error;
 };
 
-// The longest trace replayed: a month is the usual, a year of history the most.
-inline constexpr double kMaxTraceSeconds = 400.0 * 86400.0;
 // A gap between the learning file's 30-second rows longer than this is the
 // machine asleep or off.
 inline constexpr double kLearningGapSeconds = 600.0;

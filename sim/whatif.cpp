@@ -230,6 +230,12 @@ int runWhatIfCommand(const std::filesystem::path& tracePath, const WhatIfOptions
     std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
     return 2;
   }
+  if (options.home) {
+    if (const auto error = makeHomeFolder(*options.home)) {
+      std::cerr << "kestrine-sim: " << *error << "\n";
+      return 2;
+    }
+  }
   // Both replays write only into the run's own folder.
   WhatIfOptions replayOptions = options;
   std::optional<RunFolder> scratch;
