@@ -186,7 +186,10 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"at 0:01:00 menu changeThreshold:\nend 1:00\n", 1, "tag"},
                       BadInput{"start 2026-02-30T00:00:00\nend 1:00\n", 1, "bad start"},
                       BadInput{"report batt bad\\q\nend 1:00\n", 1, "bad escape"},
-                      BadInput{"end 1:00\nend 2:00\n", 2, "twice"}));
+                      BadInput{"end 1:00\nend 2:00\n", 2, "twice"},
+                      BadInput{"end 1e305d\n", 1, "at most 400d"},
+                      BadInput{"answer Qiut\nend 1:00\n", 1, "Continue, Quit and OK"},
+                      BadInput{"answer ok\nend 1:00\n", 1, "no Kestrine alert offers 'ok'"}));
 
 TEST(ScenarioReportText, UndoesItsFourEscapes) {
   const auto parsed = parseScenario("report batt a\\tb\\\\n\\r\\n\nend 1:00\n", "r.scenario", ".");

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -279,9 +281,11 @@ TEST_P(SimCommandTest, ExitsWithStatusAndMessage) {
   ASSERT_FALSE(folder.path().empty());
   const auto& dir = folder.path();
   const auto err = dir / "stderr.txt";
+  // Cases about --home give their own.
+  const bool ownHome = GetParam().arguments.find("--home") != std::string::npos;
   const std::string command = std::string(KESTRINE_SIM_BINARY) + " " + GetParam().arguments +
-                              " --home " + (dir / "home").string() + " > /dev/null 2> " +
-                              err.string();
+                              (ownHome ? "" : " --home " + (dir / "home").string()) +
+                              " > /dev/null 2> " + err.string();
   const int raw = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(raw));
   EXPECT_EQ(WEXITSTATUS(raw), GetParam().status);
@@ -312,7 +316,38 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"whatif --trace " + kData + "malformed/time_back.csv", 2, "time_back.csv:2:"},
         CommandCase{"frobnicate", 2, "unknown command"}, CommandCase{"run", 2, "needs --scenario"},
         CommandCase{"demo --trace " + kData + "malformed/short_row.csv", 2,
-                    "demo takes no --trace"}));
+                    "demo takes no --trace"},
+        CommandCase{"whatif --format xml --trace " + kData + "learning-sample.json", 2,
+                    "--format takes text or json"},
+        CommandCase{"demo --home /dev/null/home", 2, "cannot use /dev/null/home as the home folder"}));
+
+// SIGINT or SIGTERM in the middle of a run: the run's folder goes.
+TEST(RunFolder, GoesWithTheSignalThatStopsTheRun) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const RunFolder folder;
+      std::filesystem::create_directories(folder.path() / "smart");
+      const std::string path = folder.path().string() + "\n";
+      if (::write(pipeEnds[1], path.data(), path.size()) < 0) ::_exit(1);
+      ::pause();
+      ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    char buffer[4096] = {};
+    ASSERT_GT(::read(pipeEnds[0], buffer, sizeof buffer - 1), 0);
+    ::close(pipeEnds[0]);
+    const std::filesystem::path path = std::string(buffer, std::strchr(buffer, '\n'));
+    EXPECT_TRUE(std::filesystem::exists(path / "smart"));
+    ::kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
+}
 
 }  // namespace
 }  // namespace kestrine::sim
