@@ -22,12 +22,8 @@ std::string record(std::string_view snapshots, std::string_view rest) {
 }
 
 TEST(PredictionData, NewRecordIsWrittenWithoutTrainingDate) {
-  const PredictionData data;
-  EXPECT_TRUE(data.snapshots.empty());
-  EXPECT_FALSE(data.lastTrainingDate);
-  EXPECT_EQ(data.daysCollected, 0);
-  EXPECT_EQ(data.accuracyScore, 0.0);
-  EXPECT_EQ(encodePredictionData(data), R"({"snapshots":[],"daysCollected":0,"accuracyScore":0})");
+  EXPECT_EQ(encodePredictionData(PredictionData{}),
+            R"({"snapshots":[],"daysCollected":0,"accuracyScore":0})");
 }
 
 TEST(PredictionData, WritesCompactShortestNumbers) {

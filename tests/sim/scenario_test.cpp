@@ -8,6 +8,7 @@
 //   count PREFIX N        exactly N events have a summary starting with PREFIX
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -191,6 +192,14 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"answer Qiut\nend 1:00\n", 1, "Continue, Quit and OK"},
                       BadInput{"answer ok\nend 1:00\n", 1, "no Kestrine alert offers 'ok'"}));
 
+TEST(ScenarioExamples, AreWellFormed) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(KESTRINE_SOURCE_DIR "/sim/examples")) {
+    const auto parsed = loadScenario(entry.path());
+    EXPECT_TRUE(parsed.scenario) << parsed.error->str();
+  }
+}
+
 TEST(ScenarioReportText, UndoesItsFourEscapes) {
   const auto parsed = parseScenario("report batt a\\tb\\\\n\\r\\n\nend 1:00\n", "r.scenario", ".");
   ASSERT_TRUE(parsed.scenario) << parsed.error->str();
@@ -203,8 +212,6 @@ TEST(ScenarioDurations, AcceptTheDocumentedForms) {
   EXPECT_EQ(parseDuration("0:30"), 1800.0);
   EXPECT_EQ(parseDuration("2d3:00:00"), 2 * 86400.0 + 3 * 3600.0);
   EXPECT_EQ(parseDuration("90s"), 90.0);
-  EXPECT_EQ(parseDuration("5m"), 300.0);
-  EXPECT_EQ(parseDuration("1d"), 86400.0);
   EXPECT_FALSE(parseDuration("1:5"));
   EXPECT_FALSE(parseDuration("-5s"));
   EXPECT_FALSE(parseDuration("soon"));

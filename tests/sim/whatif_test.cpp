@@ -2,10 +2,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -41,29 +41,6 @@ std::string syntheticTrace(int days, double drain) {
   return csv.str();
 }
 
-TEST(WhatIf, BothModesSwitchWhereTheyShould) {
-  const auto parsed = parseTrace(syntheticTrace(3, 0.3), "synthetic.csv");
-  ASSERT_TRUE(parsed.trace) << parsed.error->str();
-  RunFolder home;
-  const WhatIfResult result = runWhatIf(*parsed.trace, optionsIn(home));
-  ASSERT_EQ(result.episodes.size(), 4U);
-  // Classic switches at the threshold in every discharge that reaches it.
-  ASSERT_EQ(result.classic.switches.size(), 3U);
-  for (const auto& s : result.classic.switches) {
-    EXPECT_EQ(s.level, 20);
-    EXPECT_EQ(s.rule, "threshold");
-  }
-  // Smart AI Mode learns for a day, then switches by the prediction:
-  // 0.3 points a minute, 60 minutes after the 0.9 safety factor at 20% left.
-  ASSERT_TRUE(result.smart.readyAt);
-  ASSERT_FALSE(result.smart.switches.empty());
-  EXPECT_EQ(result.smart.switches.front().rule, "threshold");
-  EXPECT_EQ(result.smart.switches.back().rule, "prediction");
-  EXPECT_LE(result.smart.switches.back().predictedMinutes.value_or(61), 60);
-  EXPECT_EQ(result.smart.switches.back().level, 20);
-  EXPECT_GT(result.smart.switches.back().t, *result.smart.readyAt);
-}
-
 // After learning, on steady drains from 0.3 to 1.5 points a minute with
 // fractional start levels, Smart AI Mode keeps close to its target: 60 minutes
 // after the 0.9 factor, about 67 at a steady drain. Right after unplugging a
@@ -89,6 +66,10 @@ TEST(WhatIf, SmartSwitchesLeaveAboutTheTargetOnSteadyDrains) {
   const WhatIfResult result = runWhatIf(*parsed.trace, optionsIn(home));
   ASSERT_EQ(result.episodes.size(), std::size(drains));
   for (const Episode& e : result.episodes) {
+    const EpisodeSwitch classic = switchIn(*parsed.trace, e, result.classic);
+    ASSERT_NE(classic.at, nullptr);
+    EXPECT_EQ(classic.at->level, 20);
+    EXPECT_EQ(classic.at->rule, "threshold");
     const EpisodeSwitch s = switchIn(*parsed.trace, e, result.smart);
     ASSERT_NE(s.at, nullptr);
     EXPECT_EQ(s.at->rule, "prediction");
@@ -319,7 +300,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "demo takes no --trace"},
         CommandCase{"whatif --format xml --trace " + kData + "learning-sample.json", 2,
                     "--format takes text or json"},
-        CommandCase{"demo --home /dev/null/home", 2, "cannot use /dev/null/home as the home folder"}));
+        CommandCase{"demo --home /dev/null/home", 2,
+                    "cannot use /dev/null/home as the home folder"}));
 
 // SIGINT or SIGTERM in the middle of a run: the run's folder goes.
 TEST(RunFolder, GoesWithTheSignalThatStopsTheRun) {
