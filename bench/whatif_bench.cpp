@@ -62,7 +62,7 @@ void BM_WhatIf30Days(benchmark::State& state) {
 // One replay takes seconds; `make bench` repetitions would only multiply them.
 BENCHMARK(BM_WhatIf30Days)->Iterations(1)->Repetitions(1)->Unit(benchmark::kSecond);
 
-// The demo's timeline goes nowhere here.
+// Timelines and reports go nowhere here.
 class NullBuffer : public std::streambuf {
  protected:
   int overflow(int c) override { return c; }
@@ -85,7 +85,7 @@ std::filesystem::path largeTraceFile() {
     bool charging = false;
     for (int i = 0; i < 1'700'000; ++i) {
       // Down at 0.4 points a minute to 10 %, then up at 2 points a minute.
-      percent += charging ? 2.0 / 60 : -0.4 / 60;
+      percent = std::min(100.0, percent + (charging ? 2.0 / 60 : -0.4 / 60));
       if (percent <= 10.0) charging = true;
       if (percent >= 100.0) charging = false;
       out << isoTime(kStart + i) << ',' << std::fixed << std::setprecision(2) << percent << ','
@@ -134,11 +134,6 @@ void BM_WhatIfLargeTrace(benchmark::State& state) {
   state.counters["peak_rss_MB"] = static_cast<double>(peakRssMegabytes());
 }
 BENCHMARK(BM_WhatIfLargeTrace)->Iterations(1)->Unit(benchmark::kSecond);
-
-class NullBuffer : public std::streambuf {
- protected:
-  int overflow(int c) override { return c; }
-};
 
 void BM_Demo(benchmark::State& state) {
   NullBuffer null;

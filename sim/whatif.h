@@ -20,8 +20,8 @@ struct WhatIfOptions {
   // holds more than `compactAbove`, by restarting the application at a moment
   // when a restart cannot change what it decides (see docs/simulator.md).
   // 0 turns this off.
-  std::int64_t compactAbove = 4000;
-  std::int64_t keepSnapshots = 400;
+  std::int64_t compactAbove = 240;
+  std::int64_t keepSnapshots = 120;
 };
 
 // When a mode switched Low Power Mode on.
