@@ -433,7 +433,7 @@ void applyStep(const ScenarioStep& step, LaptopRun& run) {
     if (step.args[0] == "installed") {
       m.installRule();
     } else {
-      m.fileSystem().remove(m.ruleFilePath());
+      m.removeRule();
     }
   } else if (k == "report") {
     std::optional<std::string> text;
