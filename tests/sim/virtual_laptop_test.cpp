@@ -94,16 +94,6 @@ TEST_F(LaptopTest, SudoWorksOnlyOnceTheSetupInstalledItsRule) {
   EXPECT_EQ(laptop.lowPowerMode(), 1);
 }
 
-TEST(AdministratorScript, ParsesTheSwitchScript) {
-  const auto parsed = parseAdministratorScript(switchScript(1));
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(parsed->command, "pmset -b lowpowermode 1");
-  EXPECT_EQ(parsed->prompt, "Kestrine needs your password to change Low Power Mode.");
-  EXPECT_FALSE(parseAdministratorScript("display dialog \"hi\""));
-  EXPECT_FALSE(
-      parseAdministratorScript("do shell script \"x\" with administrator privileges extra"));
-}
-
 TEST_F(LaptopTest, ToolOutcomesOverrideTheMachine) {
   laptop.setToolOutcome(ToolKey::kBatteryReport, {ToolOutcome::Kind::kFailStart, 0});
   EXPECT_FALSE(power.isOnBattery());
