@@ -198,14 +198,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, Readiness,
                                   std::to_string(info.param.days) + "Days";
                          });
 
-TEST_F(PredictorTest, NoPredictionWhileCharging) {
-  writeText(dataFile(), learningFile(120, 3, /*lastCharging=*/true));
-  BatteryPredictor predictor(home.path(), clock, console);
-  ASSERT_TRUE(predictor.hasEnoughData());
-  EXPECT_GT(predictor.calculateRecentDischargeRate(), 0.0);
-  EXPECT_EQ(predictor.predictRemainingMinutes(60), std::nullopt);
-}
-
 struct SpanCase {
   const char* name;
   std::vector<BatterySnapshot> discharge;  // after 100 charging samples
@@ -222,6 +214,9 @@ std::vector<SpanCase> spanCases() {
        std::nullopt},
       {"FiveMinutesOfSteadyDischarge",
        samples({{300, 80}, {240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}), 175},
+      {"LastSampleCharging",
+       samples({{300, 80}, {240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78, true}}),
+       std::nullopt},
       {"SpanCountsDischargingSamplesOnly",
        samples({{400, 80, true}, {240, 80}, {120, 79}, {0, 78}}), std::nullopt},
   };

@@ -173,7 +173,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"at 0:10:00 plug\nat 0:05:00 unplug\nend 1:00:00\n", 2,
                                "back in time"},
                       BadInput{"at 0:10:00 plug\nend 0:05:00\n", 1, "after the end"},
-                      BadInput{"file ../escape.json {}\nend 1:00\n", 1, "inside the home"},
                       BadInput{"file /etc/passwd x\nend 1:00\n", 1, "'/etc/passwd' must stay"},
                       BadInput{"tool sudo explode\nend 1:00\n", 1, "unknown tool outcome"},
                       BadInput{"tool sudo hang\nend 1:00\n", 1, "only the reports"},

@@ -129,46 +129,52 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"{\"snapshots\":[]}", 0, "learning file"}));
 
 // Each source as it is found on a machine.
-TEST(WhatIf, ReadsThePowerDaemonsHistory) {
-  const auto parsed = loadTrace(kData + "history-charge-sample.dat");
+// Each source as it is found on a machine: its rows as "t percent charging",
+// the stretches asleep, and the first time.
+struct SourceCase {
+  const char* name;
+  std::string text;
+  const char* rows;
+  const char* firstTime;
+};
+void PrintTo(const SourceCase& c, std::ostream* os) { *os << c.name; }
+class TraceSources : public ::testing::TestWithParam<SourceCase> {};
+
+TEST_P(TraceSources, AreReadAsTheyAre) {
+  const auto parsed = parseTrace(GetParam().text, "t");
   ASSERT_TRUE(parsed.trace) << parsed.error->str();
-  const Trace& trace = *parsed.trace;
-  EXPECT_TRUE(trace.dated);
-  EXPECT_EQ(trace.timeText(0), "Sat 14 Mar 2026 10:00:05");
-  // The two daemon-start rows of 0 % are left out; "pending-charge" is on mains.
-  ASSERT_EQ(trace.points.size(), 7U);
-  EXPECT_TRUE(trace.points[3].charging);
-  EXPECT_EQ(trace.points.back().percent, 99.0);
-  EXPECT_FALSE(trace.points.back().charging);
-  EXPECT_TRUE(trace.asleep.empty());  // the level holds however long the gap
+  std::ostringstream rows;
+  for (const auto& p : parsed.trace->points)
+    rows << p.t << ' ' << p.percent << ' ' << p.charging << ',';
+  for (const auto& [from, to] : parsed.trace->asleep) rows << " asleep " << from << '-' << to;
+  EXPECT_EQ(rows.str(), GetParam().rows);
+  EXPECT_EQ(parsed.trace->timeText(0), GetParam().firstTime);
 }
 
-TEST(WhatIf, ReadsTheLearningFileWithItsGapsAsSleep) {
+// The daemon's start rows of 0 % are left out, "pending-charge" is on mains,
+// "unknown" keeps the state; the learning file's night is sleep; a CSV header
+// names its columns in any order, and large plain numbers are UNIX times.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TraceSources,
+    ::testing::Values(
+        SourceCase{"DaemonHistory", *readInputFile(kData + "history-charge-sample.dat"),
+                   "0 88 0,295 87 0,905 86 0,1595 86 1,1615 87 1,7595 100 1,17695 99 0,",
+                   "Sat 14 Mar 2026 10:00:05"},
+        SourceCase{"LearningFile", *readInputFile(kData + "learning-sample.json"),
+                   "0 90 0,30 90 0,60.25 89 0,28860 71 0,28890 71 1, asleep 60.25-28860",
+                   "Sat 14 Mar 2026 09:00:00"},
+        SourceCase{"CsvHeader",
+                   "\xEF\xBB\xBFon_ac,Timestamp,battery_percent,note\nno,1773482400,50,x\n"
+                   "yes,1773482460,49,y\n",
+                   "0 50 0,60 49 1,", "Sat 14 Mar 2026 10:00:00"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WhatIf, NoCheckRunsWhileTheLearningFileSaysAsleep) {
   const auto parsed = loadTrace(kData + "learning-sample.json");
-  ASSERT_TRUE(parsed.trace) << parsed.error->str();
-  const Trace& trace = *parsed.trace;
-  EXPECT_EQ(trace.timeText(0), "Sat 14 Mar 2026 09:00:00");
-  ASSERT_EQ(trace.points.size(), 5U);
-  ASSERT_EQ(trace.asleep.size(), 1U);
-  EXPECT_EQ(trace.asleep[0], std::make_pair(60.25, 28860.0));
-  EXPECT_TRUE(trace.points.back().charging);
+  ASSERT_TRUE(parsed.trace);
   RunFolder home;
-  const WhatIfResult result = runWhatIf(trace, optionsIn(home));
   // Passes at 30 and 60 s; none in the night; one on waking, then at 28890 s.
-  EXPECT_EQ(result.passes, 4);
-}
-
-TEST(WhatIf, CsvHeadersNameTheColumnsInAnyOrder) {
-  const auto parsed = parseTrace(
-      "\xEF\xBB\xBFon_ac,Timestamp,battery_percent,note\nno,1773482400,50,x\n"
-      "yes,1773482460,49,y\n",
-      "t.csv");
-  ASSERT_TRUE(parsed.trace) << parsed.error->str();
-  EXPECT_EQ(parsed.trace->points[1].t, 60.0);
-  EXPECT_EQ(parsed.trace->points[1].percent, 49.0);
-  EXPECT_TRUE(parsed.trace->points[1].charging);
-  // Plain numbers this large are UNIX times.
-  EXPECT_EQ(parsed.trace->timeText(60), "Sat 14 Mar 2026 10:01:00");
+  EXPECT_EQ(runWhatIf(*parsed.trace, optionsIn(home)).passes, 4);
 }
 
 // Minutes left at a switch: until the trace reaches 0 %, or extrapolated from
