@@ -30,6 +30,7 @@ struct SwitchPoint {
   std::int64_t level = 0;
   std::string rule;  // "threshold", "prediction" or "fallback": the decision's own rule
   std::optional<std::int64_t> predictedMinutes;  // the prediction that decided it
+  bool operator==(const SwitchPoint&) const = default;
 };
 
 struct ModeResult {
