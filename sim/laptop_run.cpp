@@ -145,7 +145,12 @@ void LaptopRun::wire() {
   VirtualLaptop& machine = *laptop_;
   s.tools.setHandler([&machine](const ToolRequest& request) { return machine.run(request); });
   s.powerSources.setProvider([&machine] { return machine.copySources(); });
-  machine.passTime = [&s](double seconds) { s.loop.passTimeBlocked(seconds); };
+  // The application waits on a tool: the world goes on, the main thread does not.
+  machine.passTime = [this, &s](double seconds) {
+    const WallTime until = s.loop.now() + seconds;
+    if (machineChangesUntil) machineChangesUntil(until);
+    s.loop.passTimeBlocked(until - s.loop.now());
+  };
 
   // The scripted user answers by button title; an alert without the awaited
   // button gets its first one and leaves the awaited answer queued.

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,6 +76,10 @@ class LaptopRun {
 
   // A change to the machine, put in the log.
   void note(std::string_view change);
+
+  // While the application waits on a tool until the given time, the machine
+  // changes due meanwhile happen at their own times (set by scenarios).
+  std::function<void(WallTime until)> machineChangesUntil;
 
   SimPlatform& sim() { return *sim_; }
   VirtualLaptop& laptop() { return *laptop_; }

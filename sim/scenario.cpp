@@ -467,16 +467,30 @@ void playScenario(const Scenario& scenario, LaptopRun& run) {
          scenario.steps[next].keyword != "menu") {
     applyStep(scenario.steps[next++], run);
   }
+  // Changes to the machine itself, which happen even while the application waits.
+  static const std::set<std::string> kMachineSteps = {
+      "battery",      "plug",  "unplug",       "power",  "drain", "charge",
+      "lowpowermode", "level", "sudoers-rule", "report", "tool"};
+  run.machineChangesUntil = [&](WallTime until) {
+    while (next < scenario.steps.size() && scenario.start + scenario.steps[next].at <= until &&
+           kMachineSteps.contains(scenario.steps[next].keyword)) {
+      run.sim().loop.passTimeBlocked(scenario.start + scenario.steps[next].at - run.now());
+      applyStep(scenario.steps[next++], run);
+    }
+  };
   run.launch();
-  for (; next < scenario.steps.size(); ++next) {
+  while (next < scenario.steps.size()) {
     const ScenarioStep& step = scenario.steps[next];
     run.runUntilJustBefore(scenario.start + step.at);
     if (run.sim().loop.isTerminated()) break;
+    if (&scenario.steps[next] != &step) continue;  // it happened while the application waited
+    ++next;
     applyStep(step, run);
   }
   run.runUntil(scenario.start + scenario.end);
   run.log().add(run.now(), "end", JsonObject(), "end");
   run.quit();
+  run.machineChangesUntil = nullptr;
 }
 
 }  // namespace kestrine::sim
