@@ -24,19 +24,21 @@ Usage:
       in Classic Threshold Mode, a few days of learning, then Smart AI Mode
       switching by prediction. Takes well under a second.
 
-  kestrine-sim whatif --trace FILE.csv [--threshold N] [--target MIN]
-                      [--plot OUT.svg] [--home DIR]
-      Replays a battery trace through Classic Threshold Mode (threshold N,
+  kestrine-sim whatif --trace FILE [--threshold N] [--target MIN]
+                      [--plot OUT.svg] [--format text|json] [--home DIR]
+      Replays a battery history through Classic Threshold Mode (threshold N,
       default 20) and Smart AI Mode (learning from the trace, target MIN
-      minutes, default 60) and reports, for each discharge, when and at which
-      level each mode would have switched Low Power Mode on, or that the user
-      plugged in first. The trace has the columns time,percent,charging:
-        time      seconds from the start of the trace (e.g. 0, 30, 90.5), or
-                  an ISO 8601 UTC time (2026-03-14T09:00:00Z)
-        percent   the battery charge, 0 to 100
-        charging  1/0 or true/false: on mains power
-      A first line naming the columns is allowed; '#' lines are skipped.
-      --plot draws the battery curve, the predictions and the switch points.
+      minutes, default 60) and reports, for each discharge, when, at which
+      level and by which rule each mode would have switched Low Power Mode
+      on, and the minutes the battery actually had left then. The trace is
+      told from its content:
+        ~/.kestrine_ai_data.json                  Kestrine's own learning file
+        /var/lib/upower/history-charge-*.dat      the power daemon's history
+        a CSV with the columns time,percent,charging (in any order, named by
+        a header: time/timestamp, percent/level/battery/battery_percent,
+        charging/ac/on_ac); time in seconds, UNIX time or ISO 8601 UTC
+      --format json prints one JSON object; --plot draws the battery curve,
+      the predictions, the target and the switch points.
 
   kestrine-sim run --scenario FILE [--events FILE.jsonl] [--home DIR]
       Plays a scenario and writes every event (tool runs, status titles, menus,
@@ -51,11 +53,13 @@ Usage:
         normal|fail-start|exit N|hang, menu ACTION [TAG], answer BUTTON,
         password accept|cancel, sleep 8h, restart, quit
       Steps without a time set up the machine before the start; "at 0:10:00
-      STEP" puts one on the timeline. docs/simulator.md has the details.
+      STEP" puts one on the timeline. Without --events the run is told as a
+      timeline. docs/simulator.md has the details.
 
 Options:
-  --home DIR   use DIR as the virtual user's home folder (kept afterwards);
-               by default a new temporary folder is used and removed.
+  --home DIR   use DIR as the virtual user's home folder (made if missing,
+               kept afterwards); by default a new temporary folder is used
+               and removed, also on SIGINT or SIGTERM.
   --help       this text.
 
 Exit status: 0 done, 2 bad command line or malformed input (nothing is run),
@@ -196,7 +200,7 @@ int main(int argc, char** argv) {
     return runDemo(home, args.events);
   }
   if (args.command == "whatif") {
-    if (!args.trace) return usageError("whatif needs --trace FILE.csv");
+    if (!args.trace) return usageError("whatif needs --trace FILE");
     WhatIfOptions options;
     options.home = home;
     if (args.threshold) options.threshold = *args.threshold;
