@@ -148,12 +148,13 @@ std::string whatIfJson(const Trace& trace, const WhatIfResult& result) {
 
 namespace {
 
-// Round steps for the time axis, so that about a dozen labels fit.
+// Round steps for the time axis: at most eight labels, so that none overlaps
+// another, even the ones anchored at the edges.
 double timeStep(double span) {
   static constexpr double kSteps[] = {600,   1800,      3600,      3 * 3600,   6 * 3600,  12 * 3600,
                                       86400, 2 * 86400, 7 * 86400, 14 * 86400, 28 * 86400};
   for (const double step : kSteps) {
-    if (span / step <= 12) return step;
+    if (span / step <= 8) return step;
   }
   return 56 * 86400;
 }
