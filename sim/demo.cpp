@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -104,6 +106,29 @@ std::string describe(const SimEvent& event) {
 
 }  // namespace
 
+void tellTimeline(LaptopRun& run, std::function<void(const SimEvent&)> also) {
+  auto icon = std::make_shared<std::string>();
+  auto line = [&run, icon](double t, const std::string& text) {
+    char level[8];
+    std::snprintf(level, sizeof level, "%3lld%%", static_cast<long long>(run.laptop().level()));
+    std::cout << when(run.start() + t) << "  " << iconColumn(*icon) << "  " << level << "  " << text
+              << "\n";
+  };
+  run.log().listener = [line, icon, also = std::move(also)](const SimEvent& event) {
+    if (also) also(event);
+    if (event.type == "title") {
+      const std::string title = event.summary.substr(6);
+      if (title != *icon) {
+        *icon = title;
+        line(event.t, "The menu bar icon changes to " + title);
+      }
+      return;
+    }
+    const std::string text = describe(event);
+    if (!text.empty()) line(event.t, text);
+  };
+}
+
 int runDemo(const std::optional<std::filesystem::path>& home,
             const std::optional<std::string>& eventsFile) {
   LaptopRunOptions options;
@@ -120,30 +145,15 @@ int runDemo(const std::optional<std::filesystem::path>& home,
     run.log().setStream(&events);
   }
   VirtualLaptop& m = run.laptop();
-  std::string icon;
   std::optional<std::int64_t> smartSwitchLevel;
-  auto line = [&](double t, const std::string& text) {
-    char level[8];
-    std::snprintf(level, sizeof level, "%3lld%%", static_cast<long long>(m.level()));
-    std::cout << when(run.start() + t) << "  " << iconColumn(icon) << "  " << level << "  " << text
-              << "\n";
-  };
-  run.log().listener = [&](const SimEvent& event) {
-    if (event.type == "title") {
-      const std::string title = event.summary.substr(6);
-      if (title != icon) {
-        icon = title;
-        line(event.t, "The menu bar icon changes to " + icon);
-      }
-      return;
-    }
-    if (event.type == "notification" &&
-        event.summary.find("(Smart AI Mode)") != std::string::npos && !smartSwitchLevel) {
+  tellTimeline(run, [&](const SimEvent& event) {
+    // The notification of a switch that the prediction decided.
+    const AppDelegate* app = run.app();
+    if (event.type == "notification" && app && app->lastDecision() &&
+        app->lastDecision()->rule == LowBatteryRule::kSmart && !smartSwitchLevel) {
       smartSwitchLevel = m.level();
     }
-    const std::string text = describe(event);
-    if (!text.empty()) line(event.t, text);
-  };
+  });
   const WallTime day = 86400;
   auto at = [&](double dayIndex, int hour, int minute) {
     run.runUntilJustBefore(options.start + dayIndex * day + (hour - 8) * 3600.0 + minute * 60.0);

@@ -141,7 +141,8 @@ void EventLog::add(WallTime now, std::string_view type, const JsonObject& fields
   event.t = std::round((now - start_) * 1000.0) / 1000.0;
   if (event.t == 0.0) event.t = 0.0;  // no "-0.000"
   JsonObject head;
-  head.addNumber("t", event.t, 3).add("time", isoTime(now)).add("type", type);
+  // The time of day from the same rounded offset, so that the two always agree.
+  head.addNumber("t", event.t, 3).add("time", isoTime(start_ + event.t)).add("type", type);
   std::string body = fields.str();
   std::string json = head.str();
   if (body.size() > 2) {

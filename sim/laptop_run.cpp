@@ -1,7 +1,12 @@
 #include "sim/laptop_run.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cmath>
 #include <fstream>
@@ -47,7 +52,37 @@ SimOptions simOptions(const LaptopRunOptions& options) {
   return sim;
 }
 
+// The run's folder, for the signal handler: it may only touch plain memory.
+char gRunFolder[4096];
+
+// SIGINT or SIGTERM: the folder goes, then the signal does what it always does.
+// A child removes it, since nothing that walks a tree is safe in a handler.
+void removeRunFolderAndStop(int signal) {
+  if (gRunFolder[0] != '\0') {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      char* const argv[] = {const_cast<char*>("rm"), const_cast<char*>("-rf"),
+                            const_cast<char*>("--"), gRunFolder, nullptr};
+      ::execv("/bin/rm", argv);
+      ::_exit(127);
+    }
+    int status = 0;
+    while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
 }  // namespace
+
+std::optional<std::string> makeHomeFolder(const std::filesystem::path& home) {
+  std::error_code error;
+  std::filesystem::create_directories(home, error);
+  if (!error && std::filesystem::is_directory(home, error)) return std::nullopt;
+  return "cannot use " + home.string() +
+         " as the home folder: " + (error ? error.message() : std::string("not a folder"));
+}
 
 RunFolder::RunFolder() {
   std::error_code error;
@@ -55,11 +90,21 @@ RunFolder::RunFolder() {
   if (::access(base.c_str(), W_OK) != 0) base = std::filesystem::temp_directory_path(error);
   if (error) base = "/tmp";
   std::string pattern = (base / "kestrine-sim-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  if (::mkdtemp(pattern.data()) == nullptr) return;
+  path_ = pattern;
+  if (pattern.size() < sizeof gRunFolder) {
+    std::memcpy(gRunFolder, pattern.c_str(), pattern.size() + 1);
+    struct sigaction action {};
+    action.sa_handler = removeRunFolderAndStop;
+    ::sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+  }
 }
 
 RunFolder::~RunFolder() {
   if (path_.empty()) return;
+  if (path_ == gRunFolder) gRunFolder[0] = '\0';
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
 }
@@ -102,7 +147,12 @@ void LaptopRun::wire() {
   VirtualLaptop& machine = *laptop_;
   s.tools.setHandler([&machine](const ToolRequest& request) { return machine.run(request); });
   s.powerSources.setProvider([&machine] { return machine.copySources(); });
-  machine.passTime = [&s](double seconds) { s.loop.passTimeBlocked(seconds); };
+  // The application waits on a tool: the world goes on, the main thread does not.
+  machine.passTime = [this, &s](double seconds) {
+    const WallTime until = s.loop.now() + seconds;
+    if (machineChangesUntil) machineChangesUntil(until);
+    s.loop.passTimeBlocked(until - s.loop.now());
+  };
 
   // The scripted user answers by button title; an alert without the awaited
   // button gets its first one and leaves the awaited answer queued.

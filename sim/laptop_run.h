@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@ namespace kestrine::sim {
 // machine has one, since the learning file is rewritten at every check, else
 // in the system's temporary folder. Removed with everything in it when this
 // object goes. `path()` is empty when no folder could be made.
+// SIGINT and SIGTERM remove the newest of them before the process stops.
 class RunFolder {
  public:
   RunFolder();
@@ -29,6 +31,10 @@ class RunFolder {
  private:
   std::filesystem::path path_;
 };
+
+// Makes the folder given with --home where it is missing; the error, readably,
+// when it cannot be made or is not a folder.
+std::optional<std::string> makeHomeFolder(const std::filesystem::path& home);
 
 struct LaptopRunOptions {
   WallTime start = wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
@@ -71,6 +77,10 @@ class LaptopRun {
 
   // A change to the machine, put in the log.
   void note(std::string_view change);
+
+  // While the application waits on a tool until the given time, the machine
+  // changes due meanwhile happen at their own times (set by scenarios).
+  std::function<void(WallTime until)> machineChangesUntil;
 
   SimPlatform& sim() { return *sim_; }
   VirtualLaptop& laptop() { return *laptop_; }

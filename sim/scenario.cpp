@@ -1,5 +1,7 @@
 #include "sim/scenario.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -71,9 +73,229 @@ bool safeHomeName(std::string_view name) {
   return true;
 }
 
+// Every button a Kestrine alert offers: the welcome alert's two and OK, the
+// single default button of all the others.
+constexpr std::string_view kAlertButtons[] = {"Continue", "Quit", "OK"};
+
 const std::set<std::string> kMenuActions = {
     "toggleSmartMode", "changeThreshold:", "showBatteryInfo",
     "showPowerMode",   "showAbout",        "terminate:"};
+
+// What a step's words say, for its parser.
+struct StepWords {
+  ScenarioStep& step;     // keyword and args filled in; the parser sets the rest
+  std::string_view line;  // the whole line, for verbatim texts
+  int skip;               // the words before the keyword ("at TIME")
+};
+
+// One kind of scenario step: its keyword, the parser of its arguments (the
+// error, if any) and what it does when played. Machine steps change the
+// machine itself, which happens even while the application waits on a tool.
+struct StepKind {
+  std::string_view keyword;
+  std::optional<std::string> (*parse)(StepWords&);
+  void (*apply)(const ScenarioStep&, LaptopRun&);
+  bool machine;
+};
+
+std::optional<std::string> noArguments(StepWords& w) {
+  if (!w.step.args.empty()) return "'" + w.step.keyword + "' takes no arguments";
+  return std::nullopt;
+}
+
+std::optional<std::string> oneNumber(StepWords& w) {
+  const auto& k = w.step.keyword;
+  if (w.step.args.size() != 1) return "'" + k + "' takes one number";
+  const auto value = parseNumber(w.step.args[0]);
+  if (!value || *value < 0 || (k == "battery" && *value > 100)) {
+    return "'" + k + "' needs " +
+           std::string(k == "battery" ? "a percentage from 0 to 100"
+                                      : "a rate of 0 or more (points per minute)") +
+           ", not '" + w.step.args[0] + "'";
+  }
+  w.step.number = *value;
+  return std::nullopt;
+}
+
+// One argument out of two words.
+std::optional<std::string> oneOf(StepWords& w, std::string_view a, std::string_view b) {
+  if (w.step.args.size() != 1 || (w.step.args[0] != a && w.step.args[0] != b)) {
+    return "'" + w.step.keyword + "' takes '" + std::string(a) + "' or '" + std::string(b) + "'";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> parseAnswer(StepWords& w) {
+  const auto& k = w.step.keyword;
+  std::vector<std::string> a = w.step.args;
+  if (a.size() >= 2 && a[a.size() - 2] == "after") {
+    const auto delay = parseDuration(a.back());
+    if (!delay) return "bad delay '" + a.back() + "'";
+    w.step.seconds = *delay;
+    a.resize(a.size() - 2);
+  }
+  if (a.empty())
+    return "'" + k + "' needs " + (k == "answer" ? "a button title" : "accept or cancel");
+  if (k == "password" && (a.size() != 1 || (a[0] != "accept" && a[0] != "cancel"))) {
+    return "'password' takes 'accept' or 'cancel'";
+  }
+  std::string joined;
+  for (const auto& part : a) joined += (joined.empty() ? "" : " ") + part;
+  if (k == "answer" && std::find(std::begin(kAlertButtons), std::end(kAlertButtons), joined) ==
+                           std::end(kAlertButtons)) {
+    return "no Kestrine alert offers '" + joined + "'; the buttons are Continue, Quit and OK";
+  }
+  w.step.text = joined;
+  return std::nullopt;
+}
+
+void setOnMains(const ScenarioStep& step, LaptopRun& run) {
+  run.laptop().battery().setOnMains(step.keyword == "plug" ||
+                                    (step.keyword == "power" && step.args[0] == "mains"));
+}
+
+const StepKind kStepKinds[] = {
+    {"battery", oneNumber,
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().battery().setPercent(s.number); }, true},
+    {"drain", oneNumber,
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().battery().setDrainPerMinute(s.number); },
+     true},
+    {"charge", oneNumber,
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().battery().setChargePerMinute(s.number); },
+     true},
+    {"plug", noArguments, setOnMains, true},
+    {"unplug", noArguments, setOnMains, true},
+    {"power", [](StepWords& w) { return oneOf(w, "battery", "mains"); }, setOnMains, true},
+    {"lowpowermode",
+     [](StepWords& w) -> std::optional<std::string> {
+       if (w.step.args.size() != 1) return "'lowpowermode' takes one whole number (0 off, 1 on)";
+       const auto value = integer(w.step.args[0]);
+       if (!value) return "'lowpowermode' needs a whole number, not '" + w.step.args[0] + "'";
+       w.step.number = static_cast<double>(*value);
+       return std::nullopt;
+     },
+     [](const ScenarioStep& s, LaptopRun& r) {
+       r.laptop().setLowPowerMode(static_cast<std::int64_t>(s.number));
+     },
+     true},
+    {"level", [](StepWords& w) { return oneOf(w, "none", "available"); },
+     [](const ScenarioStep& s, LaptopRun& r) {
+       r.laptop().setLevelAvailable(s.args[0] == "available");
+     },
+     true},
+    {"sudoers-rule", [](StepWords& w) { return oneOf(w, "installed", "absent"); },
+     [](const ScenarioStep& s, LaptopRun& r) {
+       if (s.args[0] == "installed") {
+         r.laptop().installRule();
+       } else {
+         r.laptop().removeRule();
+       }
+     },
+     true},
+    {"report",
+     [](StepWords& w) -> std::optional<std::string> {
+       const auto& a = w.step.args;
+       if (a.size() < 2 || (a[0] != "batt" && a[0] != "custom")) {
+         return "'report' takes 'batt' or 'custom' and a text (or 'auto')";
+       }
+       const auto unescaped = unescape(restAfterWords(w.line, w.skip + 2));
+       if (!unescaped) return "bad escape in report text (use \\n, \\t, \\r or \\\\)";
+       w.step.text = *unescaped;
+       return std::nullopt;
+     },
+     [](const ScenarioStep& s, LaptopRun& r) {
+       std::optional<std::string> text;
+       if (s.text != "auto") text = s.text;
+       if (s.args[0] == "batt") {
+         r.laptop().setBatteryReportText(text);
+       } else {
+         r.laptop().setCustomReportText(text);
+       }
+     },
+     true},
+    {"tool",
+     [](StepWords& w) -> std::optional<std::string> {
+       const auto& a = w.step.args;
+       if (a.size() < 2 || !toolKeyFromName(a[0])) {
+         return "'tool' takes batt, custom, sudo or osascript and an outcome";
+       }
+       if (a[1] == "exit") {
+         const auto status = a.size() == 3 ? integer(a[2]) : std::nullopt;
+         if (!status || *status < 0 || *status > 255) return "'exit' needs a status from 0 to 255";
+         w.step.number = static_cast<double>(*status);
+       } else if (a.size() != 2 || (a[1] != "normal" && a[1] != "fail-start" && a[1] != "hang")) {
+         return "unknown tool outcome '" + a[1] + "' (normal, fail-start, hang or exit N)";
+       } else if (a[1] == "hang" && a[0] != "batt" && a[0] != "custom") {
+         return "only the reports (batt, custom) can hang";
+       }
+       return std::nullopt;
+     },
+     [](const ScenarioStep& s, LaptopRun& r) {
+       const auto& o = s.args[1];
+       ToolOutcome outcome;
+       outcome.kind = o == "fail-start" ? ToolOutcome::Kind::kFailStart
+                      : o == "hang"     ? ToolOutcome::Kind::kHang
+                      : o == "exit"     ? ToolOutcome::Kind::kExit
+                                        : ToolOutcome::Kind::kNormal;
+       outcome.status = static_cast<int>(s.number);
+       r.laptop().setToolOutcome(*toolKeyFromName(s.args[0]), outcome);
+     },
+     true},
+    {"menu",
+     [](StepWords& w) -> std::optional<std::string> {
+       const auto& a = w.step.args;
+       if (a.empty() || !kMenuActions.contains(a[0])) {
+         return "'menu' takes an action: toggleSmartMode, changeThreshold: N, "
+                "showBatteryInfo, showPowerMode, showAbout or terminate:";
+       }
+       if (a[0] == "changeThreshold:") {
+         if (a.size() != 2 || !integer(a[1])) return "'changeThreshold:' needs a whole-number tag";
+         w.step.number = static_cast<double>(*integer(a[1]));
+       } else if (a.size() != 1) {
+         return "'" + a[0] + "' takes no tag";
+       }
+       return std::nullopt;
+     },
+     [](const ScenarioStep& s, LaptopRun& r) {
+       r.menuAction(s.args[0], static_cast<std::int64_t>(s.number));
+     },
+     false},
+    {"answer", parseAnswer,
+     [](const ScenarioStep& s, LaptopRun& r) { r.queueAnswer(s.text, s.seconds); }, false},
+    {"password", parseAnswer,
+     [](const ScenarioStep& s, LaptopRun& r) {
+       r.laptop().queuePasswordAnswer({s.text == "accept", s.seconds});
+     },
+     false},
+    {"sleep",
+     [](StepWords& w) -> std::optional<std::string> {
+       const auto seconds = w.step.args.size() == 1 ? parseDuration(w.step.args[0]) : std::nullopt;
+       if (!seconds || *seconds <= 0) return "'sleep' takes a duration, e.g. 'sleep 8h'";
+       w.step.number = *seconds;
+       return std::nullopt;
+     },
+     [](const ScenarioStep& s, LaptopRun& r) { r.sleep(s.number); }, false},
+    {"restart", noArguments,
+     [](const ScenarioStep&, LaptopRun& r) {
+       r.note("restart");
+       r.quit();
+       if (!r.sim().loop.isTerminated()) r.launch();
+     },
+     false},
+    {"quit", noArguments,
+     [](const ScenarioStep&, LaptopRun& r) {
+       r.note("quit");
+       r.quit();
+     },
+     false},
+};
+
+const StepKind* stepKind(std::string_view keyword) {
+  for (const StepKind& kind : kStepKinds) {
+    if (kind.keyword == keyword) return &kind;
+  }
+  return nullptr;
+}
 
 }  // namespace
 
@@ -91,7 +313,7 @@ std::optional<double> parseNumber(std::string_view text) {
   return value;
 }
 
-std::optional<double> parseDuration(std::string_view text) {
+static std::optional<double> parseAnyDuration(std::string_view text) {
   if (text.empty()) return std::nullopt;
   const char unit = text.back();
   if (unit == 's' || unit == 'm' || unit == 'h' || unit == 'd') {
@@ -126,6 +348,13 @@ std::optional<double> parseDuration(std::string_view text) {
   }
   return days * 86400 + static_cast<double>(*hours) * 3600 + static_cast<double>(*minutes) * 60 +
          *seconds;
+}
+
+std::optional<double> parseDuration(std::string_view text) {
+  const auto seconds = parseAnyDuration(text);
+  // Virtual time runs pass by pass: a longer span would never end.
+  if (!seconds || *seconds > kLongestDuration) return std::nullopt;
+  return seconds;
 }
 
 std::optional<WallTime> parseIsoTime(std::string_view text) {
@@ -187,7 +416,8 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
         if (haveEnd) return fail("'end' given twice");
         if (w.size() != 2) return fail("'end' takes one time, e.g. 'end 2:00:00'");
         const auto at = parseDuration(w[1]);
-        if (!at) return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s)");
+        if (!at)
+          return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s; at most 400d)");
         scenario.end = *at;
         haveEnd = true;
       } else if (timelineBegun) {
@@ -230,7 +460,7 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     if (hasAt) {
       if (w.size() < 3) return fail("'at' needs a time and a step, e.g. 'at 0:10:00 unplug'");
       const auto at = parseDuration(w[1]);
-      if (!at) return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s)");
+      if (!at) return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s; at most 400d)");
       step.at = *at;
       timelineBegun = true;
       w.erase(w.begin(), w.begin() + 2);
@@ -244,101 +474,10 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     step.keyword = w[0];
     step.args.assign(w.begin() + 1, w.end());
     const auto& k = step.keyword;
-    const auto n = step.args.size();
-    auto wantArgs = [&](std::size_t count, std::string_view usage) -> std::optional<ScenarioParse> {
-      if (n != count) return fail("'" + k + "' " + std::string(usage));
-      return std::nullopt;
-    };
-    if (k == "plug" || k == "unplug" || k == "restart" || k == "quit") {
-      if (auto e = wantArgs(0, "takes no arguments")) return *e;
-    } else if (k == "battery" || k == "drain" || k == "charge") {
-      if (auto e = wantArgs(1, "takes one number")) return *e;
-      const auto value = parseNumber(step.args[0]);
-      if (!value || *value < 0 || (k == "battery" && *value > 100)) {
-        return fail("'" + k + "' needs " +
-                    std::string(k == "battery" ? "a percentage from 0 to 100"
-                                               : "a rate of 0 or more (points per minute)") +
-                    ", not '" + step.args[0] + "'");
-      }
-      step.number = *value;
-    } else if (k == "sleep") {
-      if (n != 1 || !parseDuration(step.args[0]) || *parseDuration(step.args[0]) <= 0) {
-        return fail("'sleep' takes a duration, e.g. 'sleep 8h'");
-      }
-      step.number = *parseDuration(step.args[0]);
-    } else if (k == "power") {
-      if (n != 1 || (step.args[0] != "battery" && step.args[0] != "mains")) {
-        return fail("'power' takes 'battery' or 'mains'");
-      }
-    } else if (k == "lowpowermode") {
-      if (auto e = wantArgs(1, "takes one whole number (0 off, 1 on)")) return *e;
-      const auto value = integer(step.args[0]);
-      if (!value) return fail("'lowpowermode' needs a whole number, not '" + step.args[0] + "'");
-      step.number = static_cast<double>(*value);
-    } else if (k == "level") {
-      if (n != 1 || (step.args[0] != "none" && step.args[0] != "available")) {
-        return fail("'level' takes 'none' or 'available'");
-      }
-    } else if (k == "sudoers-rule") {
-      if (n != 1 || (step.args[0] != "installed" && step.args[0] != "absent")) {
-        return fail("'sudoers-rule' takes 'installed' or 'absent'");
-      }
-    } else if (k == "report") {
-      if (n < 2 || (step.args[0] != "batt" && step.args[0] != "custom")) {
-        return fail("'report' takes 'batt' or 'custom' and a text (or 'auto')");
-      }
-      const auto raw = restAfterWords(line, skip + 2);
-      const auto unescaped = unescape(raw);
-      if (!unescaped) return fail("bad escape in report text (use \\n, \\t, \\r or \\\\)");
-      step.text = *unescaped;
-    } else if (k == "tool") {
-      if (n < 2 || !toolKeyFromName(step.args[0])) {
-        return fail("'tool' takes batt, custom, sudo or osascript and an outcome");
-      }
-      const auto& o = step.args[1];
-      if (o == "exit") {
-        if (n != 3 || !integer(step.args[2]) || *integer(step.args[2]) < 0 ||
-            *integer(step.args[2]) > 255) {
-          return fail("'exit' needs a status from 0 to 255");
-        }
-        step.number = static_cast<double>(*integer(step.args[2]));
-      } else if (n != 2 || (o != "normal" && o != "fail-start" && o != "hang")) {
-        return fail("unknown tool outcome '" + o + "' (normal, fail-start, hang or exit N)");
-      } else if (o == "hang" && step.args[0] != "batt" && step.args[0] != "custom") {
-        return fail("only the reports (batt, custom) can hang");
-      }
-    } else if (k == "menu") {
-      if (n < 1 || !kMenuActions.contains(step.args[0])) {
-        return fail(
-            "'menu' takes an action: toggleSmartMode, changeThreshold: N, "
-            "showBatteryInfo, showPowerMode, showAbout or terminate:");
-      }
-      if (step.args[0] == "changeThreshold:") {
-        if (n != 2 || !integer(step.args[1]))
-          return fail("'changeThreshold:' needs a whole-number tag");
-        step.number = static_cast<double>(*integer(step.args[1]));
-      } else if (n != 1) {
-        return fail("'" + step.args[0] + "' takes no tag");
-      }
-    } else if (k == "answer" || k == "password") {
-      std::vector<std::string> a = step.args;
-      if (a.size() >= 2 && a[a.size() - 2] == "after") {
-        const auto delay = parseDuration(a.back());
-        if (!delay) return fail("bad delay '" + a.back() + "'");
-        step.seconds = *delay;
-        a.resize(a.size() - 2);
-      }
-      if (a.empty())
-        return fail("'" + k + "' needs " + (k == "answer" ? "a button title" : "accept or cancel"));
-      if (k == "password" && (a.size() != 1 || (a[0] != "accept" && a[0] != "cancel"))) {
-        return fail("'password' takes 'accept' or 'cancel'");
-      }
-      std::string joined;
-      for (const auto& part : a) joined += (joined.empty() ? "" : " ") + part;
-      step.text = joined;
-    } else {
-      return fail("unknown step '" + k + "'");
-    }
+    const StepKind* kind = stepKind(k);
+    if (!kind) return fail("unknown step '" + k + "'");
+    StepWords stepWords{step, line, skip};
+    if (auto error = kind->parse(stepWords)) return fail(std::move(*error));
     if (step.at == 0.0 && (k == "restart" || k == "quit")) {
       return fail("'" + k + "' needs a time after the start");
     }
@@ -365,75 +504,14 @@ ScenarioParse loadScenario(const std::filesystem::path& path) {
 namespace {
 
 void applyStep(const ScenarioStep& step, LaptopRun& run) {
-  VirtualLaptop& m = run.laptop();
-  const auto& k = step.keyword;
-  std::string words = k;
-  for (const auto& a : step.args) words += " " + a;
-  if (k == "menu") {
-    run.menuAction(step.args[0], static_cast<std::int64_t>(step.number));
-    return;
-  }
-  if (k == "answer") {
-    run.queueAnswer(step.text, step.seconds);
-    return;
-  }
-  if (k == "password") {
-    m.queuePasswordAnswer({step.text == "accept", step.seconds});
-    return;
-  }
-  if (k == "sleep") {
-    run.sleep(step.number);
-    return;
-  }
-  if (k == "restart") {
-    run.note("restart");
-    run.quit();
-    if (!run.sim().loop.isTerminated()) run.launch();
-    return;
-  }
-  if (k == "quit") {
-    run.note("quit");
-    run.quit();
-    return;
-  }
-  if (k == "plug" || (k == "power" && step.args[0] == "mains")) {
-    m.battery().setOnMains(true);
-  } else if (k == "unplug" || k == "power") {
-    m.battery().setOnMains(false);
-  } else if (k == "battery") {
-    m.battery().setPercent(step.number);
-  } else if (k == "drain") {
-    m.battery().setDrainPerMinute(step.number);
-  } else if (k == "charge") {
-    m.battery().setChargePerMinute(step.number);
-  } else if (k == "lowpowermode") {
-    m.setLowPowerMode(static_cast<std::int64_t>(step.number));
-  } else if (k == "level") {
-    m.setLevelAvailable(step.args[0] == "available");
-  } else if (k == "sudoers-rule") {
-    if (step.args[0] == "installed") {
-      m.installRule();
-    } else {
-      m.fileSystem().remove(m.ruleFilePath());
-    }
-  } else if (k == "report") {
-    std::optional<std::string> text;
-    if (step.text != "auto") text = step.text;
-    if (step.args[0] == "batt") {
-      m.setBatteryReportText(text);
-    } else {
-      m.setCustomReportText(text);
-    }
-    words = "report " + step.args[0] + (text ? " (verbatim)" : " auto");
-  } else if (k == "tool") {
-    ToolOutcome outcome;
-    const auto& o = step.args[1];
-    outcome.kind = o == "fail-start" ? ToolOutcome::Kind::kFailStart
-                   : o == "hang"     ? ToolOutcome::Kind::kHang
-                   : o == "exit"     ? ToolOutcome::Kind::kExit
-                                     : ToolOutcome::Kind::kNormal;
-    outcome.status = static_cast<int>(step.number);
-    m.setToolOutcome(*toolKeyFromName(step.args[0]), outcome);
+  const StepKind& kind = *stepKind(step.keyword);
+  kind.apply(step, run);
+  if (!kind.machine) return;
+  std::string words = step.keyword;
+  if (step.keyword == "report") {
+    words += " " + step.args[0] + (step.text == "auto" ? " auto" : " (verbatim)");
+  } else {
+    for (const auto& a : step.args) words += " " + a;
   }
   run.note(words);
 }
@@ -448,16 +526,26 @@ void playScenario(const Scenario& scenario, LaptopRun& run) {
          scenario.steps[next].keyword != "menu") {
     applyStep(scenario.steps[next++], run);
   }
+  run.machineChangesUntil = [&](WallTime until) {
+    while (next < scenario.steps.size() && scenario.start + scenario.steps[next].at <= until &&
+           stepKind(scenario.steps[next].keyword)->machine) {
+      run.sim().loop.passTimeBlocked(scenario.start + scenario.steps[next].at - run.now());
+      applyStep(scenario.steps[next++], run);
+    }
+  };
   run.launch();
-  for (; next < scenario.steps.size(); ++next) {
+  while (next < scenario.steps.size()) {
     const ScenarioStep& step = scenario.steps[next];
     run.runUntilJustBefore(scenario.start + step.at);
     if (run.sim().loop.isTerminated()) break;
+    if (&scenario.steps[next] != &step) continue;  // it happened while the application waited
+    ++next;
     applyStep(step, run);
   }
   run.runUntil(scenario.start + scenario.end);
   run.log().add(run.now(), "end", JsonObject(), "end");
   run.quit();
+  run.machineChangesUntil = nullptr;
 }
 
 }  // namespace kestrine::sim

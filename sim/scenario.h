@@ -58,7 +58,10 @@ std::optional<std::string> readInputFile(const std::filesystem::path& path);
 // A finite number that is the whole of `text` ("50", "0.25"; no blanks, no "+");
 // absent otherwise.
 std::optional<double> parseNumber(std::string_view text);
-// "1:30:00", "2d3:00:00", "90s", "5m", "2h", "1d" in seconds; absent when malformed.
+// The longest span a scenario or trace may name: a virtual year and a bit.
+inline constexpr double kLongestDuration = 400.0 * 86400.0;
+// "1:30:00", "2d3:00:00", "90s", "5m", "2h", "1d" in seconds; absent when
+// malformed or longer than kLongestDuration.
 std::optional<double> parseDuration(std::string_view text);
 // "2026-03-14T09:00:00" or with a trailing "Z": UTC.
 std::optional<WallTime> parseIsoTime(std::string_view text);

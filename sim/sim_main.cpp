@@ -24,19 +24,21 @@ Usage:
       in Classic Threshold Mode, a few days of learning, then Smart AI Mode
       switching by prediction. Takes well under a second.
 
-  kestrine-sim whatif --trace FILE.csv [--threshold N] [--target MIN]
-                      [--plot OUT.svg] [--home DIR]
-      Replays a battery trace through Classic Threshold Mode (threshold N,
+  kestrine-sim whatif --trace FILE [--threshold N] [--target MIN]
+                      [--plot OUT.svg] [--format text|json] [--home DIR]
+      Replays a battery history through Classic Threshold Mode (threshold N,
       default 20) and Smart AI Mode (learning from the trace, target MIN
-      minutes, default 60) and reports, for each discharge, when and at which
-      level each mode would have switched Low Power Mode on, or that the user
-      plugged in first. The trace has the columns time,percent,charging:
-        time      seconds from the start of the trace (e.g. 0, 30, 90.5), or
-                  an ISO 8601 UTC time (2026-03-14T09:00:00Z)
-        percent   the battery charge, 0 to 100
-        charging  1/0 or true/false: on mains power
-      A first line naming the columns is allowed; '#' lines are skipped.
-      --plot draws the battery curve, the predictions and the switch points.
+      minutes, default 60) and reports, for each discharge, when, at which
+      level and by which rule each mode would have switched Low Power Mode
+      on, and the minutes the battery actually had left then. The trace is
+      told from its content:
+        ~/.kestrine_ai_data.json                  Kestrine's own learning file
+        /var/lib/upower/history-charge-*.dat      the power daemon's history
+        a CSV with the columns time,percent,charging (in any order, named by
+        a header: time/timestamp, percent/level/battery/battery_percent,
+        charging/ac/on_ac); time in seconds, UNIX time or ISO 8601 UTC
+      --format json prints one JSON object; --plot draws the battery curve,
+      the predictions, the target and the switch points.
 
   kestrine-sim run --scenario FILE [--events FILE.jsonl] [--home DIR]
       Plays a scenario and writes every event (tool runs, status titles, menus,
@@ -51,11 +53,13 @@ Usage:
         normal|fail-start|exit N|hang, menu ACTION [TAG], answer BUTTON,
         password accept|cancel, sleep 8h, restart, quit
       Steps without a time set up the machine before the start; "at 0:10:00
-      STEP" puts one on the timeline. docs/simulator.md has the details.
+      STEP" puts one on the timeline. Without --events the run is told as a
+      timeline. docs/simulator.md has the details.
 
 Options:
-  --home DIR   use DIR as the virtual user's home folder (kept afterwards);
-               by default a new temporary folder is used and removed.
+  --home DIR   use DIR as the virtual user's home folder (made if missing,
+               kept afterwards); by default a new temporary folder is used
+               and removed, also on SIGINT or SIGTERM.
   --help       this text.
 
 Exit status: 0 done, 2 bad command line or malformed input (nothing is run),
@@ -65,7 +69,7 @@ Exit status: 0 done, 2 bad command line or malformed input (nothing is run),
 struct Args {
   std::string command;
   std::vector<std::string> given;  // the options, in order
-  std::optional<std::string> home, events, trace, plot, scenario;
+  std::optional<std::string> home, events, trace, plot, scenario, format;
   std::optional<long long> threshold, target;
 };
 
@@ -109,6 +113,7 @@ int main(int argc, char** argv) {
     if (option == "--trace") slot = &args.trace;
     if (option == "--plot") slot = &args.plot;
     if (option == "--scenario") slot = &args.scenario;
+    if (option == "--format") slot = &args.format;
     if (slot) {
       *slot = value();
       if (!*slot) return usageError(option + " needs a value");
@@ -126,11 +131,11 @@ int main(int argc, char** argv) {
 
   // An option that another use takes is a mistake, not something to ignore.
   const std::vector<std::string> allowed =
-      args.command == "demo" ? std::vector<std::string>{"--home", "--events"}
-      : args.command == "whatif"
-          ? std::vector<std::string>{"--trace", "--threshold", "--target", "--plot", "--home"}
-      : args.command == "run" ? std::vector<std::string>{"--scenario", "--events", "--home"}
-                              : std::vector<std::string>{};
+      args.command == "demo"     ? std::vector<std::string>{"--home", "--events"}
+      : args.command == "whatif" ? std::vector<std::string>{"--trace", "--threshold", "--target",
+                                                            "--plot",  "--home",      "--format"}
+      : args.command == "run"    ? std::vector<std::string>{"--scenario", "--events", "--home"}
+                                 : std::vector<std::string>{};
   if (allowed.empty()) return usageError("unknown command '" + args.command + "'");
   for (const auto& option : args.given) {
     if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
@@ -143,15 +148,20 @@ int main(int argc, char** argv) {
   std::optional<RunFolder> scratch;
   std::optional<std::filesystem::path> home;
   if (args.home) home = std::filesystem::path(*args.home);
-  auto runHome = [&]() -> bool {
-    if (home) return true;
+  // 0 once the folder is there; else the exit status: 2 for a bad --home.
+  auto runHome = [&]() -> int {
+    if (home) {
+      const auto error = makeHomeFolder(*home);
+      if (error) std::cerr << "kestrine-sim: " << *error << "\n";
+      return error ? 2 : 0;
+    }
     scratch.emplace();
     if (scratch->path().empty()) {
       std::cerr << "kestrine-sim: cannot make a temporary folder for the run\n";
-      return false;
+      return 1;
     }
     home = scratch->path();
-    return true;
+    return 0;
   };
 
   if (args.command == "run") {
@@ -161,6 +171,7 @@ int main(int argc, char** argv) {
       std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
       return 2;
     }
+    if (const int status = runHome()) return status;
     std::ofstream file;
     std::ostream* out = nullptr;
     if (args.events && *args.events == "-") {
@@ -173,27 +184,32 @@ int main(int argc, char** argv) {
       }
       out = &file;
     }
-    if (!runHome()) return 1;
     LaptopRunOptions options;
     options.start = parsed.scenario->start;
     options.home = home;
     options.userName = parsed.scenario->user;
     LaptopRun run(options);
     run.log().setStream(out);
+    // Without an events file the run is told as a timeline, as the demo is.
+    if (!out) tellTimeline(run);
     playScenario(*parsed.scenario, run);
-    if (!out) {
-      std::cout << run.log().events().size() << " events; pass --events FILE.jsonl to keep them\n";
-    }
     return 0;
   }
-  if (args.command == "demo") return runHome() ? runDemo(home, args.events) : 1;
+  if (args.command == "demo") {
+    if (const int status = runHome()) return status;
+    return runDemo(home, args.events);
+  }
   if (args.command == "whatif") {
-    if (!args.trace) return usageError("whatif needs --trace FILE.csv");
+    if (!args.trace) return usageError("whatif needs --trace FILE");
     WhatIfOptions options;
     options.home = home;
     if (args.threshold) options.threshold = *args.threshold;
     if (args.target) options.targetMinutes = *args.target;
-    return runWhatIfCommand(*args.trace, options, args.plot);
+    if (args.format && *args.format != "text" && *args.format != "json") {
+      return usageError("--format takes text or json");
+    }
+    return runWhatIfCommand(*args.trace, options, args.plot,
+                            args.format == "json" ? ReportFormat::kJson : ReportFormat::kText);
   }
   return usageError("unknown command '" + args.command + "'");
 }

@@ -1,7 +1,9 @@
 #include "sim/virtual_laptop.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "power/first_launch_setup.h"
 #include "sim/pmset_reports.h"
 
 namespace kestrine::sim {
@@ -103,16 +105,6 @@ BatteryModel& VirtualLaptop::battery() {
   return battery_;
 }
 
-std::string VirtualLaptop::ruleFilePath() const { return tools_.sudoersDirectory + "/kestrine"; }
-
-void VirtualLaptop::installRule() {
-  fs_.makeDirectory(tools_.sudoersDirectory, true);
-  fs_.writeFile(ruleFilePath(),
-                userName_ + " ALL=(ALL) NOPASSWD: " + tools_.rulePmsetPath + " -b lowpowermode *\n",
-                false);
-  fs_.setMode(ruleFilePath(), 0440);
-}
-
 ToolOutcome VirtualLaptop::outcome(ToolKey key) const {
   const auto it = outcomes_.find(key);
   return it == outcomes_.end() ? ToolOutcome{} : it->second;
@@ -195,24 +187,25 @@ int VirtualLaptop::setSetting(const std::vector<std::string>& args) {
 }
 
 bool VirtualLaptop::sudoAllows(const std::vector<std::string>& args) const {
-  // Only the rule file itself counts: sudo skips names with a '.' in its rule
-  // directory, and files that others could write.
-  const auto* rule = fs_.file(ruleFilePath());
-  if (!rule || (rule->mode & 022) != 0 || !sudoersSyntaxOk(rule->content)) return false;
-  const std::string expected =
-      userName_ + " ALL=(ALL) NOPASSWD: " + tools_.rulePmsetPath + " -b lowpowermode *";
-  bool matches = false;
-  std::size_t start = 0;
-  while (start < rule->content.size()) {
-    auto end = rule->content.find('\n', start);
-    if (end == std::string::npos) end = rule->content.size();
-    if (rule->content.compare(start, end - start, expected) == 0) matches = true;
-    start = end + 1;
-  }
   // The rule allows pmset -b lowpowermode with anything after it.
-  return matches && args.size() >= 5 && args[0] == "-n" &&
+  return ruleInstalled_ && args.size() >= 5 && args[0] == "-n" &&
          (args[1] == tools_.sudoPmsetName || args[1] == tools_.rulePmsetPath) && args[2] == "-b" &&
          args[3] == "lowpowermode";
+}
+
+int VirtualLaptop::runAsAdministrator(const std::string& command) {
+  if (command == setupShellCommand(userName_, tools_)) {
+    installRule();
+    return 0;
+  }
+  std::vector<std::string> words;
+  for (std::size_t start = 0; start <= command.size();) {
+    const auto space = std::min(command.find(' ', start), command.size());
+    words.emplace_back(command.substr(start, space - start));
+    start = space + 1;
+  }
+  if (words.size() == 4 && words[0] == "pmset") return setSetting({words.begin() + 1, words.end()});
+  return 1;
 }
 
 ToolResult VirtualLaptop::runSudo(const std::vector<std::string>& args) {
@@ -241,11 +234,8 @@ ToolResult VirtualLaptop::runOsascript(const std::vector<std::string>& args) {
   if (onPasswordDialog) onPasswordDialog(script->prompt, answer.accept);
   if (!answer.accept) return exited(1);  // "User canceled." (-128)
 
-  const ShellResult shell = runVirtualShell(
-      script->command, fs_,
-      [this](const std::vector<std::string>& pmsetArgs) { return setSetting(pmsetArgs); });
   // A failing command makes the script fail, and osascript exit 1.
-  return exited(shell.status == 0 ? 0 : 1);
+  return exited(runAsAdministrator(script->command) == 0 ? 0 : 1);
 }
 
 }  // namespace kestrine::sim

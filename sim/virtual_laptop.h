@@ -13,7 +13,6 @@
 #include "ports/tool_runner.h"
 #include "power/system_tools.h"
 #include "sim/battery_model.h"
-#include "sim/virtual_shell.h"
 
 namespace kestrine::sim {
 
@@ -36,9 +35,11 @@ std::optional<ToolKey> toolKeyFromName(
 
 // The simulated Mac behind the ports: its battery (through the power-source
 // service and `pmset -g batt`), its Low Power Mode setting (through
-// `pmset -g custom` and `pmset -b lowpowermode`), sudo with the rules in its
-// own virtual sudoers directory, and osascript with the administrator password
-// dialog that a scripted user answers.
+// `pmset -g custom` and `pmset -b lowpowermode`), sudo with Kestrine's rule
+// present or not, and osascript with the administrator password dialog that a
+// scripted user answers. As administrator it runs exactly two commands: the
+// setup's own, which installs the rule, and `pmset -b|-c|-a lowpowermode N`;
+// anything else fails, as a rule that fails its check does.
 class VirtualLaptop final : public ToolRunner, public PowerSources {
  public:
   VirtualLaptop(const Clock& clock, std::string userName, SystemTools tools = macSystemTools());
@@ -74,11 +75,11 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   };
   void queuePasswordAnswer(PasswordAnswer answer) { passwordAnswers_.push_back(answer); }
 
-  // The sudoers rule Kestrine's setup installs, as that setup would write it.
-  std::string ruleFilePath() const;
-  void installRule();
+  // The sudoers rule Kestrine's setup installs: there or not.
+  void installRule() { ruleInstalled_ = true; }
+  void removeRule() { ruleInstalled_ = false; }
+  bool ruleInstalled() const { return ruleInstalled_; }
 
-  VirtualFileSystem& fileSystem() { return fs_; }
   const SystemTools& tools() const { return tools_; }
   const std::string& userName() const { return userName_; }
 
@@ -96,6 +97,7 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   ToolResult runOsascript(const std::vector<std::string>& arguments);
   int setSetting(const std::vector<std::string>& arguments);
   bool sudoAllows(const std::vector<std::string>& arguments) const;
+  int runAsAdministrator(const std::string& command);
   ToolOutcome outcome(ToolKey key) const;
 
   const Clock& clock_;
@@ -109,7 +111,7 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   std::optional<std::string> customText_;
   std::map<ToolKey, ToolOutcome> outcomes_;
   std::deque<PasswordAnswer> passwordAnswers_;
-  VirtualFileSystem fs_;
+  bool ruleInstalled_ = false;
 };
 
 // The pieces of `do shell script "<command>" with administrator privileges

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/check_cycle.h"
 #include "ports/platform.h"
 #include "prediction/battery_predictor.h"
 #include "settings/config.h"
@@ -44,6 +45,8 @@ class AppDelegate {
   std::int64_t lastBatteryLevel() const { return lastBatteryLevel_; }
   std::int64_t lastDayRecorded() const { return lastDayRecorded_; }
   const BatteryPredictor* batteryPredictor() const { return batteryPredictor_.get(); }
+  // The low-battery decision of the last pass on battery.
+  const std::optional<LowBatteryDecision>& lastDecision() const { return lastDecision_; }
 
  private:
   // Operations. The check pass and the launch check are in check_cycle.cpp.
@@ -83,6 +86,7 @@ class AppDelegate {
   std::int64_t lastBatteryLevel_ = 100;
   std::unique_ptr<BatteryPredictor> batteryPredictor_;
   std::int64_t lastDayRecorded_ = 0;
+  std::optional<LowBatteryDecision> lastDecision_;
 };
 
 }  // namespace kestrine

@@ -55,7 +55,8 @@ void AppDelegate::checkBattery() {
   std::optional<std::int64_t> prediction;
   if (usesSmartRule(config_, ready))
     prediction = batteryPredictor_->predictRemainingMinutes(*level);
-  const LowBatteryDecision decision = decideLowBattery(*level, config_, ready, prediction);
+  const LowBatteryDecision& decision =
+      lastDecision_.emplace(decideLowBattery(*level, config_, ready, prediction));
   if (!decision.conditionMet) {
     notificationShown_ = false;
     return;

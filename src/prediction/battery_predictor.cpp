@@ -1,5 +1,6 @@
 #include "prediction/battery_predictor.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -40,6 +41,17 @@ double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTi
   if (!(totalMinutes > 0.0)) return 0.0;
   const double rate = totalDrop / totalMinutes;
   return rate > 0.0 ? rate : 0.0;
+}
+
+double recentDischargeSpan(const std::vector<BatterySnapshot>& snapshots, WallTime now) {
+  const double cutoff = now - BatteryPredictor::kRecentWindowSeconds;
+  std::optional<double> earliest, latest;
+  for (const BatterySnapshot& s : snapshots) {
+    if (!(s.timestamp > cutoff) || s.isCharging) continue;
+    earliest = earliest ? std::min(*earliest, s.timestamp) : s.timestamp;
+    latest = latest ? std::max(*latest, s.timestamp) : s.timestamp;
+  }
+  return earliest ? *latest - *earliest : 0.0;
 }
 
 std::optional<std::int64_t> remainingMinutes(std::int64_t currentPercent, double rate) {
@@ -95,6 +107,9 @@ std::optional<std::int64_t> BatteryPredictor::predictRemainingMinutes(
   if (!hasEnoughData()) return std::nullopt;
   if (predictionData_.snapshots.empty()) return std::nullopt;
   if (predictionData_.snapshots.back().isCharging) return std::nullopt;
+  if (recentDischargeSpan(predictionData_.snapshots, clock_.now()) < kMinimumDischargeSpanSeconds) {
+    return std::nullopt;
+  }
   return remainingMinutes(currentPercent, calculateRecentDischargeRate());
 }
 

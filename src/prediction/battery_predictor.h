@@ -18,6 +18,10 @@ namespace kestrine {
 // difference of percents too large for 64 bits makes the rate unknown.
 double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTime now);
 
+// Seconds from the earliest to the latest discharging sample of the ten
+// minutes before `now`; 0 with fewer than two.
+double recentDischargeSpan(const std::vector<BatterySnapshot>& snapshots, WallTime now);
+
 // Minutes left at `currentPercent` with `rate` points per minute, after the
 // safety factor, truncated toward zero; absent when the rate is not positive
 // or the minutes do not fit in 64 bits.
@@ -30,6 +34,10 @@ class BatteryPredictor {
   static constexpr std::int64_t kMinimumSnapshotsRequired = 100;
   static constexpr std::int64_t kMinimumDaysRequired = 2;
   static constexpr double kRecentWindowSeconds = 600.0;
+  // Right after unplugging the window holds two or three samples 30 seconds
+  // apart, and one whole-percent step between them reads as 2 points a minute:
+  // no prediction until the discharge inside the window lasts this long.
+  static constexpr double kMinimumDischargeSpanSeconds = 300.0;
   static constexpr double kSafetyFactor = 0.9;
   static constexpr float kScreenBrightness = 0.5F;
 

@@ -66,10 +66,11 @@ struct PassCase {
   std::int64_t level;
   bool smartMode;
   bool ready;
-  // A discharging sample this many seconds before the pass, one point above
-  // the pass's level; none: no recent discharge, so no prediction.
+  // A discharging sample this many seconds before the pass, `recentDrop`
+  // points above the pass's level; none: no recent discharge, so no prediction.
   std::optional<double> recentSampleAge;
   std::optional<std::string> subtitle;  // the notification; none: no switch attempt
+  std::int64_t recentDrop = 1;
 };
 
 void PrintTo(const PassCase& c, std::ostream* os) { *os << c.name; }
@@ -84,7 +85,7 @@ TEST_P(CheckPassTest, SwitchesAndNotifiesByTheRule) {
     // The pass comes 30 s after launch.
     data.snapshots.push_back(
         BatterySnapshot{.timestamp = sim.loop.now() + 30.0 - *c.recentSampleAge,
-                        .batteryPercent = c.level + 1,
+                        .batteryPercent = c.level + c.recentDrop,
                         .isCharging = false,
                         .screenBrightness = 0.5F});
   }
@@ -114,16 +115,18 @@ TEST_P(CheckPassTest, SwitchesAndNotifiesByTheRule) {
   }
 }
 
-// With a sample 60 s earlier one point higher the rate is 1 point a minute, so
-// the prediction is level * 0.9 truncated: 67 -> 60, 68 -> 61.
+// With a sample 5 minutes earlier 5 points higher the rate is 1 point a minute,
+// so the prediction is level * 0.9 truncated: 67 -> 60, 68 -> 61. A shorter
+// discharge gives no prediction at all.
 INSTANTIATE_TEST_SUITE_P(
     Table, CheckPassTest,
     ::testing::Values(
         PassCase{"PluggedInNeverSwitches", false, 5, false, false, std::nullopt, std::nullopt},
         PassCase{"ThresholdAbove", true, 21, false, false, std::nullopt, std::nullopt},
         PassCase{"ThresholdAt", true, 20, false, false, std::nullopt, "Battery at 20%"},
-        PassCase{"SmartAtTarget", true, 67, true, true, 60.0, "~60 min remaining (Smart AI Mode)"},
-        PassCase{"SmartAboveTarget", true, 68, true, true, 60.0, std::nullopt},
+        PassCase{"SmartAtTarget", true, 67, true, true, 300.0, "~60 min remaining (Smart AI Mode)",
+                 5},
+        PassCase{"SmartAboveTarget", true, 68, true, true, 300.0, std::nullopt, 5},
         PassCase{"SmartBelowThresholdButPredictionHigh", true, 15, true, true, 600.0 - 30.0,
                  std::nullopt},
         PassCase{"SmartNoPredictionFallsBack", true, 15, true, true, std::nullopt,

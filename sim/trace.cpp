@@ -1,0 +1,319 @@
+#include "sim/trace.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <ctime>
+
+#include "platform/sim/virtual_clock.h"
+#include "prediction/prediction_data.h"
+
+namespace kestrine::sim {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// A date seconds count cannot reach before the year 5000: such times are milliseconds.
+constexpr double kMillisecondsFrom = 1e11;
+// From here on a plain number of seconds is a UNIX time, not an offset (2001-09-09).
+constexpr double kUnixTimesFrom = 1e9;
+
+std::string_view trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(" \t\r");
+  return s.substr(first, last - first + 1);
+}
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+// Walks the lines of a text, counting them.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {}
+  bool next(std::string_view& line) {
+    if (pos_ >= text_.size()) return false;
+    auto eol = text_.find('\n', pos_);
+    if (eol == std::string_view::npos) eol = text_.size();
+    line = trim(text_.substr(pos_, eol - pos_));
+    pos_ = eol + 1;
+    ++number_;
+    return true;
+  }
+  int number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int number_ = 0;
+};
+
+std::size_t split(std::string_view line, char separator, std::array<std::string_view, 8>& fields) {
+  std::size_t count = 0;
+  std::size_t start = 0;
+  while (true) {
+    const auto end = line.find(separator, start);
+    if (count < fields.size()) fields[count] = trim(line.substr(start, end - start));
+    ++count;
+    if (end == std::string_view::npos) return count;
+    start = end + 1;
+  }
+}
+
+struct Failure {
+  int line;
+  std::string message;
+};
+
+// Checks shared by every form; times already count from the first row.
+std::optional<Failure> checkPoints(const Trace& trace) {
+  if (trace.points.size() < 2) return Failure{0, "a trace needs at least two rows"};
+  if (trace.duration() > kLongestDuration) {
+    return Failure{0, "the trace spans more than 400 days; are the times in seconds?"};
+  }
+  const bool fractions = std::all_of(trace.points.begin(), trace.points.end(),
+                                     [](const TracePoint& p) { return p.percent <= 1.0; });
+  if (fractions) {
+    return Failure{0,
+                   "every percent lies between 0 and 1; give them from 0 to 100, not as fractions"};
+  }
+  return std::nullopt;
+}
+
+// --- CSV ----------------------------------------------------------------------
+
+enum Column { kTime, kPercent, kCharging };
+
+std::optional<Column> columnNamed(std::string_view name) {
+  const std::string n = lower(name);
+  if (n == "time" || n == "timestamp") return kTime;
+  if (n == "percent" || n == "level" || n == "battery" || n == "battery_percent") return kPercent;
+  if (n == "charging" || n == "ac" || n == "on_ac") return kCharging;
+  return std::nullopt;
+}
+
+constexpr const char* kColumnNames[] = {"time (or timestamp)",
+                                        "percent (or level, battery, battery_percent)",
+                                        "charging (or ac, on_ac)"};
+
+std::optional<Failure> parseCsv(std::string_view text, Trace& trace) {
+  Lines lines(text);
+  std::string_view line;
+  std::array<std::string_view, 8> fields;
+  std::array<std::size_t, 3> index = {0, 1, 2};
+  std::size_t width = 3;
+  bool first = true;
+  std::optional<bool> dates;  // ISO dates rather than numbers
+  double firstTime = 0.0;
+  while (lines.next(line)) {
+    if (line.empty() || line.front() == '#') continue;
+    const std::size_t count = split(line, ',', fields);
+    if (first) {
+      first = false;
+      if (!parseNumber(fields[0]) && !parseIsoTime(fields[0])) {
+        // A header: the three columns by name, in any order.
+        std::array<std::optional<std::size_t>, 3> found;
+        for (std::size_t i = 0; i < std::min(count, fields.size()); ++i) {
+          if (const auto c = columnNamed(fields[i]); c && !found[*c]) found[*c] = i;
+        }
+        for (int c = kTime; c <= kCharging; ++c) {
+          if (!found[c]) {
+            return Failure{lines.number(),
+                           std::string("the header names no ") + kColumnNames[c] + " column"};
+          }
+          index[c] = *found[c];
+        }
+        width = count;
+        continue;
+      }
+    }
+    if (count != width) {
+      return Failure{lines.number(), "expected " + std::to_string(width) + " columns, found " +
+                                         std::to_string(count)};
+    }
+    const std::string_view timeText = fields[index[kTime]];
+    const auto seconds = parseNumber(timeText);
+    const auto wall = seconds ? std::nullopt : parseIsoTime(timeText);
+    if (!seconds && !wall) {
+      return Failure{lines.number(),
+                     "bad time '" + std::string(timeText) + "' (seconds, or 2026-03-14T09:00:00Z)"};
+    }
+    if (seconds && std::fabs(*seconds) >= kMillisecondsFrom) {
+      return Failure{lines.number(), "time '" + std::string(timeText) +
+                                         "' is too large for seconds; milliseconds are not taken"};
+    }
+    if (dates && *dates != wall.has_value()) {
+      return Failure{lines.number(),
+                     "times mix seconds and dates; use one form for the whole trace"};
+    }
+    const double time = wall ? *wall : *seconds;
+    if (!dates) {
+      dates = wall.has_value();
+      firstTime = time;
+      trace.dated = wall || *seconds >= kUnixTimesFrom;
+    }
+    TracePoint point;
+    point.t = time - firstTime;
+    if (time < 0) return Failure{lines.number(), "negative time '" + std::string(timeText) + "'"};
+    const std::string_view percentText = fields[index[kPercent]];
+    const auto percent = parseNumber(percentText);
+    if (!percent || *percent < 0 || *percent > 100) {
+      return Failure{lines.number(),
+                     "bad percent '" + std::string(percentText) + "' (a number from 0 to 100)"};
+    }
+    point.percent = *percent;
+    const std::string c = lower(fields[index[kCharging]]);
+    if (c == "1" || c == "true" || c == "yes") {
+      point.charging = true;
+    } else if (c == "0" || c == "false" || c == "no") {
+      point.charging = false;
+    } else {
+      return Failure{lines.number(), "bad charging value '" + c + "' (1/0, true/false or yes/no)"};
+    }
+    if (!trace.points.empty() && point.t <= trace.points.back().t) {
+      return Failure{lines.number(), "time does not increase"};
+    }
+    trace.points.push_back(point);
+  }
+  if (trace.dated) {
+    trace.start = *dates ? firstTime : firstTime - kUnixToReferenceSeconds;
+  }
+  return std::nullopt;
+}
+
+// --- the power daemon's history -------------------------------------------------
+
+// "charging", "discharging", ...: on mains or not; absent for "unknown".
+std::optional<std::optional<bool>> daemonState(std::string_view state) {
+  if (state == "charging" || state == "fully-charged" || state == "pending-charge") return {true};
+  if (state == "discharging" || state == "empty" || state == "pending-discharge") return {false};
+  if (state == "unknown") return std::optional<bool>{};
+  return std::nullopt;
+}
+
+bool looksLikeDaemonHistory(std::string_view line) {
+  std::array<std::string_view, 8> fields;
+  return split(line, '\t', fields) == 3 && daemonState(fields[2]).has_value();
+}
+
+std::optional<Failure> parseDaemonHistory(std::string_view text, Trace& trace) {
+  Lines lines(text);
+  std::string_view line;
+  std::array<std::string_view, 8> fields;
+  bool charging = false;
+  double firstTime = 0.0;
+  while (lines.next(line)) {
+    if (line.empty()) continue;
+    if (split(line, '\t', fields) != 3) {
+      return Failure{lines.number(), "expected UNIX time, percent and state, tab-separated"};
+    }
+    const auto time = parseNumber(fields[0]);
+    const auto percent = parseNumber(fields[1]);
+    const auto state = daemonState(fields[2]);
+    if (!time || *time < 0 || *time >= kMillisecondsFrom) {
+      return Failure{lines.number(), "bad time '" + std::string(fields[0]) + "'"};
+    }
+    if (!percent || *percent < 0 || *percent > 100) {
+      return Failure{lines.number(), "bad percent '" + std::string(fields[1]) + "'"};
+    }
+    if (!state) return Failure{lines.number(), "unknown state '" + std::string(fields[2]) + "'"};
+    // The daemon writes a row of 0 and "unknown" each time it starts.
+    if (!*state && *percent == 0.0) continue;
+    if (*state) charging = **state;
+    if (trace.points.empty()) firstTime = *time;
+    const TracePoint point{*time - firstTime, *percent, charging};
+    if (!trace.points.empty() && point.t < trace.points.back().t) {
+      return Failure{lines.number(), "time goes backwards"};
+    }
+    // Two rows in one second: the later one holds.
+    if (!trace.points.empty() && point.t == trace.points.back().t) {
+      trace.points.back() = point;
+    } else {
+      trace.points.push_back(point);
+    }
+  }
+  trace.dated = true;
+  trace.start = firstTime - kUnixToReferenceSeconds;
+  return std::nullopt;
+}
+
+// --- Kestrine's learning file -----------------------------------------------------
+
+std::optional<Failure> parseLearningFile(std::string_view text, Trace& trace) {
+  const PredictionDecodeResult decoded = decodePredictionData(text);
+  if (!decoded.data) return Failure{0, "not a readable learning file: " + decoded.error};
+  const auto& snapshots = decoded.data->snapshots;
+  if (snapshots.empty()) return Failure{0, "the learning file holds no samples"};
+  trace.dated = true;
+  trace.start = snapshots.front().timestamp;
+  for (const BatterySnapshot& s : snapshots) {
+    const double t = s.timestamp - trace.start;
+    if (!std::isfinite(t) || s.batteryPercent < 0 || s.batteryPercent > 100) {
+      return Failure{0, "the learning file holds a sample that is no battery reading"};
+    }
+    // A clock set back leaves older-looking rows behind: they are left out.
+    if (!trace.points.empty() && t <= trace.points.back().t) continue;
+    if (!trace.points.empty() && t - trace.points.back().t > kLearningGapSeconds) {
+      trace.asleep.emplace_back(trace.points.back().t, t);
+    }
+    trace.points.push_back({t, static_cast<double>(s.batteryPercent), s.isCharging});
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string Trace::timeText(double t) const {
+  if (dated) {
+    const auto unix =
+        static_cast<std::time_t>(std::floor(start + t + kUnixToReferenceSeconds + 0.5));
+    std::tm tm{};
+    gmtime_r(&unix, &tm);
+    char buffer[48];
+    std::strftime(buffer, sizeof buffer, "%a %d %b %Y %H:%M:%S", &tm);
+    return buffer;
+  }
+  const auto total = static_cast<long long>(std::floor(t + 0.5));
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "day %lld %02lld:%02lld:%02lld", total / 86400 + 1,
+                total % 86400 / 3600, total % 3600 / 60, total % 60);
+  return buffer;
+}
+
+TraceParse parseTrace(std::string_view text, const std::string& fileName) {
+  if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
+  Trace trace;
+  trace.file = fileName;
+  trace.start = wallTimeFromCivil(2026, 3, 14, 0, 0, 0.0);
+  std::string_view firstLine;
+  Lines probe(text);
+  while (probe.next(firstLine) && firstLine.empty()) {
+  }
+  std::optional<Failure> failure;
+  if (!firstLine.empty() && firstLine.front() == '{') {
+    failure = parseLearningFile(text, trace);
+  } else if (looksLikeDaemonHistory(firstLine)) {
+    failure = parseDaemonHistory(text, trace);
+  } else {
+    failure = parseCsv(text, trace);
+  }
+  if (!failure) failure = checkPoints(trace);
+  if (failure) {
+    return TraceParse{std::nullopt,
+                      InputError{fileName, failure->line, std::move(failure->message)}};
+  }
+  return TraceParse{std::move(trace), std::nullopt};
+}
+
+TraceParse loadTrace(const std::filesystem::path& path) {
+  const auto content = readInputFile(path);
+  if (!content) return TraceParse{std::nullopt, InputError{path.string(), 0, "cannot be read"}};
+  return parseTrace(*content, path.string());
+}
+
+}  // namespace kestrine::sim

@@ -1,0 +1,312 @@
+// What-if's reports: the text for people, one JSON object for programs, and
+// the plot.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <sstream>
+
+#include "sim/event_log.h"
+#include "sim/whatif.h"
+
+namespace kestrine::sim {
+
+namespace {
+
+// Text as SVG character data: a file name may hold '<' or '&'.
+std::string xmlText(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// A percent as the trace gave it: "57", "99.7".
+std::string percentText(double percent) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.10g", percent);
+  return buffer;
+}
+
+std::string minutesText(const std::optional<double>& minutes) {
+  if (!minutes) return "no drain after it to measure the minutes left";
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%.0f min actually left", *minutes);
+  return buffer;
+}
+
+const std::array<const ModeResult WhatIfResult::*, 2> kModes = {&WhatIfResult::classic,
+                                                                &WhatIfResult::smart};
+
+}  // namespace
+
+std::string whatIfReport(const Trace& trace, const WhatIfOptions& options,
+                         const WhatIfResult& result) {
+  std::ostringstream out;
+  out << "Trace " << trace.file << ": " << trace.points.size() << " rows, " << trace.timeText(0.0)
+      << " to " << trace.timeText(trace.duration()) << " (" << result.passes << " check passes)\n";
+  out << "Classic Threshold Mode at " << options.threshold << "%; Smart AI Mode with a "
+      << options.targetMinutes << "-minute target, learning from an empty start";
+  if (result.smart.readyAt) {
+    out << " (ready from " << trace.timeText(*result.smart.readyAt) << ")";
+  } else {
+    out << " (never had enough data: it used the threshold throughout)";
+  }
+  out << ".\n\n";
+  std::array<std::vector<double>, 2> left;
+  std::array<int, 2> switched = {0, 0};
+  for (std::size_t i = 0; i < result.episodes.size(); ++i) {
+    const Episode& e = result.episodes[i];
+    out << "Discharge " << i + 1 << ": " << trace.timeText(e.from) << " from "
+        << percentText(e.startPercent) << "% to " << percentText(e.endPercent) << "%, "
+        << (e.pluggedIn ? "plugged in " + trace.timeText(e.to) : std::string("trace ends")) << "\n";
+    for (std::size_t m = 0; m < kModes.size(); ++m) {
+      const EpisodeSwitch s = switchIn(trace, e, result.*kModes[m]);
+      out << "  " << (m == 0 ? "Classic:  " : "Smart AI: ");
+      if (!s.at) {
+        out << (e.pluggedIn ? "not switched; the user plugged in first" : "not switched") << "\n";
+        continue;
+      }
+      ++switched[m];
+      if (s.minutesLeft) left[m].push_back(*s.minutesLeft);
+      out << "Low Power Mode on at " << trace.timeText(s.at->t) << ", " << s.at->level << "% (by "
+          << s.at->rule;
+      if (s.at->predictedMinutes) out << ", " << *s.at->predictedMinutes << " min predicted";
+      out << "), " << minutesText(s.minutesLeft) << "\n";
+    }
+  }
+  out << "\nSummary: " << result.episodes.size() << " discharges; Classic switched in "
+      << switched[0] << ", Smart AI in " << switched[1] << ".\n";
+  for (std::size_t m = 0; m < kModes.size(); ++m) {
+    out << (m == 0 ? "  Classic:  " : "  Smart AI: ");
+    std::vector<double>& l = left[m];
+    if (l.empty()) {
+      out << "no switch with minutes left to measure\n";
+      continue;
+    }
+    std::sort(l.begin(), l.end());
+    const double median =
+        l.size() % 2 ? l[l.size() / 2] : (l[l.size() / 2 - 1] + l[l.size() / 2]) / 2.0;
+    char line[128];
+    std::snprintf(line, sizeof line,
+                  "minutes left at its switches: median %.0f, range %.0f to %.0f\n", median,
+                  l.front(), l.back());
+    out << line;
+  }
+  return out.str();
+}
+
+std::string whatIfJson(const Trace& trace, const WhatIfResult& result) {
+  std::string out = "{\"discharges\":[";
+  for (std::size_t i = 0; i < result.episodes.size(); ++i) {
+    const Episode& e = result.episodes[i];
+    JsonObject d;
+    d.add("start", isoTime(trace.start + e.from))
+        .add("end", isoTime(trace.start + e.to))
+        .addRaw("startLevel", percentText(e.startPercent))
+        .addRaw("endLevel", percentText(e.endPercent));
+    for (std::size_t m = 0; m < kModes.size(); ++m) {
+      const EpisodeSwitch s = switchIn(trace, e, result.*kModes[m]);
+      std::string sw = "null";
+      if (s.at) {
+        JsonObject o;
+        o.add("time", isoTime(trace.start + s.at->t))
+            .add("level", s.at->level)
+            .add("rule", s.at->rule);
+        if (s.at->predictedMinutes) {
+          o.add("predictedMinutes", *s.at->predictedMinutes);
+        } else {
+          o.addRaw("predictedMinutes", "null");
+        }
+        o.addNumber("minutesLeft", s.minutesLeft.value_or(NAN), 1);
+        sw = o.str();
+      }
+      d.addRaw(m == 0 ? "classic" : "smart", sw);
+    }
+    if (i) out += ',';
+    out += d.str();
+  }
+  return out + "]}\n";
+}
+
+namespace {
+
+// Round steps for the time axis: at most eight labels, so that none overlaps
+// another, even the ones anchored at the edges.
+double timeStep(double span) {
+  static constexpr double kSteps[] = {600,   1800,      3600,      3 * 3600,   6 * 3600,  12 * 3600,
+                                      86400, 2 * 86400, 7 * 86400, 14 * 86400, 28 * 86400};
+  for (const double step : kSteps) {
+    if (span / step <= 8) return step;
+  }
+  return 56 * 86400;
+}
+
+// The label of a time-axis tick: the date at whole days, else the time of day.
+std::string tickText(const Trace& trace, double t, double step) {
+  if (!trace.dated) {
+    const auto total = static_cast<long long>(std::floor(t + 0.5));
+    char buffer[32];
+    if (step >= 86400) {
+      std::snprintf(buffer, sizeof buffer, "day %lld", total / 86400 + 1);
+    } else {
+      std::snprintf(buffer, sizeof buffer, "day %lld %02lld:%02lld", total / 86400 + 1,
+                    total % 86400 / 3600, total % 3600 / 60);
+    }
+    return buffer;
+  }
+  const auto unix =
+      static_cast<std::time_t>(std::floor(trace.start + t + kUnixToReferenceSeconds + 0.5));
+  std::tm tm{};
+  gmtime_r(&unix, &tm);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, step >= 86400 ? "%a %d %b" : "%d %b %H:%M", &tm);
+  return buffer;
+}
+
+}  // namespace
+
+std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
+                      const WhatIfResult& result) {
+  const double width = 1200, height = 540, left = 60, right = 80, top = 40, bottom = 80;
+  const double plotW = width - left - right, plotH = height - top - bottom;
+  const double span = std::max(trace.duration(), 1.0);
+  // The minutes axis: whole hours, at least two and room above the target.
+  std::int64_t maxMinutes = std::max<std::int64_t>(120, options.targetMinutes * 2);
+  for (const auto& p : result.smart.predictions) maxMinutes = std::max(maxMinutes, p.second);
+  maxMinutes = std::min<std::int64_t>(maxMinutes, 1200);
+  std::int64_t minuteStep = 60;
+  while (maxMinutes / minuteStep > 10) minuteStep *= 2;
+  maxMinutes = (maxMinutes + minuteStep - 1) / minuteStep * minuteStep;
+  auto x = [&](double t) { return left + t / span * plotW; };
+  auto yPercent = [&](double p) { return top + (100.0 - p) / 100.0 * plotH; };
+  auto yMinutes = [&](double m) {
+    return top + (1.0 - std::min(m, static_cast<double>(maxMinutes)) / maxMinutes) * plotH;
+  };
+  std::ostringstream s;
+  s.setf(std::ios::fixed);
+  s.precision(1);
+  // Plain attributes only: librsvg and browsers draw these alike.
+  s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
+    << "\" viewBox=\"0 0 " << width << " " << height
+    << "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"12\">\n";
+  s << "<rect fill=\"white\" width=\"" << width << "\" height=\"" << height << "\"/>\n";
+  s << "<text x=\"" << left << "\" y=\"24\" font-size=\"16\">What if: " << xmlText(trace.file)
+    << "</text>\n";
+  // Charging stretches, shaded: one rectangle for each run of charging rows, from
+  // its first row to the row that ends it.
+  for (std::size_t i = 0; i + 1 < trace.points.size();) {
+    if (!trace.points[i].charging) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    while (end + 1 < trace.points.size() && trace.points[end].charging) ++end;
+    s << "<rect x=\"" << x(trace.points[i].t) << "\" y=\"" << top << "\" width=\""
+      << std::max(0.5, x(trace.points[end].t) - x(trace.points[i].t)) << "\" height=\"" << plotH
+      << "\" fill=\"#e6f4e6\"/>\n";
+    i = end;
+  }
+  // Axes and grid: percent on the left, minutes on the right, each with its own ticks.
+  for (int p = 0; p <= 100; p += 20) {
+    s << "<line x1=\"" << left << "\" x2=\"" << left + plotW << "\" y1=\"" << yPercent(p)
+      << "\" y2=\"" << yPercent(p) << "\" stroke=\"#ddd\"/>\n";
+    s << "<text x=\"" << left - 8 << "\" y=\"" << yPercent(p) + 4 << "\" text-anchor=\"end\">" << p
+      << "%</text>\n";
+  }
+  for (std::int64_t m = 0; m <= maxMinutes; m += minuteStep) {
+    const double y = yMinutes(static_cast<double>(m));
+    s << "<line x1=\"" << left + plotW << "\" x2=\"" << left + plotW + 4 << "\" y1=\"" << y
+      << "\" y2=\"" << y << "\" stroke=\"#7a3ea0\"/>\n";
+    s << "<text x=\"" << left + plotW + 8 << "\" y=\"" << y + 4 << "\" fill=\"#7a3ea0\">" << m
+      << " min</text>\n";
+  }
+  const double target = yMinutes(static_cast<double>(options.targetMinutes));
+  s << "<line x1=\"" << left << "\" x2=\"" << left + plotW << "\" y1=\"" << target << "\" y2=\""
+    << target << "\" stroke=\"#7a3ea0\" stroke-dasharray=\"2 3\"/>\n";
+  // Time ticks at round moments: whole days (UTC for dated traces), or whole hours.
+  const double step = timeStep(span);
+  const double offset = trace.dated ? std::fmod(trace.start + kUnixToReferenceSeconds, step) : 0.0;
+  for (double t = offset > 0 ? step - offset : 0.0; t <= span; t += step) {
+    const std::string label = tickText(trace, t, step);
+    // Labels near an edge are anchored inside the picture.
+    const char* anchor = x(t) < left + 50 ? "start" : x(t) > left + plotW - 50 ? "end" : "middle";
+    s << "<line x1=\"" << x(t) << "\" x2=\"" << x(t) << "\" y1=\"" << top + plotH << "\" y2=\""
+      << top + plotH + 4 << "\" stroke=\"#888\"/>\n";
+    s << "<text x=\"" << x(t) << "\" y=\"" << top + plotH + 18 << "\" text-anchor=\"" << anchor
+      << "\">" << label << "</text>\n";
+  }
+  s << "<line x1=\"" << left << "\" x2=\"" << left + plotW << "\" y1=\""
+    << yPercent(static_cast<double>(options.threshold)) << "\" y2=\""
+    << yPercent(static_cast<double>(options.threshold))
+    << "\" stroke=\"#c33\" stroke-dasharray=\"6 4\"/>\n";
+  // Battery curve, at most about two points per pixel column.
+  const std::size_t stride = std::max<std::size_t>(1, result.levels.size() / 2400);
+  s << "<polyline fill=\"none\" stroke=\"#1f6fb2\" stroke-width=\"1.5\" points=\"";
+  for (std::size_t i = 0; i < result.levels.size(); i += stride) {
+    s << x(result.levels[i].first) << "," << yPercent(static_cast<double>(result.levels[i].second))
+      << " ";
+  }
+  s << "\"/>\n";
+  // Predictions, as dots on the minutes axis.
+  const std::size_t pstride = std::max<std::size_t>(1, result.smart.predictions.size() / 2400);
+  for (std::size_t i = 0; i < result.smart.predictions.size(); i += pstride) {
+    const auto& [t, m] = result.smart.predictions[i];
+    s << "<circle cx=\"" << x(t) << "\" cy=\"" << yMinutes(static_cast<double>(m))
+      << "\" r=\"1.2\" fill=\"#7a3ea0\"/>\n";
+  }
+  for (const auto& sw : result.classic.switches) {
+    s << "<circle cx=\"" << x(sw.t) << "\" cy=\"" << yPercent(static_cast<double>(sw.level))
+      << "\" r=\"6\" fill=\"none\" stroke=\"#c33\" stroke-width=\"2\"><title>Classic: "
+      << trace.timeText(sw.t) << ", " << sw.level << "%</title></circle>\n";
+  }
+  for (const auto& sw : result.smart.switches) {
+    const double cx = x(sw.t), cy = yPercent(static_cast<double>(sw.level));
+    s << "<path d=\"M" << cx << "," << cy - 7 << " L" << cx + 6 << "," << cy + 5 << " L" << cx - 6
+      << "," << cy + 5 << " Z\" fill=\"#e08a00\"><title>Smart AI: " << trace.timeText(sw.t) << ", "
+      << sw.level << "% (" << sw.rule << ")</title></path>\n";
+  }
+  // The legend, in two rows so that no entry runs off the picture.
+  const double ly1 = height - 36, ly2 = height - 14;
+  s << "<line x1=\"" << left << "\" x2=\"" << left + 24 << "\" y1=\"" << ly1 - 4 << "\" y2=\""
+    << ly1 - 4 << "\" stroke=\"#1f6fb2\" stroke-width=\"2\"/><text x=\"" << left + 30 << "\" y=\""
+    << ly1 << "\">battery (left axis)</text>\n";
+  s << "<circle cx=\"" << left + 200 << "\" cy=\"" << ly1 - 4
+    << "\" r=\"2\" fill=\"#7a3ea0\"/><text x=\"" << left + 208 << "\" y=\"" << ly1
+    << "\">Smart AI prediction (right axis)</text>\n";
+  s << "<line x1=\"" << left + 450 << "\" x2=\"" << left + 474 << "\" y1=\"" << ly1 - 4
+    << "\" y2=\"" << ly1 - 4 << "\" stroke=\"#7a3ea0\" stroke-dasharray=\"2 3\"/><text x=\""
+    << left + 480 << "\" y=\"" << ly1 << "\">target " << options.targetMinutes
+    << " min (right axis)</text>\n";
+  s << "<rect x=\"" << left + 700 << "\" y=\"" << ly1 - 12
+    << "\" width=\"20\" height=\"12\" fill=\"#e6f4e6\"/><text x=\"" << left + 726 << "\" y=\""
+    << ly1 << "\">charging</text>\n";
+  s << "<circle cx=\"" << left + 6 << "\" cy=\"" << ly2 - 4
+    << "\" r=\"6\" fill=\"none\" stroke=\"#c33\" stroke-width=\"2\"/><text x=\"" << left + 18
+    << "\" y=\"" << ly2 << "\">Classic switch (threshold " << options.threshold
+    << "%, dashed)</text>\n";
+  s << "<path d=\"M" << left + 306 << "," << ly2 - 11 << " L" << left + 312 << "," << ly2 + 1
+    << " L" << left + 300 << "," << ly2 + 1 << " Z\" fill=\"#e08a00\"/><text x=\"" << left + 320
+    << "\" y=\"" << ly2 << "\">Smart AI switch</text>\n";
+  s << "</svg>\n";
+  return s.str();
+}
+
+}  // namespace kestrine::sim
