@@ -9,34 +9,11 @@
 
 #include "sim/event_log.h"
 #include "sim/whatif.h"
+#include "ui/markup.h"
 
 namespace kestrine::sim {
 
 namespace {
-
-// Text as SVG character data: a file name may hold '<' or '&'.
-std::string xmlText(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 // A percent as the trace gave it: "57", "99.7".
 std::string percentText(double percent) {
@@ -208,7 +185,7 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
     << "\" viewBox=\"0 0 " << width << " " << height
     << "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"12\">\n";
   s << "<rect fill=\"white\" width=\"" << width << "\" height=\"" << height << "\"/>\n";
-  s << "<text x=\"" << left << "\" y=\"24\" font-size=\"16\">What if: " << xmlText(trace.file)
+  s << "<text x=\"" << left << "\" y=\"24\" font-size=\"16\">What if: " << escapeMarkup(trace.file)
     << "</text>\n";
   // Charging stretches, shaded: one rectangle for each run of charging rows, from
   // its first row to the row that ends it.

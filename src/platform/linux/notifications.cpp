@@ -4,28 +4,14 @@
 
 #include <cstring>
 
+#include "ui/markup.h"
+
 namespace kestrine::linux_desktop {
 
 std::string notificationBody(const Notification& notification, bool serverReadsMarkup) {
   const std::string text = notification.subtitle + "\n" + notification.body;
   if (!serverReadsMarkup) return text;
-  std::string escaped;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return escaped;
+  return escapeMarkup(text);
 }
 
 LibnotifyNotifier::LibnotifyNotifier() { notify_init("Kestrine"); }

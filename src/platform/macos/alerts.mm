@@ -4,18 +4,9 @@
 
 #include <string>
 
+#include "platform/macos/ns_string.h"
+
 namespace kestrine {
-
-namespace {
-
-NSString* toNSString(const std::string& text) {
-  NSString* string = [[NSString alloc] initWithBytes:text.data()
-                                              length:text.size()
-                                            encoding:NSUTF8StringEncoding];
-  return string != nil ? string : @"";
-}
-
-}  // namespace
 
 int MacAlerts::runModal(const Alert& alert) {
   if (alert.bringToFront) {

@@ -4,18 +4,9 @@
 
 #include <string>
 
+#include "platform/macos/ns_string.h"
+
 namespace kestrine {
-
-namespace {
-
-NSString* toNSString(const std::string& text) {
-  NSString* string = [[NSString alloc] initWithBytes:text.data()
-                                              length:text.size()
-                                            encoding:NSUTF8StringEncoding];
-  return string != nil ? string : @"";
-}
-
-}  // namespace
 
 // NSUserNotification is deprecated in favour of the UserNotifications
 // framework, which needs a signed bundle and an authorisation prompt before the

@@ -5,16 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/macos/ns_string.h"
+
 namespace kestrine {
 
 namespace {
-
-NSString* toNSString(const std::string& text) {
-  NSString* string = [[NSString alloc] initWithBytes:text.data()
-                                              length:text.size()
-                                            encoding:NSUTF8StringEncoding];
-  return string != nil ? string : @"";
-}
 
 NSMenu* makeMenu(const std::vector<MenuItem>& items) {
   NSMenu* menu = [[NSMenu alloc] init];
