@@ -84,29 +84,29 @@ std::optional<std::string> makeHomeFolder(const std::filesystem::path& home) {
          " as the home folder: " + (error ? error.message() : std::string("not a folder"));
 }
 
-RunFolder::RunFolder() {
-  std::error_code error;
-  std::filesystem::path base = "/dev/shm";
-  if (::access(base.c_str(), W_OK) != 0) base = std::filesystem::temp_directory_path(error);
-  if (error) base = "/tmp";
-  std::string pattern = (base / "kestrine-sim-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return;
-  path_ = pattern;
-  if (pattern.size() < sizeof gRunFolder) {
-    std::memcpy(gRunFolder, pattern.c_str(), pattern.size() + 1);
-    struct sigaction action {};
-    action.sa_handler = removeRunFolderAndStop;
-    ::sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-  }
+namespace {
+
+// Memory-backed where the system has it: a run writes its files at every pass.
+std::filesystem::path runFolderBase() {
+  if (::access("/dev/shm", W_OK) == 0) return "/dev/shm";
+  return {};
+}
+
+}  // namespace
+
+RunFolder::RunFolder() : folder_("kestrine-sim", runFolderBase()) {
+  const std::string& path = folder_.path().native();
+  if (path.empty() || path.size() >= sizeof gRunFolder) return;
+  std::memcpy(gRunFolder, path.c_str(), path.size() + 1);
+  struct sigaction action {};
+  action.sa_handler = removeRunFolderAndStop;
+  ::sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
 }
 
 RunFolder::~RunFolder() {
-  if (path_.empty()) return;
-  if (path_ == gRunFolder) gRunFolder[0] = '\0';
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  if (!path().empty() && path() == gRunFolder) gRunFolder[0] = '\0';
 }
 
 LaptopRun::LaptopRun(LaptopRunOptions options)

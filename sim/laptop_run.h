@@ -12,6 +12,7 @@
 #include "power/power_control.h"
 #include "sim/event_log.h"
 #include "sim/virtual_laptop.h"
+#include "storage/temporary_folder.h"
 
 namespace kestrine::sim {
 
@@ -26,10 +27,10 @@ class RunFolder {
   ~RunFolder();
   RunFolder(const RunFolder&) = delete;
   RunFolder& operator=(const RunFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return folder_.path(); }
 
  private:
-  std::filesystem::path path_;
+  TemporaryFolder folder_;
 };
 
 // Makes the folder given with --home where it is missing; the error, readably,

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/linux/emoji_icon.h"
+#include "storage/temporary_folder.h"
 
 namespace kestrine::linux_desktop {
 namespace {
@@ -26,41 +27,39 @@ gboolean runPendingAction(gpointer data) {
 
 void freePendingAction(gpointer data) { delete static_cast<PendingAction*>(data); }
 
+std::filesystem::path runtimeFolder() {
+  std::string base = g_get_user_runtime_dir();
+  g_mkdir_with_parents(base.c_str(), 0700);
+  return base;
+}
+
 class AppIndicatorStatusItem final : public StatusItem {
  public:
   explicit AppIndicatorStatusItem(std::weak_ptr<MenuActionHandler> handler)
-      : handler_(std::move(handler)) {
-    // A private directory for the drawn icons: the tray host reads them from
-    // there by name.
-    std::string base = g_get_user_runtime_dir();
-    g_mkdir_with_parents(base.c_str(), 0700);
-    std::string pattern = base + "/kestrine-XXXXXX";
-    if (g_mkdtemp_full(pattern.data(), 0700) != nullptr) iconDirectory_ = pattern;
+      : handler_(std::move(handler)), iconFolder_("kestrine", runtimeFolder()) {
+    const std::filesystem::path& iconDirectory = iconFolder_.path();
     indicator_ =
         app_indicator_new("kestrine", "battery", APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
     app_indicator_set_title(indicator_, "Kestrine");
-    if (!iconDirectory_.empty())
-      app_indicator_set_icon_theme_path(indicator_, iconDirectory_.c_str());
+    if (!iconDirectory.empty())
+      app_indicator_set_icon_theme_path(indicator_, iconDirectory.c_str());
     app_indicator_set_status(indicator_, APP_INDICATOR_STATUS_ACTIVE);
   }
 
   ~AppIndicatorStatusItem() override {
     g_object_unref(indicator_);
     if (menu_ != nullptr) g_object_unref(menu_);
-    if (!iconDirectory_.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(iconDirectory_, ignored);
-    }
   }
 
   bool hasButton() const override { return true; }
 
   void setTitle(const std::string& title) override {
     app_indicator_set_label(indicator_, title.c_str(), "🔋");
-    if (iconDirectory_.empty()) return;
+    const std::filesystem::path& iconDirectory = iconFolder_.path();
+    if (iconDirectory.empty()) return;
     const std::string name = iconNameForTitle(title);
     if (drawn_.count(name) == 0) {
-      if (!renderEmojiIcon(title, iconDirectory_)) return;
+      if (!renderEmojiIcon(title, iconDirectory)) return;
       drawn_.insert(name);
     }
     app_indicator_set_icon_full(indicator_, name.c_str(), title.c_str());
@@ -84,7 +83,9 @@ class AppIndicatorStatusItem final : public StatusItem {
   std::weak_ptr<MenuActionHandler> handler_;
   AppIndicator* indicator_ = nullptr;
   GtkWidget* menu_ = nullptr;
-  std::filesystem::path iconDirectory_;
+  // A private folder for the drawn icons, removed with the item: the tray host
+  // reads them from there by name.
+  TemporaryFolder iconFolder_;
   std::set<std::string> drawn_;
 };
 
