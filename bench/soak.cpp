@@ -120,8 +120,10 @@ int soak(int days) {
   bool diskFull = false;
   long failedSavesWhileFull = 0;
   std::map<std::string, long> otherLines;
+  std::string firstFailedSave;
   run.sim().console.observers.add([&](const std::string& line) {
     if (line.starts_with(kSaveFailed)) {
+      if (firstFailedSave.empty()) firstFailedSave = line;
       ++day.failedSaves;
       if (diskFull) ++failedSavesWhileFull;
     } else {
@@ -233,6 +235,7 @@ int soak(int days) {
               total.passes, total.failedSaves, failedSavesWhileFull, fullDiskDay + 1);
   std::printf("%ld switches done, %ld failed, %ld tool runs timed out\n", total.switchesDone,
               total.switchesFailed, total.timedOut);
+  if (!firstFailedSave.empty()) std::printf("  first failed save: %s\n", firstFailedSave.c_str());
   for (const auto& [line, count] : otherLines)
     std::printf("  printed %ld x: %s\n", count, line.c_str());
   if (!run.running()) {
