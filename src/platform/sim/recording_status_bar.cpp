@@ -73,6 +73,12 @@ bool RecordingStatusBar::accessoryPolicySet() const { return state_->accessoryPo
 
 int RecordingStatusBar::itemsCreated() const { return state_->itemsCreated; }
 
+void RecordingStatusBar::clearLog() {
+  if (state_->titles.size() > 1)
+    state_->titles.erase(state_->titles.begin(), state_->titles.end() - 1);
+  if (state_->menus.size() > 1) state_->menus.erase(state_->menus.begin(), state_->menus.end() - 1);
+}
+
 const std::vector<std::string>& RecordingStatusBar::titles() const { return state_->titles; }
 
 std::optional<std::string> RecordingStatusBar::title() const {

@@ -39,6 +39,8 @@ class RecordingStatusBar final : public StatusBar {
   // Every menu set, oldest first, and the latest one (null before the first).
   const std::vector<Menu>& menus() const;
   const Menu* menu() const;
+  // Forgets all but the latest title and menu, for runs too long to keep them.
+  void clearLog();
 
   Observers<StatusBarEvent> observers;
 
