@@ -36,22 +36,6 @@ class LaptopTest : public ::testing::Test {
   PowerControl power{laptop, sources, user, macSystemTools()};
 };
 
-TEST_F(LaptopTest, BatteryDrainsAndChargesWithVirtualTime) {
-  laptop.battery().setPercent(50);
-  laptop.battery().setDrainPerMinute(0.5);
-  EXPECT_EQ(power.getBatteryLevel(), 50);
-  EXPECT_TRUE(power.isOnBattery());
-  loop.runFor(10 * 60);
-  EXPECT_EQ(power.getBatteryLevel(), 45);
-  laptop.battery().setOnMains(true);
-  laptop.battery().setChargePerMinute(2.0);
-  loop.runFor(60 * 60);
-  EXPECT_EQ(power.getBatteryLevel(), 100);
-  EXPECT_FALSE(power.isOnBattery());
-  laptop.setLevelAvailable(false);
-  EXPECT_EQ(power.getBatteryLevel(), std::nullopt);
-}
-
 TEST_F(LaptopTest, SudoWorksOnlyOnceTheSetupInstalledItsRule) {
   laptop.queuePasswordAnswer({.accept = true});
   laptop.queuePasswordAnswer({.accept = false});
@@ -78,23 +62,6 @@ TEST_F(LaptopTest, SudoWorksOnlyOnceTheSetupInstalledItsRule) {
   sudo.arguments = sudoSwitchArguments(macSystemTools(), 1);
   EXPECT_EQ(laptop.run(sudo).exitStatus, 0);
   EXPECT_EQ(laptop.lowPowerMode(), 1);
-}
-
-TEST_F(LaptopTest, ToolOutcomesOverrideTheMachine) {
-  laptop.setToolOutcome(ToolKey::kBatteryReport, {ToolOutcome::Kind::kFailStart, 0});
-  EXPECT_FALSE(power.isOnBattery());
-  laptop.setToolOutcome(ToolKey::kBatteryReport, {ToolOutcome::Kind::kExit, 3});
-  EXPECT_TRUE(power.isOnBattery());  // the text counts, not the status
-  laptop.setCustomReportText(std::string("AC Power:\n lowpowermode 1\n"));
-  EXPECT_EQ(power.getPowerMode(), std::nullopt);
-  laptop.setToolOutcome(ToolKey::kSudo, {ToolOutcome::Kind::kFailStart, 0});
-  laptop.setToolOutcome(ToolKey::kOsascript, {ToolOutcome::Kind::kFailStart, 0});
-  EXPECT_FALSE(power.setPowerMode(1));
-  ToolRequest other;
-  other.program = "/usr/bin/nonesuch";
-  const auto result = laptop.run(other);
-  EXPECT_FALSE(result.started);
-  EXPECT_FALSE(result.startError.empty());
 }
 
 }  // namespace
