@@ -66,12 +66,17 @@ TEST_F(PosixToolRunnerTest, ExitStatuses) {
   }
 }
 
-TEST_F(PosixToolRunnerTest, ArgumentsArriveOneByOneWithoutAShell) {
-  const std::string tool = folder.writeTool("args", "printf '[%s]\\n' \"$@\"");
+// Arguments arrive one by one without a shell; output bytes come back unchanged.
+TEST_F(PosixToolRunnerTest, ArgumentsAndOutputBytesPassThroughUnchanged) {
+  const std::string tool = folder.writeTool(
+      "args", "printf '[%s]\\n' \"$@\"; printf '\\377\\376abc\\200\\000z'; exit 3");
   const ToolResult result =
       runner.run(request(tool, {"-e", "two words", "", "*", "$HOME", "'\"\\", "a\nb"}));
-  EXPECT_EQ(result.output, "[-e]\n[two words]\n[]\n[*]\n[$HOME]\n['\"\\]\n[a\nb]\n");
-  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.output,
+            "[-e]\n[two words]\n[]\n[*]\n[$HOME]\n['\"\\]\n[a\nb]\n" + std::string("\xff\xfe"
+                                                                                   "abc\x80\0z",
+                                                                                   8));
+  EXPECT_EQ(result.exitStatus, 3);
 }
 
 TEST_F(PosixToolRunnerTest, ProgramsThatCannotStart) {
@@ -96,15 +101,6 @@ TEST_F(PosixToolRunnerTest, ProgramsThatCannotStart) {
       EXPECT_TRUE(result.output.empty());
     }
   }
-}
-
-TEST_F(PosixToolRunnerTest, OutputBytesPassThroughUnchanged) {
-  const ToolResult result =
-      runner.run(request(folder.writeTool("bytes", "printf '\\377\\376abc\\200\\000z'; exit 3")));
-  EXPECT_EQ(result.output, std::string("\xff\xfe"
-                                       "abc\x80\0z",
-                                       8));
-  EXPECT_EQ(result.exitStatus, 3);
 }
 
 TEST_F(PosixToolRunnerTest, OutputLargerThanAPipeIsReadWhileTheChildRuns) {
