@@ -40,13 +40,6 @@ TEST(SetupTexts, ShellCommandAndScriptOnTheMac) {
                 "set up automatic Low Power Mode control.\"");
 }
 
-TEST(SetupTexts, CommandFitsInsideTheScriptString) {
-  const std::string command = setupShellCommand("j.doe_2-x", macSystemTools());
-  EXPECT_EQ(command.find('"'), std::string::npos);
-  EXPECT_EQ(command.find('\\'), std::string::npos);
-  EXPECT_EQ(command.find('\n'), std::string::npos);
-}
-
 TEST(SetupTexts, SafeUserNames) {
   for (const char* name :
        {"alice", "a", "John.Doe", "j_doe-2", "0day", "_mbsetupuser", "Bob", "A-1", "_ADMIN"}) {

@@ -5,26 +5,10 @@
 #include "platform/sim/virtual_main_loop.h"
 #include "power/first_launch_setup.h"
 #include "power/power_control.h"
-#include "power/reports.h"
-#include "sim/pmset_reports.h"
 #include "sim/virtual_laptop.h"
 
 namespace kestrine::sim {
 namespace {
-
-// The rendered reports are read back by the application's own readers.
-TEST(PmsetReports, ReadBackByTheApplication) {
-  BatteryReportInfo info;
-  EXPECT_TRUE(batteryReportSaysOnBattery(renderBatteryReport(info)));
-  info.onBattery = false;
-  info.state = BatteryReportInfo::State::kAcAttachedNotCharging;
-  EXPECT_FALSE(batteryReportSaysOnBattery(renderBatteryReport(info)));
-  for (std::int64_t battery : {0, 1}) {
-    for (std::int64_t ac : {0, 1}) {
-      EXPECT_EQ(powerModeFromCustomReport(renderCustomReport(battery, ac)), battery);
-    }
-  }
-}
 
 class LaptopTest : public ::testing::Test {
  protected:
