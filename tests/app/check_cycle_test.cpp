@@ -122,15 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
     Table, CheckPassTest,
     ::testing::Values(
         PassCase{"PluggedInNeverSwitches", false, 5, false, false, std::nullopt, std::nullopt},
-        PassCase{"ThresholdAbove", true, 21, false, false, std::nullopt, std::nullopt},
         PassCase{"ThresholdAt", true, 20, false, false, std::nullopt, "Battery at 20%"},
         PassCase{"SmartAtTarget", true, 67, true, true, 300.0, "~60 min remaining (Smart AI Mode)",
                  5},
         PassCase{"SmartAboveTarget", true, 68, true, true, 300.0, std::nullopt, 5},
-        PassCase{"SmartBelowThresholdButPredictionHigh", true, 15, true, true, 600.0 - 30.0,
-                 std::nullopt},
-        PassCase{"SmartNoPredictionFallsBack", true, 15, true, true, std::nullopt,
-                 "Battery at 15% (fallback)"},
         PassCase{"SmartTrainingUsesThreshold", true, 15, true, false, 60.0, "Battery at 15%"}),
     [](const auto& info) { return info.param.name; });
 

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "platform/sim/sim_platform.h"
 #include "prediction/prediction_data.h"
 #include "settings/config.h"
+#include "support/temp_folder.h"
 
 namespace kestrine::testing {
 
@@ -21,17 +20,14 @@ class SimTest : public ::testing::Test {
  protected:
   // Settings and learning data as they would be on disk before launch.
   void writeConfig(const Config& config) {
-    std::ofstream(Config::configPath(home())) << encodeConfig(config);
+    writeText(Config::configPath(home()), encodeConfig(config));
   }
   void writeLearningData(const PredictionData& data) {
-    std::ofstream(BatteryPredictor::dataPath(home())) << *encodePredictionData(data);
+    writeText(BatteryPredictor::dataPath(home()), *encodePredictionData(data));
   }
+  // None when the file is missing or unreadable.
   std::optional<Config> readConfig() const {
-    std::ifstream in(Config::configPath(home()));
-    if (!in) return std::nullopt;
-    std::stringstream text;
-    text << in.rdbuf();
-    return decodeConfig(text.str()).config;
+    return decodeConfig(readText(Config::configPath(home()))).config;
   }
 
   // A learning record that makes the predictor ready: 100 old discharging

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/virtual_clock.h"
 #include "ui/modal_alerts.h"
 
 namespace kestrine::sim {
@@ -24,37 +23,6 @@ class LoopTest : public ::testing::Test {
   VirtualMainLoop loop{0.0};
   std::vector<std::string> ran;
 };
-
-TEST_F(LoopTest, RunsByDueTimeThenBySchedulingOrder) {
-  loop.callAfter(2.0, note("b"));
-  loop.callAfter(1.0, note("a"));
-  loop.callAfter(2.0, note("c"));
-  auto timer = loop.scheduleRepeating(2.0, note("t"));
-  loop.runUntil(2.0);
-  EXPECT_THAT(ran, ElementsAre("a@1", "b@2", "c@2", "t@2"));
-  EXPECT_EQ(loop.now(), 2.0);
-}
-
-TEST_F(LoopTest, RepeatingTimerFirstFiresOneIntervalAfterSchedulingUntilStopped) {
-  loop.runFor(5.0);
-  auto timer = loop.scheduleRepeating(30.0, note("t"));
-  loop.runFor(29.0);
-  EXPECT_TRUE(ran.empty());
-  loop.runFor(61.0);
-  EXPECT_THAT(ran, ElementsAre("t@35", "t@65", "t@95"));
-  timer->invalidate();
-  loop.runFor(100.0);
-  EXPECT_EQ(ran.size(), 3U);
-  EXPECT_EQ(loop.activeTimerCount(), 0U);
-}
-
-TEST_F(LoopTest, DestroyingTheTimerStopsIt) {
-  auto timer = loop.scheduleRepeating(10.0, note("t"));
-  loop.runFor(10.0);
-  timer.reset();
-  loop.runFor(50.0);
-  EXPECT_THAT(ran, ElementsAre("t@10"));
-}
 
 TEST_F(LoopTest, BusyMainThreadMakesALateTimerRunOnce) {
   auto timer = loop.scheduleRepeating(30.0, note("t"));
@@ -88,16 +56,6 @@ TEST_F(LoopTest, NestedModalsDeferUntilTheOutermostCloses) {
   EXPECT_THAT(ran, ElementsAre("inner closed", "t@45"));
 }
 
-TEST_F(LoopTest, OneShotCallsRunInsideAModal) {
-  loop.callAfter(1.0, [this] {
-    loop.callAfter(2.0, note("inside"));
-    loop.passTimeModal(5.0);
-    ran.push_back("closed");
-  });
-  loop.runUntil(10.0);
-  EXPECT_THAT(ran, ElementsAre("inside@3", "closed"));
-}
-
 TEST_F(LoopTest, ModalAlertsHoldTheLoopWhileTheAlertIsOpen) {
   struct SlowAlerts final : Alerts {
     VirtualMainLoop& loop;
@@ -116,44 +74,6 @@ TEST_F(LoopTest, ModalAlertsHoldTheLoopWhileTheAlertIsOpen) {
   // The pass due at 30 ran late at 46, once, after the alert; then back on the grid.
   EXPECT_THAT(ran, ElementsAre("t@46", "t@60"));
   EXPECT_FALSE(loop.isModal());
-}
-
-TEST_F(LoopTest, TerminateStopsAfterTheCurrentCallback) {
-  auto timer = loop.scheduleRepeating(1.0, note("t"));
-  loop.callAfter(2.5, [this] {
-    loop.terminate();
-    ran.push_back("finishing");
-  });
-  loop.runUntil(10.0);
-  EXPECT_THAT(ran, ElementsAre("t@1", "t@2", "finishing"));
-  EXPECT_TRUE(loop.isTerminated());
-  EXPECT_FALSE(loop.step());
-  EXPECT_EQ(loop.now(), 2.5);
-}
-
-TEST(VirtualClockTest, DayOfMonthInTheLocalCalendar) {
-  struct Case {
-    WallTime time;
-    int offset;
-    int day;
-  };
-  for (const Case& c : {
-           Case{0.0, 0, 1},  // 2001-01-01 00:00 UTC
-           Case{-1.0, 0, 31},
-           Case{wallTimeFromCivil(2026, 1, 31, 23, 59, 59.5), 0, 31},
-           Case{wallTimeFromCivil(2026, 2, 1, 0, 0, 0.0), 0, 1},
-           Case{wallTimeFromCivil(2024, 2, 29, 12, 0, 0.0), 0, 29},
-           Case{wallTimeFromCivil(2026, 3, 14, 23, 30, 0.0), 3600, 15},
-           Case{wallTimeFromCivil(2026, 3, 14, 0, 30, 0.0), -3600, 13},
-           Case{wallTimeFromCivil(2026, 3, 15, 0, 30, 0.0, 3600), 3600, 15},
-       }) {
-    EXPECT_EQ(dayOfMonthAt(c.time, c.offset), c.day) << c.time << " " << c.offset;
-  }
-  VirtualMainLoop loop(wallTimeFromCivil(2026, 12, 31, 23, 59, 30.0));
-  VirtualClock clock(loop);
-  EXPECT_EQ(clock.dayOfMonth(clock.now()), 31);
-  loop.runFor(30.0);
-  EXPECT_EQ(clock.dayOfMonth(clock.now()), 1);
 }
 
 }  // namespace

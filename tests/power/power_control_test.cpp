@@ -1,5 +1,4 @@
 #include "power/power_control.h"
-#include "platform/sim/fixed_user_name.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -42,14 +41,6 @@ TEST(SwitchCommandLines, ByteExactForModes) {
                   "\" with administrator privileges with prompt \"Kestrine needs your password "
                   "to change Low Power Mode.\"");
   }
-  EXPECT_EQ(switchScript(1),
-            "do shell script \"pmset -b lowpowermode 1\" with administrator privileges with "
-            "prompt \"Kestrine needs your password to change Low Power Mode.\"");
-}
-
-TEST(SwitchCommandLines, SudoNamesThePlatformsTool) {
-  EXPECT_THAT(sudoSwitchArguments(linuxLikeTools(), 1),
-              ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
 }
 
 class PowerControlTest : public ::testing::Test {
@@ -144,9 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"RuleInstalled", {sim::exitedWith(0)}, true, 1},
         SwitchCase{"NoRuleDialogAccepted", {sim::exitedWith(1), sim::exitedWith(0)}, true, 2},
         SwitchCase{"DialogCancelled", {sim::exitedWith(1), sim::exitedWith(1)}, false, 2},
-        SwitchCase{"SudoMissing", {sim::failedToStart("x"), sim::exitedWith(0)}, true, 2},
-        SwitchCase{"NeitherStarts", {sim::failedToStart("x"), sim::failedToStart("y")}, false, 2},
-        SwitchCase{"SudoKilled", {sim::exitedWith(128 + 15), sim::exitedWith(0)}, true, 2}),
+        SwitchCase{"NeitherStarts", {sim::failedToStart("x"), sim::failedToStart("y")}, false, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PowerControlTest, ModeTextReachesBothCommands) {

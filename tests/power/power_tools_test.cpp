@@ -149,13 +149,5 @@ TEST_F(ReadingsOverRealTools, AHangingPmsetGivesNoAnswerAtTheLimit) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
 }
 
-TEST_F(ReadingsOverRealTools, MissingPmsetGivesNoAnswer) {
-  SystemTools tools = macSystemTools();
-  tools.pmset = folder / "no-such-pmset";
-  PowerControl power(runner, sources, user, tools);
-  EXPECT_FALSE(power.isOnBattery());
-  EXPECT_EQ(power.getPowerMode(), std::nullopt);
-}
-
 }  // namespace
 }  // namespace kestrine

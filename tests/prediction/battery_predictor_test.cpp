@@ -8,7 +8,8 @@
 #include <ostream>
 
 #include "platform/sim/recording_console.h"
-#include "ports/clock.h"
+#include "platform/sim/virtual_clock.h"
+#include "platform/sim/virtual_main_loop.h"
 #include "support/temp_folder.h"
 
 namespace kestrine {
@@ -24,13 +25,6 @@ using ::testing::StartsWith;
 
 constexpr double kNow = 800'000'000.0;
 
-class FakeClock : public Clock {
- public:
-  explicit FakeClock(WallTime start) : time(start) {}
-  WallTime now() const override { return time; }
-  int dayOfMonth(WallTime) const override { return 1; }
-  WallTime time;
-};
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 
@@ -146,7 +140,8 @@ class PredictorTest : public ::testing::Test {
   }
 
   TempFolder home;
-  FakeClock clock{kNow};
+  sim::VirtualMainLoop loop{kNow};
+  sim::VirtualClock clock{loop};
   RecordingConsole console;
 };
 
@@ -161,6 +156,10 @@ TEST_F(PredictorTest, FreshStartWithoutAFile) {
   ASSERT_THAT(saved.snapshots, SizeIs(1));
   EXPECT_EQ(saved.snapshots[0], (BatterySnapshot{kNow, 77, false, 0.5F}));
   EXPECT_EQ(saved, predictor.data());
+  // Each counted day is saved at once.
+  predictor.incrementDayCounter();
+  predictor.incrementDayCounter();
+  EXPECT_EQ(fileContent().daysCollected, 2);
   EXPECT_THAT(console.lines(), IsEmpty());
 }
 
@@ -237,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DischargeSpan, ::testing::ValuesIn(spanCases()),
 
 TEST_F(PredictorTest, RecordingUsesTheClockAndPrunes) {
   writeText(dataFile(), learningFile(120, 3));
-  clock.time = kNow + 2'592'000.0 - 60.0 * 10;  // the ten newest samples stay inside 30 days
+  loop.runUntil(kNow + 2'592'000.0 - 60.0 * 10);  // the ten newest samples stay inside 30 days
   BatteryPredictor predictor(home.path(), clock, console);
   // Loaded as it is: nothing pruned and nothing written at construction.
   EXPECT_EQ(predictor.getSnapshotCount(), 120);
@@ -247,27 +246,7 @@ TEST_F(PredictorTest, RecordingUsesTheClockAndPrunes) {
   EXPECT_EQ(predictor.getSnapshotCount(), 11);
   EXPECT_FALSE(predictor.hasEnoughData());
   EXPECT_EQ(fileContent(), predictor.data());
-  EXPECT_EQ(predictor.data().snapshots.back(), (BatterySnapshot{clock.time, 40, true, 0.5F}));
-}
-
-TEST_F(PredictorTest, DayCounterSavesEachCount) {
-  BatteryPredictor predictor(home.path(), clock, console);
-  predictor.incrementDayCounter();
-  predictor.incrementDayCounter();
-  EXPECT_EQ(predictor.getDaysCollected(), 2);
-  EXPECT_EQ(fileContent().daysCollected, 2);
-  EXPECT_THAT(console.lines(), IsEmpty());
-}
-
-TEST_F(PredictorTest, ClearDataRemovesTheFileSilently) {
-  BatteryPredictor predictor(home.path(), clock, console);
-  predictor.clearData();  // no file yet
-  predictor.recordSnapshot(50, false);
-  predictor.incrementDayCounter();
-  predictor.clearData();
-  EXPECT_EQ(predictor.data(), PredictionData{});
-  EXPECT_THAT(home.entries(), IsEmpty());
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_EQ(predictor.data().snapshots.back(), (BatterySnapshot{clock.now(), 40, true, 0.5F}));
 }
 
 // The same corrupt content must survive as ".corrupt", whatever was wrong.
@@ -331,11 +310,13 @@ TEST_F(PredictorTest, DirectoryInPlaceOfTheFileIsNotMovedAside) {
 
 TEST_F(PredictorTest, UnwritableHomePrintsEachSaveAndKeepsLearning) {
   const auto missingHome = home.path() / "gone";
+  sim::VirtualMainLoop loop{kNow - 60.0 * 99};
+  sim::VirtualClock clock{loop};
   BatteryPredictor predictor(missingHome, clock, console);
   predictor.incrementDayCounter();
   predictor.incrementDayCounter();
   for (int i = 0; i < 100; ++i) {
-    clock.time = kNow - 60.0 * (99 - i);
+    loop.runUntil(kNow - 60.0 * (99 - i));
     predictor.recordSnapshot(100 - i, false);
   }
   ASSERT_THAT(console.lines(), SizeIs(102));

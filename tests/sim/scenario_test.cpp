@@ -199,13 +199,5 @@ TEST(ScenarioReportText, UndoesItsFourEscapes) {
   EXPECT_EQ(parsed.scenario->steps[0].text, "a\tb\\n\r\n");
 }
 
-TEST(ScenarioDurations, AcceptTheDocumentedForms) {
-  EXPECT_EQ(parseDuration("1:30:00"), 5400.0);
-  EXPECT_EQ(parseDuration("2d3:00:00"), 2 * 86400.0 + 3 * 3600.0);
-  EXPECT_EQ(parseDuration("90s"), 90.0);
-  EXPECT_FALSE(parseDuration("1:5"));
-  EXPECT_FALSE(parseDuration("-5s"));
-}
-
 }  // namespace
 }  // namespace kestrine::sim

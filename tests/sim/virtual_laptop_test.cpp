@@ -5,26 +5,10 @@
 #include "platform/sim/virtual_main_loop.h"
 #include "power/first_launch_setup.h"
 #include "power/power_control.h"
-#include "power/reports.h"
-#include "sim/pmset_reports.h"
 #include "sim/virtual_laptop.h"
 
 namespace kestrine::sim {
 namespace {
-
-// The rendered reports are read back by the application's own readers.
-TEST(PmsetReports, ReadBackByTheApplication) {
-  BatteryReportInfo info;
-  EXPECT_TRUE(batteryReportSaysOnBattery(renderBatteryReport(info)));
-  info.onBattery = false;
-  info.state = BatteryReportInfo::State::kAcAttachedNotCharging;
-  EXPECT_FALSE(batteryReportSaysOnBattery(renderBatteryReport(info)));
-  for (std::int64_t battery : {0, 1}) {
-    for (std::int64_t ac : {0, 1}) {
-      EXPECT_EQ(powerModeFromCustomReport(renderCustomReport(battery, ac)), battery);
-    }
-  }
-}
 
 class LaptopTest : public ::testing::Test {
  protected:
@@ -35,22 +19,6 @@ class LaptopTest : public ::testing::Test {
   FixedUserName user;
   PowerControl power{laptop, sources, user, macSystemTools()};
 };
-
-TEST_F(LaptopTest, BatteryDrainsAndChargesWithVirtualTime) {
-  laptop.battery().setPercent(50);
-  laptop.battery().setDrainPerMinute(0.5);
-  EXPECT_EQ(power.getBatteryLevel(), 50);
-  EXPECT_TRUE(power.isOnBattery());
-  loop.runFor(10 * 60);
-  EXPECT_EQ(power.getBatteryLevel(), 45);
-  laptop.battery().setOnMains(true);
-  laptop.battery().setChargePerMinute(2.0);
-  loop.runFor(60 * 60);
-  EXPECT_EQ(power.getBatteryLevel(), 100);
-  EXPECT_FALSE(power.isOnBattery());
-  laptop.setLevelAvailable(false);
-  EXPECT_EQ(power.getBatteryLevel(), std::nullopt);
-}
 
 TEST_F(LaptopTest, SudoWorksOnlyOnceTheSetupInstalledItsRule) {
   laptop.queuePasswordAnswer({.accept = true});
@@ -78,23 +46,6 @@ TEST_F(LaptopTest, SudoWorksOnlyOnceTheSetupInstalledItsRule) {
   sudo.arguments = sudoSwitchArguments(macSystemTools(), 1);
   EXPECT_EQ(laptop.run(sudo).exitStatus, 0);
   EXPECT_EQ(laptop.lowPowerMode(), 1);
-}
-
-TEST_F(LaptopTest, ToolOutcomesOverrideTheMachine) {
-  laptop.setToolOutcome(ToolKey::kBatteryReport, {ToolOutcome::Kind::kFailStart, 0});
-  EXPECT_FALSE(power.isOnBattery());
-  laptop.setToolOutcome(ToolKey::kBatteryReport, {ToolOutcome::Kind::kExit, 3});
-  EXPECT_TRUE(power.isOnBattery());  // the text counts, not the status
-  laptop.setCustomReportText(std::string("AC Power:\n lowpowermode 1\n"));
-  EXPECT_EQ(power.getPowerMode(), std::nullopt);
-  laptop.setToolOutcome(ToolKey::kSudo, {ToolOutcome::Kind::kFailStart, 0});
-  laptop.setToolOutcome(ToolKey::kOsascript, {ToolOutcome::Kind::kFailStart, 0});
-  EXPECT_FALSE(power.setPowerMode(1));
-  ToolRequest other;
-  other.program = "/usr/bin/nonesuch";
-  const auto result = laptop.run(other);
-  EXPECT_FALSE(result.started);
-  EXPECT_FALSE(result.startError.empty());
 }
 
 }  // namespace

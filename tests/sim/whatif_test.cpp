@@ -280,23 +280,18 @@ TEST_P(SimCommandTest, ExitsWithStatusAndMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SimCommandTest,
-    ::testing::Values(
-        CommandCase{"run --scenario " + kData + "malformed/unknown_step.scenario", 2,
-                    "unknown_step.scenario:2: unknown step 'explode'"},
-        CommandCase{"run --scenario " + kData + "malformed/bad_percent.scenario", 2,
-                    "bad_percent.scenario:1:"},
-        CommandCase{"run --scenario " + kData + "malformed/no_end.scenario", 2, "no 'end'"},
-        CommandCase{"whatif --trace " + kData + "malformed/bad_percent.csv", 2,
-                    "bad_percent.csv:3: bad percent 'fifty'"},
-        CommandCase{"whatif --trace " + kData + "malformed/short_row.csv", 2, "short_row.csv:2:"},
-        CommandCase{"whatif --trace " + kData + "malformed/time_back.csv", 2, "time_back.csv:2:"},
-        CommandCase{"frobnicate", 2, "unknown command"}, CommandCase{"run", 2, "needs --scenario"},
-        CommandCase{"demo --trace " + kData + "malformed/short_row.csv", 2,
-                    "demo takes no --trace"},
-        CommandCase{"whatif --format xml --trace " + kData + "learning-sample.json", 2,
-                    "--format takes text or json"},
-        CommandCase{"demo --home /dev/null/home", 2,
-                    "cannot use /dev/null/home as the home folder"}));
+    ::testing::Values(CommandCase{"run --scenario " + kData + "malformed/unknown_step.scenario", 2,
+                                  "unknown_step.scenario:2: unknown step 'explode'"},
+                      CommandCase{"whatif --trace " + kData + "malformed/bad_percent.csv", 2,
+                                  "bad_percent.csv:3: bad percent 'fifty'"},
+                      CommandCase{"frobnicate", 2, "unknown command"},
+                      CommandCase{"run", 2, "needs --scenario"},
+                      CommandCase{"demo --trace " + kData + "malformed/short_row.csv", 2,
+                                  "demo takes no --trace"},
+                      CommandCase{"whatif --format xml --trace " + kData + "learning-sample.json",
+                                  2, "--format takes text or json"},
+                      CommandCase{"demo --home /dev/null/home", 2,
+                                  "cannot use /dev/null/home as the home folder"}));
 
 // SIGINT or SIGTERM in the middle of a run: the run's folder goes.
 TEST(RunFolder, GoesWithTheSignalThatStopsTheRun) {

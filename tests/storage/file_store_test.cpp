@@ -208,26 +208,5 @@ TEST(ReadWholeFile, RefusesWhatIsNotARegularFile) {
   EXPECT_THAT(fifo.error, HasSubstr("not a regular file"));
 }
 
-TEST(PathKind, TellsMissingFilesFromOthers) {
-  TempFolder home;
-  writeText(home / "file", "x");
-  std::filesystem::create_directory(home / "dir");
-  EXPECT_EQ(pathKind(home / "none"), PathKind::missing);
-  EXPECT_EQ(pathKind(home / "file" / "below"), PathKind::missing);
-  EXPECT_EQ(pathKind(home / "file"), PathKind::regularFile);
-  EXPECT_EQ(pathKind(home / "dir"), PathKind::other);
-}
-
-TEST(MoveFile, ReplacesTheTargetAndAcceptsAMissingSource) {
-  TempFolder home;
-  writeText(home / "a", "first");
-  writeText(home / "b", "older");
-  EXPECT_EQ(moveFile(home / "a", home / "b"), std::nullopt);
-  EXPECT_EQ(readText(home / "b"), "first");
-  EXPECT_THAT(home.entries(), ElementsAre("b"));
-  EXPECT_EQ(moveFile(home / "a", home / "b"), std::nullopt);
-  EXPECT_EQ(readText(home / "b"), "first");
-}
-
 }  // namespace
 }  // namespace kestrine

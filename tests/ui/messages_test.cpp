@@ -22,7 +22,7 @@ TEST(MessagesTest, PowerModeNames) {
     std::string name;
   };
   for (const Case& c : {Case{0, "Automatic"}, Case{1, "Low Power Mode"}, Case{2, "High Power Mode"},
-                        Case{3, "Unknown"}, Case{-1, "Unknown"}}) {
+                        Case{3, "Unknown"}}) {
     EXPECT_EQ(powerModeName(c.mode), c.name) << c.mode;
     expectAlert(powerModeAlert(c.mode), "Current Power Mode", "Power Mode: " + c.name);
   }

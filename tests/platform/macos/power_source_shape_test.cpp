@@ -1,7 +1,5 @@
 #include "platform/macos/power_source_shape.h"
 
-#include "power/reports.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -76,20 +74,6 @@ TEST(PowerSourceShape, ListKeepsTheServiceOrderAndItsGaps) {
       std::nullopt,
   };
   EXPECT_EQ(toPowerSourceList(raw), expected);
-}
-
-// What reaches the core decides the battery level: only a whole "Current
-// Capacity" of a readable description may count.
-TEST(PowerSourceShape, LevelComesOnlyFromAWholeCurrentCapacity) {
-  const std::vector<RawPowerSourceDescription> sources{
-      Entries{{"Current Capacity", 57.0}},
-      Entries{{"Current Capacity", std::string("57")}},
-      Entries{{"Current Capacity", true}},
-      Entries{{"Current Capacity", OtherValue{}}},
-      Entries{{"Current Capacity", std::int64_t{57}}, {std::nullopt, true}},
-      Entries{{"Current Capacity", std::int64_t{42}}},
-  };
-  EXPECT_EQ(batteryLevelFromSources(toPowerSourceList(sources)), std::int64_t{42});
 }
 
 }  // namespace
