@@ -79,26 +79,6 @@ TEST_F(AppDelegateTest, WithoutASetupTheFirstStartIsANormalOne) {
   EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Kestrine is Running");
 }
 
-TEST_F(AppDelegateTest, UnreadableSettingsKeepTheDefaultsAndSayWhy) {
-  std::ofstream(Config::configPath(home())) << "{not json";
-  launch();
-  EXPECT_EQ(app->config(), Config());
-  ASSERT_EQ(sim.console.lines().size(), 1U);
-  EXPECT_THAT(sim.console.lines()[0], ::testing::StartsWith("Failed to load config: "));
-  sim.loop.runFor(1.0);
-  EXPECT_EQ(mac.count("setup"), 1U) << "the defaults say the setup is still to do";
-}
-
-TEST_F(AppDelegateTest, StatusItemWithoutButtonGetsNoTitleButAMenu) {
-  sim.statusBar.setItemsHaveButton(false);
-  writeConfig(Config({.setupComplete = true}));
-  launch();
-  runPasses(2);
-  EXPECT_THAT(sim.statusBar.titles(), IsEmpty());
-  EXPECT_EQ(sim.statusBar.menus().size(), 1U);
-  EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), 2) << "the passes go on regardless";
-}
-
 // ---- Setup ----
 
 TEST_F(AppDelegateTest, InstalledSetupSavesAndRunsTheLaunchCheck) {

@@ -303,14 +303,5 @@ TEST_F(CheckCycleTest, AfterTheLaunchCheckTheFirstPassThatSwitchesNotifiesAgain)
   EXPECT_EQ(notifications()[1].body, "Low Power Mode enabled automatically");
 }
 
-TEST_F(CheckCycleTest, LaunchCheckFailingSwitchSendsNothing) {
-  writeConfig(Config({.setupComplete = true}));
-  mac.level = 15;
-  mac.switchSucceeds = false;
-  launch();
-  EXPECT_EQ(switchAttempts(), 1U);
-  EXPECT_TRUE(notifications().empty());
-}
-
 }  // namespace
 }  // namespace kestrine

@@ -21,11 +21,6 @@ std::string record(std::string_view snapshots, std::string_view rest) {
   return "{\"snapshots\":[" + std::string(snapshots) + "]" + std::string(rest) + "}";
 }
 
-TEST(PredictionData, NewRecordIsWrittenWithoutTrainingDate) {
-  EXPECT_EQ(encodePredictionData(PredictionData{}),
-            R"({"snapshots":[],"daysCollected":0,"accuracyScore":0})");
-}
-
 TEST(PredictionData, WritesCompactShortestNumbers) {
   PredictionData data;
   data.snapshots = {{800000000.25, 80, false, 0.5F}, {-1.5, -3, true, 0.1F}};

@@ -205,36 +205,6 @@ TEST(WhatIf, PlotHasRoundMinuteTicksATargetLineAndAnEscapedName) {
   EXPECT_NE(svg.find("target 60 min"), std::string::npos);
 }
 
-TEST(WhatIf, EachChargingStretchIsShadedOnceFromItsFirstRowToTheRowThatEndsIt) {
-  // On battery, then charging for three rows (60 s to 240 s), then on battery again.
-  const auto parsed =
-      parseTrace("0,50,0\n60,49,1\n120,60,1\n180,70,1\n240,69,0\n300,68,0\n", "c.csv");
-  ASSERT_TRUE(parsed.trace);
-  RunFolder home;
-  const std::string svg =
-      whatIfSvg(*parsed.trace, WhatIfOptions{}, runWhatIf(*parsed.trace, optionsIn(home)));
-  std::vector<std::string> shaded;
-  for (std::size_t at = svg.find("<rect x="); at != std::string::npos;
-       at = svg.find("<rect x=", at + 1)) {
-    const std::string rect = svg.substr(at, svg.find('>', at) - at);
-    if (rect.find("height=\"12\"") == std::string::npos) shaded.push_back(rect);  // not the legend
-  }
-  ASSERT_EQ(shaded.size(), 1U);
-  const auto attribute = [](const std::string& element, const std::string& name) {
-    const std::size_t at = element.find(name + "=\"");
-    return at == std::string::npos ? -1.0 : std::stod(element.substr(at + name.size() + 2));
-  };
-  // The first grid line spans the plot's width, which stands for the trace's 300 s.
-  const std::size_t gridAt = svg.find("<line x1=");
-  ASSERT_NE(gridAt, std::string::npos);
-  const std::string grid = svg.substr(gridAt, svg.find('>', gridAt) - gridAt);
-  const double left = attribute(grid, "x1");
-  const double plotWidth = attribute(grid, "x2") - left;
-  ASSERT_GT(plotWidth, 0.0);
-  EXPECT_NEAR(attribute(shaded[0], "x"), left + plotWidth * 60.0 / 300.0, 0.1);
-  EXPECT_NEAR(attribute(shaded[0], "width"), plotWidth * 180.0 / 300.0, 0.1);
-}
-
 // The command line: malformed input exits with 2, names file and line, runs nothing.
 struct CommandCase {
   std::string arguments;
