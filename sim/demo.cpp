@@ -17,14 +17,7 @@ namespace kestrine::sim {
 
 namespace {
 
-std::string when(WallTime time) {
-  const auto seconds = static_cast<std::time_t>(std::floor(time + kUnixToReferenceSeconds));
-  std::tm tm{};
-  gmtime_r(&seconds, &tm);
-  char buffer[32];
-  std::strftime(buffer, sizeof buffer, "%a %d %b %H:%M:%S", &tm);
-  return buffer;
-}
+std::string when(WallTime time) { return formatUtc(time, "%a %d %b %H:%M:%S"); }
 
 // Padding for the icon column: the emoji are two columns wide, "⚡" too.
 std::string iconColumn(const std::string& icon) { return icon.empty() ? "  " : icon; }

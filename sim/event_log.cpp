@@ -7,6 +7,7 @@
 #include <ctime>
 #include <system_error>
 
+#include "platform/sim/virtual_clock.h"
 #include "power/reports.h"
 
 namespace kestrine::sim {
@@ -124,15 +125,7 @@ std::string menuJson(const std::vector<MenuItem>& items) {
   return out + "]";
 }
 
-std::string isoTime(WallTime time) {
-  const double unix = std::floor(time + kUnixToReferenceSeconds);
-  const auto seconds = static_cast<std::time_t>(unix);
-  std::tm tm{};
-  gmtime_r(&seconds, &tm);
-  char buffer[32];
-  std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &tm);
-  return buffer;
-}
+std::string isoTime(WallTime time) { return formatUtc(time, "%Y-%m-%dT%H:%M:%SZ"); }
 
 void EventLog::add(WallTime now, std::string_view type, const JsonObject& fields,
                    std::string summary) {

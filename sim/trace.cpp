@@ -269,15 +269,7 @@ std::optional<Failure> parseLearningFile(std::string_view text, Trace& trace) {
 }  // namespace
 
 std::string Trace::timeText(double t) const {
-  if (dated) {
-    const auto unix =
-        static_cast<std::time_t>(std::floor(start + t + kUnixToReferenceSeconds + 0.5));
-    std::tm tm{};
-    gmtime_r(&unix, &tm);
-    char buffer[48];
-    std::strftime(buffer, sizeof buffer, "%a %d %b %Y %H:%M:%S", &tm);
-    return buffer;
-  }
+  if (dated) return formatUtc(start + t + 0.5, "%a %d %b %Y %H:%M:%S");
   const auto total = static_cast<long long>(std::floor(t + 0.5));
   char buffer[48];
   std::snprintf(buffer, sizeof buffer, "day %lld %02lld:%02lld:%02lld", total / 86400 + 1,

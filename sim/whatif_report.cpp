@@ -7,6 +7,7 @@
 #include <ctime>
 #include <sstream>
 
+#include "platform/sim/virtual_clock.h"
 #include "sim/event_log.h"
 #include "sim/whatif.h"
 #include "ui/markup.h"
@@ -149,13 +150,7 @@ std::string tickText(const Trace& trace, double t, double step) {
     }
     return buffer;
   }
-  const auto unix =
-      static_cast<std::time_t>(std::floor(trace.start + t + kUnixToReferenceSeconds + 0.5));
-  std::tm tm{};
-  gmtime_r(&unix, &tm);
-  char buffer[32];
-  std::strftime(buffer, sizeof buffer, step >= 86400 ? "%a %d %b" : "%d %b %H:%M", &tm);
-  return buffer;
+  return formatUtc(trace.start + t + 0.5, step >= 86400 ? "%a %d %b" : "%d %b %H:%M");
 }
 
 }  // namespace

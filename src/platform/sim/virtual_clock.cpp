@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <ctime>
 
 namespace kestrine::sim {
 
@@ -31,6 +32,14 @@ int dayOfMonthAt(WallTime time, int utcOffsetSeconds) {
   if (localSeconds % kSecondsPerDay < 0) --dayNumber;
   const sys_days date{days{dayNumber}};
   return static_cast<int>(static_cast<unsigned>(std::chrono::year_month_day{date}.day()));
+}
+
+std::string formatUtc(WallTime time, const char* format) {
+  const auto seconds = static_cast<std::time_t>(std::floor(time + kUnixToReferenceSeconds));
+  std::tm tm{};
+  gmtime_r(&seconds, &tm);
+  char buffer[64];
+  return std::strftime(buffer, sizeof buffer, format, &tm) > 0 ? buffer : "";
 }
 
 }  // namespace kestrine::sim

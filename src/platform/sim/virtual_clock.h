@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "platform/sim/virtual_main_loop.h"
 #include "ports/clock.h"
 
@@ -12,6 +14,9 @@ WallTime wallTimeFromCivil(int year, unsigned month, unsigned day, int hour = 0,
 
 // The day of the month of `time` at a fixed offset from UTC.
 int dayOfMonthAt(WallTime time, int utcOffsetSeconds);
+
+// `time`, floored to the second, in UTC through strftime's `format`.
+std::string formatUtc(WallTime time, const char* format);
 
 // The clock of the virtual laptop: it reads the virtual main loop's time, and
 // its calendar sits at a fixed offset from UTC (no daylight saving).
