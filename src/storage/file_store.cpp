@@ -51,6 +51,25 @@ std::filesystem::path temporarySibling(const std::filesystem::path& target) {
   return name;
 }
 
+// The folder holding `path`; "." for a bare name.
+std::filesystem::path folderOf(const std::filesystem::path& path) {
+  std::filesystem::path folder = path.parent_path();
+  return folder.empty() ? "." : folder;
+}
+
+// Tries fresh temporary names beside `target` until `create` makes one, or
+// fails for a reason other than the name being taken (errno tells).
+template <typename Create>
+bool createUnderTemporaryName(const std::filesystem::path& target, std::filesystem::path& name,
+                              Create create) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    name = temporarySibling(target);
+    if (create(name)) return true;
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -74,9 +93,7 @@ bool writeAll(int fd, std::string_view bytes) {
 // leaving the new file in place. Some file systems refuse fsync on a
 // directory (EINVAL) although the rename is safe there anyway.
 void syncParentDirectory(const std::filesystem::path& path) {
-  std::filesystem::path directory = path.parent_path();
-  if (directory.empty()) directory = ".";
-  FileDescriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor fd(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() >= 0) ::fsync(fd.get());
 }
 
@@ -158,10 +175,8 @@ namespace {
 // of the file. Only our own regular files with exactly our pattern go; a
 // link, a folder or another user's file of that name stays.
 void removeStaleTemporaries(const std::filesystem::path& path) {
-  std::filesystem::path directory = path.parent_path();
-  if (directory.empty()) directory = ".";
   const std::string target = path.filename().string();
-  DIR* listing = ::opendir(directory.c_str());
+  DIR* listing = ::opendir(folderOf(path).c_str());
   if (listing == nullptr) return;
   const uid_t self = ::geteuid();
   while (const dirent* entry = ::readdir(listing)) {
@@ -195,9 +210,7 @@ void ignoreFileSizeSignal() {
 // a kill before it is linked leaves nothing behind.
 int openUnnamedFile([[maybe_unused]] const std::filesystem::path& path) {
 #ifdef O_TMPFILE
-  std::filesystem::path directory = path.parent_path();
-  if (directory.empty()) directory = ".";
-  return ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  return ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
 #else
   return -1;
 #endif
@@ -237,12 +250,11 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
   bool named = false;  // whether `temporary` exists on disk and must go on failure
   FileDescriptor fd(openUnnamedFile(path));
   if (!fd.valid()) {
-    for (int attempt = 0; attempt < 16 && !fd.valid(); ++attempt) {
-      temporary = temporarySibling(path);
-      fd.reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-      if (!fd.valid() && errno != EEXIST) break;
-    }
-    if (!fd.valid()) return describe("cannot create a temporary file for", path, errno);
+    const bool created = createUnderTemporaryName(path, temporary, [&](const auto& name) {
+      fd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      return fd.valid();
+    });
+    if (!created) return describe("cannot create a temporary file for", path, errno);
     named = true;
   }
 
@@ -256,11 +268,8 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
   if (::fsync(fd.get()) != 0) return fail(errno);
   if (!named) {
     // Named only now, just before the rename.
-    for (int attempt = 0; attempt < 16 && !named; ++attempt) {
-      temporary = temporarySibling(path);
-      named = linkUnnamedFile(fd.get(), temporary);
-      if (!named && errno != EEXIST) break;
-    }
+    named = createUnderTemporaryName(
+        path, temporary, [&](const auto& name) { return linkUnnamedFile(fd.get(), name); });
     if (!named) return fail(errno, "cannot create a temporary file for");
   }
   if (fd.close() != 0) return fail(errno);
