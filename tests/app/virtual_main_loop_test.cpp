@@ -31,31 +31,6 @@ TEST_F(LoopTest, BusyMainThreadMakesALateTimerRunOnce) {
   EXPECT_THAT(ran, ElementsAre("t@110", "t@120", "t@150"));
 }
 
-TEST_F(LoopTest, ModalHoldsPassesBackAndRunsOneAfterTheCallbackReturns) {
-  auto timer = loop.scheduleRepeating(30.0, note("t"));
-  loop.callAfter(10.0, [this] {
-    loop.enterModal();
-    loop.passTimeModal(65.0);  // passes at 30 and 60 fall due meanwhile
-    loop.leaveModal();
-    ran.push_back("callback returns");
-  });
-  loop.runUntil(100.0);
-  EXPECT_THAT(ran, ElementsAre("callback returns", "t@75", "t@90"));
-}
-
-TEST_F(LoopTest, NestedModalsDeferUntilTheOutermostCloses) {
-  auto timer = loop.scheduleRepeating(30.0, note("t"));
-  loop.callAfter(10.0, [this] {
-    loop.enterModal();
-    loop.passTimeModal(30.0);  // the inner one closes at 40, the outer is still open
-    ran.push_back("inner closed");
-    loop.passTimeModal(5.0);
-    loop.leaveModal();
-  });
-  loop.runUntil(50.0);
-  EXPECT_THAT(ran, ElementsAre("inner closed", "t@45"));
-}
-
 TEST_F(LoopTest, ModalAlertsHoldTheLoopWhileTheAlertIsOpen) {
   struct SlowAlerts final : Alerts {
     VirtualMainLoop& loop;
