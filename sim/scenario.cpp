@@ -395,19 +395,12 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     return ScenarioParse{std::nullopt, InputError{fileName, lineNumber, std::move(message)}};
   };
 
-  std::size_t pos = 0;
-  while (pos <= text.size()) {
-    auto eol = text.find('\n', pos);
-    if (eol == std::string_view::npos) eol = text.size();
-    std::string_view line = text.substr(pos, eol - pos);
-    pos = eol + 1;
-    ++lineNumber;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  Lines lines(text);
+  std::string_view line;
+  while (lines.next(line)) {
+    lineNumber = lines.number();
     auto w = words(line);
-    if (w.empty() || w[0].starts_with("#")) {
-      if (eol == text.size()) break;
-      continue;
-    }
+    if (w.empty() || w[0].starts_with("#")) continue;
 
     // Set-up lines.
     if (w[0] == "start" || w[0] == "user" || w[0] == "end" || w[0] == "file" ||
@@ -448,7 +441,6 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
         if (!content) return fail("cannot read '" + (baseDir / w[2]).string() + "'");
         scenario.homeFiles.emplace_back(w[1], std::move(*content));
       }
-      if (eol == text.size()) break;
       continue;
     }
 
@@ -482,7 +474,6 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
       return fail("'" + k + "' needs a time after the start");
     }
     scenario.steps.push_back(std::move(step));
-    if (eol == text.size()) break;
   }
   lineNumber = 0;
   if (!haveEnd) return fail("no 'end' line: say how long the run lasts, e.g. 'end 1:00:00'");

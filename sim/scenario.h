@@ -55,6 +55,37 @@ ScenarioParse loadScenario(const std::filesystem::path& path);
 // source); absent when it cannot be opened.
 std::optional<std::string> readInputFile(const std::filesystem::path& path);
 
+// `s` without leading and trailing blanks, tabs and carriage returns.
+inline std::string_view trimBlanks(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(" \t\r");
+  return s.substr(first, last - first + 1);
+}
+
+// Walks the lines of an input text, counting them from 1; a line ends with
+// "\n" or "\r\n".
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {}
+  bool next(std::string_view& line) {
+    if (pos_ >= text_.size()) return false;
+    auto eol = text_.find('\n', pos_);
+    if (eol == std::string_view::npos) eol = text_.size();
+    line = text_.substr(pos_, eol - pos_);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    pos_ = eol + 1;
+    ++number_;
+    return true;
+  }
+  int number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int number_ = 0;
+};
+
 // A finite number that is the whole of `text` ("50", "0.25"; no blanks, no "+");
 // absent otherwise.
 std::optional<double> parseNumber(std::string_view text);

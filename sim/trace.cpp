@@ -18,13 +18,6 @@ constexpr double kMillisecondsFrom = 1e11;
 // From here on a plain number of seconds is a UNIX time, not an offset (2001-09-09).
 constexpr double kUnixTimesFrom = 1e9;
 
-std::string_view trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r");
-  return s.substr(first, last - first + 1);
-}
-
 std::string lower(std::string_view s) {
   std::string out(s);
   std::transform(out.begin(), out.end(), out.begin(),
@@ -32,33 +25,12 @@ std::string lower(std::string_view s) {
   return out;
 }
 
-// Walks the lines of a text, counting them.
-class Lines {
- public:
-  explicit Lines(std::string_view text) : text_(text) {}
-  bool next(std::string_view& line) {
-    if (pos_ >= text_.size()) return false;
-    auto eol = text_.find('\n', pos_);
-    if (eol == std::string_view::npos) eol = text_.size();
-    line = trim(text_.substr(pos_, eol - pos_));
-    pos_ = eol + 1;
-    ++number_;
-    return true;
-  }
-  int number() const { return number_; }
-
- private:
-  std::string_view text_;
-  std::size_t pos_ = 0;
-  int number_ = 0;
-};
-
 std::size_t split(std::string_view line, char separator, std::array<std::string_view, 8>& fields) {
   std::size_t count = 0;
   std::size_t start = 0;
   while (true) {
     const auto end = line.find(separator, start);
-    if (count < fields.size()) fields[count] = trim(line.substr(start, end - start));
+    if (count < fields.size()) fields[count] = trimBlanks(line.substr(start, end - start));
     ++count;
     if (end == std::string_view::npos) return count;
     start = end + 1;
@@ -111,6 +83,7 @@ std::optional<Failure> parseCsv(std::string_view text, Trace& trace) {
   std::optional<bool> dates;  // ISO dates rather than numbers
   double firstTime = 0.0;
   while (lines.next(line)) {
+    line = trimBlanks(line);
     if (line.empty() || line.front() == '#') continue;
     const std::size_t count = split(line, ',', fields);
     if (first) {
@@ -208,6 +181,7 @@ std::optional<Failure> parseDaemonHistory(std::string_view text, Trace& trace) {
   bool charging = false;
   double firstTime = 0.0;
   while (lines.next(line)) {
+    line = trimBlanks(line);
     if (line.empty()) continue;
     if (split(line, '\t', fields) != 3) {
       return Failure{lines.number(), "expected UNIX time, percent and state, tab-separated"};
@@ -284,8 +258,9 @@ TraceParse parseTrace(std::string_view text, const std::string& fileName) {
   trace.start = wallTimeFromCivil(2026, 3, 14, 0, 0, 0.0);
   std::string_view firstLine;
   Lines probe(text);
-  while (probe.next(firstLine) && firstLine.empty()) {
+  while (probe.next(firstLine) && trimBlanks(firstLine).empty()) {
   }
+  firstLine = trimBlanks(firstLine);
   std::optional<Failure> failure;
   if (!firstLine.empty() && firstLine.front() == '{') {
     failure = parseLearningFile(text, trace);
