@@ -13,14 +13,14 @@ SystemBus* SystemBusPower::bus() {
 std::optional<std::int64_t> SystemBusPower::getBatteryLevel() {
   SystemBus* system = bus();
   if (system == nullptr) return std::nullopt;
+  const auto display = system->upowerDevice(kUPowerDisplayDevicePath);
   const auto devices = system->upowerDevices();
-  if (!devices) return std::nullopt;
-  return batteryLevelFromDevices(*devices);
+  return batteryLevel(display, devices.value_or(std::vector<UPowerDevice>{}));
 }
 
 bool SystemBusPower::isOnBattery() {
   SystemBus* system = bus();
-  return system != nullptr && system->upowerOnBattery().value_or(false);
+  return system != nullptr && system->upowerOnBattery();
 }
 
 std::optional<std::int64_t> SystemBusPower::getPowerMode() {

@@ -1,7 +1,5 @@
 #include "platform/linux/system_bus.h"
 
-#include <cstring>
-
 namespace kestrine::linux_desktop {
 namespace {
 
@@ -11,18 +9,6 @@ constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 constexpr const char* kUPowerName = "org.freedesktop.UPower";
 constexpr const char* kUPowerPath = "/org/freedesktop/UPower";
 constexpr const char* kUPowerDeviceInterface = "org.freedesktop.UPower.Device";
-
-// A number of a GetAll answer, tolerating the widths different daemon versions use.
-template <typename T>
-void readNumber(GVariant* value, T& out) {
-  if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32)) {
-    out = static_cast<T>(g_variant_get_uint32(value));
-  } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_INT32)) {
-    out = static_cast<T>(g_variant_get_int32(value));
-  } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE)) {
-    out = static_cast<T>(g_variant_get_double(value));
-  }
-}
 
 }  // namespace
 
@@ -48,6 +34,20 @@ GVariant* SystemBus::getProperty(const char* name, const char* path, const char*
   return value;
 }
 
+std::optional<UPowerDevice> SystemBus::upowerDevice(const char* path) {
+  GVariant* all = g_dbus_connection_call_sync(connection_, kUPowerName, path, kProperties, "GetAll",
+                                              g_variant_new("(s)", kUPowerDeviceInterface),
+                                              G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE,
+                                              kReadTimeoutMs, nullptr, nullptr);
+  if (all == nullptr) return std::nullopt;
+  GVariant* properties = g_variant_get_child_value(all, 0);
+  UPowerDevice device = deviceFromProperties(properties);
+  device.objectPath = path;
+  g_variant_unref(properties);
+  g_variant_unref(all);
+  return device;
+}
+
 std::optional<std::vector<UPowerDevice>> SystemBus::upowerDevices() {
   GVariant* reply = g_dbus_connection_call_sync(
       connection_, kUPowerName, kUPowerPath, kUPowerName, "EnumerateDevices", nullptr,
@@ -58,45 +58,18 @@ std::optional<std::vector<UPowerDevice>> SystemBus::upowerDevices() {
   g_variant_get(reply, "(ao)", &paths);
   const char* path = nullptr;
   while (g_variant_iter_loop(paths, "&o", &path)) {
-    GVariant* all = g_dbus_connection_call_sync(
-        connection_, kUPowerName, path, kProperties, "GetAll",
-        g_variant_new("(s)", kUPowerDeviceInterface), G_VARIANT_TYPE("(a{sv})"),
-        G_DBUS_CALL_FLAGS_NONE, kReadTimeoutMs, nullptr, nullptr);
     // A device that vanished between the two calls is simply left out.
-    if (all == nullptr) continue;
-    UPowerDevice device;
-    device.objectPath = path;
-    GVariantIter* properties = nullptr;
-    g_variant_get(all, "(a{sv})", &properties);
-    const char* key = nullptr;
-    GVariant* value = nullptr;
-    while (g_variant_iter_loop(properties, "{&sv}", &key, &value)) {
-      if (std::strcmp(key, "Type") == 0) {
-        readNumber(value, device.type);
-      } else if (std::strcmp(key, "Percentage") == 0) {
-        readNumber(value, device.percentage);
-      } else if (std::strcmp(key, "PowerSupply") == 0 &&
-                 g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
-        device.powerSupply = g_variant_get_boolean(value);
-      }
-    }
-    g_variant_iter_free(properties);
-    g_variant_unref(all);
-    devices.push_back(std::move(device));
+    if (auto device = upowerDevice(path)) devices.push_back(std::move(*device));
   }
   g_variant_iter_free(paths);
   g_variant_unref(reply);
   return devices;
 }
 
-std::optional<bool> SystemBus::upowerOnBattery() {
+bool SystemBus::upowerOnBattery() {
   GVariant* value = getProperty(kUPowerName, kUPowerPath, kUPowerName, "OnBattery");
-  if (value == nullptr) return std::nullopt;
-  std::optional<bool> onBattery;
-  if (g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
-    onBattery = g_variant_get_boolean(value);
-  }
-  g_variant_unref(value);
+  const bool onBattery = onBatteryFromProperty(value);
+  if (value != nullptr) g_variant_unref(value);
   return onBattery;
 }
 

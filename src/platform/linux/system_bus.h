@@ -32,9 +32,12 @@ class SystemBus {
   // True once the bus has gone (a restarted system bus); connect again then.
   bool isClosed() const { return g_dbus_connection_is_closed(connection_) != FALSE; }
 
+  // One UPower device's properties; absent when it cannot be read.
+  std::optional<UPowerDevice> upowerDevice(const char* path);
   // UPower's devices, in the order of EnumerateDevices.
   std::optional<std::vector<UPowerDevice>> upowerDevices();
-  std::optional<bool> upowerOnBattery();
+  // UPower's OnBattery; false when it cannot be read.
+  bool upowerOnBattery();
 
   // power-profiles-daemon's ActiveProfile ("power-saver", "balanced", "performance").
   std::optional<std::string> activeProfile();
