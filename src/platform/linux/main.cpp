@@ -75,7 +75,9 @@ int main() {
   LibnotifyNotifier notifier;
   SystemClock clock;
   PasswdHomeDirectory home;
-  SystemBusPower power;
+  SystemBusPower power(
+      [&mainLoop](const std::function<bool()>& answered) { return mainLoop.waitUntil(answered); },
+      notifier);
   StdoutConsole console;
   Platform platform{
       .statusBar = statusBar,

@@ -1,0 +1,64 @@
+"""A power-profiles-daemon that takes a switch and never answers: the menu
+answers meanwhile, the next pass after the daemon recovers switches, and Quit
+and SIGTERM end the app at once."""
+
+import signal
+import time
+import unittest
+
+import dbus
+from dbusmock import MOCK_IFACE
+
+from harness import LowBatteryFirstStart, wait_for
+
+
+class HungDaemon(LowBatteryFirstStart, unittest.TestCase):
+    def prepare_desktop(self):
+        self.desktop.stop_power_profiles()
+        self.desktop.start_power_profiles('ppd_hung.py')
+
+    def set_hung(self, hung):
+        self.desktop.ppd.SetHung(dbus.Boolean(hung), dbus_interface='org.kestrine.Test')
+
+    def switches_tried(self, count):
+        calls = lambda: self.desktop.ppd.GetMethodCalls('Set', dbus_interface=MOCK_IFACE)  # noqa: E731
+        wait_for(lambda: len(calls()) >= count, 15, f'{count} switches to be tried')
+
+    def assert_ends_within_2_s(self, end):
+        start = time.monotonic()
+        end()
+        self.assertEqual(self.app.process.wait(10), 0)
+        self.assertLess(time.monotonic() - start, 2.0)
+
+    def test_menu_answers_the_pass_after_recovery_switches_quit_is_prompt(self):
+        desktop, app = self.desktop, self.app
+        self.switches_tried(1)  # the launch check's, which hangs for 5 s
+        for _ in range(5):  # the menu as the tray host reads it, within a second
+            start = time.monotonic()
+            self.assertIn('Quit Kestrine', app.visible_entries())
+            self.assertLess(time.monotonic() - start, 1.0)
+        desktop.press_return(desktop.window('Kestrine is Running'))
+        self.assertEqual(desktop.active_profile(), 'balanced')
+
+        self.set_hung(False)
+        remaining = 30 - (time.monotonic() - app.started)
+        wait_for(lambda: desktop.active_profile() == 'power-saver', remaining + 20,
+                 'the timer pass to switch to power-saver')
+        notices = wait_for(desktop.notifications_sent, 5, 'the switch notice')
+        self.assertEqual([n[:2] for n in notices],
+                         [('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')])
+
+        # Hung again, a new threshold starts a switch; Quit does not wait for it.
+        self.set_hung(True)
+        desktop.set_active_profile('balanced')
+        app.click('  60%')
+        self.switches_tried(3)
+        self.assert_ends_within_2_s(lambda: app.click('Quit Kestrine'))
+
+    def test_sigterm_ends_the_app_at_once_while_a_switch_hangs(self):
+        self.switches_tried(1)
+        self.assert_ends_within_2_s(lambda: self.app.process.send_signal(signal.SIGTERM))
+
+
+if __name__ == '__main__':
+    unittest.main()
