@@ -1,6 +1,7 @@
-"""A power-profiles-daemon that takes a switch and never answers: the menu
-answers meanwhile, the next pass after the daemon recovers switches, and Quit
-and SIGTERM end the app at once."""
+"""No power-profiles-daemon at start, then one that takes a switch and never
+answers: one notice of what is missing, no switch, the menu answers while a
+switch hangs, the next pass after the daemon recovers switches, and Quit and
+SIGTERM end the app at once with a switch in flight."""
 
 import signal
 import time
@@ -12,10 +13,14 @@ from dbusmock import MOCK_IFACE
 from harness import LowBatteryFirstStart, wait_for
 
 
-class HungDaemon(LowBatteryFirstStart, unittest.TestCase):
+class MissingThenHungDaemon(LowBatteryFirstStart, unittest.TestCase):
     def prepare_desktop(self):
         self.desktop.stop_power_profiles()
+
+    def start_hung_daemon(self):
         self.desktop.start_power_profiles('ppd_hung.py')
+        self.app.click('  60%')  # on battery at 15 %: switches at once
+        self.switches_tried(1)
 
     def set_hung(self, hung):
         self.desktop.ppd.SetHung(dbus.Boolean(hung), dbus_interface='org.kestrine.Test')
@@ -30,33 +35,41 @@ class HungDaemon(LowBatteryFirstStart, unittest.TestCase):
         self.assertEqual(self.app.process.wait(10), 0)
         self.assertLess(time.monotonic() - start, 2.0)
 
-    def test_menu_answers_the_pass_after_recovery_switches_quit_is_prompt(self):
+    def test_notice_then_menu_answers_the_pass_after_recovery_switches_quit_is_prompt(self):
         desktop, app = self.desktop, self.app
-        self.switches_tried(1)  # the launch check's, which hangs for 5 s
+        desktop.press_return(desktop.window('Kestrine is Running'))
+        app.click('Current Power Mode')
+        desktop.press_return(desktop.window('Error'))
+        [(summary, body, _)] = desktop.notifications_sent()
+        self.assertEqual(summary, 'Kestrine')
+        self.assertTrue(body.startswith('power-profiles-daemon is not running\n'), body)
+        self.assertIn('sudo apt install power-profiles-daemon', body)
+        self.assertIn('TLP', body)
+
+        self.start_hung_daemon()
         for _ in range(5):  # the menu as the tray host reads it, within a second
             start = time.monotonic()
             self.assertIn('Quit Kestrine', app.visible_entries())
             self.assertLess(time.monotonic() - start, 1.0)
-        desktop.press_return(desktop.window('Kestrine is Running'))
-        self.assertEqual(desktop.active_profile(), 'balanced')
-
         self.set_hung(False)
+        self.assertEqual(desktop.active_profile(), 'balanced')
         remaining = 30 - (time.monotonic() - app.started)
         wait_for(lambda: desktop.active_profile() == 'power-saver', remaining + 20,
                  'the timer pass to switch to power-saver')
-        notices = wait_for(desktop.notifications_sent, 5, 'the switch notice')
-        self.assertEqual([n[:2] for n in notices],
-                         [('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')])
+        wait_for(lambda: desktop.notifications_sent()[2:], 5, 'the switch notice')
+        self.assertEqual([n[:2] for n in desktop.notifications_sent()[1:]],  # told once
+                         [('Kestrine', 'Threshold Updated\nLow Power Mode will activate at 60%'),
+                          ('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')])
 
         # Hung again, a new threshold starts a switch; Quit does not wait for it.
         self.set_hung(True)
         desktop.set_active_profile('balanced')
-        app.click('  60%')
+        app.click('  70%')
         self.switches_tried(3)
         self.assert_ends_within_2_s(lambda: app.click('Quit Kestrine'))
 
     def test_sigterm_ends_the_app_at_once_while_a_switch_hangs(self):
-        self.switches_tried(1)
+        self.start_hung_daemon()
         self.assert_ends_within_2_s(lambda: self.app.process.send_signal(signal.SIGTERM))
 
 
