@@ -13,14 +13,9 @@ from dbusmock import MOCK_IFACE
 from harness import LowBatteryFirstStart, wait_for
 
 
-class MissingThenHungDaemon(LowBatteryFirstStart, unittest.TestCase):
+class Helpers(LowBatteryFirstStart):
     def prepare_desktop(self):
         self.desktop.stop_power_profiles()
-
-    def start_hung_daemon(self):
-        self.desktop.start_power_profiles('ppd_hung.py')
-        self.app.click('  60%')  # on battery at 15 %: switches at once
-        self.switches_tried(1)
 
     def set_hung(self, hung):
         self.desktop.ppd.SetHung(dbus.Boolean(hung), dbus_interface='org.kestrine.Test')
@@ -35,7 +30,9 @@ class MissingThenHungDaemon(LowBatteryFirstStart, unittest.TestCase):
         self.assertEqual(self.app.process.wait(10), 0)
         self.assertLess(time.monotonic() - start, 2.0)
 
-    def test_notice_then_menu_answers_the_pass_after_recovery_switches_quit_is_prompt(self):
+
+class MissingThenHungDaemon(Helpers, unittest.TestCase):
+    def test_notice_then_menu_answers_the_pass_after_recovery_switches_sigterm_is_prompt(self):
         desktop, app = self.desktop, self.app
         desktop.press_return(desktop.window('Kestrine is Running'))
         app.click('Current Power Mode')
@@ -46,7 +43,9 @@ class MissingThenHungDaemon(LowBatteryFirstStart, unittest.TestCase):
         self.assertIn('sudo apt install power-profiles-daemon', body)
         self.assertIn('TLP', body)
 
-        self.start_hung_daemon()
+        desktop.start_power_profiles('ppd_hung.py')
+        app.click('  60%')  # on battery at 15 %: switches at once
+        self.switches_tried(1)
         for _ in range(5):  # the menu as the tray host reads it, within a second
             start = time.monotonic()
             self.assertIn('Quit Kestrine', app.visible_entries())
@@ -61,16 +60,22 @@ class MissingThenHungDaemon(LowBatteryFirstStart, unittest.TestCase):
                          [('Kestrine', 'Threshold Updated\nLow Power Mode will activate at 60%'),
                           ('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')])
 
-        # Hung again, a new threshold starts a switch; Quit does not wait for it.
+        # Hung again, a new threshold starts a switch; SIGTERM does not wait for it.
         self.set_hung(True)
         desktop.set_active_profile('balanced')
         app.click('  70%')
         self.switches_tried(3)
-        self.assert_ends_within_2_s(lambda: app.click('Quit Kestrine'))
+        self.assert_ends_within_2_s(lambda: app.process.send_signal(signal.SIGTERM))
 
-    def test_sigterm_ends_the_app_at_once_while_a_switch_hangs(self):
-        self.start_hung_daemon()
-        self.assert_ends_within_2_s(lambda: self.app.process.send_signal(signal.SIGTERM))
+
+class HungDaemonAtStart(Helpers, unittest.TestCase):
+    def prepare_desktop(self):
+        super().prepare_desktop()
+        self.desktop.start_power_profiles('ppd_hung.py')
+
+    def test_quit_ends_the_app_at_once_while_the_launch_check_switch_hangs(self):
+        self.switches_tried(1)  # the launch check's
+        self.assert_ends_within_2_s(lambda: self.app.click('Quit Kestrine'))
 
 
 if __name__ == '__main__':
