@@ -79,7 +79,7 @@ gboolean onRepeatingTimer(gpointer data) {
   auto timer = source->timer.lock();
   auto loop = source->loop.lock();
   if (!timer || !timer->callback || !loop) return G_SOURCE_REMOVE;
-  if (loop->waits > 0) return G_SOURCE_CONTINUE;  // a pass is still waiting for a daemon
+  if (loop->waits > 0) return G_SOURCE_CONTINUE;  // a daemon's answer is still awaited
   if (!loop->gate.admit()) {
     loop->held = timer;
     return G_SOURCE_CONTINUE;
