@@ -5,21 +5,28 @@
 
 namespace kestrine::linux_desktop {
 
+namespace {
+
+constexpr const char* kProfilesServiceMissing = "power-profiles-daemon is not running";
+constexpr const char* kHowToInstall =
+    "Install it with \"sudo apt install power-profiles-daemon\" (it cannot be installed "
+    "beside TLP).";
+
+// What Kestrine says when power-profiles-daemon is on neither of its bus names.
 Notification profilesServiceMissingNotification() {
   return Notification{
       .title = "Kestrine",
-      .subtitle = "power-profiles-daemon is not running",
-      .body =
-          "Kestrine cannot switch to power saving without it. Install it with "
-          "\"sudo apt install power-profiles-daemon\" (it cannot be installed beside TLP). "
-          "Kestrine switches as soon as it runs.",
+      .subtitle = kProfilesServiceMissing,
+      .body = std::string("Kestrine cannot switch to power saving without it. ") + kHowToInstall +
+              " Kestrine switches as soon as it runs.",
   };
 }
 
 std::string profilesServiceMissingReason() {
-  return "power-profiles-daemon is not running. Install it with \"sudo apt install "
-         "power-profiles-daemon\" (it cannot be installed beside TLP).";
+  return std::string(kProfilesServiceMissing) + ". " + kHowToInstall;
 }
+
+}  // namespace
 
 std::shared_ptr<SystemBus> SystemBusPower::bus() {
   if (bus_ && bus_->isClosed()) bus_.reset();

@@ -9,10 +9,6 @@
 
 namespace kestrine::linux_desktop {
 
-// What Kestrine says when power-profiles-daemon is on neither of its bus names.
-Notification profilesServiceMissingNotification();
-std::string profilesServiceMissingReason();
-
 // Power straight over the system bus: the battery level and the power source
 // from UPower, the power mode from power-profiles-daemon's active profile, and
 // the switch by setting that profile. The daemon lets the active session switch
