@@ -1,4 +1,7 @@
-# Installation extras and the Debian package of the Linux build.
+# What the Linux build installs besides the binaries: the menu and autostart
+# entries, the icon, the AppStream metadata and the manual pages. These rules
+# are the one list of what is installed; `make install` and the Debian
+# package (debian/) both go through them.
 
 # Start at login in every XDG desktop (GNOME, KDE Plasma, XFCE, ...).
 # Desktops read system autostart entries from /etc/xdg/autostart only (the
@@ -15,6 +18,24 @@ endif()
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop DESTINATION ${KESTRINE_AUTOSTART_DIR})
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/kestrine.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.kestrine.Kestrine.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Manual pages, turned from scdoc into roff at build time.
+find_program(KESTRINE_SCDOC scdoc REQUIRED)
+foreach(page kestrine.1 kestrine-sim.1)
+  add_custom_command(
+    OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${page}
+    COMMAND ${KESTRINE_SCDOC} < ${CMAKE_SOURCE_DIR}/packaging/man/${page}.scd
+            > ${CMAKE_CURRENT_BINARY_DIR}/${page}
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/man/${page}.scd
+    VERBATIM)
+  list(APPEND KESTRINE_MAN_PAGES ${CMAKE_CURRENT_BINARY_DIR}/${page})
+endforeach()
+add_custom_target(kestrine_man_pages ALL DEPENDS ${KESTRINE_MAN_PAGES})
+install(FILES ${KESTRINE_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_PACKAGE_NAME "kestrine")
 set(CPACK_PACKAGE_VENDOR "Kestrine")
