@@ -170,6 +170,8 @@ void AppDelegate::showPowerMode() {
   alerts_.runModal(powerModeAlert(platform_.power.getPowerMode()));
 }
 
-void AppDelegate::showAbout() { alerts_.runModal(aboutAlert(config_, platform_.machineName)); }
+void AppDelegate::showAbout() {
+  alerts_.runModal(aboutAlert(config_, platform_.machineName, platform_.copyright));
+}
 
 }  // namespace kestrine
