@@ -1,7 +1,7 @@
 # The version and the copyright line are written once, here and in project();
-# the files that repeat them must agree, or configuring stops with the file to
-# mend. Each file is a configure dependency, so an edit is checked at the next
-# build.
+# the files that repeat them (package changelog, AppStream releases, licence
+# texts) must agree, or configuring stops with the file to mend. Each file is a
+# configure dependency, so an edit is checked at the next build.
 set(KESTRINE_COPYRIGHT "2026 The Kestrine developers")
 
 # kestrine_expect(<file> <regex> <expected> <what>): the first line of <file>
@@ -20,4 +20,11 @@ function(kestrine_expect file regex expected what)
   endif()
 endfunction()
 
+# The newest entry of each changelog is the version being built (a Debian
+# revision after the version, as in 1.1.0-1, is the package's own).
+kestrine_expect(debian/changelog "^kestrine \\(([^)-]+)(-[^)]*)?\\)" ${PROJECT_VERSION}
+                "the newest version")
+kestrine_expect(packaging/org.kestrine.Kestrine.metainfo.xml "<release version=\"([^\"]+)\""
+                ${PROJECT_VERSION} "the newest release")
 kestrine_expect(LICENSE "^Copyright \\(c\\) (.*)$" ${KESTRINE_COPYRIGHT} "the copyright line")
+kestrine_expect(debian/copyright "^Copyright: (.*)$" ${KESTRINE_COPYRIGHT} "the copyright line")

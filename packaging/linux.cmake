@@ -36,29 +36,3 @@ foreach(page kestrine.1 kestrine-sim.1)
 endforeach()
 add_custom_target(kestrine_man_pages ALL DEPENDS ${KESTRINE_MAN_PAGES})
 install(FILES ${KESTRINE_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-
-set(CPACK_PACKAGE_NAME "kestrine")
-set(CPACK_PACKAGE_VENDOR "Kestrine")
-set(CPACK_PACKAGE_CONTACT "Kestrine maintainers <kestrine@localhost>")
-set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Tray battery saver: switches to the power-saver profile when the battery runs low")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The menu and autostart entries name the binary by the configured prefix.
-set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
-set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the tray app needs at run time beyond the shared libraries found by
-# dpkg-shlibdeps: the daemons it asks and the emoji font it draws its icon with.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "upower, power-profiles-daemon, libayatana-appindicator3-1, libnotify4, fonts-noto-color-emoji")
-# Earlier versions had the user install a sudoers rule; the package removes it
-# on upgrade, removal and purge when it is exactly that rule.
-foreach(script postinst prerm postrm)
-  configure_file(${CMAKE_SOURCE_DIR}/packaging/debian/remove-old-sudoers-rule
-                 ${CMAKE_CURRENT_BINARY_DIR}/debian/${script} COPYONLY)
-  list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/${script})
-endforeach()
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "notification-daemon | notify-osd | xfce4-notifyd")
-include(CPack)
