@@ -1,7 +1,8 @@
 # The version and the copyright line are written once, here and in project();
-# the files that repeat them (package changelog, AppStream releases, licence
-# texts) must agree, or configuring stops with the file to mend. Each file is a
-# configure dependency, so an edit is checked at the next build.
+# the files that repeat them (release notes, package changelog, AppStream
+# releases, licence texts) must agree, or configuring stops with the file to
+# mend. Each file is a configure dependency, so an edit is checked at the next
+# build.
 set(KESTRINE_COPYRIGHT "2026 The Kestrine developers")
 
 # kestrine_expect(<file> <regex> <expected> <what>): the first line of <file>
@@ -24,6 +25,7 @@ endfunction()
 # revision after the version, as in 1.1.0-1, is the package's own).
 kestrine_expect(debian/changelog "^kestrine \\(([^)-]+)(-[^)]*)?\\)" ${PROJECT_VERSION}
                 "the newest version")
+kestrine_expect(CHANGELOG.md "^## ([0-9][^ ]*)" ${PROJECT_VERSION} "the newest version")
 kestrine_expect(packaging/org.kestrine.Kestrine.metainfo.xml "<release version=\"([^\"]+)\""
                 ${PROJECT_VERSION} "the newest release")
 kestrine_expect(LICENSE "^Copyright \\(c\\) (.*)$" ${KESTRINE_COPYRIGHT} "the copyright line")
