@@ -58,13 +58,16 @@ install: deps
 	cmake --build --preset release -j $(JOBS)
 	$(AS_ROOT) cmake --install build/release
 
-# A build folder of its own, so that no value cached by `make install`
-# (its PREFIX, above all) reaches the package.
+# The Debian package (debian/), built by Debian's own tools from a copy of the
+# sources in build/package/src: dpkg-buildpackage writes its results next to
+# the source folder, so the .deb files (the -dbgsym one too) land in
+# build/package/, and nothing cached by `make install` reaches the package.
 package: deps
 	rm -rf build/package
-	cmake --preset release -B build/package -DCMAKE_INSTALL_PREFIX=/usr
-	cmake --build build/package -j $(JOBS)
-	cd build/package && cpack -G DEB
+	mkdir -p build/package/src
+	tar -c --exclude=./build --exclude=./.git --exclude=./.cache . | tar -x -C build/package/src
+	cd build/package/src && DEB_BUILD_OPTIONS="parallel=$(JOBS) $(DEB_BUILD_OPTIONS)" dpkg-buildpackage -b -us -uc
+	rm -rf build/package/src
 
 format:
 	git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i

@@ -1,4 +1,7 @@
-# Installation extras and the Debian package of the Linux build.
+# What the Linux build installs besides the binaries: the menu and autostart
+# entries, the icon, the AppStream metadata and the manual pages. These rules
+# are the one list of what is installed; `make install` and the Debian
+# package (debian/) both go through them.
 
 # Start at login in every XDG desktop (GNOME, KDE Plasma, XFCE, ...).
 # Desktops read system autostart entries from /etc/xdg/autostart only (the
@@ -15,29 +18,21 @@ endif()
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop DESTINATION ${KESTRINE_AUTOSTART_DIR})
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/kestrine.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.kestrine.Kestrine.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-set(CPACK_PACKAGE_NAME "kestrine")
-set(CPACK_PACKAGE_VENDOR "Kestrine")
-set(CPACK_PACKAGE_CONTACT "Kestrine maintainers <kestrine@localhost>")
-set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Tray battery saver: switches to the power-saver profile when the battery runs low")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The menu and autostart entries name the binary by the configured prefix.
-set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
-set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the tray app needs at run time beyond the shared libraries found by
-# dpkg-shlibdeps: the daemons it asks and the emoji font it draws its icon with.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "upower, power-profiles-daemon, libayatana-appindicator3-1, libnotify4, fonts-noto-color-emoji")
-# Earlier versions had the user install a sudoers rule; the package removes it
-# on upgrade, removal and purge when it is exactly that rule.
-foreach(script postinst prerm postrm)
-  configure_file(${CMAKE_SOURCE_DIR}/packaging/debian/remove-old-sudoers-rule
-                 ${CMAKE_CURRENT_BINARY_DIR}/debian/${script} COPYONLY)
-  list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/${script})
+# Manual pages, turned from scdoc into roff at build time.
+find_program(KESTRINE_SCDOC scdoc REQUIRED)
+foreach(page kestrine.1 kestrine-sim.1)
+  add_custom_command(
+    OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${page}
+    COMMAND ${KESTRINE_SCDOC} < ${CMAKE_SOURCE_DIR}/packaging/man/${page}.scd
+            > ${CMAKE_CURRENT_BINARY_DIR}/${page}
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/man/${page}.scd
+    VERBATIM)
+  list(APPEND KESTRINE_MAN_PAGES ${CMAKE_CURRENT_BINARY_DIR}/${page})
 endforeach()
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "notification-daemon | notify-osd | xfce4-notifyd")
-include(CPack)
+add_custom_target(kestrine_man_pages ALL DEPENDS ${KESTRINE_MAN_PAGES})
+install(FILES ${KESTRINE_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -171,6 +171,8 @@ void AppDelegate::showPowerMode() {
   alerts_.runModal(powerModeAlert(mode, mode ? "" : platform_.power.powerModeUnavailableReason()));
 }
 
-void AppDelegate::showAbout() { alerts_.runModal(aboutAlert(config_, platform_.machineName)); }
+void AppDelegate::showAbout() {
+  alerts_.runModal(aboutAlert(config_, platform_.machineName, platform_.copyright));
+}
 
 }  // namespace kestrine

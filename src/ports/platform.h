@@ -26,6 +26,9 @@ struct Platform {
   Console& console;
   // How texts name the machine: "all data stays on your Mac".
   std::string_view machineName = "Mac";
+  // About's closing line: the Mac's own; the Linux backend names the holder
+  // of the licence, as the package's copyright file does.
+  std::string_view copyright = "\u00A9 2026 Kestrine";
 };
 
 }  // namespace kestrine

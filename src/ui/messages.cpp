@@ -50,7 +50,7 @@ Alert powerModeAlert(std::optional<std::int64_t> mode, std::string_view unavaila
                .buttons = {}};
 }
 
-Alert aboutAlert(const Config& config, std::string_view machine) {
+Alert aboutAlert(const Config& config, std::string_view machine, std::string_view copyright) {
   const std::string mode =
       config.useSmartMode
           ? "Smart AI Mode (~" + std::to_string(config.smartModeTargetMinutes) + " min)"
@@ -80,8 +80,8 @@ Alert aboutAlert(const Config& config, std::string_view machine) {
       "\u2022 Zero battery impact\n"
       "\n"
       "Settings: ~/.kestrine_config.json\n"
-      "Learning data: ~/.kestrine_ai_data.json\n"
-      "\u00A9 2026 Kestrine";
+      "Learning data: ~/.kestrine_ai_data.json\n" +
+      std::string(copyright);
   return Alert{.title = "Kestrine", .body = std::move(body), .buttons = {}};
 }
 

@@ -26,8 +26,9 @@ Alert batteryInfoErrorAlert();
 Alert powerModeAlert(std::optional<std::int64_t> mode, std::string_view unavailableReason = {});
 
 // "About": version, current mode, icon legend and features.
-// `machine` names the computer: "all data stays on your Mac".
-Alert aboutAlert(const Config& config, std::string_view machine = "Mac");
+// `machine` names the computer: "all data stays on your Mac"; `copyright` is
+// the closing line.
+Alert aboutAlert(const Config& config, std::string_view machine, std::string_view copyright);
 
 // The launch message, shown once a second after a start with setup completed.
 Alert launchAlert(std::int64_t threshold);

@@ -37,17 +37,17 @@ TEST(MessagesTest, BatteryInformation) {
   expectAlert(batteryInfoErrorAlert(), "Error", "Unable to retrieve battery information");
 }
 
-TEST(MessagesTest, AboutNamesTheModeAndTheMachine) {
-  const std::string classic = aboutAlert(Config({.threshold = 30})).body;
+TEST(MessagesTest, AboutNamesTheModeTheMachineAndTheCopyright) {
+  const std::string classic = aboutAlert(Config({.threshold = 30}), "Mac", "(c) A").body;
   EXPECT_NE(classic.find("\nCurrent Mode: Threshold: 30%\n"), std::string::npos);
-  EXPECT_NE(classic.find("all data stays on your Mac\n"), std::string::npos);
   const std::string smart =
-      aboutAlert(Config({.useSmartMode = true, .smartModeTargetMinutes = 45}), "computer").body;
+      aboutAlert(Config({.useSmartMode = true, .smartModeTargetMinutes = 45}), "computer", "(c) B")
+          .body;
   EXPECT_NE(smart.find("\nCurrent Mode: Smart AI Mode (~45 min)\n"), std::string::npos);
   EXPECT_NE(smart.find("all data stays on your computer\n"), std::string::npos);
-  // 21 lines, the body does not end in a line break.
+  // 21 lines, the last the copyright line, with no line break after it.
+  EXPECT_TRUE(smart.ends_with("\n(c) B"));
   EXPECT_EQ(std::count(classic.begin(), classic.end(), '\n'), 20);
-  EXPECT_NE(classic.back(), '\n');
 }
 
 TEST(MessagesTest, LaunchMessageNamesTheThresholdTwice) {

@@ -17,6 +17,7 @@
 #include "platform/linux/power.h"
 #include "platform/linux/status_item.h"
 #include "storage/single_instance.h"
+#include "version.h"
 
 namespace {
 
@@ -89,6 +90,7 @@ int main() {
       .home = home,
       .console = console,
       .machineName = "computer",
+      .copyright = "\u00A9 " KESTRINE_COPYRIGHT,
   };
 
   // A session logout or `kill` ends Kestrine like its Quit item does, also

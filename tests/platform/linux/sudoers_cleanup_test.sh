@@ -1,7 +1,7 @@
 #!/bin/sh
-# The package's maintainer script against rule files in a temporary folder:
+# The package's postinst against rule files in a temporary folder:
 # it removes exactly the rule an earlier Kestrine wrote and keeps anything else.
-# Usage: sudoers_cleanup_test.sh <path of remove-old-sudoers-rule>
+# Usage: sudoers_cleanup_test.sh <path of debian/kestrine.postinst>
 set -u
 script=$1
 dir=$(mktemp -d)
