@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string_view>
-
 #include "ports/alerts.h"
 #include "ports/clock.h"
 #include "ports/console.h"
@@ -10,6 +8,7 @@
 #include "ports/notifications.h"
 #include "ports/power.h"
 #include "ports/status_item.h"
+#include "ui/wording.h"
 
 namespace kestrine {
 
@@ -24,8 +23,8 @@ struct Platform {
   const Clock& clock;
   const HomeDirectory& home;
   Console& console;
-  // How texts name the machine: "all data stays on your Mac".
-  std::string_view machineName = "Mac";
+  // How texts name the machine, the status area and the power modes.
+  Wording wording = {};
 };
 
 }  // namespace kestrine

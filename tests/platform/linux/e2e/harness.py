@@ -369,6 +369,7 @@ class App:
                 'visible': bool(props.get('visible', True)),
                 'separator': str(props.get('type', '')) == 'separator',
                 'shortcut': [[str(k) for k in s] for s in props.get('shortcut', [])],
+                'toggle': (str(props.get('toggle-type', '')), int(props.get('toggle-state', -1))),
                 'children': [convert(child) for child in children],
             }
         return convert(layout)
