@@ -116,10 +116,8 @@ Notification noStatusAreaNotification() {
       .title = "Kestrine",
       .subtitle = "No panel shows Kestrine's icon",
       .body =
-          "Kestrine keeps switching Low Power Mode on at the threshold. To see its icon, "
-          "use a panel with a tray (StatusNotifier host); on GNOME, install and enable the "
-          "AppIndicator extension (gnome-shell-extension-appindicator). To quit: "
-          "kestrine --quit",
+          "It keeps switching Low Power Mode on. Quit: kestrine --quit. To show its icon on "
+          "GNOME, enable the AppIndicator extension (gnome-shell-extension-appindicator).",
   };
 }
 
