@@ -3,6 +3,7 @@ keeps switching while nothing shows it and while its launch message is left
 open, says once that nothing shows it, registers with the panel that appears,
 answers a second start and ends on `kestrine --quit`."""
 
+import os
 import subprocess
 import tempfile
 import time
@@ -91,6 +92,14 @@ class TrayHost(unittest.TestCase):
         self.assertEqual(again.process.wait(10), 1)
         self.assertIn('not running', again.log())
         self.assertNotIn('Failed to', app.log())
+
+        # No session bus, or a bus but no display: one line and status 1.
+        bus = {'DBUS_SESSION_BUS_ADDRESS': os.environ['DBUS_SESSION_BUS_ADDRESS']}
+        for env, what in (({}, 'no session D-Bus'), (bus, 'cannot open the display')):
+            run = subprocess.run([os.environ['KESTRINE_E2E_APP']], env=env, capture_output=True,
+                                 text=True, timeout=10)
+            self.assertEqual((run.returncode, run.stderr.count('\n')), (1, 1), run.stderr)
+            self.assertIn(what, run.stderr)
 
 
 if __name__ == '__main__':
