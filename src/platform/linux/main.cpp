@@ -44,7 +44,8 @@ gboolean onTerminationSignal(gpointer data) {
 }
 
 // Everything before the desktop is needed: the options that only print, and
-// --quit. Returns the exit status, or -1 to go on and start.
+// --quit. Returns the exit status (1 for anything that keeps Kestrine from
+// starting, a wrong argument among them), or -1 to go on and start.
 int runCommandLine(const kestrine::CommandLine& line, GDBusConnection* session) {
   using kestrine::Command;
   switch (line.command) {
@@ -56,7 +57,7 @@ int runCommandLine(const kestrine::CommandLine& line, GDBusConnection* session) 
       return 0;
     case Command::kInvalid:
       std::fprintf(stderr, "kestrine: %s (see kestrine --help)\n", line.error.c_str());
-      return 2;
+      return 1;
     case Command::kQuit:
     case Command::kRun:
       break;
