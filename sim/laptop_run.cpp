@@ -124,7 +124,7 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
   platform_ = std::make_unique<Platform>(
       Platform{p.statusBar, p.alerts, p.notifier, p.mainLoop, *power_,
                recordEvents_ ? static_cast<const Clock&>(watchingClock_) : p.clock, p.home,
-               p.console, p.machineName});
+               p.console, p.wording});
   wire();
 }
 

@@ -83,7 +83,9 @@ void AppDelegate::performMenuAction(const std::string& action, std::int64_t tag)
 
 void AppDelegate::buildMenu() {
   if (!statusItem_) return;
-  StatusMenuState state{.useSmartMode = config_.useSmartMode, .threshold = config_.threshold};
+  StatusMenuState state{.useSmartMode = config_.useSmartMode,
+                        .threshold = config_.threshold,
+                        .checkMarksInTitles = platform_.wording.checkMarksInTitles};
   // The progress item only exists in Smart AI Mode, so only then is the predictor asked.
   if (config_.useSmartMode && batteryPredictor_) {
     state.daysCollected = batteryPredictor_->getDaysCollected();
@@ -93,7 +95,7 @@ void AppDelegate::buildMenu() {
 }
 
 std::vector<MenuItem> AppDelegate::buildThresholdSubmenu() const {
-  return buildThresholdEntries(config_.threshold);
+  return buildThresholdEntries(config_.threshold, platform_.wording.checkMarksInTitles);
 }
 
 void AppDelegate::updateIcon() {
@@ -102,6 +104,13 @@ void AppDelegate::updateIcon() {
   const std::string_view icon =
       chooseStatusIcon(lastBatteryLevel_, onBattery, mode, config_.threshold);
   if (statusItem_ && statusItem_->hasButton()) statusItem_->setTitle(std::string(icon));
+  facts_.onBattery = onBattery;
+  facts_.mode = mode;
+  updateSummary();
+}
+
+void AppDelegate::updateSummary() {
+  if (statusItem_) statusItem_->setSummary(statusSummary(facts_, config_, platform_.wording));
 }
 
 void AppDelegate::showFirstLaunchSetup() {
@@ -118,7 +127,10 @@ void AppDelegate::showFirstLaunchSetup() {
   platform_.power.runOneTimeSetup(alerts_, hooks);
 }
 
-void AppDelegate::showLaunchNotification() { alerts_.runModal(launchAlert(config_.threshold)); }
+void AppDelegate::showLaunchNotification() {
+  const bool shown = statusItem_ && statusItem_->isShown();
+  alerts_.runModal(launchAlert(config_.threshold, platform_.wording, shown));
+}
 
 // Delivered unconditionally: suppressing repeats is the caller's business.
 void AppDelegate::sendNotification(const std::string& title, const std::string& subtitle,
@@ -130,6 +142,7 @@ void AppDelegate::toggleSmartMode() {
   config_.useSmartMode = !config_.useSmartMode;
   config_.save(home_, platform_.console);
   buildMenu();
+  updateSummary();
   Notification notice;
   if (config_.useSmartMode) {
     const bool ready = batteryPredictor_ && batteryPredictor_->hasEnoughData();
@@ -145,6 +158,7 @@ void AppDelegate::changeThreshold(std::int64_t tag) {
   config_.threshold = tag;
   config_.save(home_, platform_.console);
   buildMenu();
+  updateSummary();
 
   // Switch at once when the battery is already at or below the new threshold;
   // the first test that fails ends the attempt.
@@ -168,11 +182,10 @@ void AppDelegate::showBatteryInfo() {
 
 void AppDelegate::showPowerMode() {
   const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
-  alerts_.runModal(powerModeAlert(mode, mode ? "" : platform_.power.powerModeUnavailableReason()));
+  alerts_.runModal(powerModeAlert(mode, platform_.wording,
+                                  mode ? "" : platform_.power.powerModeUnavailableReason()));
 }
 
-void AppDelegate::showAbout() {
-  alerts_.runModal(aboutAlert(config_, platform_.machineName, platform_.copyright));
-}
+void AppDelegate::showAbout() { alerts_.runModal(aboutAlert(config_, platform_.wording)); }
 
 }  // namespace kestrine

@@ -55,6 +55,8 @@ class AppDelegate {
   void checkBatteryOnLaunch();
   void checkBattery();
   void updateIcon();
+  // Hands the status summary of what was last read to the status item.
+  void updateSummary();
   void showFirstLaunchSetup();
   void showLaunchNotification();
   void sendNotification(const std::string& title, const std::string& subtitle,
@@ -87,6 +89,8 @@ class AppDelegate {
   std::unique_ptr<BatteryPredictor> batteryPredictor_;
   std::int64_t lastDayRecorded_ = 0;
   std::optional<LowBatteryDecision> lastDecision_;
+  // The last readings, for the status summary only: it reads nothing itself.
+  StatusFacts facts_;
 };
 
 }  // namespace kestrine

@@ -21,8 +21,14 @@ LowBatteryDecision decideLowBattery(std::int64_t level, const Config& config, bo
 void AppDelegate::checkBatteryOnLaunch() {
   const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
   if (!level) return;
-  if (!platform_.power.isOnBattery()) return;
+  facts_.level = *level;
+  if (!platform_.power.isOnBattery()) {
+    updateSummary();
+    return;
+  }
   lastBatteryLevel_ = *level;
+  facts_.onBattery = true;
+  updateSummary();
   if (*level > config_.threshold) return;
   switchLowPowerModeOn(thresholdSwitchNotification(*level, config_.threshold));
 }
@@ -34,6 +40,7 @@ void AppDelegate::checkBattery() {
   const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
   if (!level) return;
   lastBatteryLevel_ = *level;
+  facts_.level = *level;
   const bool onBattery = platform_.power.isOnBattery();
 
   // The snapshot of this pass is recorded before a new day is counted.
@@ -44,17 +51,19 @@ void AppDelegate::checkBattery() {
     batteryPredictor_->incrementDayCounter();
   }
 
+  // The prediction comes first so that the summary the icon update hands on has it.
+  const bool ready = onBattery && config_.useSmartMode && batteryPredictor_->hasEnoughData();
+  std::optional<std::int64_t> prediction;
+  if (usesSmartRule(config_, ready))
+    prediction = batteryPredictor_->predictRemainingMinutes(*level);
+  facts_.predictedMinutes = prediction;
+
   updateIcon();
 
   if (!onBattery) {
     notificationShown_ = false;
     return;
   }
-
-  const bool ready = config_.useSmartMode && batteryPredictor_->hasEnoughData();
-  std::optional<std::int64_t> prediction;
-  if (usesSmartRule(config_, ready))
-    prediction = batteryPredictor_->predictRemainingMinutes(*level);
   const LowBatteryDecision& decision =
       lastDecision_.emplace(decideLowBattery(*level, config_, ready, prediction));
   if (!decision.conditionMet) {
@@ -73,6 +82,8 @@ bool AppDelegate::switchLowPowerModeOn(const std::optional<Notification>& notice
   const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
   if (!mode || *mode == kLowPowerModeOn) return false;
   if (!platform_.power.setPowerMode(kLowPowerModeOn)) return false;
+  facts_.mode = kLowPowerModeOn;
+  updateSummary();
   if (notice) sendNotification(notice->title, notice->subtitle, notice->body);
   return true;
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string_view>
-
 #include "ports/alerts.h"
 #include "ports/clock.h"
 #include "ports/console.h"
@@ -10,6 +8,7 @@
 #include "ports/notifications.h"
 #include "ports/power.h"
 #include "ports/status_item.h"
+#include "ui/wording.h"
 
 namespace kestrine {
 
@@ -24,11 +23,8 @@ struct Platform {
   const Clock& clock;
   const HomeDirectory& home;
   Console& console;
-  // How texts name the machine: "all data stays on your Mac".
-  std::string_view machineName = "Mac";
-  // About's closing line: the Mac's own; the Linux backend names the holder
-  // of the licence, as the package's copyright file does.
-  std::string_view copyright = "\u00A9 2026 Kestrine";
+  // How texts name the machine, the status area and the power modes.
+  Wording wording = {};
 };
 
 }  // namespace kestrine

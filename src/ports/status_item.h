@@ -16,6 +16,12 @@ class StatusItem {
   virtual void setTitle(const std::string& title) = 0;
   // Replaces the item's menu as a whole.
   virtual void setMenu(const Menu& menu) = 0;
+  // The state in words, for the tooltip and screen readers, where the status
+  // area shows such a text; ignored elsewhere.
+  virtual void setSummary(const std::string& /*summary*/) {}
+  // Whether a status area shows the item now. Where that cannot be known, it
+  // is assumed to.
+  virtual bool isShown() const { return true; }
 };
 
 class StatusBar {

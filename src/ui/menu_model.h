@@ -19,8 +19,13 @@ inline constexpr std::string_view kActionTerminate = "terminate:";
 // A toolkit-neutral menu: the core builds it whole, a backend draws it and
 // routes a chosen item back to AppDelegate::performMenuAction(action, tag).
 struct MenuItem {
+  // A choice the item shows as made or not: one of several (radio) or on/off.
+  enum class Toggle { kNone, kCheck, kRadio };
+
   bool isSeparator = false;
   std::string title;
+  Toggle toggle = Toggle::kNone;
+  bool checked = false;
   bool enabled = true;
   std::int64_t tag = 0;
   // "toggleSmartMode", "changeThreshold:", "showBatteryInfo", "showPowerMode",

@@ -13,17 +13,9 @@ std::string percent(std::int64_t value) { return std::to_string(value) + "%"; }
 
 }  // namespace
 
-std::string_view powerModeName(std::int64_t mode) {
-  switch (mode) {
-    case 0:
-      return "Automatic";
-    case 1:
-      return "Low Power Mode";
-    case 2:
-      return "High Power Mode";
-    default:
-      return "Unknown";
-  }
+std::string_view powerModeName(std::int64_t mode, const Wording& wording) {
+  if (mode < 0 || mode >= static_cast<std::int64_t>(wording.powerModes.size())) return "Unknown";
+  return wording.powerModes[static_cast<std::size_t>(mode)];
 }
 
 Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold) {
@@ -39,18 +31,19 @@ Alert batteryInfoErrorAlert() {
   return Alert{.title = "Error", .body = "Unable to retrieve battery information", .buttons = {}};
 }
 
-Alert powerModeAlert(std::optional<std::int64_t> mode, std::string_view unavailableReason) {
+Alert powerModeAlert(std::optional<std::int64_t> mode, const Wording& wording,
+                     std::string_view unavailableReason) {
   if (!mode) {
     std::string body = "Unable to retrieve power mode";
     if (!unavailableReason.empty()) body += "\n\n" + std::string(unavailableReason);
     return Alert{.title = "Error", .body = body, .buttons = {}};
   }
   return Alert{.title = "Current Power Mode",
-               .body = "Power Mode: " + std::string(powerModeName(*mode)),
+               .body = "Power Mode: " + std::string(powerModeName(*mode, wording)),
                .buttons = {}};
 }
 
-Alert aboutAlert(const Config& config, std::string_view machine, std::string_view copyright) {
+Alert aboutAlert(const Config& config, const Wording& wording) {
   const std::string mode =
       config.useSmartMode
           ? "Smart AI Mode (~" + std::to_string(config.smartModeTargetMinutes) + " min)"
@@ -75,27 +68,69 @@ Alert aboutAlert(const Config& config, std::string_view machine, std::string_vie
       "\u2022 Classic threshold-based mode\n"
       "\u2022 AI-powered Smart Mode (predicts 1-hour remaining)\n"
       "\u2022 Local ML - all data stays on your " +
-      std::string(machine) +
+      std::string(wording.machine) +
       "\n"
       "\u2022 Zero battery impact\n"
       "\n"
       "Settings: ~/.kestrine_config.json\n"
       "Learning data: ~/.kestrine_ai_data.json\n" +
-      std::string(copyright);
+      std::string(wording.copyright);
   return Alert{.title = "Kestrine", .body = std::move(body), .buttons = {}};
 }
 
-Alert launchAlert(std::int64_t threshold) {
+Alert launchAlert(std::int64_t threshold, const Wording& wording, bool itemShown) {
   const std::string value = std::to_string(threshold);
+  const std::string area(wording.statusArea);
+  const std::string rule =
+      "Current threshold: " + value +
+      "%\nLow Power Mode will activate automatically when\nyour battery reaches " + value + "%.";
   return Alert{
       .title = "Kestrine is Running",
-      .body = "The app is now active in your menu bar.\n\nCurrent threshold: " + value +
-              "%\nLow Power Mode will activate automatically when\nyour battery reaches " + value +
-              "%.\n\nClick the battery icon in the menu bar anytime\nto view battery info or "
-              "change settings.",
+      .body = itemShown ? "The app is now active in your " + area + ".\n\n" + rule +
+                              "\n\nClick the battery icon in the " + area +
+                              " anytime\nto view battery info or change settings."
+                        : rule + "\n\nNo " + area +
+                              " on this desktop shows Kestrine's icon.\nIt keeps "
+                              "watching the battery; to quit it, run\nkestrine --quit",
       .buttons = {},
       // Shown at login too, where nobody has just clicked the menu.
       .bringToFront = true,
+      // It tells that Kestrine protects the battery: left open, it must not
+      // stop doing so.
+      .holdsChecks = false,
+  };
+}
+
+std::string statusSummary(const StatusFacts& facts, const Config& config, const Wording& wording) {
+  std::string text =
+      facts.level ? "Battery " + std::to_string(*facts.level) + " %" : "Battery level unknown";
+  text += facts.onBattery ? " \u00B7 on battery" : " \u00B7 on AC power";
+  text += " \u00B7 ";
+  text += facts.mode ? std::string(powerModeName(*facts.mode, wording)) : "power mode unknown";
+  if (config.useSmartMode && facts.predictedMinutes) {
+    text += " \u00B7 Smart AI Mode: ~" + std::to_string(*facts.predictedMinutes) +
+            " min left, switches at " + std::to_string(config.smartModeTargetMinutes) + " min";
+  } else {
+    text += " \u00B7 switches at " + std::to_string(config.threshold) + " %";
+  }
+  return text;
+}
+
+Notification noStatusAreaNotification() {
+  return Notification{
+      .title = "Kestrine",
+      .subtitle = "No panel shows Kestrine's icon",
+      .body =
+          "It keeps switching Low Power Mode on. Quit: kestrine --quit. To show its icon on "
+          "GNOME, enable the AppIndicator extension (gnome-shell-extension-appindicator).",
+  };
+}
+
+Notification alreadyRunningNotification() {
+  return Notification{
+      .title = "Kestrine",
+      .subtitle = "Kestrine is already running",
+      .body = "It keeps watching the battery. Quit it from its menu or with kestrine --quit.",
   };
 }
 

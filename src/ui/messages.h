@@ -7,14 +7,16 @@
 #include "ports/alerts.h"
 #include "ports/notifications.h"
 #include "settings/config.h"
+#include "ui/wording.h"
 
 namespace kestrine {
 
 // Every text Kestrine shows in an alert or a notification, built from the
 // values it names so that the wording lives in one place.
 
-// 0 "Automatic", 1 "Low Power Mode", 2 "High Power Mode", anything else "Unknown".
-std::string_view powerModeName(std::int64_t mode);
+// The power mode's name in `wording` (the Mac's: 0 "Automatic", 1 "Low Power
+// Mode", 2 "High Power Mode"); anything else "Unknown".
+std::string_view powerModeName(std::int64_t mode, const Wording& wording = {});
 
 // "Current Battery": the level, the power source and the threshold; the error
 // alert when no level can be read.
@@ -23,15 +25,36 @@ Alert batteryInfoErrorAlert();
 
 // "Current Power Mode": the named mode, or the error alert when none can be
 // read, followed by the platform's reason when it knows one.
-Alert powerModeAlert(std::optional<std::int64_t> mode, std::string_view unavailableReason = {});
+Alert powerModeAlert(std::optional<std::int64_t> mode, const Wording& wording = {},
+                     std::string_view unavailableReason = {});
 
 // "About": version, current mode, icon legend and features.
-// `machine` names the computer: "all data stays on your Mac"; `copyright` is
-// the closing line.
-Alert aboutAlert(const Config& config, std::string_view machine, std::string_view copyright);
+// The wording names the computer ("all data stays on your Mac") and gives the
+// closing copyright line.
+Alert aboutAlert(const Config& config, const Wording& wording = {});
 
 // The launch message, shown once a second after a start with setup completed.
-Alert launchAlert(std::int64_t threshold);
+// It only informs, so it does not hold the checks. Where no status area shows
+// the item (`itemShown` false), it does not send the user looking for it.
+Alert launchAlert(std::int64_t threshold, const Wording& wording = {}, bool itemShown = true);
+
+// What the status item's tooltip and accessible description say: the level,
+// the power source, the power mode and the rule in force, for example
+// "Battery 45 % · on battery · Balanced · switches at 20 %".
+struct StatusFacts {
+  std::optional<std::int64_t> level;  // absent until a reading
+  bool onBattery = false;
+  std::optional<std::int64_t> mode;
+  std::optional<std::int64_t> predictedMinutes;  // Smart AI Mode's last prediction
+};
+std::string statusSummary(const StatusFacts& facts, const Config& config,
+                          const Wording& wording = {});
+
+// Where no status area shows the item: said once per start.
+Notification noStatusAreaNotification();
+
+// A second start while one instance runs.
+Notification alreadyRunningNotification();
 
 // Low Power Mode switched on because the level is at or below the threshold:
 // sent by the launch check and by a threshold change.

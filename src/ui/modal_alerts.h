@@ -6,12 +6,14 @@
 namespace kestrine {
 
 // Shows alerts through the platform's alerts while telling the main loop that a
-// modal alert holds it, so that check passes wait until it is answered.
+// modal alert holds it, so that check passes wait until it is answered. An
+// alert that does not hold the checks is shown without telling the loop.
 class ModalAlerts final : public Alerts {
  public:
   ModalAlerts(Alerts& alerts, MainLoop& loop) : alerts_(alerts), loop_(loop) {}
 
   int runModal(const Alert& alert) override {
+    if (!alert.holdsChecks) return alerts_.runModal(alert);
     loop_.enterModal();
     struct Leave {
       MainLoop& loop;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace kestrine {
@@ -22,5 +23,9 @@ inline constexpr std::int64_t kLowBatteryIconBound = 21;
 // external power, low battery, above the threshold, at or below the threshold.
 std::string_view chooseStatusIcon(std::int64_t lastBatteryLevel, bool onBattery,
                                   std::optional<std::int64_t> powerMode, std::int64_t threshold);
+
+// What an icon above means, in words, for screen readers: "Kestrine: low
+// battery". Any other title is named by the application alone.
+std::string iconMeaning(std::string_view icon);
 
 }  // namespace kestrine

@@ -8,10 +8,15 @@ namespace kestrine {
 
 namespace {
 
-// A chosen entry's title starts with a check mark, the others with two spaces
-// so that the labels line up.
-std::string marked(bool selected, const std::string& label) {
-  return (selected ? "\u2713 " : "  ") + label;
+// A choice entry. With marks in titles, a chosen entry's title starts with a
+// check mark, the others with two spaces so that the labels line up.
+MenuItem choiceItem(MenuItem::Toggle toggle, bool selected, const std::string& label,
+                    bool marksInTitles) {
+  MenuItem item;
+  item.title = marksInTitles ? (selected ? "\u2713 " : "  ") + label : label;
+  item.toggle = toggle;
+  item.checked = selected;
+  return item;
 }
 
 MenuItem actionItem(std::string title, std::string_view action) {
@@ -23,12 +28,13 @@ MenuItem actionItem(std::string title, std::string_view action) {
 
 }  // namespace
 
-std::vector<MenuItem> buildThresholdEntries(std::int64_t threshold) {
+std::vector<MenuItem> buildThresholdEntries(std::int64_t threshold, bool checkMarksInTitles) {
   std::vector<MenuItem> entries;
   entries.reserve(kThresholdChoices.size());
   for (std::int64_t percent : kThresholdChoices) {
-    MenuItem item = actionItem(marked(percent == threshold, std::to_string(percent) + "%"),
-                               kActionChangeThreshold);
+    MenuItem item = choiceItem(MenuItem::Toggle::kRadio, percent == threshold,
+                               std::to_string(percent) + "%", checkMarksInTitles);
+    item.action = std::string(kActionChangeThreshold);
     item.tag = percent;
     entries.push_back(std::move(item));
   }
@@ -39,14 +45,17 @@ Menu buildStatusMenu(const StatusMenuState& state) {
   Menu menu;
   auto& items = menu.items;
 
-  items.push_back(
-      actionItem(marked(state.useSmartMode, "Smart AI Mode (1 hour)"), kActionToggleSmartMode));
+  MenuItem smart = choiceItem(MenuItem::Toggle::kCheck, state.useSmartMode,
+                              "Smart AI Mode (1 hour)", state.checkMarksInTitles);
+  smart.action = std::string(kActionToggleSmartMode);
+  items.push_back(std::move(smart));
 
   if (state.useSmartMode) {
     const std::string days = std::to_string(state.daysCollected);
     MenuItem progress;
-    progress.title = state.hasEnoughData ? "\u2713 AI Ready (" + days + " days)"
-                                         : "\u23F3 Training... (" + days + "/2 days)";
+    const std::string ready = state.checkMarksInTitles ? "\u2713 AI Ready (" : "AI Ready (";
+    progress.title =
+        state.hasEnoughData ? ready + days + " days)" : "\u23F3 Training... (" + days + "/2 days)";
     progress.enabled = false;
     items.push_back(std::move(progress));
   }
@@ -54,7 +63,7 @@ Menu buildStatusMenu(const StatusMenuState& state) {
   MenuItem threshold;
   threshold.title = (state.useSmartMode ? "Fallback Threshold: " : "Threshold: ") +
                     std::to_string(state.threshold) + "%";
-  threshold.submenu = buildThresholdEntries(state.threshold);
+  threshold.submenu = buildThresholdEntries(state.threshold, state.checkMarksInTitles);
   items.push_back(std::move(threshold));
 
   items.push_back(MenuItem::separator());

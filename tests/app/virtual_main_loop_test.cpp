@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/modal_alerts.h"
-
 namespace kestrine::sim {
 namespace {
 
@@ -29,26 +27,6 @@ TEST_F(LoopTest, BusyMainThreadMakesALateTimerRunOnce) {
   loop.callAfter(10.0, [this] { loop.passTimeBlocked(100.0); });  // a slow tool
   loop.runUntil(150.0);
   EXPECT_THAT(ran, ElementsAre("t@110", "t@120", "t@150"));
-}
-
-TEST_F(LoopTest, ModalAlertsHoldTheLoopWhileTheAlertIsOpen) {
-  struct SlowAlerts final : Alerts {
-    VirtualMainLoop& loop;
-    explicit SlowAlerts(VirtualMainLoop& l) : loop(l) {}
-    int runModal(const Alert&) override {
-      loop.passTimeBlocked(45.0);  // the user reads; the loop only tracks time
-      return kAlertSecondButton;
-    }
-  } slow(loop);
-  ModalAlerts alerts(slow, loop);
-  auto timer = loop.scheduleRepeating(30.0, note("t"));
-  int answer = 0;
-  loop.callAfter(1.0, [&] { answer = alerts.runModal(Alert{}); });
-  loop.runUntil(70.0);
-  EXPECT_EQ(answer, kAlertSecondButton);
-  // The pass due at 30 ran late at 46, once, after the alert; then back on the grid.
-  EXPECT_THAT(ran, ElementsAre("t@46", "t@60"));
-  EXPECT_FALSE(loop.isModal());
 }
 
 }  // namespace

@@ -16,15 +16,17 @@ void expectAlert(const Alert& alert, const std::string& title, const std::string
   EXPECT_TRUE(alert.buttons.empty()) << "information alerts have only the default button";
 }
 
-TEST(MessagesTest, PowerModeNames) {
+TEST(MessagesTest, PowerModeNamesOnEachPlatform) {
   struct Case {
     std::int64_t mode;
-    std::string name;
+    std::string mac, linux;
   };
-  for (const Case& c : {Case{0, "Automatic"}, Case{1, "Low Power Mode"}, Case{2, "High Power Mode"},
-                        Case{3, "Unknown"}}) {
-    EXPECT_EQ(powerModeName(c.mode), c.name) << c.mode;
-    expectAlert(powerModeAlert(c.mode), "Current Power Mode", "Power Mode: " + c.name);
+  for (const Case& c : {Case{0, "Automatic", "Balanced"}, Case{1, "Low Power Mode", "Power Saver"},
+                        Case{2, "High Power Mode", "Performance"}, Case{3, "Unknown", "Unknown"},
+                        Case{-1, "Unknown", "Unknown"}}) {
+    expectAlert(powerModeAlert(c.mode), "Current Power Mode", "Power Mode: " + c.mac);
+    expectAlert(powerModeAlert(c.mode, kLinuxWording), "Current Power Mode",
+                "Power Mode: " + c.linux);
   }
   expectAlert(powerModeAlert(std::nullopt), "Error", "Unable to retrieve power mode");
 }
@@ -38,11 +40,12 @@ TEST(MessagesTest, BatteryInformation) {
 }
 
 TEST(MessagesTest, AboutNamesTheModeTheMachineAndTheCopyright) {
-  const std::string classic = aboutAlert(Config({.threshold = 30}), "Mac", "(c) A").body;
+  const std::string classic = aboutAlert(Config({.threshold = 30})).body;
+  Wording onLinux = kLinuxWording;
+  onLinux.copyright = "(c) B";
   EXPECT_NE(classic.find("\nCurrent Mode: Threshold: 30%\n"), std::string::npos);
   const std::string smart =
-      aboutAlert(Config({.useSmartMode = true, .smartModeTargetMinutes = 45}), "computer", "(c) B")
-          .body;
+      aboutAlert(Config({.useSmartMode = true, .smartModeTargetMinutes = 45}), onLinux).body;
   EXPECT_NE(smart.find("\nCurrent Mode: Smart AI Mode (~45 min)\n"), std::string::npos);
   EXPECT_NE(smart.find("all data stays on your computer\n"), std::string::npos);
   // 21 lines, the last the copyright line, with no line break after it.
@@ -50,11 +53,61 @@ TEST(MessagesTest, AboutNamesTheModeTheMachineAndTheCopyright) {
   EXPECT_EQ(std::count(classic.begin(), classic.end(), '\n'), 20);
 }
 
-TEST(MessagesTest, LaunchMessageNamesTheThresholdTwice) {
-  const std::string body = launchAlert(35).body;
-  EXPECT_NE(body.find("Current threshold: 35%\n"), std::string::npos);
-  EXPECT_NE(body.find("your battery reaches 35%."), std::string::npos);
-  EXPECT_TRUE(launchAlert(35).bringToFront) << "the launch message must not hide behind windows";
+TEST(MessagesTest, LaunchMessageNamesTheThresholdAndTheStatusAreaAndHoldsNoCheck) {
+  const std::string rule =
+      "Current threshold: 35%\nLow Power Mode will activate automatically "
+      "when\nyour battery reaches 35%.";
+  expectAlert(launchAlert(35), "Kestrine is Running",
+              "The app is now active in your menu bar.\n\n" + rule +
+                  "\n\nClick the battery icon in the menu bar anytime\nto view battery info or "
+                  "change settings.",
+              true);
+  expectAlert(launchAlert(35, kLinuxWording), "Kestrine is Running",
+              "The app is now active in your panel.\n\n" + rule +
+                  "\n\nClick the battery icon in the panel anytime\nto view battery info or "
+                  "change settings.",
+              true);
+  // Nothing shows the icon: no word of clicking it, but how to quit.
+  const std::string hidden = launchAlert(35, kLinuxWording, false).body;
+  EXPECT_EQ(hidden.find("Click"), std::string::npos);
+  EXPECT_EQ(hidden.rfind(rule, 0), 0u);
+  EXPECT_NE(hidden.find("kestrine --quit"), std::string::npos);
+  EXPECT_FALSE(launchAlert(35).holdsChecks) << "left open, it must not stop the protection";
+  EXPECT_TRUE(batteryInfoAlert(50, true, 20).holdsChecks);
+}
+
+TEST(MessagesTest, StatusSummaryNamesLevelSourceModeAndRule) {
+  const Config classic({.threshold = 20});
+  const Config smart({.threshold = 30, .useSmartMode = true, .smartModeTargetMinutes = 60});
+  struct Case {
+    StatusFacts facts;
+    const Config& config;
+    std::string text;
+  };
+  for (const Case& c : {
+           Case{{45, true, 0, std::nullopt},
+                classic,
+                "Battery 45 % · on battery · Balanced · switches at 20 %"},
+           Case{{80, false, 1, std::nullopt},
+                classic,
+                "Battery 80 % · on AC power · Power Saver · switches at 20 %"},
+           Case{{std::nullopt, false, std::nullopt, std::nullopt},
+                classic,
+                "Battery level unknown · on AC power · power mode unknown · switches at 20 %"},
+           Case{{45, true, 2, 75},
+                smart,
+                "Battery 45 % · on battery · Performance · Smart AI Mode: ~75 min left, "
+                "switches at 60 min"},
+           // Training or no prediction: the threshold decides.
+           Case{{45, true, 0, std::nullopt},
+                smart,
+                "Battery 45 % · on battery · Balanced · switches at 30 %"},
+           Case{{45, true, 0, 75},
+                classic,
+                "Battery 45 % · on battery · Balanced · switches at 20 %"},
+       }) {
+    EXPECT_EQ(statusSummary(c.facts, c.config, kLinuxWording), c.text);
+  }
 }
 
 }  // namespace

@@ -78,6 +78,28 @@ TEST(StatusMenuTest, ThresholdEntriesAreTaggedAndOnlyTheCurrentOneChecked) {
   }
 }
 
+TEST(StatusMenuTest, WithoutMarksInTitlesTheChoicesCarryTheirStateAlone) {
+  const Menu menu = buildStatusMenu({.useSmartMode = true,
+                                     .threshold = 30,
+                                     .daysCollected = 3,
+                                     .hasEnoughData = true,
+                                     .checkMarksInTitles = false});
+  const MenuItem& smart = menu.items[0];
+  EXPECT_EQ(smart.title, "Smart AI Mode (1 hour)");
+  EXPECT_EQ(smart.toggle, MenuItem::Toggle::kCheck);
+  EXPECT_TRUE(smart.checked);
+  EXPECT_EQ(menu.items[1].title, "AI Ready (3 days)");
+  std::vector<std::string> radios;
+  for (const MenuItem& entry : menu.items[2].submenu) {
+    EXPECT_EQ(entry.toggle, MenuItem::Toggle::kRadio);
+    radios.push_back((entry.checked ? "(x) " : "( ) ") + entry.title);
+  }
+  EXPECT_THAT(radios, ElementsAre("( ) 10%", "( ) 20%", "(x) 30%", "( ) 40%", "( ) 50%", "( ) 60%",
+                                  "( ) 70%", "( ) 80%", "( ) 90%"));
+  EXPECT_FALSE(
+      buildStatusMenu({.useSmartMode = false, .checkMarksInTitles = false}).items[0].checked);
+}
+
 TEST(StatusMenuTest, ThresholdOutsideTheChoicesStillShowsInTheTitle) {
   EXPECT_EQ(buildStatusMenu({.useSmartMode = false, .threshold = 15}).items[1].title,
             "Threshold: 15%");

@@ -9,10 +9,19 @@ int responseForClosedAlert(const Alert& alert) {
   return kAlertFirstButton + static_cast<int>(alert.buttons.size()) - 1;
 }
 
+namespace {
+
+void onMessageAnswered(GtkDialog* dialog, gint, gpointer) {
+  gtk_widget_destroy(GTK_WIDGET(dialog));
+}
+
+}  // namespace
+
 int GtkAlerts::runModal(const Alert& alert) {
   if (closing_) return responseForClosedAlert(alert);
-  GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
-                                             GTK_BUTTONS_NONE, "%s", alert.title.c_str());
+  const GtkDialogFlags flags = alert.holdsChecks ? GTK_DIALOG_MODAL : GtkDialogFlags{};
+  GtkWidget* dialog = gtk_message_dialog_new(nullptr, flags, GTK_MESSAGE_INFO, GTK_BUTTONS_NONE,
+                                             "%s", alert.title.c_str());
   gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", alert.body.c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), alert.title.c_str());
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
@@ -31,6 +40,15 @@ int GtkAlerts::runModal(const Alert& alert) {
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), kAlertFirstButton);
   GtkWidget* first = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), kAlertFirstButton);
   if (first != nullptr) gtk_widget_grab_focus(first);
+  if (!alert.holdsChecks) {
+    // Only informs: it stays open on its own while the loop goes on, and
+    // closes itself when answered; nobody waits for the answer.
+    g_signal_connect(dialog, "response", G_CALLBACK(onMessageAnswered), nullptr);
+    GtkWidget*& entry = messages_.emplace_back(dialog);
+    g_signal_connect(dialog, "destroy", G_CALLBACK(gtk_widget_destroyed), &entry);
+    gtk_window_present(GTK_WINDOW(dialog));
+    return kAlertFirstButton;
+  }
   gtk_window_present(GTK_WINDOW(dialog));
   open_.push_back(dialog);
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
@@ -46,6 +64,9 @@ int GtkAlerts::runModal(const Alert& alert) {
 
 void GtkAlerts::closeAll() {
   closing_ = true;
+  for (GtkWidget* message : messages_) {
+    if (message != nullptr) gtk_widget_destroy(message);
+  }
   for (GtkWidget* dialog : open_)
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
 }

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <list>
 #include <vector>
 
 #include "ports/alerts.h"
@@ -16,7 +17,8 @@ int responseForClosedAlert(const Alert& alert);
 // Alerts as modal GtkMessageDialogs: the title as the bold text (and as the
 // window title), the body as the secondary text, the buttons in the order
 // given answering 1000, 1001, ...; a single "OK" when none are given. Return
-// activates the first button.
+// activates the first button. An alert that does not hold the checks is not
+// modal: it is shown, answers 1000 at once and closes itself when answered.
 class GtkAlerts final : public Alerts {
  public:
   int runModal(const Alert& alert) override;
@@ -28,6 +30,9 @@ class GtkAlerts final : public Alerts {
 
  private:
   std::vector<GtkWidget*> open_;
+  // The non-modal ones still open (null once closed); a list, so that the
+  // entries stay where the "destroy" handlers write.
+  std::list<GtkWidget*> messages_;
   bool closing_ = false;
 };
 

@@ -1,21 +1,27 @@
 // Kestrine on a Linux desktop: GTK3 for alerts and the menu, a
 // StatusNotifierItem for the tray, libnotify, UPower and power-profiles-daemon.
-// No argument and no environment variable of Kestrine's own is read.
+// The command line takes --help, --version and --quit; no environment variable
+// of Kestrine's own is read.
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
 #include <csignal>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/app_delegate.h"
+#include "app/command_line.h"
 #include "platform/linux/alerts.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/console.h"
 #include "platform/linux/home_directory.h"
+#include "platform/linux/instance_service.h"
 #include "platform/linux/main_loop.h"
 #include "platform/linux/notifications.h"
 #include "platform/linux/power.h"
 #include "platform/linux/status_item.h"
+#include "platform/linux/tray_host.h"
 #include "storage/single_instance.h"
 #include "version.h"
 
@@ -26,13 +32,46 @@ struct Termination {
   kestrine::linux_desktop::GtkAlerts& alerts;
 };
 
-gboolean onTerminationSignal(gpointer data) {
-  auto* termination = static_cast<Termination*>(data);
-  termination->mainLoop.terminate();
+void endApplication(Termination& termination) {
+  termination.mainLoop.terminate();
   // An open alert runs a loop of its own; close it so that the callback that
   // showed it returns and the main loop can end.
-  termination->alerts.closeAll();
+  termination.alerts.closeAll();
+}
+
+gboolean onTerminationSignal(gpointer data) {
+  endApplication(*static_cast<Termination*>(data));
   return G_SOURCE_CONTINUE;
+}
+
+// Everything before the desktop is needed: the options that only print, and
+// --quit. Returns the exit status (1 for anything that keeps Kestrine from
+// starting, a wrong argument among them), or -1 to go on and start.
+int runCommandLine(const kestrine::CommandLine& line, GDBusConnection* session) {
+  using kestrine::Command;
+  switch (line.command) {
+    case Command::kHelp:
+      std::fputs(kestrine::helpText().c_str(), stdout);
+      return 0;
+    case Command::kVersion:
+      std::fputs(kestrine::versionText().c_str(), stdout);
+      return 0;
+    case Command::kInvalid:
+      std::fprintf(stderr, "kestrine: %s (see kestrine --help)\n", line.error.c_str());
+      return 1;
+    case Command::kQuit:
+    case Command::kRun:
+      break;
+  }
+  if (session == nullptr) {
+    std::fputs(
+        "kestrine: no session D-Bus (DBUS_SESSION_BUS_ADDRESS); run Kestrine in a "
+        "desktop session\n",
+        stderr);
+    return 1;
+  }
+  if (line.command == Command::kQuit) return kestrine::linux_desktop::quitRunningInstance(session);
+  return -1;
 }
 
 // Opening an X11 display, GDK asks the GL driver which visuals suit GL
@@ -60,13 +99,29 @@ gboolean onLaunched(gpointer data) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   using namespace kestrine;
   using namespace kestrine::linux_desktop;
 
-  if (!claimSingleInstance()) return 0;
-  // Arguments are not handed to GTK: Kestrine reads none.
-  if (!initToolkitWithoutGl()) return 1;
+  const CommandLine line = parseCommandLine(std::vector<std::string_view>(argv + 1, argv + argc));
+  g_autoptr(GDBusConnection) session = nullptr;
+  if (line.command == Command::kRun || line.command == Command::kQuit)
+    session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (const int status = runCommandLine(line, session); status >= 0) return status;
+
+  if (!claimSingleInstance()) {
+    // Started from the applications menu, nobody reads standard error.
+    LibnotifyNotifier().deliver(alreadyRunningNotification());
+    return 0;
+  }
+  // Arguments are not handed to GTK: it has no option Kestrine offers.
+  if (!initToolkitWithoutGl()) {
+    std::fputs(
+        "kestrine: cannot open the display (DISPLAY or WAYLAND_DISPLAY); run Kestrine in "
+        "a desktop session\n",
+        stderr);
+    return 1;
+  }
   g_set_prgname("kestrine");
   g_set_application_name("Kestrine");
 
@@ -89,8 +144,7 @@ int main() {
       .clock = clock,
       .home = home,
       .console = console,
-      .machineName = "computer",
-      .copyright = "\u00A9 " KESTRINE_COPYRIGHT,
+      .wording = kLinuxWording,
   };
 
   // A session logout or `kill` ends Kestrine like its Quit item does, also
@@ -99,13 +153,19 @@ int main() {
   g_unix_signal_add(SIGTERM, onTerminationSignal, &termination);
   g_unix_signal_add(SIGINT, onTerminationSignal, &termination);
   g_unix_signal_add(SIGHUP, onTerminationSignal, &termination);
+  // `kestrine --quit` ends it the same way.
+  InstanceService service(session, [&termination] { endApplication(termination); });
 
-  // Replies still queued for the session bus (the answer to the menu click
-  // that chose Quit, among them) would be lost with the process: they are sent
-  // at the end. The connection is held from here, since the status item holds
-  // the only other reference and drops it with the delegate, which would close
-  // the connection with its queue unsent.
-  g_autoptr(GDBusConnection) session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  // Without a tray host nothing shows the item: say so once per start, and
+  // keep working.
+  bool toldNoHost = false;
+  TrayHostWatch trayHost(session, [&](bool present) {
+    statusBar.setShown(present);
+    if (present || toldNoHost) return;
+    toldNoHost = true;
+    notifier.deliver(noStatusAreaNotification());
+  });
+
   {
     AppDelegate delegate(platform);
     statusBar.setActionHandler([&delegate](const std::string& action, std::int64_t tag) {
@@ -116,6 +176,8 @@ int main() {
     delegate.applicationWillTerminate();
     statusBar.setActionHandler(nullptr);
   }
-  if (session != nullptr) g_dbus_connection_flush_sync(session, nullptr, nullptr);
+  // Replies still queued for the session bus (the answer to the menu click
+  // that chose Quit, among them) would be lost with the process: send them.
+  g_dbus_connection_flush_sync(session, nullptr, nullptr);
   return 0;
 }

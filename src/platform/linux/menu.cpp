@@ -57,7 +57,18 @@ void fillMenu(GtkMenuShell* shell, const std::vector<MenuItem>& items,
       widget = gtk_separator_menu_item_new();
     } else {
       // with_label, not with_mnemonic: an underscore in a title stays text.
-      widget = gtk_menu_item_new_with_label(item.title.c_str());
+      if (item.toggle == MenuItem::Toggle::kNone) {
+        widget = gtk_menu_item_new_with_label(item.title.c_str());
+      } else {
+        // Check items, drawn as radio items for a choice of one: the tray
+        // exporter hands their kind and state on, and screen readers say them.
+        // The state is set before the handler is connected, since setting it
+        // activates the item.
+        widget = gtk_check_menu_item_new_with_label(item.title.c_str());
+        gtk_check_menu_item_set_draw_as_radio(GTK_CHECK_MENU_ITEM(widget),
+                                              item.toggle == MenuItem::Toggle::kRadio);
+        gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(widget), item.checked);
+      }
       gtk_widget_set_sensitive(widget, item.enabled ? TRUE : FALSE);
       if (item.hasSubmenu()) {
         GtkWidget* submenu = gtk_menu_new();

@@ -18,7 +18,8 @@ using MenuActionHandler = std::function<void(const std::string& action, std::int
 std::string acceleratorForKey(const std::string& keyEquivalent);
 
 // A GTK menu drawn from the model: titles as plain text (no mnemonics),
-// disabled items greyed out, submenus, separators, and the key equivalent shown
+// choices as check items (drawn as radio items for a choice of one), disabled
+// items greyed out, submenus, separators, and the key equivalent shown
 // as a Ctrl shortcut. Activating an item calls `handler` with its action and
 // tag. The returned menu is floating-free: the caller owns one reference.
 GtkWidget* buildGtkMenu(const Menu& menu, const MenuActionHandler& handler);

@@ -38,7 +38,9 @@ void LibnotifyNotifier::deliver(const Notification& notification) {
   if (!notify_is_initted() && !notify_init("Kestrine")) return;
   const std::string body = notificationBody(notification, serverReadsMarkup());
   NotifyNotification* shown =
-      notify_notification_new(notification.title.c_str(), body.c_str(), nullptr);
+      notify_notification_new(notification.title.c_str(), body.c_str(), kAppIconName);
+  // The server finds the application (its name, icon and settings) by its desktop entry.
+  notify_notification_set_hint(shown, "desktop-entry", g_variant_new_string(kDesktopId));
   notify_notification_set_hint(shown, "sound-name", g_variant_new_string("message-new-instant"));
   notify_notification_set_hint(shown, "suppress-sound", g_variant_new_boolean(FALSE));
   GError* error = nullptr;

@@ -7,6 +7,7 @@
 
 #include "platform/linux/emoji_icon.h"
 #include "storage/temporary_folder.h"
+#include "ui/status_icon.h"
 
 namespace kestrine::linux_desktop {
 namespace {
@@ -35,8 +36,11 @@ std::filesystem::path runtimeFolder() {
 
 class AppIndicatorStatusItem final : public StatusItem {
  public:
-  explicit AppIndicatorStatusItem(std::weak_ptr<MenuActionHandler> handler)
-      : handler_(std::move(handler)), iconFolder_("kestrine", runtimeFolder()) {
+  AppIndicatorStatusItem(std::weak_ptr<MenuActionHandler> handler,
+                         std::shared_ptr<const bool> shown)
+      : handler_(std::move(handler)),
+        shown_(std::move(shown)),
+        iconFolder_("kestrine", runtimeFolder()) {
     const std::filesystem::path& iconDirectory = iconFolder_.path();
     indicator_ =
         app_indicator_new("kestrine", "battery", APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
@@ -52,6 +56,13 @@ class AppIndicatorStatusItem final : public StatusItem {
   }
 
   bool hasButton() const override { return true; }
+  bool isShown() const override { return *shown_; }
+
+  // The title is the tooltip hosts show for an item without a tooltip of its
+  // own (this library exports none) and the item's name for screen readers.
+  void setSummary(const std::string& summary) override {
+    app_indicator_set_title(indicator_, ("Kestrine \u00B7 " + summary).c_str());
+  }
 
   void setTitle(const std::string& title) override {
     app_indicator_set_label(indicator_, title.c_str(), "🔋");
@@ -62,7 +73,8 @@ class AppIndicatorStatusItem final : public StatusItem {
       if (!renderEmojiIcon(title, iconDirectory)) return;
       drawn_.insert(name);
     }
-    app_indicator_set_icon_full(indicator_, name.c_str(), title.c_str());
+    // The icon's accessible description: the state in words, not the emoji.
+    app_indicator_set_icon_full(indicator_, name.c_str(), iconMeaning(title).c_str());
   }
 
   void setMenu(const Menu& menu) override {
@@ -81,6 +93,7 @@ class AppIndicatorStatusItem final : public StatusItem {
 
  private:
   std::weak_ptr<MenuActionHandler> handler_;
+  std::shared_ptr<const bool> shown_;
   AppIndicator* indicator_ = nullptr;
   GtkWidget* menu_ = nullptr;
   // A private folder for the drawn icons, removed with the item: the tray host
@@ -96,7 +109,7 @@ void AppIndicatorStatusBar::setActionHandler(MenuActionHandler handler) {
 }
 
 std::unique_ptr<StatusItem> AppIndicatorStatusBar::createStatusItem() {
-  return std::make_unique<AppIndicatorStatusItem>(handler_);
+  return std::make_unique<AppIndicatorStatusItem>(handler_, shown_);
 }
 
 }  // namespace kestrine::linux_desktop

@@ -18,12 +18,15 @@ class AppIndicatorStatusBar final : public StatusBar {
   // Menu choices are handed to `handler` from the main loop, after the menu
   // has finished its own signal handling.
   void setActionHandler(MenuActionHandler handler);
+  // Whether a tray host shows the items now (see TrayHostWatch).
+  void setShown(bool shown) { *shown_ = shown; }
 
   void setAccessoryActivationPolicy() override {}
   std::unique_ptr<StatusItem> createStatusItem() override;
 
  private:
   std::shared_ptr<MenuActionHandler> handler_ = std::make_shared<MenuActionHandler>();
+  std::shared_ptr<bool> shown_ = std::make_shared<bool>(true);
 };
 
 }  // namespace kestrine::linux_desktop

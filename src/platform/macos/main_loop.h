@@ -4,11 +4,15 @@
 #include <memory>
 
 #include "ports/main_loop.h"
+#include "ui/modal_gate.h"
+
+@class NSTimer;
 
 namespace kestrine {
 
 // The main run loop of the running NSApplication: repeating NSTimers in the
-// default run-loop mode and delayed calls on the main dispatch queue.
+// default and the modal-panel run-loop modes, and delayed calls on the main
+// dispatch queue.
 class MacMainLoop final : public MainLoop {
  public:
   std::unique_ptr<Timer> scheduleRepeating(double intervalSeconds,
@@ -17,6 +21,10 @@ class MacMainLoop final : public MainLoop {
   void terminate() override;
   void enterModal() override;
   void leaveModal() override;
+
+ private:
+  ModalGate gate_;
+  NSTimer* held_ = nullptr;  // the timer whose pass waits for the alerts to close
 };
 
 }  // namespace kestrine

@@ -31,16 +31,22 @@ class MacTimer final : public Timer {
 
 std::unique_ptr<Timer> MacMainLoop::scheduleRepeating(double intervalSeconds,
                                                       std::function<void()> callback) {
-  // The scheduled form registers the timer in the default run-loop mode only.
-  // A modal alert runs the loop in the modal-panel mode, so passes that fall due
-  // meanwhile wait; when the alert closes, NSTimer fires a late timer once,
-  // however many intervals it missed, and only after the callback that showed
-  // the alert has returned to the loop. That is the port's modal rule.
-  NSTimer* timer = [NSTimer scheduledTimerWithTimeInterval:intervalSeconds
-                                                   repeats:YES
-                                                     block:^(NSTimer*) {
-                                                       callback();
-                                                     }];
+  // A modal alert runs the loop in the modal-panel mode. The timer fires there
+  // too, so that an alert that does not hold the checks (the launch message)
+  // lets passes run; while an alert that holds them is open, the gate keeps the
+  // pass back and leaveModal() runs it once afterwards.
+  NSTimer* timer = [NSTimer timerWithTimeInterval:intervalSeconds
+                                          repeats:YES
+                                            block:^(NSTimer* fired) {
+                                              if (!gate_.admit()) {
+                                                held_ = fired;
+                                                return;
+                                              }
+                                              callback();
+                                            }];
+  NSRunLoop* loop = [NSRunLoop currentRunLoop];
+  [loop addTimer:timer forMode:NSDefaultRunLoopMode];
+  [loop addTimer:timer forMode:NSModalPanelRunLoopMode];
   return std::make_unique<MacTimer>(timer);
 }
 
@@ -53,9 +59,18 @@ void MacMainLoop::callAfter(double delaySeconds, std::function<void()> callback)
 
 void MacMainLoop::terminate() { [NSApp terminate:nil]; }
 
-// Nothing to do: the run loop itself holds timers back during a modal alert
-// (see scheduleRepeating), so there is no bookkeeping to keep here.
-void MacMainLoop::enterModal() {}
-void MacMainLoop::leaveModal() {}
+void MacMainLoop::enterModal() { gate_.enter(); }
+
+// The held pass runs from the main queue, after the callback that showed the
+// alert has returned. Firing keeps the timer's own schedule; a pass that finds
+// another alert open by then waits for that one too.
+void MacMainLoop::leaveModal() {
+  if (!gate_.leave()) return;
+  dispatch_async(dispatch_get_main_queue(), ^{
+    NSTimer* timer = held_;
+    held_ = nil;
+    if ([timer isValid]) [timer fire];
+  });
+}
 
 }  // namespace kestrine

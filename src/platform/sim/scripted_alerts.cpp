@@ -14,7 +14,14 @@ int ScriptedAlerts::runModal(const Alert& alert) {
   } else if (responder_) {
     answer = responder_(alert);
   }
-  if (loop_ && answer.secondsOpen > 0.0) loop_->passTimeModal(answer.secondsOpen);
+  if (loop_ && answer.secondsOpen > 0.0) {
+    // Passes run meanwhile unless the alert holds them.
+    if (alert.holdsChecks) {
+      loop_->passTimeModal(answer.secondsOpen);
+    } else {
+      loop_->runFor(answer.secondsOpen);
+    }
+  }
 
   record.answer = answer.button;
   if (loop_) record.answeredAt = loop_->now();

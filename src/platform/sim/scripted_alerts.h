@@ -26,7 +26,8 @@ struct ShownAlert {
 
 // Alerts answered by a script: queued answers first, in order, then the
 // responder, and otherwise the first button at once. An answer that keeps the
-// alert open lets virtual time pass on the loop as a modal alert would.
+// alert open lets virtual time pass on the loop as a modal alert would (one that
+// does not hold the checks lets passes run meanwhile).
 class ScriptedAlerts final : public Alerts {
  public:
   explicit ScriptedAlerts(VirtualMainLoop* loop = nullptr) : loop_(loop) {}

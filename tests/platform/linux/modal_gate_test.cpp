@@ -1,4 +1,4 @@
-#include "platform/linux/modal_gate.h"
+#include "ui/modal_gate.h"
 
 #include <gtest/gtest.h>
 

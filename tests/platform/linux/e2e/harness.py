@@ -232,6 +232,33 @@ class Desktop:
         calls = self.watcher.GetMethodCalls('RegisterStatusNotifierItem', dbus_interface=MOCK)
         return [str(args[0]) for _, args in calls]
 
+    # ---- the tray host ----------------------------------------------------
+    def stop_watcher(self):
+        """Ends the scripted StatusNotifierWatcher: a desktop without a tray host."""
+        for proc in self.processes:
+            if 'org.kde.StatusNotifierWatcher' in proc.args and proc.poll() is None:
+                proc.terminate()
+                proc.wait(5)
+        wait_for(lambda: not self.session.name_has_owner('org.kde.StatusNotifierWatcher'), 5,
+                 'the watcher to leave the bus')
+
+    def start_panel(self):
+        """A real Xfce panel with its tray (its own watcher and host), on the
+        session bus with the settings daemon it reads its layout from."""
+        config = os.path.join(self.tmp, 'xdg-config')
+        channel = os.path.join(config, 'xfce4', 'xfconf', 'xfce-perchannel-xml')
+        os.makedirs(channel, exist_ok=True)
+        shutil.copy(os.path.join(HERE, 'xfce4-panel.xml'), channel)
+        env = dict(os.environ, XDG_CONFIG_HOME=config, NO_AT_BRIDGE='1',
+                   XDG_CACHE_HOME=os.path.join(self.tmp, 'xdg-cache'))
+        for argv in (['/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd'], ['xfce4-panel']):
+            self.processes.append(subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL,
+                                                   stdout=self.log, stderr=self.log,
+                                                   preexec_fn=_die_with_parent))
+        wait_for(lambda: self.session.name_has_owner('org.kde.StatusNotifierWatcher'), 30,
+                 'the panel\'s watcher')
+        return self.session.get_object('org.kde.StatusNotifierWatcher', '/StatusNotifierWatcher')
+
     # ---- X windows ------------------------------------------------------
     def window(self, title, timeout=15):
         """The id of the visible window titled exactly `title`."""
@@ -261,15 +288,17 @@ class Desktop:
 class App:
     """The tray application under test, run as the caller with `home` as its home."""
 
-    def __init__(self, desktop, home):
+    def __init__(self, desktop, home, args=(), runtime=None):
+        """`args` follow the program name; `runtime` shares another App's runtime folder."""
         self.desktop = desktop
         if not os.path.exists(NSS_WRAPPER):
             # Without it the app would keep its files in the caller's real home.
             raise AssertionError(f'{NSS_WRAPPER} is missing (package libnss-wrapper)')
         uid = os.geteuid()
         name = 'root' if uid == 0 else 'kestrel'
-        runtime = tempfile.mkdtemp(prefix='run-', dir=desktop.tmp)
-        os.chmod(runtime, 0o700)
+        if runtime is None:
+            runtime = tempfile.mkdtemp(prefix='run-', dir=desktop.tmp)
+            os.chmod(runtime, 0o700)
         passwd = os.path.join(desktop.tmp, f'passwd-{uid}')
         group = os.path.join(desktop.tmp, f'group-{uid}')
         with open(passwd, 'w') as f:
@@ -290,7 +319,7 @@ class App:
             'GSETTINGS_BACKEND': 'memory',
             'GDK_BACKEND': 'x11',
         }
-        argv = [os.environ['KESTRINE_E2E_APP']]
+        argv = [os.environ['KESTRINE_E2E_APP'], *args]
         self.output_path = os.path.join(desktop.tmp, f'app-{uid}-{time.monotonic_ns()}.log')
         self.output = open(self.output_path, 'w')
         self.started = time.monotonic()
@@ -369,6 +398,7 @@ class App:
                 'visible': bool(props.get('visible', True)),
                 'separator': str(props.get('type', '')) == 'separator',
                 'shortcut': [[str(k) for k in s] for s in props.get('shortcut', [])],
+                'toggle': (str(props.get('toggle-type', '')), int(props.get('toggle-state', -1))),
                 'children': [convert(child) for child in children],
             }
         return convert(layout)

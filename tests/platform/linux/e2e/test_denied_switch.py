@@ -23,7 +23,7 @@ class DeniedSwitch(LowBatteryFirstStart, unittest.TestCase):
         desktop.stop_power_profiles()
         app.click('Current Power Mode')
         desktop.press_return(desktop.window('Error'))
-        app.click('  60%')
+        app.click('60%')
         sent = wait_for(desktop.notifications_sent, 10, 'the threshold notice')
         self.assertEqual([n[:2] for n in sent],
                          [('Kestrine', 'Threshold Updated\nLow Power Mode will activate at 60%')])

@@ -9,7 +9,7 @@ import unittest
 
 from harness import LowBatteryFirstStart, wait_for
 
-CLASSIC_MENU = ['  Smart AI Mode (1 hour)', 'Threshold: 20%', '---', 'Current Battery',
+CLASSIC_MENU = ['Smart AI Mode (1 hour)', 'Threshold: 20%', '---', 'Current Battery',
                 'Current Power Mode', '---', 'About', '---', 'Quit Kestrine']
 PASS_NOTICE = ('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')
 LAUNCH_NOTICE = ('Kestrine', 'Battery at 15%\nLow Power Mode enabled (threshold: 20%)')
@@ -39,9 +39,10 @@ class FirstStart(LowBatteryFirstStart, unittest.TestCase):
         # The menu as the tray host sees it.
         self.assertEqual(app.visible_entries(), CLASSIC_MENU)
         threshold = app.find_item('Threshold: 20%')
-        self.assertEqual([c['label'] for c in threshold['children']],
-                         ['  10%', '✓ 20%', '  30%', '  40%', '  50%', '  60%', '  70%', '  80%',
-                          '  90%'])
+        # Choices are radio and check items whose state the tray host reads.
+        self.assertEqual([(c['label'],) + c['toggle'] for c in threshold['children']],
+                         [(f'{p}%', 'radio', int(p == 20)) for p in range(10, 100, 10)])
+        self.assertEqual(app.find_item('Smart AI Mode (1 hour)')['toggle'], ('checkmark', 0))
         self.assertEqual(app.find_item('Quit Kestrine')['shortcut'], [['Control', 'q']])
         app.click('Current Power Mode')
         desktop.press_return(desktop.window('Current Power Mode'))

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kestrine::linux_desktop {
+namespace kestrine {
 
 // The bookkeeping behind the main loop's modal rule, for a backend's loop: a
 // repeating pass that falls due while a modal alert is open is held back, and
@@ -38,4 +38,4 @@ class ModalGate {
   bool held_ = false;
 };
 
-}  // namespace kestrine::linux_desktop
+}  // namespace kestrine
