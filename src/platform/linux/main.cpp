@@ -63,7 +63,7 @@ int main() {
   using namespace kestrine;
   using namespace kestrine::linux_desktop;
 
-  if (!claimSingleInstance()) return 0;
+  if (!claimSingleInstance(PasswdHomeDirectory().path())) return 0;
   // Arguments are not handed to GTK: Kestrine reads none.
   if (!initToolkitWithoutGl()) return 1;
   g_set_prgname("kestrine");
