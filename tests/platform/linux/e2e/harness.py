@@ -290,6 +290,7 @@ class App:
             'GSETTINGS_BACKEND': 'memory',
             'GDK_BACKEND': 'x11',
         }
+        self.env = env
         argv = [os.environ['KESTRINE_E2E_APP']]
         self.output_path = os.path.join(desktop.tmp, f'app-{uid}-{time.monotonic_ns()}.log')
         self.output = open(self.output_path, 'w')
@@ -404,12 +405,16 @@ class LowBatteryFirstStart:
 
     ALLOW_SWITCHING = True
 
+    def prepare_home(self):
+        """Files the home holds before the start."""
+
     def setUp(self):
         self.desktop = Desktop()
         self.addCleanup(self.desktop.stop)
         self.desktop.allow_switching(self.ALLOW_SWITCHING)
         self.desktop.set_battery_percentage(15.0)
         self.home = tempfile.mkdtemp(prefix='home-', dir=self.desktop.tmp)
+        self.prepare_home()
         self.app = App(self.desktop, self.home)
         self.addCleanup(lambda: print('--- application output ---\n' + self.app.log()))
         self.addCleanup(self.app.stop)
