@@ -15,10 +15,6 @@ constexpr std::string_view kCorruptSuffix = ".corrupt";
 constexpr std::string_view kLoadFailed = "Failed to load prediction data: ";
 constexpr std::string_view kSaveFailed = "Failed to save prediction data: ";
 
-}  // namespace
-
-namespace {
-
 // A discharging sample of the recent window, not dated in the future.
 bool inRecentWindow(const BatterySnapshot& s, WallTime now) {
   return s.timestamp > now - BatteryPredictor::kRecentWindowSeconds &&
@@ -91,8 +87,9 @@ BatteryPredictor::BatteryPredictor(const std::filesystem::path& home, const Cloc
   } else if (read.tooLarge) {
     console_.printLine(std::string(kLoadFailed) + read.error);
   }
-  // Start afresh without a word, but keep the old content for whoever wants
-  // to look at it: the first save moves it aside instead of overwriting it.
+  // Start afresh, without a word unless the file was too large, but keep the
+  // old content for whoever wants to look at it: the first save moves it
+  // aside instead of overwriting it.
   moveAsideBeforeSave_ = true;
 }
 

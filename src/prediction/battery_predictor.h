@@ -15,9 +15,10 @@ namespace kestrine {
 
 // Percentage points per minute over the discharging samples of the ten minutes
 // before `now` (samples dated after it by more than the tolerance of
-// PredictionData are not counted); 0 when unknown. Every neighbouring pair of those samples with a
-// positive span adds its time; its drop counts only when the charge fell. A
-// difference of percents too large for 64 bits makes the rate unknown.
+// PredictionData do not count); 0 when unknown. Every neighbouring pair of
+// those samples with a positive span adds its time; its drop counts only when
+// the charge fell. A difference of percents too large for 64 bits makes the
+// rate unknown.
 double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTime now);
 
 // Seconds from the earliest to the latest discharging sample of the ten
