@@ -405,16 +405,16 @@ class LowBatteryFirstStart:
 
     ALLOW_SWITCHING = True
 
-    def prepare_home(self):
-        """Files the home holds before the start."""
-
     def setUp(self):
         self.desktop = Desktop()
         self.addCleanup(self.desktop.stop)
         self.desktop.allow_switching(self.ALLOW_SWITCHING)
         self.desktop.set_battery_percentage(15.0)
         self.home = tempfile.mkdtemp(prefix='home-', dir=self.desktop.tmp)
-        self.prepare_home()
+        self.prepare_desktop()
         self.app = App(self.desktop, self.home)
         self.addCleanup(lambda: print('--- application output ---\n' + self.app.log()))
         self.addCleanup(self.app.stop)
+
+    def prepare_desktop(self):
+        """What a test changes on the desktop before the app starts."""

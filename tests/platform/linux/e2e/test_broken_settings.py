@@ -13,7 +13,7 @@ BROKEN = b'{"threshold":35.0,"notifications":true,"setupComplete":true}'
 
 
 class BrokenSettings(LowBatteryFirstStart, unittest.TestCase):
-    def prepare_home(self):
+    def prepare_desktop(self):
         with open(os.path.join(self.home, '.kestrine_config.json'), 'wb') as f:
             f.write(BROKEN)
 
