@@ -38,11 +38,16 @@ void AppDelegate::applicationDidFinishLaunching() {
   platform_.statusBar.setAccessoryActivationPolicy();
   statusItem_ = platform_.statusBar.createStatusItem();
   if (statusItem_ && statusItem_->hasButton()) statusItem_->setTitle(std::string(kIconOnBattery));
-  config_.load(home_, platform_.console);
+  const ConfigLoadResult loaded = config_.load(home_, platform_.console);
+  if (loaded.outcome == ConfigLoadResult::Outcome::unreadable) {
+    // An autostarted application's printed lines go unseen.
+    platform_.notifier.deliver(unreadableSettingsNotification(loaded.keptAt));
+  }
   if (!config_.setupComplete && !platform_.power.hasOneTimeSetup()) {
-    // Nothing to set up on this platform: the first start is a normal one.
+    // Nothing to set up on this platform: the first start is a normal one. A
+    // file is only written where there was none, never over one just read.
     config_.setupComplete = true;
-    config_.save(home_, platform_.console);
+    if (loaded.outcome == ConfigLoadResult::Outcome::noFile) config_.save(home_, platform_.console);
   }
   batteryPredictor_ = std::make_unique<BatteryPredictor>(home_, platform_.clock, platform_.console);
   lastDayRecorded_ = platform_.clock.dayOfMonth(platform_.clock.now());

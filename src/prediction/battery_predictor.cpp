@@ -12,19 +12,25 @@ namespace {
 
 constexpr std::string_view kFileName = ".kestrine_ai_data.json";
 constexpr std::string_view kCorruptSuffix = ".corrupt";
+constexpr std::string_view kLoadFailed = "Failed to load prediction data: ";
 constexpr std::string_view kSaveFailed = "Failed to save prediction data: ";
+
+// A discharging sample of the recent window, not dated in the future.
+bool inRecentWindow(const BatterySnapshot& s, WallTime now) {
+  return s.timestamp > now - BatteryPredictor::kRecentWindowSeconds &&
+         s.timestamp <= now + PredictionData::kFutureToleranceSeconds && !s.isCharging;
+}
 
 }  // namespace
 
 double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTime now) {
-  const double cutoff = now - BatteryPredictor::kRecentWindowSeconds;
   double totalDrop = 0.0;
   double totalMinutes = 0.0;
   const BatterySnapshot* earlier = nullptr;
   // The list is in recording order, so the window is its tail, but a clock set
   // back can leave recent-looking samples anywhere: scan it all, as stored.
   for (const BatterySnapshot& later : snapshots) {
-    if (!(later.timestamp > cutoff) || later.isCharging) continue;
+    if (!inRecentWindow(later, now)) continue;
     if (earlier != nullptr) {
       const double minutes = (later.timestamp - earlier->timestamp) / 60.0;
       if (minutes > 0.0) {
@@ -44,10 +50,9 @@ double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTi
 }
 
 double recentDischargeSpan(const std::vector<BatterySnapshot>& snapshots, WallTime now) {
-  const double cutoff = now - BatteryPredictor::kRecentWindowSeconds;
   std::optional<double> earliest, latest;
   for (const BatterySnapshot& s : snapshots) {
-    if (!(s.timestamp > cutoff) || s.isCharging) continue;
+    if (!inRecentWindow(s, now)) continue;
     earliest = earliest ? std::min(*earliest, s.timestamp) : s.timestamp;
     latest = latest ? std::max(*latest, s.timestamp) : s.timestamp;
   }
@@ -72,16 +77,19 @@ BatteryPredictor::BatteryPredictor(const std::filesystem::path& home, const Cloc
       clock_(clock),
       console_(console) {
   if (pathKind(dataPath_) == PathKind::missing) return;
-  FileReadResult read = readWholeFile(dataPath_);
+  FileReadResult read = readWholeFile(dataPath_, kMaxFileBytes);
   if (read.bytes) {
     PredictionDecodeResult decoded = decodePredictionDataBuffer(*read.bytes);
     if (decoded.data) {
       predictionData_ = std::move(*decoded.data);
       return;
     }
+  } else if (read.tooLarge) {
+    console_.printLine(std::string(kLoadFailed) + read.error);
   }
-  // Start afresh without a word, but keep the old content for whoever wants
-  // to look at it: the first save moves it aside instead of overwriting it.
+  // Start afresh, without a word unless the file was too large, but keep the
+  // old content for whoever wants to look at it: the first save moves it
+  // aside instead of overwriting it.
   moveAsideBeforeSave_ = true;
 }
 
@@ -147,13 +155,11 @@ void BatteryPredictor::saveData() {
     return;
   }
   // Only a file is kept aside: anything else at the path, a directory say, is
-  // left where it is for the write below to report. A file its owner has
-  // locked is not replaced, so it need not be moved either.
-  if (moveAsideBeforeSave_ && pathKind(dataPath_) == PathKind::regularFile &&
-      !isLockedFile(dataPath_)) {
-    if (auto error = moveFile(dataPath_, corruptCopyPath_)) {
+  // left where it is for the write below to report.
+  if (moveAsideBeforeSave_) {
+    if (auto kept = keepUnreadableFile(dataPath_, corruptCopyPath_, kMaxFileBytes); kept.error) {
       // Keep the old content rather than overwrite it; try again next time.
-      console_.printLine(std::string(kSaveFailed) + *error);
+      console_.printLine(std::string(kSaveFailed) + *kept.error);
       return;
     }
   }

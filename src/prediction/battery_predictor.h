@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -13,13 +14,15 @@
 namespace kestrine {
 
 // Percentage points per minute over the discharging samples of the ten minutes
-// before `now`; 0 when unknown. Every neighbouring pair of those samples with a
-// positive span adds its time; its drop counts only when the charge fell. A
-// difference of percents too large for 64 bits makes the rate unknown.
+// before `now` (samples dated after it by more than the tolerance of
+// PredictionData do not count); 0 when unknown. Every neighbouring pair of
+// those samples with a positive span adds its time; its drop counts only when
+// the charge fell. A difference of percents too large for 64 bits makes the
+// rate unknown.
 double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTime now);
 
 // Seconds from the earliest to the latest discharging sample of the ten
-// minutes before `now`; 0 with fewer than two.
+// minutes before `now`, counted as for the rate; 0 with fewer than two.
 double recentDischargeSpan(const std::vector<BatterySnapshot>& snapshots, WallTime now);
 
 // Minutes left at `currentPercent` with `rate` points per minute, after the
@@ -40,9 +43,12 @@ class BatteryPredictor {
   static constexpr double kMinimumDischargeSpanSeconds = 300.0;
   static constexpr double kSafetyFactor = 0.9;
   static constexpr float kScreenBrightness = 0.5F;
+  // About 86,400 samples take 8 MB; a larger file is not one of ours.
+  static constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
 
   // Loads the learning file; a missing or unreadable one gives a new record.
-  // Nothing is printed, pruned or saved here.
+  // Nothing is pruned or saved here, and only a file too large to read prints
+  // a line.
   BatteryPredictor(const std::filesystem::path& home, const Clock& clock, Console& console);
 
   static std::filesystem::path dataPath(const std::filesystem::path& home);

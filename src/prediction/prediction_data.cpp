@@ -184,7 +184,10 @@ double BatterySnapshot::minutesSinceEpoch() const {
 void PredictionData::addSnapshot(const BatterySnapshot& snapshot, WallTime now) {
   snapshots.push_back(snapshot);
   const double cutoff = now - kRetentionSeconds;
-  std::erase_if(snapshots, [cutoff](const BatterySnapshot& s) { return !(s.timestamp > cutoff); });
+  const double latest = now + kFutureToleranceSeconds;
+  std::erase_if(snapshots, [cutoff, latest](const BatterySnapshot& s) {
+    return !(s.timestamp > cutoff && s.timestamp <= latest);
+  });
 }
 
 void PredictionData::incrementDayCollected() {

@@ -32,9 +32,13 @@ struct PredictionData {
 
   // Samples strictly older than this are dropped by addSnapshot.
   static constexpr double kRetentionSeconds = 2'592'000.0;  // 30 days
+  // Samples dated more than this after now were taken while the clock was
+  // ahead: they are no evidence of the present and are dropped by addSnapshot.
+  static constexpr double kFutureToleranceSeconds = 120.0;
 
   // Appends `snapshot`, then keeps only the samples whose timestamp is strictly
-  // later than `now` minus 30 days (the new one included), in their order.
+  // later than `now` minus 30 days and at most kFutureToleranceSeconds after
+  // `now` (the new one included), in their order.
   void addSnapshot(const BatterySnapshot& snapshot, WallTime now);
   // Adds one counted day (it stops at the largest count rather than wrapping).
   void incrementDayCollected();

@@ -35,6 +35,12 @@ std::filesystem::path Config::configPath(const std::filesystem::path& home) {
   return home / kFileName;
 }
 
+std::filesystem::path Config::corruptCopyPath(const std::filesystem::path& home) {
+  std::filesystem::path path = configPath(home);
+  path += ".corrupt";
+  return path;
+}
+
 std::string encodeConfig(const Config& config) {
   std::string out;
   out.reserve(128);
@@ -92,22 +98,28 @@ ConfigDecodeResult decodeConfig(std::string_view text) {
   return {config, {}};
 }
 
-void Config::load(const std::filesystem::path& home, Console& console) {
+ConfigLoadResult Config::load(const std::filesystem::path& home, Console& console) {
+  using Outcome = ConfigLoadResult::Outcome;
   const std::filesystem::path path = configPath(home);
   // No settings file yet is the normal first start: the defaults stay.
-  if (pathKind(path) == PathKind::missing) return;
+  if (pathKind(path) == PathKind::missing) return {Outcome::noFile, {}};
 
-  FileReadResult read = readWholeFile(path);
-  if (!read.bytes) {
-    console.printLine(std::string(kLoadFailed) + read.error);
-    return;
+  FileReadResult read = readWholeFile(path, kMaxFileBytes);
+  std::string error = read.error;
+  if (read.bytes) {
+    ConfigDecodeResult decoded = decodeConfig(*read.bytes);
+    if (decoded.config) {
+      *this = *decoded.config;
+      return {Outcome::loaded, {}};
+    }
+    error = path.string() + ": " + decoded.error;
   }
-  ConfigDecodeResult decoded = decodeConfig(*read.bytes);
-  if (!decoded.config) {
-    console.printLine(std::string(kLoadFailed) + path.string() + ": " + decoded.error);
-    return;
-  }
-  *this = *decoded.config;
+  console.printLine(std::string(kLoadFailed) + error);
+  // The user's own settings are kept where no save of the defaults can reach
+  // them.
+  KeptFile kept = keepUnreadableFile(path, corruptCopyPath(home), kMaxFileBytes);
+  if (kept.error) console.printLine(std::string(kLoadFailed) + *kept.error);
+  return {Outcome::unreadable, kept.location};
 }
 
 void Config::save(const std::filesystem::path& home, Console& console) const {

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <mutex>
 #include <random>
 #include <set>
@@ -99,7 +101,7 @@ void syncParentDirectory(const std::filesystem::path& path) {
 
 }  // namespace
 
-FileReadResult readWholeFile(const std::filesystem::path& path) {
+FileReadResult readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
   // O_NONBLOCK keeps a FIFO from stalling the open; it changes nothing for a
   // regular file.
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -109,11 +111,22 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
   if (S_ISDIR(info.st_mode)) return {std::nullopt, describe("cannot read", path, EISDIR)};
   if (!S_ISREG(info.st_mode))
     return {std::nullopt, "cannot read " + path.string() + ": not a regular file"};
+  auto tooLarge = [&](std::uintmax_t size, bool atLeast) {
+    return FileReadResult{std::nullopt,
+                          "cannot read " + path.string() + ": " + (atLeast ? "at least " : "") +
+                              std::to_string(size) + " bytes, more than the " +
+                              std::to_string(maxBytes) + " allowed",
+                          true};
+  };
+  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes)
+    return tooLarge(static_cast<std::uintmax_t>(info.st_size), false);
 
   // Read what fstat announced straight into place. The learning file is about
   // 8 MB: a buffer that had to grow would cost a second allocation of twice
-  // that size and a full copy.
-  const auto expected = static_cast<std::size_t>(info.st_size);
+  // that size and a full copy. Without a limit only a modest size is taken on
+  // trust; a larger file grows the buffer as it is actually read.
+  constexpr std::size_t kTrustedSize = std::size_t{64} << 20;
+  const auto expected = std::min({static_cast<std::size_t>(info.st_size), maxBytes, kTrustedSize});
   std::string bytes;
   bytes.reserve(expected + kReadSlack);
   bytes.resize(expected);
@@ -129,7 +142,7 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
   }
   bytes.resize(filled);
   // The file may have grown since fstat (or reports no size at all, as files
-  // under /proc do): read on until end of file.
+  // under /proc do): read on until end of file or past the limit.
   if (filled == expected) {
     char chunk[16384];
     for (;;) {
@@ -139,6 +152,8 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
         return {std::nullopt, describe("cannot read", path, errno)};
       }
       if (got == 0) break;
+      if (static_cast<std::size_t>(got) > maxBytes - bytes.size())
+        return tooLarge(bytes.size() + static_cast<std::size_t>(got), true);
       bytes.append(chunk, static_cast<std::size_t>(got));
     }
   }
@@ -284,6 +299,20 @@ std::optional<std::string> moveFile(const std::filesystem::path& from,
   const int error = errno;
   if (error == ENOENT) return std::nullopt;
   return "cannot move " + from.string() + " to " + to.string() + ": " + describe(error);
+}
+
+KeptFile keepUnreadableFile(const std::filesystem::path& path,
+                            const std::filesystem::path& keptPath, std::size_t maxBytes) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || isLockedFile(path))
+    return {path, std::nullopt};
+  auto moved = moveFile(path, keptPath);
+  if (!moved) return {keptPath, std::nullopt};
+  // Renaming can fail where writing works, e.g. on a file that may not be
+  // moved or unlinked: keep a copy instead.
+  const FileReadResult read = readWholeFile(path, maxBytes);
+  if (read.bytes && !writeFileSafely(keptPath, *read.bytes)) return {keptPath, std::nullopt};
+  return {path, std::move(moved)};
 }
 
 bool removeFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }

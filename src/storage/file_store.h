@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,13 +15,18 @@ inline constexpr std::size_t kReadSlack = 64;
 
 struct FileReadResult {
   std::optional<std::string> bytes;
-  std::string error;  // readable description when bytes is absent
+  std::string error;      // readable description when bytes is absent
+  bool tooLarge = false;  // refused for holding more than the limit
 };
 
 // Reads the whole file. Only regular files are read: a directory, a FIFO or a
 // device fails with a description instead of blocking or reading forever.
-// On success the string has at least kReadSlack bytes of spare capacity.
-FileReadResult readWholeFile(const std::filesystem::path& path);
+// A file of more than `maxBytes` fails too, with its size in the description;
+// no more memory than the limit is taken, whatever size the file claims (a
+// sparse file can claim terabytes). On success the string has at least
+// kReadSlack bytes of spare capacity.
+FileReadResult readWholeFile(const std::filesystem::path& path,
+                             std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 enum class PathKind {
   missing,  // nothing there (also when a parent is missing or not a directory)
@@ -65,6 +71,20 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
 // counts as success. Returns a readable error on failure.
 std::optional<std::string> moveFile(const std::filesystem::path& from,
                                     const std::filesystem::path& to);
+
+// Keeps a file that could not be read for inspection before anything replaces
+// it: renames `path` to `keptPath` (replacing a file of that name), or, when it
+// cannot be renamed, copies up to `maxBytes` of it there. Only a regular file
+// goes: a link, a folder or a special file is left in place, and so is a file
+// its owner has locked (writeFileSafely will not replace it either). Returns
+// where the content is now (`path` when it stayed), or a readable error when a
+// file that should have gone could be neither renamed nor copied.
+struct KeptFile {
+  std::filesystem::path location;
+  std::optional<std::string> error;
+};
+KeptFile keepUnreadableFile(const std::filesystem::path& path,
+                            const std::filesystem::path& keptPath, std::size_t maxBytes);
 
 // Removes the file; returns false when it could not (a missing file included).
 bool removeFile(const std::filesystem::path& path);

@@ -2,33 +2,31 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
 #include "storage/file_descriptor.h"
 
 namespace kestrine {
 
-std::optional<std::filesystem::path> instanceLockPath(const char* runtimeDirectory,
-                                                      const char* home) {
-  // Only absolute folders: a relative one would put the lock wherever the
-  // program happened to start, and two starts would not meet.
-  for (const char* folder : {runtimeDirectory, home}) {
-    if (folder != nullptr && folder[0] == '/') {
-      return std::filesystem::path(folder) /
-             (folder == runtimeDirectory ? "kestrine.lock" : ".kestrine.lock");
-    }
-  }
-  return std::nullopt;
-}
-
 InstanceLock lockInstance(const std::filesystem::path& path) {
   // Held until the process ends.
   static FileDescriptor held;
-  FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-  if (!fd.valid()) return InstanceLock::unavailable;
+  // Read-only is enough for flock and also works in a read-only home;
+  // O_NONBLOCK keeps a FIFO planted there from stalling the open.
+  FileDescriptor fd(
+      ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+  struct stat info {};
+  if (!fd.valid()) {
+    // Nothing there and nothing can be created: there are no files to share
+    // either. Something there that cannot be opened is not ours.
+    return ::lstat(path.c_str(), &info) != 0 ? InstanceLock::unavailable : InstanceLock::refused;
+  }
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+    return InstanceLock::refused;
   while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     return errno == EWOULDBLOCK ? InstanceLock::heldElsewhere : InstanceLock::unavailable;
@@ -37,11 +35,25 @@ InstanceLock lockInstance(const std::filesystem::path& path) {
   return InstanceLock::acquired;
 }
 
-bool claimSingleInstance() {
-  const auto path = instanceLockPath(std::getenv("XDG_RUNTIME_DIR"), std::getenv("HOME"));
-  if (!path || lockInstance(*path) != InstanceLock::heldElsewhere) return true;
-  std::fputs("Kestrine is already running\n", stderr);
-  return false;
+InstanceLock claimSingleInstance(const std::filesystem::path& home) {
+  const std::filesystem::path path = home / ".kestrine.lock";
+  const InstanceLock lock = lockInstance(path);
+  switch (lock) {
+    case InstanceLock::heldElsewhere:
+      std::fputs("Kestrine is already running\n", stderr);
+      break;
+    case InstanceLock::refused:
+      std::fputs(("Kestrine is not starting: " + path.string() +
+                  " is not a regular file of this user, so another copy could be running on "
+                  "the same files\n")
+                     .c_str(),
+                 stderr);
+      break;
+    case InstanceLock::acquired:
+    case InstanceLock::unavailable:
+      break;
+  }
+  return lock;
 }
 
 }  // namespace kestrine

@@ -175,6 +175,14 @@ Notification smartModeDisabledNotification(std::int64_t threshold) {
   };
 }
 
+Notification unreadableSettingsNotification(const std::filesystem::path& keptAt) {
+  return Notification{
+      .title = "Kestrine",
+      .subtitle = "Settings could not be read",
+      .body = "Using the default settings. The old file is kept at " + keptAt.string(),
+  };
+}
+
 Notification automaticSwitchNotification(std::string_view subtitle) {
   return Notification{
       .title = "Kestrine",

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -69,6 +70,10 @@ Notification smartModeEnabledNotification(bool hasEnoughData, std::int64_t daysC
 
 // Smart AI Mode switched off.
 Notification smartModeDisabledNotification(std::int64_t threshold);
+
+// The settings file could not be read at start: the defaults apply, and the
+// old file is at `keptAt`.
+Notification unreadableSettingsNotification(const std::filesystem::path& keptAt);
 
 // Low Power Mode switched on by a check pass; the subtitle tells which rule decided.
 Notification automaticSwitchNotification(std::string_view subtitle);

@@ -208,7 +208,7 @@ TEST_F(CheckCycleTest, PluggingInClearsTheLatchSoTheNextEpisodeNotifiesAgain) {
   mac.onBattery = true;
   mac.mode = 0;
   runPasses();
-  EXPECT_EQ(notifications().size(), 2U);
+  ASSERT_EQ(notifications().size(), 2U);
   EXPECT_EQ(notifications()[1].subtitle, "Battery at 15%");
 }
 

@@ -101,7 +101,6 @@ struct RejectedCase {
 std::vector<RejectedCase> rejectedCases() {
   std::vector<RejectedCase> cases = {
       {"NotJson", "threshold=20", "not valid JSON"},
-      {"TrailingGarbage", std::string(kDefaultsText) + "x", "not valid JSON"},
       {"InvalidUtf8InAnIgnoredMember",
        R"({"note":")" + std::string("\xff\xfe") + R"(",)" + std::string(kDefaultsText.substr(1)),
        "UTF-8"},
@@ -137,7 +136,7 @@ TEST(ConfigFile, MissingFileIsSilentAndCreatesNothing) {
   TempFolder home;
   RecordingConsole console;
   Config config({.threshold = 40});
-  config.load(home.path(), console);
+  EXPECT_EQ(config.load(home.path(), console).outcome, ConfigLoadResult::Outcome::noFile);
   EXPECT_EQ(config, Config({.threshold = 40}));
   EXPECT_THAT(console.lines(), IsEmpty());
   EXPECT_THAT(home.entries(), IsEmpty());
@@ -155,7 +154,7 @@ TEST(ConfigFile, LoadThenSaveKeepsTheFiveMembersOnly) {
   writeText(home / ".kestrine_config.json",
             R"({"legacy":true,)" + withMember("threshold", "50").substr(1));
   Config config;
-  config.load(home.path(), console);
+  EXPECT_EQ(config.load(home.path(), console).outcome, ConfigLoadResult::Outcome::loaded);
   EXPECT_EQ(config, Config({.threshold = 50}));
   config.save(home.path(), console);
   EXPECT_EQ(readText(home / ".kestrine_config.json"), withMember("threshold", "50"));
@@ -163,33 +162,57 @@ TEST(ConfigFile, LoadThenSaveKeepsTheFiveMembersOnly) {
   EXPECT_THAT(home.entries(), ElementsAre(".kestrine_config.json"));
 }
 
-// Nothing is taken from a file that fails, not even the members it has, and
-// the file is neither repaired nor rewritten.
-TEST(ConfigFile, FailedLoadKeepsEveryFieldAndPrintsOneLine) {
-  const std::string bad = withMember("smartModeTargetMinutes", "");
-  const std::pair<void (*)(const TempFolder&, const std::string&), const char*> cases[] = {
-      {[](const TempFolder& home, const std::string& text) {
-         writeText(home / ".kestrine_config.json", text);
-       },
-       "smartModeTargetMinutes"},
-      {[](const TempFolder& home, const std::string&) {
-         std::filesystem::create_directory(home / ".kestrine_config.json");
-       },
-       "Is a directory"},
-  };
-  for (const auto& [prepare, reason] : cases) {
+// Nothing is taken from a file that fails, not even the members it has. A
+// regular file is set aside as ".corrupt", out of reach of the next save; a
+// link, a special file or a locked file stays where it is, untouched.
+struct BrokenFile {
+  const char* name;
+  void (*plant)(const std::filesystem::path& file);
+  const char* reason;  // in the printed line
+  bool setAside;
+};
+
+const BrokenFile kBrokenFiles[] = {
+    {"Decimal", [](const auto& f) { writeText(f, withMember("threshold", "35.0")); }, "threshold",
+     true},
+    {"TooLarge", [](const auto& f) { writeText(f, std::string(64 * 1024 + 1, ' ')); },
+     "65537 bytes, more than the 65536 allowed", true},
+    {"WriteOnly", [](const auto& f) { writeText(f, "{"), ::chmod(f.c_str(), 0200); },
+     ".kestrine_config.json", true},
+    {"LinkToText",
+     [](const auto& f) {
+       writeText(f.parent_path() / "notes", "notes");
+       std::filesystem::create_symlink("notes", f);
+     },
+     "not valid JSON", false},
+    {"Fifo", [](const auto& f) { ::mkfifo(f.c_str(), 0600); }, "not a regular file", false},
+    {"Directory", [](const auto& f) { std::filesystem::create_directory(f); }, "Is a directory",
+     false},
+    {"Locked", [](const auto& f) { writeText(f, "{"), ::chmod(f.c_str(), 0444); }, "not valid JSON",
+     false},
+};
+
+TEST(ConfigFile, FailedLoadKeepsTheFieldsPrintsOneLineAndKeepsTheFile) {
+  for (const BrokenFile& c : kBrokenFiles) {
     TempFolder home;
     RecordingConsole console;
-    prepare(home, bad);
+    const auto file = home / ".kestrine_config.json", kept = home / ".kestrine_config.json.corrupt";
+    c.plant(file);
+    const auto size = c.setAside ? std::filesystem::file_size(file) : 0;
     Config config({.threshold = 10, .notifications = false});
-    config.load(home.path(), console);
-    EXPECT_EQ(config, Config({.threshold = 10, .notifications = false}));
-    ASSERT_THAT(console.lines(), SizeIs(1));
-    EXPECT_THAT(console.lines()[0], StartsWith("Failed to load config: "));
-    EXPECT_THAT(console.lines()[0], HasSubstr(reason));
-    if (std::filesystem::is_regular_file(home / ".kestrine_config.json")) {
-      EXPECT_EQ(readText(home / ".kestrine_config.json"), bad);
+    const ConfigLoadResult result = config.load(home.path(), console);
+    EXPECT_EQ(config, Config({.threshold = 10, .notifications = false})) << c.name;
+    EXPECT_EQ(result.outcome, ConfigLoadResult::Outcome::unreadable) << c.name;
+    EXPECT_EQ(result.keptAt, c.setAside ? kept : file) << c.name;
+    ASSERT_THAT(console.lines(), SizeIs(1)) << c.name;
+    EXPECT_THAT(console.lines()[0], StartsWith("Failed to load config: ")) << c.name;
+    EXPECT_THAT(console.lines()[0], HasSubstr(c.reason)) << c.name;
+    EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(file)), !c.setAside)
+        << c.name;
+    if (c.setAside) {
+      EXPECT_EQ(std::filesystem::file_size(kept), size) << c.name;
     }
+    EXPECT_EQ(std::filesystem::exists(kept), c.setAside) << c.name;
   }
 }
 

@@ -64,12 +64,13 @@ TEST(WriteFileSafely, FirstSaveRemovesOnlyOurStaleTemporaryFiles) {
   writeText(home / "kept", "kept");
   writeText(home / "data.json.tmp-short", "kept");
   writeText(home / "data.json.tmp-ABCDEFGH", "kept");
+  writeText(home / "data.json.tmp-abcdefghi", "kept");
   writeText(home / "other.json.tmp-k3v9x2ab", "kept");
   EXPECT_EQ(writeFileSafely(home / "data.json", "new"), std::nullopt);
   EXPECT_THAT(home.entries(),
-              ElementsAre("data.json", "data.json.tmp-ABCDEFGH", "data.json.tmp-dir45678",
-                          "data.json.tmp-link5678", "data.json.tmp-short", "kept",
-                          "other.json.tmp-k3v9x2ab"));
+              ElementsAre("data.json", "data.json.tmp-ABCDEFGH", "data.json.tmp-abcdefghi",
+                          "data.json.tmp-dir45678", "data.json.tmp-link5678", "data.json.tmp-short",
+                          "kept", "other.json.tmp-k3v9x2ab"));
 }
 
 // Folders that root could get into anyway. One that cannot be opened for the
@@ -189,6 +190,25 @@ TEST(ReadWholeFile, ReadsOnPastTheAnnouncedSize) {
   ASSERT_TRUE(result.bytes.has_value()) << result.error;
   EXPECT_THAT(*result.bytes, HasSubstr("Name:"));
   EXPECT_GE(result.bytes->capacity() - result.bytes->size(), kReadSlack);
+  // ... but not past the limit.
+  EXPECT_THAT(readWholeFile("/proc/self/status", 16).error, HasSubstr(": at least "));
+}
+
+// Where a rename cannot work, across file systems here, a copy is kept instead.
+TEST(KeepUnreadableFile, CopiesWhatCannotBeRenamed) {
+  TempFolder home;
+  const std::filesystem::path elsewhere = "/dev/shm/kestrine-keep-" + std::to_string(::getpid());
+  struct stat here {
+  }, there{};
+  if (::stat("/dev/shm", &there) != 0 ||
+      (::stat(home.path().c_str(), &here), here.st_dev == there.st_dev))
+    GTEST_SKIP() << "no second file system at hand";
+  writeText(elsewhere, "old");
+  const KeptFile kept = keepUnreadableFile(elsewhere, home / "kept", 1024);
+  std::filesystem::remove(elsewhere);
+  EXPECT_EQ(kept.location, home / "kept");
+  EXPECT_EQ(kept.error, std::nullopt);
+  EXPECT_EQ(readText(home / "kept"), "old");
 }
 
 TEST(ReadWholeFile, RefusesWhatIsNotARegularFile) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,13 +15,6 @@ namespace kestrine {
 namespace {
 
 using namespace ::kestrine::testing;
-
-TEST(InstanceLockPath, PrefersTheRuntimeFolderAndNeedsAnAbsoluteOne) {
-  EXPECT_EQ(instanceLockPath("/run/user/1000", "/home/a"), "/run/user/1000/kestrine.lock");
-  EXPECT_EQ(instanceLockPath(nullptr, "/home/a"), "/home/a/.kestrine.lock");
-  EXPECT_EQ(instanceLockPath("relative", "/home/a"), "/home/a/.kestrine.lock");
-  EXPECT_EQ(instanceLockPath("", nullptr), std::nullopt);
-}
 
 // Starts a process that takes the lock and waits to be killed.
 pid_t startHolder(const std::filesystem::path& lock) {
@@ -40,14 +34,14 @@ pid_t startHolder(const std::filesystem::path& lock) {
   return pid;
 }
 
-// A second start in a process of its own: its exit status and what it printed.
-std::pair<int, std::string> secondStart(const TempFolder& runtime) {
-  const auto errors = runtime / "stderr";
+// A start in a process of its own: its exit status (1 when it may run) and
+// what it printed.
+std::pair<int, std::string> start(const TempFolder& home) {
+  const auto errors = home / "stderr";
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     if (std::freopen(errors.c_str(), "w", stderr) == nullptr) ::_exit(2);
-    const bool first = claimSingleInstance();
+    const bool first = mayStart(claimSingleInstance(home.path()));
     std::fflush(stderr);
     ::_exit(first ? 1 : 0);
   }
@@ -58,16 +52,35 @@ std::pair<int, std::string> secondStart(const TempFolder& runtime) {
 
 // The lock lives exactly as long as its holder: a kill -9 frees it.
 TEST(SingleInstance, SecondStartStopsWhileTheFirstRunsAndNotAfterItDied) {
-  TempFolder runtime;
+  TempFolder home;
   // Without a usable lock file the application still starts.
-  EXPECT_EQ(lockInstance(runtime / "missing" / "kestrine.lock"), InstanceLock::unavailable);
-  const auto lock = runtime / "kestrine.lock";
-  const pid_t holder = startHolder(lock);
-  EXPECT_EQ(secondStart(runtime), std::make_pair(0, std::string("Kestrine is already running\n")));
+  EXPECT_EQ(lockInstance(home / "missing" / ".kestrine.lock"), InstanceLock::unavailable);
+  const pid_t holder = startHolder(home / ".kestrine.lock");
+  EXPECT_EQ(start(home), std::make_pair(0, std::string("Kestrine is already running\n")));
 
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
-  EXPECT_EQ(secondStart(runtime), std::make_pair(1, std::string()));
+  EXPECT_EQ(start(home), std::make_pair(1, std::string()));
+}
+
+// What someone else could hold or swap is neither followed nor locked, and the
+// start says so and stops: a link, a FIFO, another user's file.
+TEST(SingleInstance, RefusesALockFileThatIsNotARegularFileOfItsOwn) {
+  void (*const plants[])(const std::filesystem::path&) = {
+      [](const auto& lock) { std::filesystem::create_symlink("target", lock); },
+      [](const auto& lock) { ::mkfifo(lock.c_str(), 0600); },
+      [](const auto& lock) { writeText(lock, ""), ::chown(lock.c_str(), 12345, 0); },
+  };
+  for (std::size_t i = 0; i < std::size(plants) - (::geteuid() == 0 ? 0 : 1); ++i) {
+    TempFolder home;
+    plants[i](home / ".kestrine.lock");
+    const auto [status, printed] = start(home);
+    EXPECT_EQ(status, 0) << i;
+    EXPECT_EQ(printed.rfind("Kestrine is not starting: " + (home / ".kestrine.lock").string(), 0),
+              0U)
+        << printed;
+    EXPECT_FALSE(std::filesystem::exists(home / "target"));
+  }
 }
 
 }  // namespace

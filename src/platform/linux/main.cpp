@@ -109,10 +109,16 @@ int main(int argc, char** argv) {
     session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
   if (const int status = runCommandLine(line, session); status >= 0) return status;
 
-  if (!claimSingleInstance()) {
-    // Started from the applications menu, nobody reads standard error.
-    LibnotifyNotifier().deliver(alreadyRunningNotification());
-    return 0;
+  switch (claimSingleInstance(PasswdHomeDirectory().path())) {
+    case InstanceLock::heldElsewhere:
+      // Started from the applications menu, nobody reads standard error.
+      LibnotifyNotifier().deliver(alreadyRunningNotification());
+      return 0;
+    case InstanceLock::refused:
+      return 1;
+    case InstanceLock::acquired:
+    case InstanceLock::unavailable:
+      break;
   }
   // Arguments are not handed to GTK: it has no option Kestrine offers.
   if (!initToolkitWithoutGl()) {

@@ -92,7 +92,8 @@ void performMenuAction(kestrine::AppDelegate* delegate, SEL action, NSInteger ta
 @end
 
 int main() {
-  if (!kestrine::claimSingleInstance()) return 0;
+  if (!kestrine::mayStart(kestrine::claimSingleInstance(kestrine::MacHomeDirectory().path())))
+    return 0;
   @autoreleasepool {
     NSApplication* application = [NSApplication sharedApplication];
 

@@ -319,6 +319,7 @@ class App:
             'GSETTINGS_BACKEND': 'memory',
             'GDK_BACKEND': 'x11',
         }
+        self.env = env
         argv = [os.environ['KESTRINE_E2E_APP'], *args]
         self.output_path = os.path.join(desktop.tmp, f'app-{uid}-{time.monotonic_ns()}.log')
         self.output = open(self.output_path, 'w')
