@@ -133,6 +133,10 @@ class Desktop:
         self.system = DBusTestCase.get_dbus(True)
 
     def _start_services(self):
+        self._start_system_services()
+        self._start_session_services()
+
+    def _start_system_services(self):
         proc, self.upower = DBusTestCase.spawn_server_template(
             'upower', {'OnBattery': True}, stdout=self.log)
         self.processes.append(proc)
@@ -147,6 +151,8 @@ class Desktop:
         proc, self.polkit = DBusTestCase.spawn_server_template('polkitd', {}, stdout=self.log)
         self.processes.append(proc)
         self.start_power_profiles()
+
+    def _start_session_services(self):
         proc, self.notifications = DBusTestCase.spawn_server_template(
             'notification_daemon', {}, stdout=self.log)
         self.processes.append(proc)
@@ -216,8 +222,8 @@ class Desktop:
         return str(self.ppd.Get(PPD, 'ActiveProfile', dbus_interface=PROPS))
 
     def set_active_profile(self, profile):
-        """As the user would from the desktop's own power menu."""
-        self.ppd.UpdateProperties(PPD, {'ActiveProfile': profile}, dbus_interface=MOCK)
+        """As the user would from the desktop's own power menu: through Set."""
+        self.ppd.Set(PPD, 'ActiveProfile', profile, dbus_interface=PROPS)
 
     def allow_switching(self, allowed):
         """What the user answers in polkit's dialog from now on."""
@@ -403,13 +409,161 @@ class LowBatteryFirstStart:
     home; everything is stopped after the test and the app's output printed."""
 
     ALLOW_SWITCHING = True
+    DESKTOP = Desktop
 
     def setUp(self):
-        self.desktop = Desktop()
+        self.desktop = self.DESKTOP()
         self.addCleanup(self.desktop.stop)
         self.desktop.allow_switching(self.ALLOW_SWITCHING)
         self.desktop.set_battery_percentage(15.0)
+        self.prepare_machine()
         self.home = tempfile.mkdtemp(prefix='home-', dir=self.desktop.tmp)
         self.app = App(self.desktop, self.home)
         self.addCleanup(lambda: print('--- application output ---\n' + self.app.log()))
         self.addCleanup(self.app.stop)
+
+    def prepare_machine(self):
+        """Anything else the machine does before the app starts."""
+
+
+class RealDaemonsDesktop(Desktop):
+    """The same desktop, with the real upowerd and power-profiles-daemon on the
+    private system bus over a umockdev testbed: an AC adapter (unplugged) and
+    the batteries given as (name, percentage, present), an ACPI platform
+    profile driver, and polkit still the mock (the real one needs a login
+    session to say no).
+
+    The daemons run as the caller, which may be root, so they are only ever
+    started with the umockdev preload and UMOCKDEV_DIR naming the testbed: their
+    /sys, and the state files they would keep in /var/lib, are then the
+    testbed's. Run the test under `umockdev-wrapper` (the test process needs the
+    preload too, to send uevents)."""
+
+    UPOWERD = '/usr/libexec/upowerd'
+    PPD_DAEMON = '/usr/libexec/power-profiles-daemon'
+    ENERGY_FULL_UWH = 60000000
+
+    def __init__(self, batteries=(('BAT0', 50.0, True),)):
+        self.battery_specs = batteries
+        super().__init__()
+
+    def _start_system_services(self):
+        import gi
+        gi.require_version('UMockdev', '1.0')
+        from gi.repository import GLib, UMockdev
+        with open('/proc/self/maps') as maps:
+            if 'libumockdev-preload' not in maps.read():
+                raise AssertionError('refusing to start the real daemons: run the test under '
+                                     'umockdev-wrapper, so that they cannot reach the real /sys')
+        self.testbed = UMockdev.Testbed.new()
+        self.root = self.testbed.get_root_dir()
+        if (GLib.getenv('UMOCKDEV_DIR') != self.root
+                or os.path.dirname(self.root) != tempfile.gettempdir()):
+            raise AssertionError(f'refusing to start the real daemons: UMOCKDEV_DIR is not '
+                                 f'the testbed {self.root}')
+        self.testbed.add_device('power_supply', 'AC', None, ['type', 'Mains', 'online', '0'], [])
+        self.devices = {}
+        for name, percentage, present in self.battery_specs:
+            self.devices[name] = self.testbed.add_device(
+                'power_supply', name, None,
+                ['type', 'Battery', 'present', '1' if present else '0',
+                 'status', 'Discharging' if present else 'Unknown',
+                 'energy_full', str(self.ENERGY_FULL_UWH),
+                 'energy_full_design', str(self.ENERGY_FULL_UWH),
+                 'energy_now', str(int(self.ENERGY_FULL_UWH * percentage / 100)),
+                 'voltage_now', '12000000'], [])
+        # power-profiles-daemon gets a /sys of its own: the preload names its
+        # event sockets after file descriptor numbers, so two daemons on one
+        # testbed would take each other's uevents.
+        self.ppd_root = tempfile.mkdtemp(prefix='ppd-sys-', dir=self.tmp)
+        acpi = os.path.join(self.ppd_root, 'sys/firmware/acpi')
+        os.makedirs(acpi)
+        with open(os.path.join(acpi, 'platform_profile'), 'w') as f:
+            f.write('balanced\n')
+        with open(os.path.join(acpi, 'platform_profile_choices'), 'w') as f:
+            f.write('low-power balanced performance\n')
+        conf = os.path.join(self.root, 'UPower.conf')
+        with open(conf, 'w') as f:  # no critical action below any level used here
+            f.write('[UPower]\nUsePercentageForPolicy=true\nPercentageLow=3\n'
+                    'PercentageCritical=2\nPercentageAction=1\nCriticalPowerAction=PowerOff\n')
+        os.makedirs(os.path.join(self.root, 'history'))
+        proc, self.polkit = DBusTestCase.spawn_server_template('polkitd', {}, stdout=self.log)
+        self.processes.append(proc)
+        self.processes.append(self._daemon(self.UPOWERD, 'org.freedesktop.UPower', self.root, {
+            'UPOWER_CONF_FILE_NAME': conf,
+            'UPOWER_HISTORY_DIR': os.path.join(self.root, 'history') + '/'}))
+        self.start_power_profiles()
+
+    def _daemon(self, path, bus_name, umockdev_dir, more_env=None):
+        """Starts a daemon under the preload with its /sys and state files in
+        umockdev_dir; returns once it owns its name."""
+        if not os.path.isdir(os.path.join(umockdev_dir, 'sys')) or umockdev_dir in ('', '/'):
+            raise AssertionError(f'refusing to start {path}: no test /sys in {umockdev_dir!r}')
+        env = {'PATH': '/usr/sbin:/usr/bin:/sbin:/bin', 'G_MESSAGES_DEBUG': 'all',
+               'DBUS_SYSTEM_BUS_ADDRESS': os.environ['DBUS_SYSTEM_BUS_ADDRESS'],
+               'UMOCKDEV_DIR': umockdev_dir, **(more_env or {})}
+        proc = subprocess.Popen(['umockdev-wrapper', path, '-v'], env=env,
+                                stdin=subprocess.DEVNULL, stdout=self.log,
+                                stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+        wait_for(lambda: proc.poll() is not None or self.system.name_has_owner(bus_name), 10,
+                 f'{path} to own {bus_name}')
+        if proc.poll() is not None:
+            raise AssertionError(f'{path} ended with {proc.returncode}; see {self.log.name}')
+        return proc
+
+    def start_power_profiles(self):
+        self.ppd_process = self._daemon(self.PPD_DAEMON, PPD, self.ppd_root)
+        self.processes.append(self.ppd_process)
+
+    def stop(self):
+        super().stop()
+        self.testbed = None  # which removes its folder
+
+    # ---- the machine, through the real daemons ------------------------------
+    def set_battery_percentage(self, percentage, name='BAT0'):
+        """Changes the battery's charge and sends the kernel's change event;
+        returns once UPower reports it."""
+        device = self.devices[name]
+        self.testbed.set_attribute(device, 'energy_now',
+                                   str(int(self.ENERGY_FULL_UWH * percentage / 100)))
+        self.testbed.uevent(device, 'change')
+        battery = self.system.get_object('org.freedesktop.UPower',
+                                         '/org/freedesktop/UPower/devices/battery_' + name)
+        wait_for(lambda: round(battery.Get(UPOWER_DEVICE, 'Percentage', dbus_interface=PROPS))
+                 == round(percentage), 5, f'UPower to read {percentage} %')
+
+    def set_on_battery(self, on_battery):
+        raise NotImplementedError('the real daemon derives OnBattery from the AC adapter')
+
+    @property
+    def ppd(self):
+        return self.system.get_object(PPD, '/net/hadess/PowerProfiles')
+
+    def hold_profile(self, profile):
+        return ProfileHolder(profile)
+
+
+
+class ProfileHolder:
+    """Another application holding a profile, on a connection of its own that
+    hears when the daemon releases the hold."""
+
+    def __init__(self, profile):
+        from dbus.mainloop.glib import DBusGMainLoop
+        self.bus = dbus.bus.BusConnection(os.environ['DBUS_SYSTEM_BUS_ADDRESS'],
+                                          mainloop=DBusGMainLoop())
+        self.released = []
+        self.bus.add_signal_receiver(lambda cookie: self.released.append(int(cookie)),
+                                     'ProfileReleased', PPD)
+        self.daemon = self.bus.get_object(PPD, '/net/hadess/PowerProfiles')
+        self.cookie = int(self.daemon.HoldProfile(profile, 'compiling', 'org.example.Builder',
+                                                  dbus_interface=PPD))
+
+    def was_released(self):
+        from gi.repository import GLib
+        while GLib.MainContext.default().iteration(False):
+            pass
+        return self.cookie in self.released
+
+    def release(self):
+        self.daemon.ReleaseProfile(dbus.UInt32(self.cookie), dbus_interface=PPD)

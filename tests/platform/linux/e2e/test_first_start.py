@@ -1,21 +1,29 @@
-"""A first start on a low battery: no setup, the launch check switches and
-notifies, the menu, the next pass takes back the user's balanced profile with
-one notice of its own, quitting."""
+"""A first start on a low battery, on the real daemons, while another app holds
+performance: no setup, the launch check switches (the hold goes) and notifies,
+the menu, the next pass takes back the user's balanced profile with one notice
+of its own and the level UPower reads then, quitting."""
 
 import json
 import os
 import time
 import unittest
 
-from harness import LowBatteryFirstStart, wait_for
+from harness import LowBatteryFirstStart, RealDaemonsDesktop, wait_for
+import dbus
 
 CLASSIC_MENU = ['  Smart AI Mode (1 hour)', 'Threshold: 20%', '---', 'Current Battery',
                 'Current Power Mode', '---', 'About', '---', 'Quit Kestrine']
-PASS_NOTICE = ('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')
+PASS_NOTICE = ('Kestrine', 'Battery at 14%\nLow Power Mode enabled automatically')
 LAUNCH_NOTICE = ('Kestrine', 'Battery at 15%\nLow Power Mode enabled (threshold: 20%)')
 
 
 class FirstStart(LowBatteryFirstStart, unittest.TestCase):
+    DESKTOP = RealDaemonsDesktop
+
+    def prepare_machine(self):
+        self.holder = self.desktop.hold_profile('performance')
+        self.assertEqual(self.desktop.active_profile(), 'performance')
+
     def test_first_start_switches_notifies_once_and_takes_back_balanced(self):
         desktop, app = self.desktop, self.app
 
@@ -26,8 +34,12 @@ class FirstStart(LowBatteryFirstStart, unittest.TestCase):
             self.assertEqual(f.read(8), b'\x89PNG\r\n\x1a\n')
 
         # No setup: the launch check switches at once, then the launch message.
+        # The switch ends the other app's hold, as the daemon tells it.
         window = desktop.window('Kestrine is Running')
         self.assertEqual(desktop.active_profile(), 'power-saver')
+        wait_for(self.holder.was_released, 5, 'the hold to be released')
+        with self.assertRaises(dbus.exceptions.DBusException):
+            self.holder.release()
         self.assertEqual([n[:2] for n in desktop.notifications_sent()], [LAUNCH_NOTICE])
         with open(os.path.join(self.home, '.kestrine_config.json')) as f:
             self.assertTrue(json.load(f)['setupComplete'])
@@ -49,6 +61,7 @@ class FirstStart(LowBatteryFirstStart, unittest.TestCase):
         # The user goes back to balanced while the battery stays low: the first
         # timer pass, 30 s after start, switches again and notifies once.
         desktop.set_active_profile('balanced')
+        desktop.set_battery_percentage(14.0)
         remaining = 30 - (time.monotonic() - app.started)
         wait_for(lambda: desktop.active_profile() == 'power-saver', remaining + 20,
                  'the timer pass to switch to power-saver')
