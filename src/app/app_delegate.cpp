@@ -167,7 +167,8 @@ void AppDelegate::showBatteryInfo() {
 }
 
 void AppDelegate::showPowerMode() {
-  alerts_.runModal(powerModeAlert(platform_.power.getPowerMode()));
+  const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
+  alerts_.runModal(powerModeAlert(mode, mode ? "" : platform_.power.powerModeUnavailableReason()));
 }
 
 void AppDelegate::showAbout() { alerts_.runModal(aboutAlert(config_, platform_.machineName)); }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "ports/alerts.h"
 
@@ -35,6 +36,9 @@ class Power {
   // Sets the power mode; true only when the system accepted it. May wait for the
   // user to authorise it, for a bounded time.
   virtual bool setPowerMode(std::int64_t mode) = 0;
+  // Why the power mode cannot be had, when the platform knows it (a system
+  // service it needs is missing): a sentence for the user; empty otherwise.
+  virtual std::string powerModeUnavailableReason() { return {}; }
 
   // Whether switching needs a one-time setup (with its own alerts) before it
   // works without asking each time.

@@ -39,8 +39,12 @@ Alert batteryInfoErrorAlert() {
   return Alert{.title = "Error", .body = "Unable to retrieve battery information", .buttons = {}};
 }
 
-Alert powerModeAlert(std::optional<std::int64_t> mode) {
-  if (!mode) return Alert{.title = "Error", .body = "Unable to retrieve power mode", .buttons = {}};
+Alert powerModeAlert(std::optional<std::int64_t> mode, std::string_view unavailableReason) {
+  if (!mode) {
+    std::string body = "Unable to retrieve power mode";
+    if (!unavailableReason.empty()) body += "\n\n" + std::string(unavailableReason);
+    return Alert{.title = "Error", .body = body, .buttons = {}};
+  }
   return Alert{.title = "Current Power Mode",
                .body = "Power Mode: " + std::string(powerModeName(*mode)),
                .buttons = {}};

@@ -21,8 +21,9 @@ std::string_view powerModeName(std::int64_t mode);
 Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold);
 Alert batteryInfoErrorAlert();
 
-// "Current Power Mode": the named mode, or the error alert when none can be read.
-Alert powerModeAlert(std::optional<std::int64_t> mode);
+// "Current Power Mode": the named mode, or the error alert when none can be
+// read, followed by the platform's reason when it knows one.
+Alert powerModeAlert(std::optional<std::int64_t> mode, std::string_view unavailableReason = {});
 
 // "About": version, current mode, icon legend and features.
 // `machine` names the computer: "all data stays on your Mac".

@@ -238,12 +238,17 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   mac.level = std::nullopt;
   app->performMenuAction("showBatteryInfo");
   mac.mode = 2;
+  mac.unavailableReason = "The service is missing.";  // asked only when no mode can be read
+  app->performMenuAction("showPowerMode");
+  mac.mode = std::nullopt;
   app->performMenuAction("showPowerMode");
 
-  ASSERT_EQ(sim.alerts.shown().size(), 3U);
+  ASSERT_EQ(sim.alerts.shown().size(), 4U);
   EXPECT_EQ(sim.alerts.shown()[0].alert.body, batteryInfoAlert(57, false, 20).body);
   EXPECT_EQ(sim.alerts.shown()[1].alert.body, batteryInfoErrorAlert().body);
   EXPECT_EQ(sim.alerts.shown()[2].alert.body, powerModeAlert(2).body);
+  EXPECT_EQ(sim.alerts.shown()[3].alert.body,
+            "Unable to retrieve power mode\n\nThe service is missing.");
   // The power source is read for the first dialog only: not when there is no level.
   EXPECT_EQ(mac.count("onBattery"), 1U);
   EXPECT_TRUE(notifications().empty());

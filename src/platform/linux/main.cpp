@@ -75,7 +75,9 @@ int main() {
   LibnotifyNotifier notifier;
   SystemClock clock;
   PasswdHomeDirectory home;
-  SystemBusPower power;
+  SystemBusPower power(
+      [&mainLoop](const std::function<bool()>& answered) { return mainLoop.waitUntil(answered); },
+      notifier);
   StdoutConsole console;
   Platform platform{
       .statusBar = statusBar,
@@ -96,6 +98,12 @@ int main() {
   g_unix_signal_add(SIGINT, onTerminationSignal, &termination);
   g_unix_signal_add(SIGHUP, onTerminationSignal, &termination);
 
+  // Replies still queued for the session bus (the answer to the menu click
+  // that chose Quit, among them) would be lost with the process: they are sent
+  // at the end. The connection is held from here, since the status item holds
+  // the only other reference and drops it with the delegate, which would close
+  // the connection with its queue unsent.
+  g_autoptr(GDBusConnection) session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
   {
     AppDelegate delegate(platform);
     statusBar.setActionHandler([&delegate](const std::string& action, std::int64_t tag) {
@@ -106,11 +114,6 @@ int main() {
     delegate.applicationWillTerminate();
     statusBar.setActionHandler(nullptr);
   }
-  // Replies still queued for the session bus (the answer to the menu click
-  // that chose Quit, among them) would be lost with the process: send them.
-  if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
-    g_dbus_connection_flush_sync(bus, nullptr, nullptr);
-    g_object_unref(bus);
-  }
+  if (session != nullptr) g_dbus_connection_flush_sync(session, nullptr, nullptr);
   return 0;
 }

@@ -15,6 +15,8 @@ struct GlibMainLoop::State {
   // before the alert closes.
   std::weak_ptr<RepeatingTimerState> held;
   guint heldSource = 0;
+  int waits = 0;  // nested waitUntil() calls
+  bool ending = false;
 };
 
 namespace {
@@ -59,7 +61,9 @@ gboolean onHeldPass(gpointer data) {
 void runHeldPass(GlibMainLoop::State& loop) {
   auto timer = loop.held.lock();
   loop.held.reset();
-  if (!timer || !timer->callback) return;
+  // An alert that closed while a daemon's answer is awaited: the held pass is
+  // dropped like any pass of that time; the next one comes on schedule.
+  if (!timer || !timer->callback || loop.waits > 0) return;
   // A new alert may have opened before the idle source ran; then the pass
   // waits for that one too.
   if (!loop.gate.admit()) {
@@ -75,6 +79,7 @@ gboolean onRepeatingTimer(gpointer data) {
   auto timer = source->timer.lock();
   auto loop = source->loop.lock();
   if (!timer || !timer->callback || !loop) return G_SOURCE_REMOVE;
+  if (loop->waits > 0) return G_SOURCE_CONTINUE;  // a daemon's answer is still awaited
   if (!loop->gate.admit()) {
     loop->held = timer;
     return G_SOURCE_CONTINUE;
@@ -121,7 +126,10 @@ void GlibMainLoop::callAfter(double delaySeconds, std::function<void()> callback
                      new std::function<void()>(std::move(callback)), freeOneShot);
 }
 
-void GlibMainLoop::terminate() { g_main_loop_quit(loop_); }
+void GlibMainLoop::terminate() {
+  state_->ending = true;
+  g_main_loop_quit(loop_);  // also wakes a waitUntil() blocked in an iteration
+}
 
 void GlibMainLoop::enterModal() { state_->gate.enter(); }
 
@@ -132,6 +140,15 @@ void GlibMainLoop::leaveModal() {
   }
 }
 
-void GlibMainLoop::run() { g_main_loop_run(loop_); }
+void GlibMainLoop::run() {
+  if (!state_->ending) g_main_loop_run(loop_);
+}
+
+bool GlibMainLoop::waitUntil(const std::function<bool()>& answered) {
+  ++state_->waits;
+  while (!answered() && !state_->ending) g_main_context_iteration(nullptr, TRUE);
+  --state_->waits;
+  return answered();
+}
 
 }  // namespace kestrine::linux_desktop

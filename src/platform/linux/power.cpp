@@ -1,41 +1,79 @@
 #include "platform/linux/power.h"
 
 #include <string>
+#include <utility>
 
 namespace kestrine::linux_desktop {
 
-SystemBus* SystemBusPower::bus() {
+namespace {
+
+constexpr const char* kProfilesServiceMissing = "power-profiles-daemon is not running";
+constexpr const char* kHowToInstall =
+    "Install it with \"sudo apt install power-profiles-daemon\" (it cannot be installed "
+    "beside TLP).";
+
+// What Kestrine says when power-profiles-daemon is on neither of its bus names.
+Notification profilesServiceMissingNotification() {
+  return Notification{
+      .title = "Kestrine",
+      .subtitle = kProfilesServiceMissing,
+      .body = std::string("Kestrine cannot switch to power saving without it. ") + kHowToInstall +
+              " Kestrine switches as soon as it runs.",
+  };
+}
+
+std::string profilesServiceMissingReason() {
+  return std::string(kProfilesServiceMissing) + ". " + kHowToInstall;
+}
+
+}  // namespace
+
+std::shared_ptr<SystemBus> SystemBusPower::bus() {
   if (bus_ && bus_->isClosed()) bus_.reset();
-  if (!bus_) bus_ = SystemBus::connect();
-  return bus_.get();
+  if (!bus_) bus_ = SystemBus::connect(wait_);
+  if (bus_ && !checkedProfilesService_) {
+    checkedProfilesService_ = true;
+    if (bus_->profilesServiceMissing()) notifier_.deliver(profilesServiceMissingNotification());
+  }
+  return bus_;
 }
 
 std::optional<std::int64_t> SystemBusPower::getBatteryLevel() {
-  SystemBus* system = bus();
+  const auto system = bus();
   if (system == nullptr) return std::nullopt;
-  const auto devices = system->upowerDevices();
-  if (!devices) return std::nullopt;
-  return batteryLevelFromDevices(*devices);
+  const auto deadline = SystemBus::readingDeadline();
+  const auto display = system->upowerDevice(kUPowerDisplayDevicePath, deadline);
+  const auto devices = system->upowerDevices(deadline);
+  return batteryLevel(display, devices.value_or(std::vector<UPowerDevice>{}));
 }
 
 bool SystemBusPower::isOnBattery() {
-  SystemBus* system = bus();
-  return system != nullptr && system->upowerOnBattery().value_or(false);
+  const auto system = bus();
+  return system != nullptr && system->upowerOnBattery(SystemBus::readingDeadline());
 }
 
 std::optional<std::int64_t> SystemBusPower::getPowerMode() {
-  SystemBus* system = bus();
+  const auto system = bus();
   if (system == nullptr) return std::nullopt;
-  const auto profile = system->activeProfile();
+  const auto profile = system->activeProfile(SystemBus::readingDeadline());
   if (!profile) return std::nullopt;
   return powerModeFromProfile(*profile);
 }
 
 bool SystemBusPower::setPowerMode(std::int64_t mode) {
   const std::string_view profile = profileForPowerMode(mode);
-  SystemBus* system = bus();
-  if (profile.empty() || system == nullptr) return false;
-  return system->setActiveProfile(std::string(profile));
+  const auto system = bus();
+  if (profile.empty() || system == nullptr || switching_) return false;
+  switching_ = true;
+  const bool switched = system->setActiveProfile(std::string(profile));
+  switching_ = false;
+  return switched;
+}
+
+std::string SystemBusPower::powerModeUnavailableReason() {
+  const auto system = bus();
+  return system != nullptr && system->profilesServiceMissing() ? profilesServiceMissingReason()
+                                                               : std::string();
 }
 
 }  // namespace kestrine::linux_desktop

@@ -1,46 +1,98 @@
 #include "platform/linux/system_bus.h"
 
 #include <cstring>
+#include <utility>
 
 namespace kestrine::linux_desktop {
 namespace {
 
-constexpr int kReadTimeoutMs = static_cast<int>(SystemBus::kReadTimeout.count());
-constexpr int kSwitchTimeoutMs = static_cast<int>(SystemBus::kSwitchTimeout.count());
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 constexpr const char* kUPowerName = "org.freedesktop.UPower";
 constexpr const char* kUPowerPath = "/org/freedesktop/UPower";
 constexpr const char* kUPowerDeviceInterface = "org.freedesktop.UPower.Device";
 
-// A number of a GetAll answer, tolerating the widths different daemon versions use.
-template <typename T>
-void readNumber(GVariant* value, T& out) {
-  if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32)) {
-    out = static_cast<T>(g_variant_get_uint32(value));
-  } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_INT32)) {
-    out = static_cast<T>(g_variant_get_int32(value));
-  } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE)) {
-    out = static_cast<T>(g_variant_get_double(value));
+// A call's answer. Shared with the reply callback, which may run after the
+// caller gave up (then the late reply is freed with it).
+struct PendingCall {
+  GVariant* reply = nullptr;
+  bool done = false;
+  PendingCall() = default;
+  PendingCall(const PendingCall&) = delete;
+  PendingCall& operator=(const PendingCall&) = delete;
+  ~PendingCall() {
+    if (reply != nullptr) g_variant_unref(reply);
   }
+};
+
+void onReply(GObject* source, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<std::shared_ptr<PendingCall>> pending(
+      static_cast<std::shared_ptr<PendingCall>*>(data));
+  (*pending)->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+  (*pending)->done = true;
+}
+
+gboolean onLate(gpointer late) {
+  *static_cast<bool*>(late) = true;
+  return G_SOURCE_REMOVE;
 }
 
 }  // namespace
 
-std::unique_ptr<SystemBus> SystemBus::connect() {
+std::shared_ptr<SystemBus> SystemBus::connect(WaitForAnswer wait) {
   GDBusConnection* connection = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
   if (connection == nullptr) return nullptr;
   // A restarted system bus must not end the application.
   g_dbus_connection_set_exit_on_close(connection, FALSE);
-  return std::unique_ptr<SystemBus>(new SystemBus(connection));
+  return std::shared_ptr<SystemBus>(new SystemBus(connection, std::move(wait)));
 }
 
-SystemBus::~SystemBus() { g_object_unref(connection_); }
+SystemBus::SystemBus(GDBusConnection* connection, WaitForAnswer wait)
+    : connection_(connection),
+      wait_(std::move(wait)),
+      // The daemon moved to UPower's namespace in later versions; older ones
+      // (Debian 12) only own the original name.
+      profiles_{
+          {"org.freedesktop.UPower.PowerProfiles", "/org/freedesktop/UPower/PowerProfiles",
+           "org.freedesktop.UPower.PowerProfiles"},
+          {"net.hadess.PowerProfiles", "/net/hadess/PowerProfiles", "net.hadess.PowerProfiles"}} {
+  for (ProfilesService& service : profiles_) {
+    service.watch =
+        g_bus_watch_name_on_connection(connection_, service.name, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                       onNameAppeared, onNameVanished, this, nullptr);
+  }
+}
+
+SystemBus::~SystemBus() {
+  for (ProfilesService& service : profiles_) g_bus_unwatch_name(service.watch);
+  g_object_unref(connection_);
+}
+
+GVariant* SystemBus::call(const char* name, const char* path, const char* interface,
+                          const char* method, GVariant* parameters, const GVariantType* replyType,
+                          GDBusCallFlags flags, Deadline deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+  if (left <= 0) {
+    if (parameters != nullptr) g_variant_unref(g_variant_ref_sink(parameters));
+    return nullptr;
+  }
+  auto pending = std::make_shared<PendingCall>();
+  g_autoptr(GCancellable) cancellable = g_cancellable_new();
+  g_dbus_connection_call(connection_, name, path, interface, method, parameters, replyType, flags,
+                         static_cast<int>(left), cancellable, onReply,
+                         new std::shared_ptr<PendingCall>(pending));
+  if (!wait_([&pending] { return pending->done; })) {
+    g_cancellable_cancel(cancellable);
+    return nullptr;
+  }
+  return std::exchange(pending->reply, nullptr);
+}
 
 GVariant* SystemBus::getProperty(const char* name, const char* path, const char* interface,
-                                 const char* property) {
-  GVariant* reply = g_dbus_connection_call_sync(
-      connection_, name, path, kProperties, "Get", g_variant_new("(ss)", interface, property),
-      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, kReadTimeoutMs, nullptr, nullptr);
+                                 const char* property, Deadline deadline) {
+  GVariant* reply = call(name, path, kProperties, "Get", g_variant_new("(ss)", interface, property),
+                         G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, deadline);
   if (reply == nullptr) return nullptr;
   GVariant* value = nullptr;
   g_variant_get(reply, "(v)", &value);
@@ -48,87 +100,86 @@ GVariant* SystemBus::getProperty(const char* name, const char* path, const char*
   return value;
 }
 
-std::optional<std::vector<UPowerDevice>> SystemBus::upowerDevices() {
-  GVariant* reply = g_dbus_connection_call_sync(
-      connection_, kUPowerName, kUPowerPath, kUPowerName, "EnumerateDevices", nullptr,
-      G_VARIANT_TYPE("(ao)"), G_DBUS_CALL_FLAGS_NONE, kReadTimeoutMs, nullptr, nullptr);
+std::optional<UPowerDevice> SystemBus::upowerDevice(const char* path, Deadline deadline) {
+  GVariant* all =
+      call(kUPowerName, path, kProperties, "GetAll", g_variant_new("(s)", kUPowerDeviceInterface),
+           G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE, deadline);
+  if (all == nullptr) return std::nullopt;
+  GVariant* properties = g_variant_get_child_value(all, 0);
+  UPowerDevice device = deviceFromProperties(properties);
+  device.objectPath = path;
+  g_variant_unref(properties);
+  g_variant_unref(all);
+  return device;
+}
+
+std::optional<std::vector<UPowerDevice>> SystemBus::upowerDevices(Deadline deadline) {
+  GVariant* reply = call(kUPowerName, kUPowerPath, kUPowerName, "EnumerateDevices", nullptr,
+                         G_VARIANT_TYPE("(ao)"), G_DBUS_CALL_FLAGS_NONE, deadline);
   if (reply == nullptr) return std::nullopt;
   std::vector<UPowerDevice> devices;
   GVariantIter* paths = nullptr;
   g_variant_get(reply, "(ao)", &paths);
   const char* path = nullptr;
   while (g_variant_iter_loop(paths, "&o", &path)) {
-    GVariant* all = g_dbus_connection_call_sync(
-        connection_, kUPowerName, path, kProperties, "GetAll",
-        g_variant_new("(s)", kUPowerDeviceInterface), G_VARIANT_TYPE("(a{sv})"),
-        G_DBUS_CALL_FLAGS_NONE, kReadTimeoutMs, nullptr, nullptr);
     // A device that vanished between the two calls is simply left out.
-    if (all == nullptr) continue;
-    UPowerDevice device;
-    device.objectPath = path;
-    GVariantIter* properties = nullptr;
-    g_variant_get(all, "(a{sv})", &properties);
-    const char* key = nullptr;
-    GVariant* value = nullptr;
-    while (g_variant_iter_loop(properties, "{&sv}", &key, &value)) {
-      if (std::strcmp(key, "Type") == 0) {
-        readNumber(value, device.type);
-      } else if (std::strcmp(key, "Percentage") == 0) {
-        readNumber(value, device.percentage);
-      } else if (std::strcmp(key, "PowerSupply") == 0 &&
-                 g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
-        device.powerSupply = g_variant_get_boolean(value);
-      }
-    }
-    g_variant_iter_free(properties);
-    g_variant_unref(all);
-    devices.push_back(std::move(device));
+    if (auto device = upowerDevice(path, deadline)) devices.push_back(std::move(*device));
   }
   g_variant_iter_free(paths);
   g_variant_unref(reply);
   return devices;
 }
 
-std::optional<bool> SystemBus::upowerOnBattery() {
-  GVariant* value = getProperty(kUPowerName, kUPowerPath, kUPowerName, "OnBattery");
-  if (value == nullptr) return std::nullopt;
-  std::optional<bool> onBattery;
-  if (g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
-    onBattery = g_variant_get_boolean(value);
-  }
-  g_variant_unref(value);
+bool SystemBus::upowerOnBattery(Deadline deadline) {
+  GVariant* value = getProperty(kUPowerName, kUPowerPath, kUPowerName, "OnBattery", deadline);
+  const bool onBattery = onBatteryFromProperty(value);
+  if (value != nullptr) g_variant_unref(value);
   return onBattery;
 }
 
-std::optional<SystemBus::ProfilesService> SystemBus::profilesService() {
-  if (profiles_) return profiles_;
-  // The daemon moved to UPower's namespace in later versions; older ones
-  // (Debian 12) only own the original name.
-  static constexpr ProfilesService kServices[] = {
-      {"org.freedesktop.UPower.PowerProfiles", "/org/freedesktop/UPower/PowerProfiles",
-       "org.freedesktop.UPower.PowerProfiles"},
-      {"net.hadess.PowerProfiles", "/net/hadess/PowerProfiles", "net.hadess.PowerProfiles"},
-  };
-  for (const ProfilesService& service : kServices) {
-    GVariant* value = getProperty(service.name, service.path, service.interface, "ActiveProfile");
-    if (value != nullptr) {
-      g_variant_unref(value);
-      profiles_ = service;
-      return profiles_;
-    }
-  }
-  return std::nullopt;
+void SystemBus::onNameAppeared(GDBusConnection*, const gchar* name, const gchar*, gpointer self) {
+  static_cast<SystemBus*>(self)->nameOwnerChanged(name, true);
 }
 
-std::optional<std::string> SystemBus::activeProfile() {
-  const auto service = profilesService();
-  if (!service) return std::nullopt;
-  GVariant* value = getProperty(service->name, service->path, service->interface, "ActiveProfile");
-  if (value == nullptr) {
-    // The daemon may have gone, or come back under the other name.
-    profiles_.reset();
-    return std::nullopt;
+void SystemBus::onNameVanished(GDBusConnection*, const gchar* name, gpointer self) {
+  static_cast<SystemBus*>(self)->nameOwnerChanged(name, false);
+}
+
+void SystemBus::nameOwnerChanged(const gchar* name, bool owned) {
+  for (ProfilesService& service : profiles_) {
+    if (std::strcmp(service.name, name) == 0) {
+      service.reported = true;
+      service.owned = owned;
+    }
   }
+}
+
+const SystemBus::ProfilesService* SystemBus::profilesService() {
+  auto reported = [this] { return profiles_[0].reported && profiles_[1].reported; };
+  if (!reported()) {
+    // The watches report in moments after connecting; a bus that does not
+    // answer them counts as a reading that timed out.
+    bool late = false;
+    const guint timer = g_timeout_add(static_cast<guint>(kReadTimeout.count()), onLate, &late);
+    wait_([&] { return reported() || late; });
+    if (!late) g_source_remove(timer);
+  }
+  for (const ProfilesService& service : profiles_) {
+    if (service.owned) return &service;
+  }
+  return nullptr;
+}
+
+bool SystemBus::profilesServiceMissing() {
+  return profilesService() == nullptr && profiles_[0].reported && profiles_[1].reported;
+}
+
+std::optional<std::string> SystemBus::activeProfile(Deadline deadline) {
+  const ProfilesService* service = profilesService();
+  if (service == nullptr) return std::nullopt;
+  GVariant* value =
+      getProperty(service->name, service->path, service->interface, "ActiveProfile", deadline);
+  if (value == nullptr) return std::nullopt;
   std::optional<std::string> profile;
   if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
     profile = g_variant_get_string(value, nullptr);
@@ -138,17 +189,16 @@ std::optional<std::string> SystemBus::activeProfile() {
 }
 
 bool SystemBus::setActiveProfile(const std::string& profile) {
-  const auto service = profilesService();
-  if (!service) return false;
-  GVariant* reply =
-      g_dbus_connection_call_sync(connection_, service->name, service->path, kProperties, "Set",
-                                  g_variant_new("(ssv)", service->interface, "ActiveProfile",
-                                                g_variant_new_string(profile.c_str())),
-                                  nullptr, G_DBUS_CALL_FLAGS_ALLOW_INTERACTIVE_AUTHORIZATION,
-                                  kSwitchTimeoutMs, nullptr, nullptr);
+  const ProfilesService* service = profilesService();
+  if (service == nullptr) return false;
+  GVariant* reply = call(service->name, service->path, kProperties, "Set",
+                         g_variant_new("(ssv)", service->interface, "ActiveProfile",
+                                       g_variant_new_string(profile.c_str())),
+                         nullptr, G_DBUS_CALL_FLAGS_ALLOW_INTERACTIVE_AUTHORIZATION,
+                         std::chrono::steady_clock::now() + kSwitchTimeout);
   if (reply == nullptr) return false;
   g_variant_unref(reply);
-  return activeProfile() == profile;
+  return activeProfile(readingDeadline()) == profile;
 }
 
 }  // namespace kestrine::linux_desktop

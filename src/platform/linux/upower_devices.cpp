@@ -1,6 +1,8 @@
 #include "platform/linux/upower_devices.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "ports/power.h"
 
@@ -17,23 +19,103 @@ constexpr ProfileName kProfiles[] = {
     {"performance", kPowerModeHighPerformance},
 };
 
+// A number of a GetAll answer, tolerating the widths different daemon
+// versions use; absent for anything that is not a number.
+std::optional<double> number(GVariant* value) {
+  if (g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE)) return g_variant_get_double(value);
+  if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32)) return g_variant_get_uint32(value);
+  if (g_variant_is_of_type(value, G_VARIANT_TYPE_INT32)) return g_variant_get_int32(value);
+  return std::nullopt;
+}
+
+bool isSystemBattery(const UPowerDevice& device) {
+  return device.isPresent && device.type == kUPowerTypeBattery && device.powerSupply;
+}
+
+bool isPresentUps(const UPowerDevice& device) {
+  return device.isPresent && device.type == kUPowerTypeUps;
+}
+
+bool hasEnergy(const UPowerDevice* device) {
+  return device->energy && device->energyFull && std::isfinite(*device->energy) &&
+         std::isfinite(*device->energyFull) && *device->energy >= 0 && *device->energyFull > 0;
+}
+
+std::optional<std::int64_t> combinedLevel(const std::vector<const UPowerDevice*>& sources) {
+  if (sources.size() == 1) return batteryLevelFromPercentage(sources.front()->percentage);
+  if (std::all_of(sources.begin(), sources.end(), hasEnergy)) {
+    double energy = 0;
+    double full = 0;
+    for (const UPowerDevice* source : sources) {
+      energy += *source->energy;
+      full += *source->energyFull;
+    }
+    if (auto level = batteryLevelFromPercentage(100.0 * energy / full)) return level;
+  }
+  std::optional<std::int64_t> lowest;
+  for (const UPowerDevice* source : sources) {
+    const auto level = batteryLevelFromPercentage(source->percentage);
+    if (level && (!lowest || *level < *lowest)) lowest = level;
+  }
+  return lowest;
+}
+
 }  // namespace
 
-bool powersTheSystem(const UPowerDevice& device) {
-  if (device.type == kUPowerTypeUps) return true;
-  return device.type == kUPowerTypeBattery && device.powerSupply;
-}
-
-std::int64_t wholePercent(double percentage) {
-  if (!std::isfinite(percentage)) return 0;
-  return static_cast<std::int64_t>(std::llround(percentage));
-}
-
-std::optional<std::int64_t> batteryLevelFromDevices(const std::vector<UPowerDevice>& devices) {
-  for (const UPowerDevice& device : devices) {
-    if (powersTheSystem(device)) return wholePercent(device.percentage);
+UPowerDevice deviceFromProperties(GVariant* properties) {
+  UPowerDevice device;
+  GVariantIter iter;
+  g_variant_iter_init(&iter, properties);
+  const char* key = nullptr;
+  GVariant* value = nullptr;
+  while (g_variant_iter_loop(&iter, "{&sv}", &key, &value)) {
+    const auto asNumber = number(value);
+    const bool isBoolean = g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN);
+    if (std::strcmp(key, "Type") == 0) {
+      if (asNumber && *asNumber >= 0 && *asNumber <= 100) {
+        device.type = static_cast<std::uint32_t>(*asNumber);
+      }
+    } else if (std::strcmp(key, "Percentage") == 0) {
+      device.percentage = asNumber;
+    } else if (std::strcmp(key, "Energy") == 0) {
+      device.energy = asNumber;
+    } else if (std::strcmp(key, "EnergyFull") == 0) {
+      device.energyFull = asNumber;
+    } else if (std::strcmp(key, "PowerSupply") == 0 && isBoolean) {
+      device.powerSupply = g_variant_get_boolean(value) != FALSE;
+    } else if (std::strcmp(key, "IsPresent") == 0 && isBoolean) {
+      device.isPresent = g_variant_get_boolean(value) != FALSE;
+    }
   }
+  return device;
+}
+
+std::optional<std::int64_t> batteryLevelFromPercentage(std::optional<double> percentage) {
+  if (!percentage || !std::isfinite(*percentage) || *percentage < 0 || *percentage > 100) {
+    return std::nullopt;
+  }
+  return static_cast<std::int64_t>(std::llround(*percentage));
+}
+
+std::optional<std::int64_t> batteryLevel(const std::optional<UPowerDevice>& display,
+                                         const std::vector<UPowerDevice>& devices) {
+  if (display && display->isPresent && display->type == kUPowerTypeBattery) {
+    if (auto level = batteryLevelFromPercentage(display->percentage)) return level;
+  }
+  std::vector<const UPowerDevice*> batteries;
+  std::vector<const UPowerDevice*> upses;
+  for (const UPowerDevice& device : devices) {
+    if (isSystemBattery(device)) batteries.push_back(&device);
+    if (isPresentUps(device)) upses.push_back(&device);
+  }
+  if (!batteries.empty()) return combinedLevel(batteries);
+  if (!upses.empty()) return combinedLevel(upses);
   return std::nullopt;
+}
+
+bool onBatteryFromProperty(GVariant* value) {
+  return value != nullptr && g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
+         g_variant_get_boolean(value) != FALSE;
 }
 
 std::optional<std::int64_t> powerModeFromProfile(std::string_view profile) {

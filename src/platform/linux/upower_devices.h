@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gio/gio.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,28 +10,44 @@
 
 namespace kestrine::linux_desktop {
 
-// The few properties of a UPower device that Kestrine looks at.
+// The few properties of a UPower device that Kestrine looks at. A property the
+// daemon did not send, or sent with another type, keeps its default here; a
+// number that cannot be a level stays a number, for batteryLevel() to refuse.
 struct UPowerDevice {
   std::string objectPath;
   std::uint32_t type = 0;  // 1 line power, 2 battery, 3 UPS, 5 mouse, ...
   bool powerSupply = false;
-  double percentage = 0.0;
+  bool isPresent = true;
+  std::optional<double> percentage;
+  std::optional<double> energy;      // Wh
+  std::optional<double> energyFull;  // Wh
 };
 
 inline constexpr std::uint32_t kUPowerTypeBattery = 2;
 inline constexpr std::uint32_t kUPowerTypeUps = 3;
+inline constexpr const char* kUPowerDisplayDevicePath =
+    "/org/freedesktop/UPower/devices/DisplayDevice";
 
-// Whether the device powers this machine: a system battery (a battery that is
-// a power supply) or a UPS. Peripheral batteries (mice, keyboards, phones) and
-// line power never count.
-bool powersTheSystem(const UPowerDevice& device);
+// A device from the properties of a GetAll answer (a{sv}).
+UPowerDevice deviceFromProperties(GVariant* properties);
 
-// The percentage as a whole number, rounded to the nearest.
-std::int64_t wholePercent(double percentage);
+// A percentage as a whole battery level, rounded to the nearest: absent unless
+// it is a finite number within 0-100.
+std::optional<std::int64_t> batteryLevelFromPercentage(std::optional<double> percentage);
 
-// The battery level: the whole percentage of the first device, in UPower's
-// order, that powers the system; absent when none does.
-std::optional<std::int64_t> batteryLevelFromDevices(const std::vector<UPowerDevice>& devices);
+// The battery level. UPower's display device decides when it is present, a
+// battery, and has a level. Otherwise the present system batteries do (a
+// battery that is a power supply; with none, a present UPS): one gives its
+// own level; several are combined by energy when each reports its energy and
+// full energy, else the lowest level counts. Peripheral batteries (mice,
+// phones), empty bays and line power never count. Absent when nothing gives a
+// level.
+std::optional<std::int64_t> batteryLevel(const std::optional<UPowerDevice>& display,
+                                         const std::vector<UPowerDevice>& devices);
+
+// UPower's OnBattery property (null when it could not be read): true only for
+// the boolean true, so that an unreadable source never switches anything.
+bool onBatteryFromProperty(GVariant* value);
 
 // power-profiles-daemon's profile as a power mode: "power-saver" 1, "balanced"
 // 0, "performance" 2; absent for any other name.

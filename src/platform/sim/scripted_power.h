@@ -20,6 +20,7 @@ class ScriptedPower final : public Power {
   std::optional<std::int64_t> mode = kPowerModeNormal;  // absent: cannot be read
   bool switchSucceeds = true;
   bool oneTimeSetup = true;
+  std::string unavailableReason;  // why the mode cannot be read, when known
   // What the one-time setup does; by default it is installed at once.
   std::function<void(Alerts&, const SetupHooks&)> setup;
   std::vector<std::string> log;
@@ -41,6 +42,7 @@ class ScriptedPower final : public Power {
     if (switchSucceeds) mode = newMode;
     return switchSucceeds;
   }
+  std::string powerModeUnavailableReason() override { return unavailableReason; }
   bool hasOneTimeSetup() const override { return oneTimeSetup; }
   void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) override {
     log.emplace_back("setup");

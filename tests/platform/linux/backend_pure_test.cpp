@@ -2,20 +2,13 @@
 
 #include "platform/linux/alerts.h"
 #include "platform/linux/emoji_icon.h"
-#include "platform/linux/menu.h"
 #include "platform/linux/notifications.h"
 
 namespace kestrine::linux_desktop {
 namespace {
 
-TEST(NotificationBody, SubtitleLineFeedBody) {
-  const Notification n{"Kestrine", "Battery at 15%", "Low Power Mode enabled (threshold: 20%)"};
-  EXPECT_EQ(notificationBody(n, false), "Battery at 15%\nLow Power Mode enabled (threshold: 20%)");
-  EXPECT_EQ(notificationBody(n, true), "Battery at 15%\nLow Power Mode enabled (threshold: 20%)");
-}
-
 TEST(NotificationBody, MarkupCharactersShowAsTextOnMarkupServersOnly) {
-  const Notification n{"t", "a<b", "c & d > e"};
+  const Notification n{"t", "a<b", "c & d > e"};  // subtitle, line feed, body
   EXPECT_EQ(notificationBody(n, true), "a&lt;b\nc &amp; d &gt; e");
   EXPECT_EQ(notificationBody(n, false), "a<b\nc & d > e");
 }
@@ -34,11 +27,6 @@ TEST(ClosedAlert, AnswersWithTheLastButtonOrTheSingleOk) {
   EXPECT_EQ(responseForClosedAlert(Alert{"t", "b", {}}), kAlertFirstButton);
   EXPECT_EQ(responseForClosedAlert(Alert{"t", "b", {"Continue", "Quit"}}), kAlertSecondButton);
   EXPECT_EQ(responseForClosedAlert(Alert{"t", "b", {"OK"}}), kAlertFirstButton);
-}
-
-TEST(MenuAccelerator, KeyEquivalentWithControl) {
-  EXPECT_EQ(acceleratorForKey("q"), "<Control>q");
-  EXPECT_EQ(acceleratorForKey(""), "");
 }
 
 }  // namespace

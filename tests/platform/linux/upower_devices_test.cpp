@@ -5,33 +5,85 @@
 namespace kestrine::linux_desktop {
 namespace {
 
-UPowerDevice device(std::uint32_t type, bool powerSupply, double percentage) {
-  UPowerDevice d;
-  d.type = type;
-  d.powerSupply = powerSupply;
-  d.percentage = percentage;
-  return d;
+// A device from a GetAll answer written in GVariant's text form.
+UPowerDevice device(const std::string& properties) {
+  GVariant* value =
+      g_variant_parse(G_VARIANT_TYPE("a{sv}"), properties.c_str(), nullptr, nullptr, nullptr);
+  EXPECT_NE(value, nullptr) << properties;
+  if (value == nullptr) return {};
+  UPowerDevice parsed = deviceFromProperties(value);
+  g_variant_unref(value);
+  return parsed;
 }
 
-TEST(BatteryLevelFromUPower, FirstSystemBatteryOrUpsInUPowerOrder) {
-  const UPowerDevice mouse = device(5, false, 3.0);
-  const UPowerDevice linePower = device(1, true, 0.0);
-  const UPowerDevice phone = device(2, false, 9.0);  // a battery that does not power the system
-  EXPECT_EQ(batteryLevelFromDevices(
-                {mouse, linePower, phone, device(2, true, 57.0), device(3, true, 80.0)}),
-            57);
-  EXPECT_EQ(batteryLevelFromDevices({mouse, device(3, true, 80.0), device(2, true, 57.0)}), 80);
-  EXPECT_EQ(batteryLevelFromDevices({mouse, linePower, phone}), std::nullopt);
-  EXPECT_EQ(batteryLevelFromDevices({}), std::nullopt);
+std::string battery(const std::string& percentage, const std::string& more = "") {
+  return "{'Type': <uint32 2>, 'PowerSupply': <true>, 'IsPresent': <true>, 'Percentage': <" +
+         percentage + ">" + more + "}";
 }
 
-TEST(BatteryLevelFromUPower, PercentageBecomesTheNearestWholeNumber) {
+TEST(BatteryLevelFromUPower, OnlyPresentSystemBatteriesWithARealLevelCount) {
+  const std::string emptyBay =
+      "{'Type': <uint32 2>, 'PowerSupply': <true>, 'IsPresent': <false>, 'Percentage': <0.0>}";
+  const std::string mouse = "{'Type': <uint32 5>, 'PowerSupply': <false>, 'Percentage': <3.0>}";
+  const std::string phone = "{'Type': <uint32 2>, 'PowerSupply': <false>, 'Percentage': <9.0>}";
+  const std::string ac = "{'Type': <uint32 1>, 'PowerSupply': <true>, 'Online': <true>}";
+  const std::string ups = "{'Type': <uint32 3>, 'PowerSupply': <true>, 'Percentage': <80.0>}";
+  const std::string low = battery("5.0", ", 'Energy': <2.5>, 'EnergyFull': <50.0>");
+  const std::string full = battery("100.0", ", 'Energy': <50.0>, 'EnergyFull': <50.0>");
+  const std::string display = "{'Type': <uint32 2>, 'IsPresent': <true>, 'Percentage': <";
   const struct {
-    double percentage;
-    std::int64_t expected;
-  } cases[] = {{56.6, 57}, {56.4, 56}, {100.0, 100}, {0.0, 0}, {0.5, 1}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(batteryLevelFromDevices({device(2, true, c.percentage)}), c.expected) << c.percentage;
+    const char* what;
+    std::vector<std::string> devices;
+    std::optional<std::int64_t> level;
+    std::string display = "";  // UPower's display device, where it has one
+  } table[] = {
+      {"rounded to the nearest", {battery("56.6")}, 57},
+      {"int32 percentage", {battery("int32 40")}, 40},
+      {"NaN", {battery("nan")}, std::nullopt},
+      {"inf", {battery("inf")}, std::nullopt},
+      {"a string", {battery("'50'")}, std::nullopt},
+      {"-1", {battery("-1.0")}, std::nullopt},
+      {"1e300", {battery("1e300")}, std::nullopt},
+      {"150", {battery("150.0")}, std::nullopt},
+      {"empty bay listed first", {ac, emptyBay, battery("60.0")}, 60},
+      {"peripherals and line power never", {mouse, ac, phone}, std::nullopt},
+      {"a peripheral before the battery", {mouse, phone, battery("57.0")}, 57},
+      {"two batteries by energy", {low, full}, 53},
+      {"two batteries by energy, other order", {full, low}, 53},
+      {"two batteries without energies: the lowest", {battery("100.0"), battery("5.0")}, 5},
+      {"two batteries, one unreadable", {battery("nan"), battery("40.0")}, 40},
+      {"a UPS without batteries", {mouse, ups}, 80},
+      {"batteries before a UPS", {ups, battery("30.0")}, 30},
+      {"nothing", {}, std::nullopt},
+      {"display device", {battery("70.0"), battery("10.0")}, 42, display + "42.0>}"},
+      {"display device without a level", {battery("70.0")}, 70, display + "nan>}"},
+      {"blank display device",
+       {battery("9.0")},
+       9,
+       "{'Type': <uint32 0>, 'IsPresent': <false>, 'Percentage': <0.0>}"},
+      {"absent display battery",
+       {battery("9.0")},
+       9,
+       "{'Type': <uint32 2>, 'IsPresent': <false>, 'Percentage': <0.0>}"},
+  };
+  for (const auto& row : table) {
+    std::vector<UPowerDevice> devices;
+    for (const auto& text : row.devices) devices.push_back(device(text));
+    const auto shown = row.display.empty() ? std::nullopt : std::optional(device(row.display));
+    EXPECT_EQ(batteryLevel(shown, devices), row.level) << row.what;
+  }
+}
+
+TEST(OnBatteryFromUPower, OnlyTheBooleanTrueIsOnBattery) {
+  EXPECT_FALSE(onBatteryFromProperty(nullptr)) << "unreadable";
+  const struct {
+    const char* text;
+    bool onBattery;
+  } table[] = {{"true", true}, {"false", false}, {"'true'", false}, {"uint32 1", false}};
+  for (const auto& row : table) {
+    GVariant* value = g_variant_parse(nullptr, row.text, nullptr, nullptr, nullptr);
+    EXPECT_EQ(onBatteryFromProperty(value), row.onBattery) << row.text;
+    g_variant_unref(value);
   }
 }
 
@@ -39,9 +91,7 @@ TEST(PowerProfiles, ModeOfEachProfileAndBack) {
   const struct {
     const char* profile;
     std::optional<std::int64_t> mode;
-  } table[] = {{"power-saver", 1},         {"balanced", 0},
-               {"performance", 2},         {"", std::nullopt},
-               {"Balanced", std::nullopt}, {"quiet", std::nullopt}};
+  } table[] = {{"power-saver", 1}, {"balanced", 0}, {"performance", 2}, {"Balanced", std::nullopt}};
   for (const auto& row : table) {
     EXPECT_EQ(powerModeFromProfile(row.profile), row.mode) << row.profile;
     if (row.mode) {

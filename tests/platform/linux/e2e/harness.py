@@ -172,9 +172,9 @@ class Desktop:
             'ProtocolVersion': dbus.Int32(0),
         }, dbus_interface=MOCK)
 
-    def start_power_profiles(self):
+    def start_power_profiles(self, template='ppd_polkit.py'):
         self.ppd_process, self.ppd = DBusTestCase.spawn_server_template(
-            os.path.join(HERE, 'ppd_polkit.py'), {}, stdout=self.log)
+            os.path.join(HERE, template), {}, stdout=self.log)
         self.processes.append(self.ppd_process)
 
     def stop_power_profiles(self):
@@ -416,14 +416,14 @@ class LowBatteryFirstStart:
         self.addCleanup(self.desktop.stop)
         self.desktop.allow_switching(self.ALLOW_SWITCHING)
         self.desktop.set_battery_percentage(15.0)
-        self.prepare_machine()
         self.home = tempfile.mkdtemp(prefix='home-', dir=self.desktop.tmp)
+        self.prepare_desktop()
         self.app = App(self.desktop, self.home)
         self.addCleanup(lambda: print('--- application output ---\n' + self.app.log()))
         self.addCleanup(self.app.stop)
 
-    def prepare_machine(self):
-        """Anything else the machine does before the app starts."""
+    def prepare_desktop(self):
+        """What a test changes on the desktop before the app starts."""
 
 
 class RealDaemonsDesktop(Desktop):
@@ -541,7 +541,6 @@ class RealDaemonsDesktop(Desktop):
 
     def hold_profile(self, profile):
         return ProfileHolder(profile)
-
 
 
 class ProfileHolder:

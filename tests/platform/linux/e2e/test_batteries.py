@@ -17,7 +17,6 @@ MACHINES = [
 ]
 
 
-@unittest.skip('needs the level from UPower display device, present batteries only')
 class Batteries(unittest.TestCase):
     def test_launch_check_reads_the_batteries_as_the_desktop_does(self):
         for batteries, notice in MACHINES:

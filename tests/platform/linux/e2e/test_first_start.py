@@ -20,7 +20,7 @@ LAUNCH_NOTICE = ('Kestrine', 'Battery at 15%\nLow Power Mode enabled (threshold:
 class FirstStart(LowBatteryFirstStart, unittest.TestCase):
     DESKTOP = RealDaemonsDesktop
 
-    def prepare_machine(self):
+    def prepare_desktop(self):
         self.holder = self.desktop.hold_profile('performance')
         self.assertEqual(self.desktop.active_profile(), 'performance')
 
