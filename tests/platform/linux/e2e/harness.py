@@ -7,7 +7,8 @@ through the password database (nss_wrapper), since it reads no HOME variable.
 
 The system bus also has a polkit authority (all actions refused until a test
 allows them), and power-profiles-daemon asks it before it switches
-(ppd_polkit.py). The application under test is KESTRINE_E2E_APP.
+(ppd_polkit.py). RealDaemonsDesktop has the real UPower and
+power-profiles-daemon instead. The application under test is KESTRINE_E2E_APP.
 
 Every helper process dies with the test process (a parent-death signal, and
 a handler that stops everything on SIGTERM or when the watchdog fires).
@@ -25,7 +26,12 @@ import time
 
 import dbus
 import dbusmock
+import gi
+from dbus.mainloop.glib import DBusGMainLoop
 from dbusmock import DBusTestCase
+
+gi.require_version('UMockdev', '1.0')
+from gi.repository import GLib, UMockdev  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MOCK = dbusmock.MOCK_IFACE
@@ -34,8 +40,7 @@ SNI = 'org.kde.StatusNotifierItem'
 DBUSMENU = 'com.canonical.dbusmenu'
 UPOWER_DEVICE = 'org.freedesktop.UPower.Device'
 PPD = 'net.hadess.PowerProfiles'
-BATTERY_PATH = '/org/freedesktop/UPower/devices/battery_BAT0'
-MOUSE_PATH = '/org/freedesktop/UPower/devices/mouse_hid_0'
+PPD_PATH = '/net/hadess/PowerProfiles'
 NSS_WRAPPER = '/usr/lib/x86_64-linux-gnu/libnss_wrapper.so'
 WATCHDOG_SECONDS = 140  # below CTest's timeout, so that the clean-up still runs
 PR_SET_PDEATHSIG = 1
@@ -140,12 +145,6 @@ class Desktop:
         proc, self.upower = DBusTestCase.spawn_server_template(
             'upower', {'OnBattery': True}, stdout=self.log)
         self.processes.append(proc)
-        # A wireless mouse first: UPower lists it, Kestrine must never read it.
-        self.upower.AddObject(MOUSE_PATH, UPOWER_DEVICE, {
-            'Type': dbus.UInt32(5), 'PowerSupply': dbus.Boolean(False),
-            'IsPresent': dbus.Boolean(True), 'Percentage': dbus.Double(5.0),
-            'State': dbus.UInt32(2), 'TimeToEmpty': dbus.Int64(0), 'TimeToFull': dbus.Int64(0),
-        }, [], dbus_interface=MOCK)
         self.upower.AddDischargingBattery('battery_BAT0', 'Mock Battery', 50.0, 3600,
                                           dbus_interface=MOCK)
         proc, self.polkit = DBusTestCase.spawn_server_template('polkitd', {}, stdout=self.log)
@@ -172,9 +171,9 @@ class Desktop:
             'ProtocolVersion': dbus.Int32(0),
         }, dbus_interface=MOCK)
 
-    def start_power_profiles(self, template='ppd_polkit.py'):
+    def start_power_profiles(self, hung=False):
         self.ppd_process, self.ppd = DBusTestCase.spawn_server_template(
-            os.path.join(HERE, template), {}, stdout=self.log)
+            os.path.join(HERE, 'ppd_polkit.py'), {'hung': hung}, stdout=self.log)
         self.processes.append(self.ppd_process)
 
     def stop_power_profiles(self):
@@ -207,16 +206,11 @@ class Desktop:
             _live.remove(self)
 
     # ---- the mocked machine ---------------------------------------------
-    def battery(self):
-        return self.system.get_object('org.freedesktop.UPower', BATTERY_PATH)
-
     def set_battery_percentage(self, percentage):
-        self.battery().Set(UPOWER_DEVICE, 'Percentage', dbus.Double(percentage),
-                           dbus_interface=PROPS)
-
-    def set_on_battery(self, on_battery):
-        self.upower.Set('org.freedesktop.UPower', 'OnBattery', dbus.Boolean(on_battery),
-                        dbus_interface=PROPS)
+        battery = self.system.get_object('org.freedesktop.UPower',
+                                         '/org/freedesktop/UPower/devices/battery_BAT0')
+        battery.Set(UPOWER_DEVICE, 'Percentage', dbus.Double(percentage),
+                    dbus_interface=PROPS)
 
     def active_profile(self):
         return str(self.ppd.Get(PPD, 'ActiveProfile', dbus_interface=PROPS))
@@ -427,142 +421,109 @@ class LowBatteryFirstStart:
 
 
 class RealDaemonsDesktop(Desktop):
-    """The same desktop, with the real upowerd and power-profiles-daemon on the
-    private system bus over a umockdev testbed: an AC adapter (unplugged) and
-    the batteries given as (name, percentage, present), an ACPI platform
-    profile driver, and polkit still the mock (the real one needs a login
-    session to say no).
+    """The same desktop with the real upowerd and power-profiles-daemon, each
+    over a umockdev /sys of its own: an unplugged AC adapter, the batteries given
+    as (name, percentage, present), an ACPI platform profile. Polkit stays the
+    mock: the real one needs a login session to say no. The daemons may run as
+    root, so they only start under umockdev-wrapper with UMOCKDEV_DIR naming a
+    test folder, which also takes the state files they keep in /var/lib."""
 
-    The daemons run as the caller, which may be root, so they are only ever
-    started with the umockdev preload and UMOCKDEV_DIR naming the testbed: their
-    /sys, and the state files they would keep in /var/lib, are then the
-    testbed's. Run the test under `umockdev-wrapper` (the test process needs the
-    preload too, to send uevents)."""
-
-    UPOWERD = '/usr/libexec/upowerd'
-    PPD_DAEMON = '/usr/libexec/power-profiles-daemon'
-    ENERGY_FULL_UWH = 60000000
+    ENERGY_FULL = 60000000  # µWh
 
     def __init__(self, batteries=(('BAT0', 50.0, True),)):
         self.battery_specs = batteries
         super().__init__()
 
     def _start_system_services(self):
-        import gi
-        gi.require_version('UMockdev', '1.0')
-        from gi.repository import GLib, UMockdev
         with open('/proc/self/maps') as maps:
-            if 'libumockdev-preload' not in maps.read():
-                raise AssertionError('refusing to start the real daemons: run the test under '
-                                     'umockdev-wrapper, so that they cannot reach the real /sys')
+            preloaded = 'libumockdev-preload' in maps.read()
         self.testbed = UMockdev.Testbed.new()
         self.root = self.testbed.get_root_dir()
-        if (GLib.getenv('UMOCKDEV_DIR') != self.root
-                or os.path.dirname(self.root) != tempfile.gettempdir()):
-            raise AssertionError(f'refusing to start the real daemons: UMOCKDEV_DIR is not '
-                                 f'the testbed {self.root}')
+        if not preloaded or GLib.getenv('UMOCKDEV_DIR') != self.root:
+            raise AssertionError('refusing to start the real daemons outside umockdev-wrapper')
         self.testbed.add_device('power_supply', 'AC', None, ['type', 'Mains', 'online', '0'], [])
-        self.devices = {}
-        for name, percentage, present in self.battery_specs:
-            self.devices[name] = self.testbed.add_device(
-                'power_supply', name, None,
-                ['type', 'Battery', 'present', '1' if present else '0',
-                 'status', 'Discharging' if present else 'Unknown',
-                 'energy_full', str(self.ENERGY_FULL_UWH),
-                 'energy_full_design', str(self.ENERGY_FULL_UWH),
-                 'energy_now', str(int(self.ENERGY_FULL_UWH * percentage / 100)),
-                 'voltage_now', '12000000'], [])
-        # power-profiles-daemon gets a /sys of its own: the preload names its
-        # event sockets after file descriptor numbers, so two daemons on one
-        # testbed would take each other's uevents.
+        self.devices = {name: self.testbed.add_device('power_supply', name, None, [
+            'type', 'Battery', 'present', str(int(present)), 'status', 'Discharging',
+            'energy_full', str(self.ENERGY_FULL), 'energy_full_design', str(self.ENERGY_FULL),
+            'energy_now', str(int(self.ENERGY_FULL * percentage / 100)), 'voltage_now', '12000000',
+        ], []) for name, percentage, present in self.battery_specs}
+        # The preload names its uevent sockets after descriptor numbers, so two
+        # daemons on one testbed would take each other's events.
         self.ppd_root = tempfile.mkdtemp(prefix='ppd-sys-', dir=self.tmp)
         acpi = os.path.join(self.ppd_root, 'sys/firmware/acpi')
         os.makedirs(acpi)
-        with open(os.path.join(acpi, 'platform_profile'), 'w') as f:
-            f.write('balanced\n')
-        with open(os.path.join(acpi, 'platform_profile_choices'), 'w') as f:
-            f.write('low-power balanced performance\n')
+        for name, text in (('platform_profile', 'balanced'),
+                           ('platform_profile_choices', 'low-power balanced performance')):
+            with open(os.path.join(acpi, name), 'w') as f:
+                f.write(text + '\n')
         conf = os.path.join(self.root, 'UPower.conf')
-        with open(conf, 'w') as f:  # no critical action below any level used here
+        with open(conf, 'w') as f:  # no critical action at any level used here
             f.write('[UPower]\nUsePercentageForPolicy=true\nPercentageLow=3\n'
                     'PercentageCritical=2\nPercentageAction=1\nCriticalPowerAction=PowerOff\n')
         os.makedirs(os.path.join(self.root, 'history'))
         proc, self.polkit = DBusTestCase.spawn_server_template('polkitd', {}, stdout=self.log)
         self.processes.append(proc)
-        self.processes.append(self._daemon(self.UPOWERD, 'org.freedesktop.UPower', self.root, {
+        self.processes.append(self._daemon('upowerd', 'org.freedesktop.UPower', self.root, {
             'UPOWER_CONF_FILE_NAME': conf,
             'UPOWER_HISTORY_DIR': os.path.join(self.root, 'history') + '/'}))
         self.start_power_profiles()
 
-    def _daemon(self, path, bus_name, umockdev_dir, more_env=None):
-        """Starts a daemon under the preload with its /sys and state files in
-        umockdev_dir; returns once it owns its name."""
+    def _daemon(self, name, bus_name, umockdev_dir, more_env=()):
+        """Starts /usr/libexec/`name`; returns once it owns its bus name."""
         if not os.path.isdir(os.path.join(umockdev_dir, 'sys')) or umockdev_dir in ('', '/'):
-            raise AssertionError(f'refusing to start {path}: no test /sys in {umockdev_dir!r}')
+            raise AssertionError(f'refusing to start {name}: no test /sys in {umockdev_dir!r}')
         env = {'PATH': '/usr/sbin:/usr/bin:/sbin:/bin', 'G_MESSAGES_DEBUG': 'all',
                'DBUS_SYSTEM_BUS_ADDRESS': os.environ['DBUS_SYSTEM_BUS_ADDRESS'],
-               'UMOCKDEV_DIR': umockdev_dir, **(more_env or {})}
-        proc = subprocess.Popen(['umockdev-wrapper', path, '-v'], env=env,
+               'UMOCKDEV_DIR': umockdev_dir, **dict(more_env)}
+        proc = subprocess.Popen(['umockdev-wrapper', '/usr/libexec/' + name, '-v'], env=env,
                                 stdin=subprocess.DEVNULL, stdout=self.log,
                                 stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         wait_for(lambda: proc.poll() is not None or self.system.name_has_owner(bus_name), 10,
-                 f'{path} to own {bus_name}')
+                 f'{name} to own {bus_name}')
         if proc.poll() is not None:
-            raise AssertionError(f'{path} ended with {proc.returncode}; see {self.log.name}')
+            raise AssertionError(f'{name} ended with {proc.returncode}; see {self.log.name}')
         return proc
 
     def start_power_profiles(self):
-        self.ppd_process = self._daemon(self.PPD_DAEMON, PPD, self.ppd_root)
+        self.ppd_process = self._daemon('power-profiles-daemon', PPD, self.ppd_root)
         self.processes.append(self.ppd_process)
 
     def stop(self):
         super().stop()
         self.testbed = None  # which removes its folder
 
-    # ---- the machine, through the real daemons ------------------------------
+    @property
+    def ppd(self):
+        return self.system.get_object(PPD, PPD_PATH)
+
     def set_battery_percentage(self, percentage, name='BAT0'):
-        """Changes the battery's charge and sends the kernel's change event;
-        returns once UPower reports it."""
-        device = self.devices[name]
-        self.testbed.set_attribute(device, 'energy_now',
-                                   str(int(self.ENERGY_FULL_UWH * percentage / 100)))
-        self.testbed.uevent(device, 'change')
+        """A new charge and the kernel's change event; returns once UPower has it."""
+        self.testbed.set_attribute(self.devices[name], 'energy_now',
+                                   str(int(self.ENERGY_FULL * percentage / 100)))
+        self.testbed.uevent(self.devices[name], 'change')
         battery = self.system.get_object('org.freedesktop.UPower',
                                          '/org/freedesktop/UPower/devices/battery_' + name)
         wait_for(lambda: round(battery.Get(UPOWER_DEVICE, 'Percentage', dbus_interface=PROPS))
                  == round(percentage), 5, f'UPower to read {percentage} %')
 
-    def set_on_battery(self, on_battery):
-        raise NotImplementedError('the real daemon derives OnBattery from the AC adapter')
-
-    @property
-    def ppd(self):
-        return self.system.get_object(PPD, '/net/hadess/PowerProfiles')
-
-    def hold_profile(self, profile):
-        return ProfileHolder(profile)
-
 
 class ProfileHolder:
     """Another application holding a profile, on a connection of its own that
-    hears when the daemon releases the hold."""
+    hears the daemon release the hold."""
 
     def __init__(self, profile):
-        from dbus.mainloop.glib import DBusGMainLoop
         self.bus = dbus.bus.BusConnection(os.environ['DBUS_SYSTEM_BUS_ADDRESS'],
                                           mainloop=DBusGMainLoop())
         self.released = []
-        self.bus.add_signal_receiver(lambda cookie: self.released.append(int(cookie)),
-                                     'ProfileReleased', PPD)
-        self.daemon = self.bus.get_object(PPD, '/net/hadess/PowerProfiles')
-        self.cookie = int(self.daemon.HoldProfile(profile, 'compiling', 'org.example.Builder',
-                                                  dbus_interface=PPD))
+        self.bus.add_signal_receiver(self.released.append, 'ProfileReleased', PPD)
+        self.daemon = self.bus.get_object(PPD, PPD_PATH)
+        self.cookie = self.daemon.HoldProfile(profile, 'compiling', 'org.example.Builder',
+                                              dbus_interface=PPD)
 
     def was_released(self):
-        from gi.repository import GLib
         while GLib.MainContext.default().iteration(False):
             pass
         return self.cookie in self.released
 
     def release(self):
-        self.daemon.ReleaseProfile(dbus.UInt32(self.cookie), dbus_interface=PPD)
+        self.daemon.ReleaseProfile(self.cookie, dbus_interface=PPD)

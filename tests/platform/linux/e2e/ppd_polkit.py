@@ -1,12 +1,9 @@
-'''power-profiles-daemon as Debian 12's (0.12) behaves, for what the real
-daemon cannot be made to do (see ppd_hung.py): the standard mock, where
-
-- a Set of ActiveProfile asks polkit for net.hadess.PowerProfiles.switch-profile
-  without user interaction (flags 0), so a refusal is AccessDenied at once;
-- an unknown profile name is refused;
-- HoldProfile switches to the held profile, and a Set releases every hold,
-  each holder told with ProfileReleased; releasing it again is refused.
-'''
+'''power-profiles-daemon for what the real one cannot be made to do, answering
+as Debian 12's (0.12) does: a Set of ActiveProfile asks polkit for the switch
+action without user interaction (flags 0) and refuses unknown names; a hold
+switches to its profile, and a Set releases every hold with ProfileReleased.
+With the parameter `hung` (or after SetHung(true)), a Set of ActiveProfile
+never answers; readings still do.'''
 
 import dbus
 from dbusmock.mockobject import DBusMockObject
@@ -34,12 +31,16 @@ def load(mock, parameters):
     template.load(mock, parameters)
     mock.hold_profile = hold_profile
     mock.release_profile = release_profile
+    mock.hung = parameters.get('hung', False)
+    mock.AddMethod('org.kestrine.Test', 'SetHung', 'b', '', 'self.hung = bool(args[0])')
 
 
 @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ssv', out_signature='',
-                     sender_keyword='sender')
-def Set(self, interface_name, property_name, value, sender=None):
+                     sender_keyword='sender', async_callbacks=('answer', 'fail'))
+def Set(self, interface_name, property_name, value, sender=None, answer=None, fail=None):
     if interface_name == MAIN_IFACE and property_name == 'ActiveProfile':
+        if self.hung:
+            return  # no answer, ever
         authority = dbus.SystemBus().get_object('org.freedesktop.PolicyKit1',
                                                 '/org/freedesktop/PolicyKit1/Authority')
         subject = ('system-bus-name', {'name': dbus.String(sender, variant_level=1)})
@@ -48,12 +49,14 @@ def Set(self, interface_name, property_name, value, sender=None):
             dbus_interface='org.freedesktop.PolicyKit1.Authority')
         self.log(f'switch to {value}: allowed={bool(allowed)}')
         if not allowed:
-            raise dbus.exceptions.DBusException(
-                f'Not Authorized: {SWITCH_ACTION}', name='org.freedesktop.DBus.Error.AccessDenied')
+            return fail(dbus.exceptions.DBusException(
+                f'Not Authorized: {SWITCH_ACTION}', name='org.freedesktop.DBus.Error.AccessDenied'))
         if value not in [p['Profile'] for p in self.props[MAIN_IFACE]['Profiles']]:
-            raise dbus.exceptions.DBusException(f"Invalid profile name '{value}'",
-                                                name='org.freedesktop.DBus.Error.Failed')
-        for cookie in list(self.holds):
-            template.release_profile(self, cookie)
-            self.EmitSignal(MAIN_IFACE, 'ProfileReleased', 'u', [dbus.UInt32(cookie)])
+            return fail(dbus.exceptions.DBusException(f"Invalid profile name '{value}'",
+                                                      name='org.freedesktop.DBus.Error.Failed'))
+        if value != self.props[MAIN_IFACE]['ActiveProfile']:  # else the daemon does nothing
+            for cookie in list(self.holds):
+                template.release_profile(self, cookie)
+                self.EmitSignal(MAIN_IFACE, 'ProfileReleased', 'u', [dbus.UInt32(cookie)])
     _plain_set(self, interface_name, property_name, value)
+    answer()

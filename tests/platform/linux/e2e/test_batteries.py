@@ -1,6 +1,5 @@
-"""Which level the real UPower gives for an empty bay and for two batteries,
-each way round: the app starts on each machine and its launch check switches,
-with the level in its notice, or leaves the profile alone."""
+"""The launch check on the real UPower with an empty bay, and with two
+batteries each way round: it switches with the level in its notice, or not."""
 
 import tempfile
 import unittest

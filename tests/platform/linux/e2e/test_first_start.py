@@ -8,8 +8,9 @@ import os
 import time
 import unittest
 
-from harness import LowBatteryFirstStart, RealDaemonsDesktop, wait_for
 import dbus
+
+from harness import LowBatteryFirstStart, ProfileHolder, RealDaemonsDesktop, wait_for
 
 CLASSIC_MENU = ['  Smart AI Mode (1 hour)', 'Threshold: 20%', '---', 'Current Battery',
                 'Current Power Mode', '---', 'About', '---', 'Quit Kestrine']
@@ -21,7 +22,7 @@ class FirstStart(LowBatteryFirstStart, unittest.TestCase):
     DESKTOP = RealDaemonsDesktop
 
     def prepare_desktop(self):
-        self.holder = self.desktop.hold_profile('performance')
+        self.holder = ProfileHolder('performance')
         self.assertEqual(self.desktop.active_profile(), 'performance')
 
     def test_first_start_switches_notifies_once_and_takes_back_balanced(self):
@@ -50,10 +51,6 @@ class FirstStart(LowBatteryFirstStart, unittest.TestCase):
 
         # The menu as the tray host sees it.
         self.assertEqual(app.visible_entries(), CLASSIC_MENU)
-        threshold = app.find_item('Threshold: 20%')
-        self.assertEqual([c['label'] for c in threshold['children']],
-                         ['  10%', '✓ 20%', '  30%', '  40%', '  50%', '  60%', '  70%', '  80%',
-                          '  90%'])
         self.assertEqual(app.find_item('Quit Kestrine')['shortcut'], [['Control', 'q']])
         app.click('Current Power Mode')
         desktop.press_return(desktop.window('Current Power Mode'))
