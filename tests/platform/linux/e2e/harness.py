@@ -41,6 +41,7 @@ DBUSMENU = 'com.canonical.dbusmenu'
 UPOWER_DEVICE = 'org.freedesktop.UPower.Device'
 PPD = 'net.hadess.PowerProfiles'
 PPD_PATH = '/net/hadess/PowerProfiles'
+BATTERY_PATH = '/org/freedesktop/UPower/devices/battery_BAT0'
 NSS_WRAPPER = '/usr/lib/x86_64-linux-gnu/libnss_wrapper.so'
 WATCHDOG_SECONDS = 140  # below CTest's timeout, so that the clean-up still runs
 PR_SET_PDEATHSIG = 1
@@ -207,10 +208,8 @@ class Desktop:
 
     # ---- the mocked machine ---------------------------------------------
     def set_battery_percentage(self, percentage):
-        battery = self.system.get_object('org.freedesktop.UPower',
-                                         '/org/freedesktop/UPower/devices/battery_BAT0')
-        battery.Set(UPOWER_DEVICE, 'Percentage', dbus.Double(percentage),
-                    dbus_interface=PROPS)
+        self.system.get_object('org.freedesktop.UPower', BATTERY_PATH).Set(
+            UPOWER_DEVICE, 'Percentage', dbus.Double(percentage), dbus_interface=PROPS)
 
     def active_profile(self):
         return str(self.ppd.Get(PPD, 'ActiveProfile', dbus_interface=PROPS))
@@ -423,8 +422,7 @@ class LowBatteryFirstStart:
 class RealDaemonsDesktop(Desktop):
     """The same desktop with the real upowerd and power-profiles-daemon, each
     over a umockdev /sys of its own: an unplugged AC adapter, the batteries given
-    as (name, percentage, present), an ACPI platform profile. Polkit stays the
-    mock: the real one needs a login session to say no. The daemons may run as
+    as (name, percentage, present), an ACPI platform profile. They may run as
     root, so they only start under umockdev-wrapper with UMOCKDEV_DIR naming a
     test folder, which also takes the state files they keep in /var/lib."""
 
@@ -460,12 +458,11 @@ class RealDaemonsDesktop(Desktop):
         with open(conf, 'w') as f:  # no critical action at any level used here
             f.write('[UPower]\nUsePercentageForPolicy=true\nPercentageLow=3\n'
                     'PercentageCritical=2\nPercentageAction=1\nCriticalPowerAction=PowerOff\n')
-        os.makedirs(os.path.join(self.root, 'history'))
         proc, self.polkit = DBusTestCase.spawn_server_template('polkitd', {}, stdout=self.log)
         self.processes.append(proc)
         self.processes.append(self._daemon('upowerd', 'org.freedesktop.UPower', self.root, {
             'UPOWER_CONF_FILE_NAME': conf,
-            'UPOWER_HISTORY_DIR': os.path.join(self.root, 'history') + '/'}))
+            'UPOWER_HISTORY_DIR': self.root + '/'}))
         self.start_power_profiles()
 
     def _daemon(self, name, bus_name, umockdev_dir, more_env=()):
@@ -487,14 +484,11 @@ class RealDaemonsDesktop(Desktop):
     def start_power_profiles(self):
         self.ppd_process = self._daemon('power-profiles-daemon', PPD, self.ppd_root)
         self.processes.append(self.ppd_process)
+        self.ppd = self.system.get_object(PPD, PPD_PATH)
 
     def stop(self):
         super().stop()
         self.testbed = None  # which removes its folder
-
-    @property
-    def ppd(self):
-        return self.system.get_object(PPD, PPD_PATH)
 
     def set_battery_percentage(self, percentage, name='BAT0'):
         """A new charge and the kernel's change event; returns once UPower has it."""
@@ -508,8 +502,7 @@ class RealDaemonsDesktop(Desktop):
 
 
 class ProfileHolder:
-    """Another application holding a profile, on a connection of its own that
-    hears the daemon release the hold."""
+    """Another app's hold, on a connection of its own that hears it released."""
 
     def __init__(self, profile):
         self.bus = dbus.bus.BusConnection(os.environ['DBUS_SYSTEM_BUS_ADDRESS'],

@@ -1,7 +1,7 @@
 '''power-profiles-daemon for what the real one cannot be made to do, answering
 as Debian 12's (0.12) does: a Set of ActiveProfile asks polkit for the switch
-action without user interaction (flags 0) and refuses unknown names; a hold
-switches to its profile, and a Set releases every hold with ProfileReleased.
+action without user interaction (flags 0) and refuses unknown names, and a
+Set that changes the profile releases every hold with ProfileReleased.
 With the parameter `hung` (or after SetHung(true)), a Set of ActiveProfile
 never answers; readings still do.'''
 
@@ -14,23 +14,8 @@ _plain_set = DBusMockObject.Set
 SWITCH_ACTION = 'net.hadess.PowerProfiles.switch-profile'
 
 
-def hold_profile(self, profile, reason, application_id):
-    cookie = template.hold_profile(self, profile, reason, application_id)
-    _plain_set(self, MAIN_IFACE, 'ActiveProfile', profile)
-    return cookie
-
-
-def release_profile(self, cookie):
-    if cookie not in self.holds:
-        raise dbus.exceptions.DBusException(f'No hold with cookie {cookie}',
-                                            name='org.freedesktop.DBus.Error.InvalidArgs')
-    template.release_profile(self, cookie)
-
-
 def load(mock, parameters):
     template.load(mock, parameters)
-    mock.hold_profile = hold_profile
-    mock.release_profile = release_profile
     mock.hung = parameters.get('hung', False)
     mock.AddMethod('org.kestrine.Test', 'SetHung', 'b', '', 'self.hung = bool(args[0])')
 
