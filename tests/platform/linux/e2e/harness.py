@@ -7,7 +7,8 @@ through the password database (nss_wrapper), since it reads no HOME variable.
 
 The system bus also has a polkit authority (all actions refused until a test
 allows them), and power-profiles-daemon asks it before it switches
-(ppd_polkit.py). The application under test is KESTRINE_E2E_APP.
+(ppd_polkit.py). RealDaemonsDesktop has the real UPower and
+power-profiles-daemon instead. The application under test is KESTRINE_E2E_APP.
 
 Every helper process dies with the test process (a parent-death signal, and
 a handler that stops everything on SIGTERM or when the watchdog fires).
@@ -25,7 +26,12 @@ import time
 
 import dbus
 import dbusmock
+import gi
+from dbus.mainloop.glib import DBusGMainLoop
 from dbusmock import DBusTestCase
+
+gi.require_version('UMockdev', '1.0')
+from gi.repository import GLib, UMockdev  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MOCK = dbusmock.MOCK_IFACE
@@ -34,8 +40,8 @@ SNI = 'org.kde.StatusNotifierItem'
 DBUSMENU = 'com.canonical.dbusmenu'
 UPOWER_DEVICE = 'org.freedesktop.UPower.Device'
 PPD = 'net.hadess.PowerProfiles'
+PPD_PATH = '/net/hadess/PowerProfiles'
 BATTERY_PATH = '/org/freedesktop/UPower/devices/battery_BAT0'
-MOUSE_PATH = '/org/freedesktop/UPower/devices/mouse_hid_0'
 NSS_WRAPPER = '/usr/lib/x86_64-linux-gnu/libnss_wrapper.so'
 WATCHDOG_SECONDS = 140  # below CTest's timeout, so that the clean-up still runs
 PR_SET_PDEATHSIG = 1
@@ -133,20 +139,20 @@ class Desktop:
         self.system = DBusTestCase.get_dbus(True)
 
     def _start_services(self):
+        self._start_system_services()
+        self._start_session_services()
+
+    def _start_system_services(self):
         proc, self.upower = DBusTestCase.spawn_server_template(
             'upower', {'OnBattery': True}, stdout=self.log)
         self.processes.append(proc)
-        # A wireless mouse first: UPower lists it, Kestrine must never read it.
-        self.upower.AddObject(MOUSE_PATH, UPOWER_DEVICE, {
-            'Type': dbus.UInt32(5), 'PowerSupply': dbus.Boolean(False),
-            'IsPresent': dbus.Boolean(True), 'Percentage': dbus.Double(5.0),
-            'State': dbus.UInt32(2), 'TimeToEmpty': dbus.Int64(0), 'TimeToFull': dbus.Int64(0),
-        }, [], dbus_interface=MOCK)
         self.upower.AddDischargingBattery('battery_BAT0', 'Mock Battery', 50.0, 3600,
                                           dbus_interface=MOCK)
         proc, self.polkit = DBusTestCase.spawn_server_template('polkitd', {}, stdout=self.log)
         self.processes.append(proc)
         self.start_power_profiles()
+
+    def _start_session_services(self):
         proc, self.notifications = DBusTestCase.spawn_server_template(
             'notification_daemon', {}, stdout=self.log)
         self.processes.append(proc)
@@ -166,9 +172,9 @@ class Desktop:
             'ProtocolVersion': dbus.Int32(0),
         }, dbus_interface=MOCK)
 
-    def start_power_profiles(self, template='ppd_polkit.py'):
+    def start_power_profiles(self, hung=False):
         self.ppd_process, self.ppd = DBusTestCase.spawn_server_template(
-            os.path.join(HERE, template), {}, stdout=self.log)
+            os.path.join(HERE, 'ppd_polkit.py'), {'hung': hung}, stdout=self.log)
         self.processes.append(self.ppd_process)
 
     def stop_power_profiles(self):
@@ -201,23 +207,16 @@ class Desktop:
             _live.remove(self)
 
     # ---- the mocked machine ---------------------------------------------
-    def battery(self):
-        return self.system.get_object('org.freedesktop.UPower', BATTERY_PATH)
-
     def set_battery_percentage(self, percentage):
-        self.battery().Set(UPOWER_DEVICE, 'Percentage', dbus.Double(percentage),
-                           dbus_interface=PROPS)
-
-    def set_on_battery(self, on_battery):
-        self.upower.Set('org.freedesktop.UPower', 'OnBattery', dbus.Boolean(on_battery),
-                        dbus_interface=PROPS)
+        self.system.get_object('org.freedesktop.UPower', BATTERY_PATH).Set(
+            UPOWER_DEVICE, 'Percentage', dbus.Double(percentage), dbus_interface=PROPS)
 
     def active_profile(self):
         return str(self.ppd.Get(PPD, 'ActiveProfile', dbus_interface=PROPS))
 
     def set_active_profile(self, profile):
-        """As the user would from the desktop's own power menu."""
-        self.ppd.UpdateProperties(PPD, {'ActiveProfile': profile}, dbus_interface=MOCK)
+        """As the user would from the desktop's own power menu: through Set."""
+        self.ppd.Set(PPD, 'ActiveProfile', profile, dbus_interface=PROPS)
 
     def allow_switching(self, allowed):
         """What the user answers in polkit's dialog from now on."""
@@ -434,9 +433,10 @@ class LowBatteryFirstStart:
     home; everything is stopped after the test and the app's output printed."""
 
     ALLOW_SWITCHING = True
+    DESKTOP = Desktop
 
     def setUp(self):
-        self.desktop = Desktop()
+        self.desktop = self.DESKTOP()
         self.addCleanup(self.desktop.stop)
         self.desktop.allow_switching(self.ALLOW_SWITCHING)
         self.desktop.set_battery_percentage(15.0)
@@ -448,3 +448,106 @@ class LowBatteryFirstStart:
 
     def prepare_desktop(self):
         """What a test changes on the desktop before the app starts."""
+
+
+class RealDaemonsDesktop(Desktop):
+    """The same desktop with the real upowerd and power-profiles-daemon, each
+    over a umockdev /sys of its own: an unplugged AC adapter, the batteries given
+    as (name, percentage, present), an ACPI platform profile. They may run as
+    root, so they only start under umockdev-wrapper with UMOCKDEV_DIR naming a
+    test folder, which also takes the state files they keep in /var/lib."""
+
+    ENERGY_FULL = 60000000  # µWh
+
+    def __init__(self, batteries=(('BAT0', 50.0, True),)):
+        self.battery_specs = batteries
+        super().__init__()
+
+    def _start_system_services(self):
+        with open('/proc/self/maps') as maps:
+            preloaded = 'libumockdev-preload' in maps.read()
+        self.testbed = UMockdev.Testbed.new()
+        self.root = self.testbed.get_root_dir()
+        if not preloaded or GLib.getenv('UMOCKDEV_DIR') != self.root:
+            raise AssertionError('refusing to start the real daemons outside umockdev-wrapper')
+        self.testbed.add_device('power_supply', 'AC', None, ['type', 'Mains', 'online', '0'], [])
+        self.devices = {name: self.testbed.add_device('power_supply', name, None, [
+            'type', 'Battery', 'present', str(int(present)), 'status', 'Discharging',
+            'energy_full', str(self.ENERGY_FULL), 'energy_full_design', str(self.ENERGY_FULL),
+            'energy_now', str(int(self.ENERGY_FULL * percentage / 100)), 'voltage_now', '12000000',
+        ], []) for name, percentage, present in self.battery_specs}
+        # The preload names its uevent sockets after descriptor numbers, so two
+        # daemons on one testbed would take each other's events.
+        self.ppd_root = tempfile.mkdtemp(prefix='ppd-sys-', dir=self.tmp)
+        acpi = os.path.join(self.ppd_root, 'sys/firmware/acpi')
+        os.makedirs(acpi)
+        for name, text in (('platform_profile', 'balanced'),
+                           ('platform_profile_choices', 'low-power balanced performance')):
+            with open(os.path.join(acpi, name), 'w') as f:
+                f.write(text + '\n')
+        conf = os.path.join(self.root, 'UPower.conf')
+        with open(conf, 'w') as f:  # no critical action at any level used here
+            f.write('[UPower]\nUsePercentageForPolicy=true\nPercentageLow=3\n'
+                    'PercentageCritical=2\nPercentageAction=1\nCriticalPowerAction=PowerOff\n')
+        proc, self.polkit = DBusTestCase.spawn_server_template('polkitd', {}, stdout=self.log)
+        self.processes.append(proc)
+        self.processes.append(self._daemon('upowerd', 'org.freedesktop.UPower', self.root, {
+            'UPOWER_CONF_FILE_NAME': conf,
+            'UPOWER_HISTORY_DIR': self.root + '/'}))
+        self.start_power_profiles()
+
+    def _daemon(self, name, bus_name, umockdev_dir, more_env=()):
+        """Starts /usr/libexec/`name`; returns once it owns its bus name."""
+        if not os.path.isdir(os.path.join(umockdev_dir, 'sys')) or umockdev_dir in ('', '/'):
+            raise AssertionError(f'refusing to start {name}: no test /sys in {umockdev_dir!r}')
+        env = {'PATH': '/usr/sbin:/usr/bin:/sbin:/bin', 'G_MESSAGES_DEBUG': 'all',
+               'DBUS_SYSTEM_BUS_ADDRESS': os.environ['DBUS_SYSTEM_BUS_ADDRESS'],
+               'UMOCKDEV_DIR': umockdev_dir, **dict(more_env)}
+        proc = subprocess.Popen(['umockdev-wrapper', '/usr/libexec/' + name, '-v'], env=env,
+                                stdin=subprocess.DEVNULL, stdout=self.log,
+                                stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+        wait_for(lambda: proc.poll() is not None or self.system.name_has_owner(bus_name), 10,
+                 f'{name} to own {bus_name}')
+        if proc.poll() is not None:
+            raise AssertionError(f'{name} ended with {proc.returncode}; see {self.log.name}')
+        return proc
+
+    def start_power_profiles(self):
+        self.ppd_process = self._daemon('power-profiles-daemon', PPD, self.ppd_root)
+        self.processes.append(self.ppd_process)
+        self.ppd = self.system.get_object(PPD, PPD_PATH)
+
+    def stop(self):
+        super().stop()
+        self.testbed = None  # which removes its folder
+
+    def set_battery_percentage(self, percentage, name='BAT0'):
+        """A new charge and the kernel's change event; returns once UPower has it."""
+        self.testbed.set_attribute(self.devices[name], 'energy_now',
+                                   str(int(self.ENERGY_FULL * percentage / 100)))
+        self.testbed.uevent(self.devices[name], 'change')
+        battery = self.system.get_object('org.freedesktop.UPower',
+                                         '/org/freedesktop/UPower/devices/battery_' + name)
+        wait_for(lambda: round(battery.Get(UPOWER_DEVICE, 'Percentage', dbus_interface=PROPS))
+                 == round(percentage), 5, f'UPower to read {percentage} %')
+
+
+class ProfileHolder:
+    """Another app's hold, on a connection of its own that hears it released."""
+
+    def __init__(self, profile):
+        self.bus = dbus.bus.BusConnection(os.environ['DBUS_SYSTEM_BUS_ADDRESS'],
+                                          mainloop=DBusGMainLoop())
+        self.released = []
+        self.bus.add_signal_receiver(self.released.append, 'ProfileReleased', PPD)
+        self.daemon = self.bus.get_object(PPD, PPD_PATH)
+        self.cookie = self.daemon.HoldProfile(profile, 'compiling', 'org.example.Builder',
+                                              dbus_interface=PPD)
+
+    def was_released(self):
+        while GLib.MainContext.default().iteration(False):
+            pass
+        return self.cookie in self.released
+
+    def release(self):
+        self.daemon.ReleaseProfile(self.cookie, dbus_interface=PPD)
