@@ -44,7 +44,7 @@ class MissingThenHungDaemon(Helpers, unittest.TestCase):
         self.assertIn('TLP', body)
 
         desktop.start_power_profiles(hung=True)
-        app.click('  60%')  # on battery at 15 %: switches at once
+        app.click('60%')  # on battery at 15 %: switches at once
         self.switches_tried(1)
         for _ in range(5):  # the menu as the tray host reads it, within a second
             start = time.monotonic()
@@ -63,7 +63,7 @@ class MissingThenHungDaemon(Helpers, unittest.TestCase):
         # Hung again, a new threshold starts a switch; SIGTERM does not wait for it.
         desktop.set_active_profile('balanced')  # a Set of its own
         self.set_hung(True)
-        app.click('  70%')
+        app.click('70%')
         self.switches_tried(4)
         self.assert_ends_within_2_s(lambda: app.process.send_signal(signal.SIGTERM))
 
