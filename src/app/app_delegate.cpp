@@ -53,7 +53,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   if (config_.setupComplete) {
     checkBatteryOnLaunch();
     platform_.mainLoop.callAfter(kLaunchFollowUpSeconds,
-                                 whileAlive(&AppDelegate::showLaunchNotification));
+                                 whileAlive(&AppDelegate::followUpCompletedSetup));
   } else {
     platform_.mainLoop.callAfter(kLaunchFollowUpSeconds,
                                  whileAlive(&AppDelegate::showFirstLaunchSetup));
@@ -116,6 +116,12 @@ void AppDelegate::showFirstLaunchSetup() {
       .currentThreshold = [this] { return config_.threshold; },
   };
   platform_.power.runOneTimeSetup(alerts_, hooks);
+}
+
+// In one call, so that the two never stack up as modal alerts.
+void AppDelegate::followUpCompletedSetup() {
+  platform_.power.upgradeOneTimeSetup(alerts_);
+  showLaunchNotification();
 }
 
 void AppDelegate::showLaunchNotification() { alerts_.runModal(launchAlert(config_.threshold)); }

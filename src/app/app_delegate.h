@@ -56,6 +56,8 @@ class AppDelegate {
   void checkBattery();
   void updateIcon();
   void showFirstLaunchSetup();
+  // At a start after a completed setup: the setup's upgrade, then the launch message.
+  void followUpCompletedSetup();
   void showLaunchNotification();
   void sendNotification(const std::string& title, const std::string& subtitle,
                         const std::string& body);

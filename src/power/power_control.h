@@ -36,6 +36,8 @@ class PowerControl final : public Power {
   bool setPowerMode(std::int64_t mode) override;
   bool hasOneTimeSetup() const override { return true; }
   void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) override;
+  // Replaces the older rule that allowed pmset with any further arguments.
+  void upgradeOneTimeSetup(Alerts& alerts) override;
 
   const SystemTools& tools() const { return tools_; }
 

@@ -90,6 +90,32 @@ std::optional<std::int64_t> powerModeFromCustomReport(std::string_view reportByt
   return std::nullopt;
 }
 
+bool sudoListingShowsBroadRule(std::string_view listing, std::string_view pmsetPath) {
+  const std::string broad = "NOPASSWD: " + std::string(pmsetPath) + " -b lowpowermode *";
+  // Entries are indented by 4 blanks; sudo breaks a long one at a blank and
+  // indents the rest of it by 8.
+  std::string entry;
+  const auto showsBroad = [&] { return entry.ends_with(broad); };
+  std::size_t start = 0;
+  while (start <= listing.size()) {
+    std::size_t end = listing.find('\n', start);
+    if (end == std::string_view::npos) end = listing.size();
+    std::string_view line = listing.substr(start, end - start);
+    start = end + 1;
+    const std::size_t indent = line.find_first_not_of(' ');
+    if (indent == std::string_view::npos) continue;
+    line.remove_prefix(indent);
+    if (indent > 4 && !entry.empty()) {
+      entry += ' ';
+    } else {
+      if (showsBroad()) return true;
+      entry.clear();
+    }
+    entry += line;
+  }
+  return showsBroad();
+}
+
 std::optional<std::int64_t> parseDecimalInt64(std::string_view text) {
   // One optional sign; from_chars takes a '-' but no '+'.
   std::size_t digitsFrom = 0;

@@ -21,15 +21,11 @@ using testing_support::answerInTurn;
 const std::string kErrorEnd =
     "\n\nThe app will still work but may prompt for\nyour password when enabling Low Power Mode.";
 
-TEST(SetupTexts, RuleLineForAlice) {
-  EXPECT_EQ(setupRuleLine("alice", macSystemTools()),
-            "alice ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode *");
-}
-
 TEST(SetupTexts, ShellCommandAndScriptOnTheMac) {
   const std::string command =
-      "mkdir -p /private/etc/sudoers.d && echo 'alice ALL=(ALL) NOPASSWD: /usr/bin/pmset -b "
-      "lowpowermode *' > /private/etc/sudoers.d/kestrine.tmp && chmod 0440 "
+      "mkdir -p /private/etc/sudoers.d && echo 'alice ALL=(root) NOPASSWD: /usr/bin/pmset -b "
+      "lowpowermode 0, /usr/bin/pmset -b lowpowermode 1' > /private/etc/sudoers.d/kestrine.tmp "
+      "&& chmod 0440 "
       "/private/etc/sudoers.d/kestrine.tmp && visudo -c -f /private/etc/sudoers.d/kestrine.tmp "
       "&& mv -f /private/etc/sudoers.d/kestrine.tmp /private/etc/sudoers.d/kestrine || { rm -f "
       "/private/etc/sudoers.d/kestrine.tmp; false; }";

@@ -219,5 +219,19 @@ TEST(Utf8, AcceptsAndRejects) {
   }
 }
 
+TEST(SudoListing, TheBroadRuleForThisPmsetAlsoWhereSudoWrappedIt) {
+  // As sudo 1.9.13 writes its listing into a file: long entries wrapped at 80 columns.
+  const std::string head = "User nobody may run the following commands on vm:\n    (ALL) ALL\n";
+  const std::string pmset = "/tmp/h/a-folder-name-long-enough-to-wrap/pmset";
+  EXPECT_TRUE(sudoListingShowsBroadRule(
+      head + "    (ALL) NOPASSWD: " + pmset + " -b\n        lowpowermode *\n", pmset));
+  EXPECT_FALSE(sudoListingShowsBroadRule(
+      head +
+          "    (root) NOPASSWD: /a/pmset -b lowpowermode 0, /a/pmset -b\n        lowpowermode 1\n",
+      "/a/pmset"));
+  EXPECT_FALSE(sudoListingShowsBroadRule(
+      head + "    (ALL) NOPASSWD: /usr/local/bin/pmset -b lowpowermode *\n", "/usr/bin/pmset"));
+}
+
 }  // namespace
 }  // namespace kestrine

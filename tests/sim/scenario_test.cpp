@@ -112,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ScenarioName{"first_start_quit"}, ScenarioName{"threshold_switch"},
                       ScenarioName{"plug_cycle"}, ScenarioName{"user_switches_off"},
                       ScenarioName{"failing_switch"}, ScenarioName{"month_end"},
-                      ScenarioName{"smart_prediction"}, ScenarioName{"change_while_waiting"}));
+                      ScenarioName{"smart_prediction"}, ScenarioName{"change_while_waiting"},
+                      ScenarioName{"rule_upgrade"}));
 
 // One JSON line per event, whose time of day is the start plus its "t", even
 // for events a hair before a whole second.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/sim/fixed_user_name.h"
+#include "platform/sim/scripted_alerts.h"
 #include "platform/sim/virtual_clock.h"
 #include "platform/sim/virtual_main_loop.h"
 #include "power/first_launch_setup.h"
@@ -46,6 +47,36 @@ TEST_F(LaptopTest, SudoWorksOnlyOnceTheSetupInstalledItsRule) {
   sudo.arguments = sudoSwitchArguments(macSystemTools(), 1);
   EXPECT_EQ(laptop.run(sudo).exitStatus, 0);
   EXPECT_EQ(laptop.lowPowerMode(), 1);
+}
+
+TEST_F(LaptopTest, AStartUpgradeNarrowsOnlyTheBroadRule) {
+  using Rule = VirtualLaptop::Rule;
+  struct Case {
+    const char* name;
+    Rule before;
+    ToolOutcome::Kind sudo;
+    bool cancel;
+    bool asked;
+    Rule after;
+  };
+  for (const Case& c : {
+           Case{"broad", Rule::kBroad, ToolOutcome::Kind::kNormal, false, true, Rule::kExact},
+           Case{"broad, cancelled", Rule::kBroad, ToolOutcome::Kind::kNormal, true, true,
+                Rule::kBroad},
+           Case{"exact", Rule::kExact, ToolOutcome::Kind::kNormal, false, false, Rule::kExact},
+           Case{"none", Rule::kAbsent, ToolOutcome::Kind::kNormal, false, false, Rule::kAbsent},
+           Case{"sudo missing", Rule::kBroad, ToolOutcome::Kind::kFailStart, false, false,
+                Rule::kBroad},
+       }) {
+    SCOPED_TRACE(c.name);
+    laptop.setRule(c.before);
+    laptop.setToolOutcome(ToolKey::kSudo, {c.sudo});
+    if (c.cancel) laptop.queuePasswordAnswer({.accept = false});
+    ScriptedAlerts alerts;
+    power.upgradeOneTimeSetup(alerts);
+    EXPECT_EQ(alerts.shown().size(), c.asked ? 1u : 0u);
+    EXPECT_EQ(laptop.rule(), c.after);
+  }
 }
 
 }  // namespace
