@@ -21,3 +21,10 @@
 - (BOOL)setActivationPolicy:(NSApplicationActivationPolicy)activationPolicy;
 - (void)activate __attribute__((availability(macos, introduced = 14.0)));
 @end
+
+// The SDK's alert lays itself out on request (macOS 10.5) and gives its window
+// as an NSWindow; GNUstep's has no -layout and answers -window with an id.
+@interface NSAlert (KestrineAppleSDK)
+- (void)layout;
+@property(readonly, strong) NSWindow* window;
+@end
