@@ -8,6 +8,17 @@
 
 #include_next <AppKit/AppKit.h>
 
+// GNUstep declares the application delegate's protocol among its own
+// internals, which its Apple API leaves out; the SDK's, with the callbacks the
+// backend implements.
+@protocol NSApplicationDelegate <NSObject>
+@optional
+- (void)applicationDidFinishLaunching:(NSNotification*)notification;
+- (void)applicationWillTerminate:(NSNotification*)notification;
+- (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)app
+    __attribute__((availability(macos, introduced = 12.0)));
+@end
+
 // The SDK gives every status item a button (macOS 10.10); GNUstep's items have
 // a title of their own instead.
 @interface NSStatusItem (KestrineAppleSDK)
