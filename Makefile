@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 # Installing into a system prefix needs root; ask sudo when we are not root.
 AS_ROOT := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps configure build test sanitize fuzz demo bench run install package format clean
+.PHONY: all deps configure build test sanitize fuzz demo bench run install package sign format clean
 
 all: build
 
@@ -65,6 +65,12 @@ package: deps
 	cmake --preset release -B build/package -DCMAKE_INSTALL_PREFIX=/usr
 	cmake --build build/package -j $(JOBS)
 	cd build/package && cpack -G DEB
+
+# On a Mac: the release bundle, signed ad hoc for local use (docs/macos.md).
+sign: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+	scripts/sign-macos-app.sh build/release/src/platform/macos/Kestrine.app
 
 format:
 	git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i
