@@ -144,18 +144,20 @@ TEST_F(ReadingsOverRealTools, AHangingPmsetGivesNoAnswerAtTheLimit) {
 
 // Debian's real sudo, run as `nobody` in a mount namespace of its own where a
 // private file stands in for /etc/sudoers: the machine's own rules are never read
-// or touched. The pmset stand-in logs who ran it with which arguments; its long
-// path makes sudo wrap the listing's entries.
+// or touched. The pmset stand-in logs who ran it with which arguments.
 class RealSudo : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (geteuid() != 0 || !fs::exists("/usr/bin/sudo") || !fs::exists("/usr/bin/unshare")) {
-      GTEST_SKIP() << "needs root, sudo and unshare";
+    ToolRequest namespaceOfItsOwn;
+    namespaceOfItsOwn.program = "/usr/bin/unshare";
+    namespaceOfItsOwn.arguments = {"-m", "true"};
+    if (geteuid() != 0 || !fs::exists("/usr/bin/sudo") ||
+        runner.run(namespaceOfItsOwn).exitStatus != 0) {
+      GTEST_SKIP() << "needs root, sudo and a mount namespace of its own (unshare -m)";
     }
     fs::permissions(folder.path(), fs::perms(0755));
-    fs::create_directories(folder.path() / "a-folder-name-long-enough-to-wrap");
-    tools.rulePmsetPath = folder.writeTool("a-folder-name-long-enough-to-wrap/pmset",
-                                           "echo \"$(id -u) $*\" >> '" + (folder / "ran") + "'");
+    tools.rulePmsetPath =
+        folder.writeTool("pmset", "echo \"$(id -u) $*\" >> '" + (folder / "ran") + "'");
   }
 
   ToolResult sudo(const std::string& rules, const std::vector<std::string>& arguments) {
