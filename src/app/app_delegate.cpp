@@ -60,6 +60,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   }
 }
 
+// In one call, so that the two never stack up as modal alerts.
+void AppDelegate::followUpCompletedSetup() {
+  platform_.power.upgradeOneTimeSetup(alerts_);
+  showLaunchNotification();
+}
+
 // Every change is saved when it happens, so quitting only stops the checks.
 void AppDelegate::applicationWillTerminate() {
   if (timer_) timer_->invalidate();
@@ -116,12 +122,6 @@ void AppDelegate::showFirstLaunchSetup() {
       .currentThreshold = [this] { return config_.threshold; },
   };
   platform_.power.runOneTimeSetup(alerts_, hooks);
-}
-
-// In one call, so that the two never stack up as modal alerts.
-void AppDelegate::followUpCompletedSetup() {
-  platform_.power.upgradeOneTimeSetup(alerts_);
-  showLaunchNotification();
 }
 
 void AppDelegate::showLaunchNotification() { alerts_.runModal(launchAlert(config_.threshold)); }
