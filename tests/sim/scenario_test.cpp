@@ -106,14 +106,17 @@ TEST_P(ScenarioTest, EventsMatchExpectations) {
   checkExpectations(name, run.log().events());
 }
 
+// Set up by an earlier release: its broader sudoers rule is narrowed at start.
+INSTANTIATE_TEST_SUITE_P(RuleUpgrade, ScenarioTest,
+                         ::testing::Values(ScenarioName{"rule_upgrade"}));
+
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, ScenarioTest,
-    ::testing::Values(ScenarioName{"rule_upgrade"}, ScenarioName{"first_start_setup"},
-                      ScenarioName{"first_start_cancel"}, ScenarioName{"first_start_quit"},
-                      ScenarioName{"threshold_switch"}, ScenarioName{"plug_cycle"},
-                      ScenarioName{"user_switches_off"}, ScenarioName{"failing_switch"},
-                      ScenarioName{"month_end"}, ScenarioName{"smart_prediction"},
-                      ScenarioName{"change_while_waiting"}));
+    ::testing::Values(ScenarioName{"first_start_setup"}, ScenarioName{"first_start_cancel"},
+                      ScenarioName{"first_start_quit"}, ScenarioName{"threshold_switch"},
+                      ScenarioName{"plug_cycle"}, ScenarioName{"user_switches_off"},
+                      ScenarioName{"failing_switch"}, ScenarioName{"month_end"},
+                      ScenarioName{"smart_prediction"}, ScenarioName{"change_while_waiting"}));
 
 // One JSON line per event, whose time of day is the start plus its "t", even
 // for events a hair before a whole second.
