@@ -38,6 +38,20 @@ std::vector<std::string_view> spaceSeparatedPieces(std::string_view line) {
   return pieces;
 }
 
+// The lines of `text` cut at line feeds (a carriage return stays part of its
+// line); what follows the last line feed is a line too.
+std::vector<std::string_view> lineFeedLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 // High Power Mode capable Macs print the setting as `powermode` (0 automatic,
 // 1 low, 2 high) instead of `lowpowermode`.
 bool isPowerModeSettingLine(const std::vector<std::string_view>& pieces) {
@@ -65,13 +79,7 @@ std::optional<std::int64_t> powerModeFromCustomReport(std::string_view reportByt
   if (!isValidUtf8(reportBytes)) return std::nullopt;
 
   bool inBatterySection = false;
-  std::size_t start = 0;
-  while (start <= reportBytes.size()) {
-    std::size_t end = reportBytes.find('\n', start);
-    if (end == std::string_view::npos) end = reportBytes.size();
-    const std::string_view line = reportBytes.substr(start, end - start);
-    start = end + 1;
-
+  for (const std::string_view line : lineFeedLines(reportBytes)) {
     if (contains(line, "Battery Power:")) {
       inBatterySection = true;
       continue;
@@ -96,12 +104,7 @@ bool sudoListingShowsBroadRule(std::string_view listing, std::string_view pmsetP
   // indents the rest of it by 8.
   std::string entry;
   const auto showsBroad = [&] { return entry.ends_with(broad); };
-  std::size_t start = 0;
-  while (start <= listing.size()) {
-    std::size_t end = listing.find('\n', start);
-    if (end == std::string_view::npos) end = listing.size();
-    std::string_view line = listing.substr(start, end - start);
-    start = end + 1;
+  for (std::string_view line : lineFeedLines(listing)) {
     const std::size_t indent = line.find_first_not_of(' ');
     if (indent == std::string_view::npos) continue;
     line.remove_prefix(indent);
