@@ -24,33 +24,30 @@ std::string asciiLower(std::string_view text) {
   return lower;
 }
 
-// Pieces of a line between U+0020 characters; empty pieces are dropped. Tabs and
-// other blanks stay inside the pieces.
-std::vector<std::string_view> spaceSeparatedPieces(std::string_view line) {
+// The pieces of `text` between `separator` characters, empty ones included;
+// what follows the last separator is a piece too.
+std::vector<std::string_view> cutAt(std::string_view text, char separator) {
   std::vector<std::string_view> pieces;
   std::size_t start = 0;
-  while (start <= line.size()) {
-    std::size_t end = line.find(' ', start);
-    if (end == std::string_view::npos) end = line.size();
-    if (end > start) pieces.push_back(line.substr(start, end - start));
+  while (start <= text.size()) {
+    std::size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) end = text.size();
+    pieces.push_back(text.substr(start, end - start));
     start = end + 1;
   }
   return pieces;
 }
 
-// The lines of `text` cut at line feeds (a carriage return stays part of its
-// line); what follows the last line feed is a line too.
-std::vector<std::string_view> lineFeedLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
+// Pieces of a line between U+0020 characters; empty pieces are dropped. Tabs and
+// other blanks stay inside the pieces.
+std::vector<std::string_view> spaceSeparatedPieces(std::string_view line) {
+  std::vector<std::string_view> pieces = cutAt(line, ' ');
+  std::erase_if(pieces, [](std::string_view piece) { return piece.empty(); });
+  return pieces;
 }
+
+// The lines of a report: cut at line feeds, a carriage return stays part of its line.
+std::vector<std::string_view> lineFeedLines(std::string_view text) { return cutAt(text, '\n'); }
 
 // High Power Mode capable Macs print the setting as `powermode` (0 automatic,
 // 1 low, 2 high) instead of `lowpowermode`.
