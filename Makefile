@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 # Installing into a system prefix needs root; ask sudo when we are not root.
 AS_ROOT := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps configure build test sanitize fuzz demo bench run install package format clean
+.PHONY: all deps configure build test sanitize fuzz demo bench run install package sign format clean
 
 all: build
 
@@ -68,6 +68,12 @@ package: deps
 	tar -c --exclude=./build --exclude=./.git --exclude=./.cache . | tar -x -C build/package/src
 	cd build/package/src && DEB_BUILD_OPTIONS="parallel=$(JOBS) $(DEB_BUILD_OPTIONS)" dpkg-buildpackage -b -us -uc
 	rm -rf build/package/src
+
+# On a Mac: the release bundle, signed ad hoc for local use (docs/macos.md).
+sign: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+	scripts/sign-macos-app.sh build/release/src/platform/macos/Kestrine.app
 
 format:
 	git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i

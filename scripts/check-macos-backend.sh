@@ -58,13 +58,23 @@ trap 'rm -rf "$generated"' EXIT
 project_version="$(sed -n 's/^project(Kestrine VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
 sed "s/@PROJECT_VERSION@/$project_version/" "$root/src/version.h.in" >"$generated/version.h"
 
-common_flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src" -I "$generated")
+deployment_target="$(sed -n 's/^set(CMAKE_OSX_DEPLOYMENT_TARGET "\([0-9.]*\)".*/\1/p' "$root/CMakeLists.txt")"
+[ -n "$deployment_target" ] || die "no CMAKE_OSX_DEPLOYMENT_TARGET in CMakeLists.txt"
+# GNUstep's own switch to its Apple API: NO_GNUSTEP leaves out its extensions
+# (stringByTrimmingSpaces and the like), and GS_OPENSTEP_V, the deployment
+# target in GNUstep's numbering (13.3 is 130300), whatever it marks as GNUstep's
+# alone or as newer.
+gnustep_api="$(awk -F. '{ printf "%d%02d%02d", $1, $2, $3 }' <<<"$deployment_target")"
+
+compile_flags=(-std=c++20 -Wall -Wextra -Wpedantic -Werror -I "$root/src" -I "$generated")
+common_flags=(-fsyntax-only "${compile_flags[@]}")
 objcxx_flags=(
   -x objective-c++ -fobjc-runtime=gnustep-2.0 -fobjc-arc -fblocks -Wundeclared-selector
   # GNUstep's own headers do not pass these warnings, so they are system headers.
   -isystem "$gnustep_headers" -idirafter "$runtime_headers"
-  -I "$compat"
+  -I "$compat" -include "$compat/no_ownership_transfer.h"
   -DGNUSTEP -DGNUSTEP_BASE_LIBRARY=1 -DGNU_GUI_LIBRARY=1 -DGNU_RUNTIME=1
+  -DNO_GNUSTEP=1 -DGS_OPENSTEP_V="$gnustep_api"
 )
 
 # The Apple pass: libc++'s headers, clang's target for the Mac of this
@@ -78,8 +88,6 @@ case "$multiarch" in
   aarch64-*) apple_arch=arm64 ;;
   *) apple_arch=x86_64 ;;
 esac
-deployment_target="$(sed -n 's/^set(CMAKE_OSX_DEPLOYMENT_TARGET "\([0-9.]*\)".*/\1/p' "$root/CMakeLists.txt")"
-[ -n "$deployment_target" ] || die "no CMAKE_OSX_DEPLOYMENT_TARGET in CMakeLists.txt"
 apple_flags=(
   -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I "$root/src" -I "$generated"
   -nostdinc++ -isystem "$root/tests/platform/macos/apple_cxx" -isystem "$libcxx_headers"
@@ -105,30 +113,8 @@ check_apple_file() {
     "$file" 2>&1
 }
 
-# check_apple FILE...: every file for the deployment target, two at a time.
-check_apple() {
-  local work failed=0 file i=0
-  work="$(mktemp -d)" || return 1
-  for file in "$@"; do
-    i=$((i + 1))
-    (check_apple_file "$deployment_target" "$file" >"$work/$i.log" || echo >"$work/$i.failed") &
-    [ $((i % 2)) -eq 0 ] && wait
-  done
-  wait
-  i=0
-  for file in "$@"; do
-    i=$((i + 1))
-    if [ -e "$work/$i.failed" ]; then
-      echo "FAILED  ${file#"$root"/} for macOS $deployment_target"
-      cat "$work/$i.log"
-      failed=1
-    else
-      echo "ok      ${file#"$root"/} for macOS $deployment_target"
-    fi
-  done
-  rm -rf "$work"
-  return $failed
-}
+# check_apple FILE: the file for the deployment target.
+check_apple() { check_apple_file "$deployment_target" "$1"; }
 
 # check_file FILE [EXTRA_FLAG...]: prints the compiler's diagnostics, returns its status.
 check_file() {
@@ -138,6 +124,62 @@ check_file() {
     *.mm) "$cxx" "${common_flags[@]}" "${objcxx_flags[@]}" "$@" "$file" 2>&1 ;;
     *) "$cxx" -x c++ "${common_flags[@]}" "$@" "$file" 2>&1 ;;
   esac
+}
+
+# analyze_file FILE [EXTRA_FLAG...]: clang's static analyzer with the Cocoa and
+# CoreFoundation checkers (ownership of CF values, retain counts) besides the
+# default core, C++ and Unix ones; every finding is an error.
+analyze_file() {
+  local file="$1" language=(-x c++)
+  shift
+  [[ "$file" == *.mm ]] && language=("${objcxx_flags[@]}")
+  "$cxx" --analyze -Xanalyzer -analyzer-checker=osx,core,unix -Xanalyzer -analyzer-output=text \
+    -Xclang -analyzer-werror -o /dev/null "${compile_flags[@]}" "${language[@]}" \
+    "$@" "$file" 2>&1
+}
+
+# run_two_at_a_time LABEL COMMAND FILE...: COMMAND FILE for every file, two at a
+# time; prints "ok" or "FAILED" with the output per file, returns 1 on a failure.
+run_two_at_a_time() {
+  local label="$1" command="$2" work failed=0 file i=0
+  shift 2
+  work="$(mktemp -d)" || return 1
+  for file in "$@"; do
+    i=$((i + 1))
+    ("$command" "$file" >"$work/$i.log" || echo >"$work/$i.failed") &
+    [ $((i % 2)) -eq 0 ] && wait
+  done
+  wait
+  i=0
+  for file in "$@"; do
+    i=$((i + 1))
+    if [ -e "$work/$i.failed" ]; then
+      echo "FAILED  ${file#"$root"/}$label"
+      cat "$work/$i.log"
+      failed=1
+    else
+      echo "ok      ${file#"$root"/}$label"
+    fi
+  done
+  rm -rf "$work"
+  return $failed
+}
+
+# expect_failure DESCRIPTION EXPECTED COMMAND...: COMMAND must fail, and its
+# output must contain EXPECTED.
+expect_failure() {
+  local description="$1" expected="$2" output
+  shift 2
+  if output="$("$@")"; then
+    echo "FAILED  $description passed, expected: $expected"
+    return 1
+  elif grep -q -- "$expected" <<<"$output"; then
+    echo "ok      $description fails: $expected"
+  else
+    echo "FAILED  $description failed without \"$expected\":"
+    echo "$output"
+    return 1
+  fi
 }
 
 # check_menu_actions MENU_MODEL_HEADER: compiles a message to the application
@@ -193,7 +235,14 @@ check_backend() {
     apple=("$root"/src/*/*.cpp "$root"/src/platform/posix/*.cpp "${files[@]}")
     shopt -u nullglob
   fi
-  check_apple "${apple[@]}" || failed=1
+  run_two_at_a_time " for macOS $deployment_target" check_apple "${apple[@]}" || failed=1
+  if [ $# -eq 0 ]; then
+    # The backend and the Mac power driver, with the runner it starts tools through.
+    shopt -s nullglob
+    local analyzed=("${files[@]}" "$root"/src/power/*.cpp "$root"/src/platform/posix/*.cpp)
+    shopt -u nullglob
+    run_two_at_a_time " under the static analyzer" analyze_file "${analyzed[@]}" || failed=1
+  fi
   if [ $# -eq 0 ]; then
     # A source file the Mac build leaves out fails only there, at link time.
     local listed="$root/src/platform/macos/CMakeLists.txt"
@@ -216,25 +265,17 @@ check_backend() {
 
 # Each deliberate mistake in the probe, with the diagnostic that must report it.
 self_test() {
-  local failed=0 output case expected
-  if output="$(check_file "$probe")"; then
-    echo "ok      probe without mistakes passes"
+  local failed=0 output case expected target
+  if output="$(check_file "$probe")" && output="$(analyze_file "$probe")"; then
+    echo "ok      probe without mistakes passes, also under the static analyzer"
   else
     echo "FAILED  probe without mistakes does not pass:"
     echo "$output"
     failed=1
   fi
   while IFS='|' read -r case expected; do
-    if output="$(check_file "$probe" -DKESTRINE_PROBE="$case")"; then
-      echo "FAILED  probe $case passed, expected: $expected"
+    expect_failure "probe $case" "$expected" check_file "$probe" -DKESTRINE_PROBE="$case" ||
       failed=1
-    elif grep -q -- "$expected" <<<"$output"; then
-      echo "ok      probe $case fails: $expected"
-    else
-      echo "FAILED  probe $case failed without \"$expected\":"
-      echo "$output"
-      failed=1
-    fi
   done <<'CASES'
 1|undeclared selector 'showAbuot'
 2|no visible @interface for 'NSMenuItem' declares the selector 'setTagg:'
@@ -243,6 +284,17 @@ self_test() {
 5|no viable conversion from 'std::string'
 6|unknown type name 'NSStatusItem'
 7|no known conversion from 'int' to 'CFNumberType'
+9|attempt to use a poisoned identifier
+11|no visible @interface for 'NSString' declares the selector 'stringByTrimmingSpaces'
+CASES
+
+  # CoreFoundation ownership, which only the analyzer follows.
+  while IFS='|' read -r case expected; do
+    expect_failure "probe $case under the static analyzer" "$expected" \
+      analyze_file "$probe" -DKESTRINE_PROBE="$case" || failed=1
+  done <<'CASES'
+8|Incorrect decrement of the reference count of an object that is not owned
+10|Potential leak of an object
 CASES
 
   # Features newer than the oldest supported macOS: std::to_chars(double)
@@ -255,16 +307,8 @@ CASES
     failed=1
   fi
   while IFS='|' read -r target case expected; do
-    if output="$(check_apple_file "$target" "$availability_probe" -DKESTRINE_PROBE="$case")"; then
-      echo "FAILED  availability probe $case for macOS $target passed, expected: $expected"
-      failed=1
-    elif grep -q -- "$expected" <<<"$output"; then
-      echo "ok      availability probe $case fails for macOS $target: $expected"
-    else
-      echo "FAILED  availability probe $case for macOS $target failed without \"$expected\":"
-      echo "$output"
-      failed=1
-    fi
+    expect_failure "availability probe $case for macOS $target" "$expected" \
+      check_apple_file "$target" "$availability_probe" -DKESTRINE_PROBE="$case" || failed=1
   done <<CASES
 10.12|0|'to_chars' is unavailable: introduced in macOS 13.3
 $deployment_target|1|'activate' is only available on macOS 14.0 or newer
@@ -274,16 +318,9 @@ CASES
   local model
   model="$(mktemp)" || return 1
   sed 's/"showAbout"/"showAbuot"/' "$root/src/ui/menu_model.h" >"$model"
-  if output="$(check_menu_actions "$model")"; then
-    echo "FAILED  menu action unknown to the delegate passed"
-    failed=1
-  elif grep -q -- "no visible @interface for 'KestrineApplicationDelegate' declares the selector 'showAbuot'" <<<"$output"; then
-    echo "ok      menu action unknown to the delegate fails: no visible @interface declares 'showAbuot'"
-  else
-    echo "FAILED  menu action unknown to the delegate failed without the expected diagnostic:"
-    echo "$output"
-    failed=1
-  fi
+  expect_failure "menu action unknown to the delegate" \
+    "no visible @interface for 'KestrineApplicationDelegate' declares the selector 'showAbuot'" \
+    check_menu_actions "$model" || failed=1
   rm -f "$model"
   return $failed
 }

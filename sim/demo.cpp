@@ -84,8 +84,11 @@ std::string describe(const SimEvent& event) {
     const auto arrow = s.rfind(" -> ");
     const std::string status = arrow == std::string::npos ? "" : s.substr(arrow + 4);
     const std::string outcome = status == "0" ? "done" : "failed (" + status + ")";
+    if (s.starts_with("tool /usr/bin/sudo -n -l")) {
+      return "sudo -n -l lists the rules that need no password: " + outcome;
+    }
     if (s.starts_with("tool /usr/bin/sudo ")) {
-      return "sudo -n pmset -b lowpowermode 1, without a password: " + outcome;
+      return "sudo -n /usr/bin/pmset -b lowpowermode 1, without a password: " + outcome;
     }
     if (s.starts_with("tool /usr/bin/osascript ")) {
       const bool setup = s.find("sudoers.d") != std::string::npos;

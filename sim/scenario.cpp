@@ -183,13 +183,20 @@ const StepKind kStepKinds[] = {
        r.laptop().setLevelAvailable(s.args[0] == "available");
      },
      true},
-    {"sudoers-rule", [](StepWords& w) { return oneOf(w, "installed", "absent"); },
-     [](const ScenarioStep& s, LaptopRun& r) {
-       if (s.args[0] == "installed") {
-         r.laptop().installRule();
-       } else {
-         r.laptop().removeRule();
+    {"sudoers-rule",
+     [](StepWords& w) -> std::optional<std::string> {
+       const auto& a = w.step.args;
+       if (a.size() == 1 && (a[0] == "installed" || a[0] == "broad" || a[0] == "absent")) {
+         return std::nullopt;
        }
+       return "'sudoers-rule' takes 'installed', 'broad' or 'absent'";
+     },
+     [](const ScenarioStep& s, LaptopRun& r) {
+       using Rule = VirtualLaptop::Rule;
+       const std::string& a = s.args[0];
+       r.laptop().setRule(a == "installed" ? Rule::kExact
+                          : a == "broad"   ? Rule::kBroad
+                                           : Rule::kAbsent);
      },
      true},
     {"report",

@@ -48,7 +48,7 @@ Usage:
         file NAME CONTENT     a file in the home folder at the start
         user NAME, start 2026-03-14T09:00:00, end 1:00:00 (required)
         battery P, plug, unplug, drain R, charge R, lowpowermode N,
-        level none|available, sudoers-rule installed|absent,
+        level none|available, sudoers-rule installed|broad|absent,
         report batt|custom TEXT|auto, tool batt|custom|sudo|osascript
         normal|fail-start|exit N|hang, menu ACTION [TAG], answer BUTTON,
         password accept|cancel, sleep 8h, restart, quit

@@ -187,10 +187,20 @@ int VirtualLaptop::setSetting(const std::vector<std::string>& args) {
 }
 
 bool VirtualLaptop::sudoAllows(const std::vector<std::string>& args) const {
-  // The rule allows pmset -b lowpowermode with anything after it.
-  return ruleInstalled_ && args.size() >= 5 && args[0] == "-n" &&
-         (args[1] == tools_.sudoPmsetName || args[1] == tools_.rulePmsetPath) && args[2] == "-b" &&
-         args[3] == "lowpowermode";
+  if (rule_ == Rule::kAbsent || args.size() < 5 || args[0] != "-n" ||
+      args[1] != tools_.rulePmsetPath || args[2] != "-b" || args[3] != "lowpowermode") {
+    return false;
+  }
+  // The broad rule's '*' also matches further arguments; the exact rule names two commands.
+  return rule_ == Rule::kBroad || (args.size() == 5 && (args[4] == "0" || args[4] == "1"));
+}
+
+// As sudo 1.9 lists it (the Defaults part left out), entries indented by 4.
+std::string VirtualLaptop::sudoListing() const {
+  const std::string pmset = tools_.rulePmsetPath + " -b lowpowermode ";
+  return "User " + userName_ + " may run the following commands on this host:\n    (ALL) ALL\n" +
+         (rule_ == Rule::kBroad ? "    (ALL) NOPASSWD: " + pmset + "*\n"
+                                : "    (root) NOPASSWD: " + pmset + "0, " + pmset + "1\n");
 }
 
 int VirtualLaptop::runAsAdministrator(const std::string& command) {
@@ -212,7 +222,11 @@ ToolResult VirtualLaptop::runSudo(const std::vector<std::string>& args) {
   const ToolOutcome o = outcome(ToolKey::kSudo);
   if (o.kind == ToolOutcome::Kind::kFailStart) return notStarted(tools_.sudo);
   if (o.kind == ToolOutcome::Kind::kExit) return exited(o.status);
-  // Without a rule, `-n` makes sudo give up at once rather than ask for a password.
+  // Without a rule, `-n` makes sudo give up at once rather than ask for a password;
+  // listing too needs one unless some rule of the user needs none.
+  if (args == std::vector<std::string>{"-n", "-l"} && ruleInstalled()) {
+    return exited(0, sudoListing());
+  }
   if (!sudoAllows(args)) return exited(1);
   return exited(setSetting({args.begin() + 2, args.end()}));
 }

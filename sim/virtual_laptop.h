@@ -36,10 +36,10 @@ std::optional<ToolKey> toolKeyFromName(
 // The simulated Mac behind the ports: its battery (through the power-source
 // service and `pmset -g batt`), its Low Power Mode setting (through
 // `pmset -g custom` and `pmset -b lowpowermode`), sudo with Kestrine's rule
-// present or not, and osascript with the administrator password dialog that a
-// scripted user answers. As administrator it runs exactly two commands: the
-// setup's own, which installs the rule, and `pmset -b|-c|-a lowpowermode N`;
-// anything else fails, as a rule that fails its check does.
+// (none, exact or broad; `sudo -n -l` lists it), and osascript with the administrator password
+// dialog that a scripted user answers. As administrator it runs exactly two commands: the setup's
+// own, which installs the rule, and `pmset -b|-c|-a lowpowermode N`; anything else fails, as a rule
+// that fails its check does.
 class VirtualLaptop final : public ToolRunner, public PowerSources {
  public:
   VirtualLaptop(const Clock& clock, std::string userName, SystemTools tools = macSystemTools());
@@ -75,10 +75,15 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   };
   void queuePasswordAnswer(PasswordAnswer answer) { passwordAnswers_.push_back(answer); }
 
-  // The sudoers rule Kestrine's setup installs: there or not.
-  void installRule() { ruleInstalled_ = true; }
-  void removeRule() { ruleInstalled_ = false; }
-  bool ruleInstalled() const { return ruleInstalled_; }
+  // Kestrine's sudoers rule: none, the exact one the setup installs, or the
+  // broader one of earlier releases, which allowed `pmset -b lowpowermode`
+  // followed by anything. The user is an administrator, as a Mac's first user
+  // is, so `sudo -l` also lists "(ALL) ALL".
+  enum class Rule { kAbsent, kExact, kBroad };
+  void setRule(Rule rule) { rule_ = rule; }
+  void installRule() { rule_ = Rule::kExact; }
+  Rule rule() const { return rule_; }
+  bool ruleInstalled() const { return rule_ != Rule::kAbsent; }
 
   const SystemTools& tools() const { return tools_; }
   const std::string& userName() const { return userName_; }
@@ -97,6 +102,7 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   ToolResult runOsascript(const std::vector<std::string>& arguments);
   int setSetting(const std::vector<std::string>& arguments);
   bool sudoAllows(const std::vector<std::string>& arguments) const;
+  std::string sudoListing() const;
   int runAsAdministrator(const std::string& command);
   ToolOutcome outcome(ToolKey key) const;
 
@@ -111,7 +117,7 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   std::optional<std::string> customText_;
   std::map<ToolKey, ToolOutcome> outcomes_;
   std::deque<PasswordAnswer> passwordAnswers_;
-  bool ruleInstalled_ = false;
+  Rule rule_ = Rule::kAbsent;
 };
 
 // The pieces of `do shell script "<command>" with administrator privileges

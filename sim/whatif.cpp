@@ -76,10 +76,11 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   run.writeHomeFile(".kestrine_config.json", encodeConfig(config));
 
   machine.onToolRun = [&](const ToolRequest& request, const ToolResult& r) {
-    if ((request.program != machine.tools().sudo && request.program != machine.tools().osascript) ||
-        !r.started || r.exitStatus != 0) {
-      return;
-    }
+    // `sudo -n -l` at a restart lists the rule; it switches nothing.
+    const bool switches = request.program == machine.tools().osascript ||
+                          (request.program == machine.tools().sudo &&
+                           request.arguments != std::vector<std::string>{"-n", "-l"});
+    if (!switches || !r.started || r.exitStatus != 0) return;
     // A switch outside a check pass is the launch check's, by the threshold.
     SwitchPoint point{run.now() - trace.start, machine.level(), "threshold", std::nullopt};
     const AppDelegate* app = run.app();

@@ -58,11 +58,17 @@ void AppDelegate::applicationDidFinishLaunching() {
   if (config_.setupComplete) {
     checkBatteryOnLaunch();
     platform_.mainLoop.callAfter(kLaunchFollowUpSeconds,
-                                 whileAlive(&AppDelegate::showLaunchNotification));
+                                 whileAlive(&AppDelegate::followUpCompletedSetup));
   } else {
     platform_.mainLoop.callAfter(kLaunchFollowUpSeconds,
                                  whileAlive(&AppDelegate::showFirstLaunchSetup));
   }
+}
+
+// In one call, so that the two never stack up as modal alerts.
+void AppDelegate::followUpCompletedSetup() {
+  platform_.power.upgradeOneTimeSetup(alerts_);
+  showLaunchNotification();
 }
 
 // Every change is saved when it happens, so quitting only stops the checks.

@@ -58,6 +58,8 @@ class AppDelegate {
   // Hands the status summary of what was last read to the status item.
   void updateSummary();
   void showFirstLaunchSetup();
+  // At a start after a completed setup: the setup's upgrade, then the launch message.
+  void followUpCompletedSetup();
   void showLaunchNotification();
   void sendNotification(const std::string& title, const std::string& subtitle,
                         const std::string& body);

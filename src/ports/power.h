@@ -45,6 +45,9 @@ class Power {
   virtual bool hasOneTimeSetup() const = 0;
   // Runs that setup. Its alerts go through `alerts`, which keeps the modal rule.
   virtual void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) = 0;
+  // At a start after that setup was completed: brings what an earlier release's
+  // setup installed up to date, with alerts of its own where it must ask.
+  virtual void upgradeOneTimeSetup(Alerts& /*alerts*/) {}
 };
 
 }  // namespace kestrine

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "power/reports.h"
+
 namespace kestrine {
 
 namespace {
@@ -29,6 +31,13 @@ constexpr const char* kFailedBody =
     "but will prompt for your password each time it\n"
     "needs to enable Low Power Mode.";
 constexpr const char* kCompleteTitle = "Setup Complete!";
+constexpr const char* kNarrowTitle = "Kestrine Narrows Its Password-Free Rule";
+constexpr const char* kNarrowBody =
+    "The rule that lets Kestrine switch Low Power Mode without a password\n"
+    "also lets any program run pmset as administrator with other settings.\n"
+    "\n"
+    "Kestrine replaces it with a rule that only switches Low Power Mode\n"
+    "on or off. You'll be prompted for your password once.";
 
 bool isAsciiLetterOrDigit(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -64,6 +73,31 @@ void showOutcome(Alerts& alerts, std::string title, std::string body) {
   alerts.runModal(Alert{std::move(title), std::move(body), {}, /*bringToFront=*/true});
 }
 
+struct RuleInstallation {
+  std::optional<std::string> error;  // why nothing ran: the name, a path, or the start failed
+  bool installed = false;            // the command ran behind the prompt and ended with 0
+};
+
+// The setup command behind the administrator prompt. The user name and the
+// table's paths go into a shell command, an AppleScript string and a sudoers
+// rule, none of them quoted for it, so anything unsafe runs nothing.
+RuleInstallation installRule(ToolRunner& runner, const SystemTools& tools,
+                             std::string_view userName) {
+  if (!isSafeUserName(userName)) return {unsafeUserNameDescription(userName)};
+  for (const std::string* path : {&tools.sudoersDirectory, &tools.rulePmsetPath}) {
+    if (!isPlainPath(*path)) {
+      return {"the path \xE2\x80\x9C" + *path +
+              "\xE2\x80\x9D cannot be written into the setup command."};
+    }
+  }
+  ToolRequest request;
+  request.program = tools.osascript;
+  request.arguments = {"-e", setupScript(userName, tools)};
+  const ToolResult result = runner.run(request);
+  if (!result.started) return {result.startError};
+  return {std::nullopt, !result.timedOut && result.exitStatus == 0};
+}
+
 }  // namespace
 
 bool isSafeUserName(std::string_view name) {
@@ -80,8 +114,11 @@ bool isSafeUserName(std::string_view name) {
 }
 
 std::string setupRuleLine(std::string_view userName, const SystemTools& tools) {
-  return std::string(userName) + " ALL=(ALL) NOPASSWD: " + tools.rulePmsetPath +
-         " -b lowpowermode *";
+  // One command per value the setting takes, and no wildcard: in sudoers a '*'
+  // among the arguments also matches further arguments, so "lowpowermode *"
+  // let any program of the user run pmset as root with any settings after it.
+  const std::string command = tools.rulePmsetPath + " -b lowpowermode ";
+  return std::string(userName) + " ALL=(root) NOPASSWD: " + command + "0, " + command + "1";
 }
 
 std::string setupShellCommand(std::string_view userName, const SystemTools& tools) {
@@ -110,35 +147,12 @@ void runFirstLaunchSetup(Alerts& alerts, ToolRunner& runner, const SystemTools& 
     return;
   }
 
-  // The name goes into a shell command, an AppleScript string and a sudoers
-  // rule, none of them quoted for it.
-  if (!isSafeUserName(userName)) {
-    showOutcome(alerts, kErrorTitle,
-                kErrorBodyStart + unsafeUserNameDescription(userName) + kErrorBodyEnd);
+  const RuleInstallation install = installRule(runner, tools, userName);
+  if (install.error) {
+    showOutcome(alerts, kErrorTitle, kErrorBodyStart + *install.error + kErrorBodyEnd);
     return;
   }
-
-  for (const std::string* path : {&tools.sudoersDirectory, &tools.rulePmsetPath}) {
-    if (!isPlainPath(*path)) {
-      showOutcome(alerts, kErrorTitle,
-                  kErrorBodyStart +
-                      ("the path \xE2\x80\x9C" + *path +
-                       "\xE2\x80\x9D cannot be written into the setup command.") +
-                      kErrorBodyEnd);
-      return;
-    }
-  }
-
-  ToolRequest request;
-  request.program = tools.osascript;
-  request.arguments = {"-e", setupScript(userName, tools)};
-  const ToolResult result = runner.run(request);
-
-  if (!result.started) {
-    showOutcome(alerts, kErrorTitle, kErrorBodyStart + result.startError + kErrorBodyEnd);
-    return;
-  }
-  if (result.timedOut || result.exitStatus != 0) {
+  if (!install.installed) {
     showOutcome(alerts, kFailedTitle, kFailedBody);
     return;
   }
@@ -150,6 +164,28 @@ void runFirstLaunchSetup(Alerts& alerts, ToolRunner& runner, const SystemTools& 
               "Kestrine is now configured.\n\nCurrent threshold: " + threshold +
                   "%\nLow Power Mode will activate automatically when\nyour battery reaches " +
                   threshold + "%.\n\nThe app is running in your menu bar.");
+}
+
+bool ruleNeedsNarrowing(const ToolResult& listing, const SystemTools& tools) {
+  return listing.started && !listing.timedOut && listing.exitStatus == 0 &&
+         sudoListingShowsBroadRule(listing.output, tools.rulePmsetPath);
+}
+
+void narrowBroadRule(Alerts& alerts, ToolRunner& runner, const SystemTools& tools,
+                     std::string_view userName, std::chrono::milliseconds listingTimeout) {
+  // "sudo -l" asks whether a command is allowed, not whether it is allowed
+  // without a password, and an administrator's "(ALL) ALL" allows everything;
+  // so the listing is read for the older rule itself. `-n`: with no rule that
+  // needs no password, sudo fails at once instead of asking for one.
+  ToolRequest request;
+  request.program = tools.sudo;
+  request.arguments = {"-n", "-l"};
+  request.captureOutput = true;
+  request.timeout = listingTimeout;
+  if (!ruleNeedsNarrowing(runner.run(request), tools)) return;
+  alerts.runModal(Alert{kNarrowTitle, kNarrowBody, {}, /*bringToFront=*/true});
+  // A cancel or a failed step leaves the older rule, which still switches.
+  installRule(runner, tools, userName);
 }
 
 }  // namespace kestrine

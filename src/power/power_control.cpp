@@ -8,7 +8,7 @@
 namespace kestrine {
 
 std::vector<std::string> sudoSwitchArguments(const SystemTools& tools, std::int64_t mode) {
-  return {"-n", tools.sudoPmsetName, "-b", "lowpowermode", std::to_string(mode)};
+  return {"-n", tools.rulePmsetPath, "-b", "lowpowermode", std::to_string(mode)};
 }
 
 std::string switchScript(std::int64_t mode) {
@@ -76,6 +76,10 @@ bool PowerControl::setPowerMode(std::int64_t mode) {
 
 void PowerControl::runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) {
   runFirstLaunchSetup(alerts, runner_, tools_, user_.shortName(), hooks);
+}
+
+void PowerControl::upgradeOneTimeSetup(Alerts& alerts) {
+  narrowBroadRule(alerts, runner_, tools_, user_.shortName(), reportTimeout_);
 }
 
 }  // namespace kestrine

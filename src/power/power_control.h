@@ -19,7 +19,7 @@ std::vector<std::string> sudoSwitchArguments(const SystemTools& tools, std::int6
 std::string switchScript(std::int64_t mode);
 
 // Power through the Mac's system tools: the battery level from the power
-// sources, `pmset` reports for the rest, `sudo -n pmset` for the switch with the
+// sources, `pmset` reports for the rest, `sudo -n /usr/bin/pmset` for the switch with the
 // administrator dialog of `osascript` as the fallback, and the one-time setup
 // that installs the sudoers rule. The macOS backend and the virtual laptop use it.
 class PowerControl final : public Power {
@@ -36,6 +36,8 @@ class PowerControl final : public Power {
   bool setPowerMode(std::int64_t mode) override;
   bool hasOneTimeSetup() const override { return true; }
   void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) override;
+  // Replaces the older rule that allowed pmset with any further arguments.
+  void upgradeOneTimeSetup(Alerts& alerts) override;
 
   const SystemTools& tools() const { return tools_; }
 

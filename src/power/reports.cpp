@@ -24,19 +24,30 @@ std::string asciiLower(std::string_view text) {
   return lower;
 }
 
-// Pieces of a line between U+0020 characters; empty pieces are dropped. Tabs and
-// other blanks stay inside the pieces.
-std::vector<std::string_view> spaceSeparatedPieces(std::string_view line) {
+// The pieces of `text` between `separator` characters, empty ones included;
+// what follows the last separator is a piece too.
+std::vector<std::string_view> cutAt(std::string_view text, char separator) {
   std::vector<std::string_view> pieces;
   std::size_t start = 0;
-  while (start <= line.size()) {
-    std::size_t end = line.find(' ', start);
-    if (end == std::string_view::npos) end = line.size();
-    if (end > start) pieces.push_back(line.substr(start, end - start));
+  while (start <= text.size()) {
+    std::size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) end = text.size();
+    pieces.push_back(text.substr(start, end - start));
     start = end + 1;
   }
   return pieces;
 }
+
+// Pieces of a line between U+0020 characters; empty pieces are dropped. Tabs and
+// other blanks stay inside the pieces.
+std::vector<std::string_view> spaceSeparatedPieces(std::string_view line) {
+  std::vector<std::string_view> pieces = cutAt(line, ' ');
+  std::erase_if(pieces, [](std::string_view piece) { return piece.empty(); });
+  return pieces;
+}
+
+// The lines of a report: cut at line feeds, a carriage return stays part of its line.
+std::vector<std::string_view> lineFeedLines(std::string_view text) { return cutAt(text, '\n'); }
 
 // High Power Mode capable Macs print the setting as `powermode` (0 automatic,
 // 1 low, 2 high) instead of `lowpowermode`.
@@ -65,13 +76,7 @@ std::optional<std::int64_t> powerModeFromCustomReport(std::string_view reportByt
   if (!isValidUtf8(reportBytes)) return std::nullopt;
 
   bool inBatterySection = false;
-  std::size_t start = 0;
-  while (start <= reportBytes.size()) {
-    std::size_t end = reportBytes.find('\n', start);
-    if (end == std::string_view::npos) end = reportBytes.size();
-    const std::string_view line = reportBytes.substr(start, end - start);
-    start = end + 1;
-
+  for (const std::string_view line : lineFeedLines(reportBytes)) {
     if (contains(line, "Battery Power:")) {
       inBatterySection = true;
       continue;
@@ -88,6 +93,27 @@ std::optional<std::int64_t> powerModeFromCustomReport(std::string_view reportByt
     if (auto value = parseDecimalInt64(pieces.back())) return value;
   }
   return std::nullopt;
+}
+
+bool sudoListingShowsBroadRule(std::string_view listing, std::string_view pmsetPath) {
+  const std::string broad = "NOPASSWD: " + std::string(pmsetPath) + " -b lowpowermode *";
+  // Entries are indented by 4 blanks; sudo breaks a long one at a blank and
+  // indents the rest of it by 8.
+  std::string entry;
+  const auto showsBroad = [&] { return entry.ends_with(broad); };
+  for (std::string_view line : lineFeedLines(listing)) {
+    const std::size_t indent = line.find_first_not_of(' ');
+    if (indent == std::string_view::npos) continue;
+    line.remove_prefix(indent);
+    if (indent > 4 && !entry.empty()) {
+      entry += ' ';
+    } else {
+      if (showsBroad()) return true;
+      entry.clear();
+    }
+    entry += line;
+  }
+  return showsBroad();
 }
 
 std::optional<std::int64_t> parseDecimalInt64(std::string_view text) {

@@ -20,6 +20,10 @@ bool batteryReportSaysOnBattery(std::string_view reportBytes);
 // The lowpowermode (or powermode) value of the battery section of `pmset -g custom`.
 std::optional<std::int64_t> powerModeFromCustomReport(std::string_view reportBytes);
 
+// True when `sudo -l` lists the older, broader rule of the setup for this pmset
+// ("NOPASSWD: <pmsetPath> -b lowpowermode *"), also where sudo wrapped the entry.
+bool sudoListingShowsBroadRule(std::string_view listing, std::string_view pmsetPath);
+
 // Strict decimal: optional sign, one or more digits, fits in 64 bits.
 std::optional<std::int64_t> parseDecimalInt64(std::string_view text);
 

@@ -8,7 +8,6 @@ SystemTools macSystemTools() {
       .sudo = "/usr/bin/sudo",
       .osascript = "/usr/bin/osascript",
       .sudoersDirectory = "/private/etc/sudoers.d",
-      .sudoPmsetName = "pmset",
       .rulePmsetPath = "/usr/bin/pmset",
   };
 }

@@ -11,8 +11,9 @@ struct SystemTools {
   std::string sudo;              // absolute path
   std::string osascript;         // absolute path
   std::string sudoersDirectory;  // the rule file is <sudoersDirectory>/kestrine
-  std::string sudoPmsetName;     // how `sudo -n` names pmset ("pmset" on macOS)
-  std::string rulePmsetPath;     // the command the sudoers rule allows ("/usr/bin/pmset" on macOS)
+  // The pmset the sudoers rule allows and `sudo -n` runs, by this absolute path:
+  // a name that sudo looked up in PATH would no longer match the rule.
+  std::string rulePmsetPath;
 };
 
 // The table of the platform this binary was built for.

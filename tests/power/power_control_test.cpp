@@ -22,7 +22,6 @@ SystemTools linuxLikeTools() {
       .sudo = "/opt/k/sudo",
       .osascript = "/opt/k/osascript",
       .sudoersDirectory = "/etc/sudoers.d",
-      .sudoPmsetName = "/opt/k/pmset",
       .rulePmsetPath = "/opt/k/pmset",
   };
 }
@@ -35,7 +34,7 @@ TEST(SwitchCommandLines, ByteExactForModes) {
   for (const Case& c : {Case{1, "1"}, Case{0, "0"}, Case{-1, "-1"}}) {
     SCOPED_TRACE(c.mode);
     EXPECT_THAT(sudoSwitchArguments(macSystemTools(), c.mode),
-                ElementsAre("-n", "pmset", "-b", "lowpowermode", c.text));
+                ElementsAre("-n", "/usr/bin/pmset", "-b", "lowpowermode", c.text));
     EXPECT_EQ(switchScript(c.mode),
               std::string("do shell script \"pmset -b lowpowermode ") + c.text +
                   "\" with administrator privileges with prompt \"Kestrine needs your password "

@@ -1,6 +1,7 @@
 // Power control against real processes: the setup's shell command run by
 // /bin/sh with a stand-in visudo, and the readings over stand-in pmset tools.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,18 +24,17 @@ using testing_fakes::TempFolder;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-const std::string kAliceRule = "alice ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode *\n";
+const std::string kAliceRule = setupRuleLine("alice", macSystemTools()) + "\n";
 
 // visudo stand-in: logs its arguments, fails when told to, and otherwise accepts
-// only a single, well-formed rule line in a file that is already 0440.
+// a single rule line in a file that is already 0440 and that the real visudo passes.
 const char* kFakeVisudo = R"sh(log="$(dirname "$0")/visudo.log"
 echo "$*" >> "$log"
 [ "$1" = -c ] && [ "$2" = -f ] && [ $# -eq 3 ] || exit 2
 [ -e "$(dirname "$0")/reject" ] && exit 1
 [ "$(stat -c %a "$3")" = 440 ] || exit 3
 [ "$(wc -l < "$3")" -eq 1 ] || exit 4
-grep -qx '[A-Za-z0-9._-]* ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode [*]' "$3" || exit 5
-exit 0)sh";
+exec /usr/sbin/visudo -c -q -f "$3")sh";
 
 class SetupShellCommand : public ::testing::Test {
  protected:
@@ -73,22 +73,15 @@ class SetupShellCommand : public ::testing::Test {
   SystemTools tools = macSystemTools();
 };
 
-TEST_F(SetupShellCommand, CreatesTheMissingDirectoryAndInstallsTheCheckedRule) {
+TEST_F(SetupShellCommand, InstallsTheCheckedRuleInPlaceOfAnyEarlierOne) {
   ASSERT_FALSE(fs::exists(tools.sudoersDirectory));
-  EXPECT_EQ(runCommand(), 0);
-  EXPECT_EQ(TempFolder::readFile(rulePath()), kAliceRule);
-  EXPECT_EQ(fs::status(rulePath()).permissions(), fs::perms(0440));
-  EXPECT_FALSE(fs::exists(tempPath()));
+  EXPECT_EQ(runCommand("bob"), 0);
   // visudo saw the rule under a name that the rule directory ignores.
   EXPECT_EQ(visudoLog(), "-c -f " + tempPath() + "\n");
-}
-
-TEST_F(SetupShellCommand, ReplacesAnExistingRuleFile) {
-  fs::create_directories(tools.sudoersDirectory);
-  TempFolder::writeFile(rulePath(), "bob ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode *\n");
   TempFolder::writeFile(tempPath(), "left over from an interrupted run\n");
   EXPECT_EQ(runCommand(), 0);
   EXPECT_EQ(TempFolder::readFile(rulePath()), kAliceRule);
+  EXPECT_EQ(fs::status(rulePath()).permissions(), fs::perms(0440));
   EXPECT_FALSE(fs::exists(tempPath()));
 }
 
@@ -147,6 +140,80 @@ TEST_F(ReadingsOverRealTools, AHangingPmsetGivesNoAnswerAtTheLimit) {
   EXPECT_FALSE(power.isOnBattery());
   EXPECT_EQ(power.getPowerMode(), std::nullopt);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+}
+
+// Debian's real sudo, run as `nobody` in a mount namespace of its own where a
+// private file stands in for /etc/sudoers: the machine's own rules are never read
+// or touched. The pmset stand-in logs who ran it with which arguments.
+class RealSudo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ToolRequest namespaceOfItsOwn;
+    namespaceOfItsOwn.program = "/usr/bin/unshare";
+    namespaceOfItsOwn.arguments = {"-m", "true"};
+    if (geteuid() != 0 || !fs::exists("/usr/bin/sudo") ||
+        runner.run(namespaceOfItsOwn).exitStatus != 0) {
+      GTEST_SKIP() << "needs root, sudo and a mount namespace of its own (unshare -m)";
+    }
+    fs::permissions(folder.path(), fs::perms(0755));
+    tools.rulePmsetPath =
+        folder.writeTool("pmset", "echo \"$(id -u) $*\" >> '" + (folder / "ran") + "'");
+  }
+
+  ToolResult sudo(const std::string& rules, const std::vector<std::string>& arguments) {
+    TempFolder::writeFile(folder / "sudoers", rules);
+    fs::permissions(folder.path() / "sudoers", fs::perms(0440));
+    ToolRequest request;
+    request.program = "/usr/bin/unshare";
+    request.arguments = {"-m", "/bin/sh", "-c",
+                         "mount --bind \"$0\" /etc/sudoers && exec setpriv --reuid=65534 "
+                         "--regid=65534 --clear-groups /usr/bin/sudo \"$@\"",
+                         folder / "sudoers"};
+    request.arguments.insert(request.arguments.end(), arguments.begin(), arguments.end());
+    request.captureOutput = true;
+    request.timeout = 20s;
+    ToolResult result = runner.run(request);
+    EXPECT_TRUE(result.started) << result.startError;
+    return result;
+  }
+
+  std::string ran() const { return TempFolder::readFile(folder / "ran"); }
+  std::string broadRule() const {
+    return "nobody ALL=(ALL) NOPASSWD: " + tools.rulePmsetPath + " -b lowpowermode *\n";
+  }
+
+  TempFolder folder;
+  PosixToolRunner runner;
+  SystemTools tools = macSystemTools();
+};
+
+TEST_F(RealSudo, TheBroadRuleRunsAnyPmsetAsRootTheExactOneOnlyTheSwitch) {
+  const std::vector<std::string> attack = {
+      "-n", tools.rulePmsetPath, "-b", "lowpowermode", "1", "-a", "hibernatefile", "/etc/passwd"};
+  EXPECT_EQ(sudo(broadRule(), attack).exitStatus, 0);
+  EXPECT_EQ(ran(), "0 -b lowpowermode 1 -a hibernatefile /etc/passwd\n");
+
+  fs::remove(folder.path() / "ran");
+  const std::string exact = setupRuleLine("nobody", tools) + "\n";
+  EXPECT_NE(sudo(exact, attack).exitStatus, 0);
+  EXPECT_NE(sudo(exact, sudoSwitchArguments(tools, 2)).exitStatus, 0);
+  EXPECT_EQ(sudo(exact, sudoSwitchArguments(tools, 1)).exitStatus, 0);
+  EXPECT_EQ(sudo(exact, sudoSwitchArguments(tools, 0)).exitStatus, 0);
+  EXPECT_EQ(ran(), "0 -b lowpowermode 1\n0 -b lowpowermode 0\n");
+}
+
+TEST_F(RealSudo, TheListingTellsTheBroadRuleApart) {
+  const std::string exact = setupRuleLine("nobody", tools) + "\n";
+  const std::string admin = "nobody ALL=(ALL) ALL\n";
+  struct Case {
+    std::string rules;
+    bool narrow;
+  };
+  for (const Case& c : {Case{broadRule(), true}, Case{admin + broadRule(), true},
+                        Case{exact, false}, Case{admin + exact, false}, Case{admin, false}}) {
+    SCOPED_TRACE(c.rules);
+    EXPECT_EQ(ruleNeedsNarrowing(sudo(c.rules, {"-n", "-l"}), tools), c.narrow);
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace kestrine {
 namespace {
@@ -140,60 +141,24 @@ std::string readFixture(const std::string& name) {
   return text.str();
 }
 
-struct BattFixture {
-  const char* file;
-  bool onBattery;
-};
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const BattFixture& c, std::ostream* os) { *os << c.file; }
-
-class BattFixtures : public testing::TestWithParam<BattFixture> {};
-
-TEST_P(BattFixtures, SayWhetherOnBattery) {
-  const std::string report = readFixture(GetParam().file);
-  ASSERT_FALSE(report.empty());
-  EXPECT_EQ(batteryReportSaysOnBattery(report), GetParam().onBattery);
+// The stored reports of real Macs. custom-05 holds its mode only as `powermode`:
+// without that key it has none.
+TEST(RealReports, GiveWhetherOnBatteryAndTheBatteryMode) {
+  const std::pair<const char*, bool> batt[] = {
+      {"batt-06.txt", true}, {"batt-07.txt", false}, {"batt-09.txt", false}, {"batt-10.txt", false},
+      {"batt-12.txt", true}, {"batt-16.txt", true},  {"batt-21.txt", false}};
+  for (const auto& [file, onBattery] : batt) {
+    EXPECT_EQ(batteryReportSaysOnBattery(readFixture(file)), onBattery) << file;
+  }
+  const std::pair<const char*, Level> custom[] = {{"custom-01.txt", std::nullopt},
+                                                  {"custom-02.txt", 0},
+                                                  {"custom-04.txt", 1},
+                                                  {"custom-05.txt", 0}};
+  for (const auto& [file, mode] : custom) {
+    EXPECT_EQ(powerModeFromCustomReport(readFixture(file)), mode) << file;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Real, BattFixtures,
-    testing::Values(BattFixture{"batt-06.txt", true}, BattFixture{"batt-07.txt", false},
-                    BattFixture{"batt-09.txt", false}, BattFixture{"batt-10.txt", false},
-                    BattFixture{"batt-12.txt", true}, BattFixture{"batt-16.txt", true},
-                    BattFixture{"batt-21.txt", false}),
-    [](const auto& info) {
-      std::string name = info.param.file;
-      return name.substr(0, name.find('.')).replace(4, 1, "");
-    });
-
-struct CustomFixture {
-  const char* file;
-  Level mode;
-};
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const CustomFixture& c, std::ostream* os) { *os << c.file; }
-
-class CustomFixtures : public testing::TestWithParam<CustomFixture> {};
-
-TEST_P(CustomFixtures, GiveTheBatteryMode) {
-  const std::string report = readFixture(GetParam().file);
-  ASSERT_FALSE(report.empty());
-  EXPECT_EQ(powerModeFromCustomReport(report), GetParam().mode);
-}
-
-INSTANTIATE_TEST_SUITE_P(Real, CustomFixtures,
-                         testing::Values(CustomFixture{"custom-01.txt", std::nullopt},
-                                         CustomFixture{"custom-02.txt", 0},
-                                         CustomFixture{"custom-04.txt", 1},
-                                         CustomFixture{"custom-05.txt", 0}),
-                         [](const auto& info) {
-                           std::string name = info.param.file;
-                           return name.substr(0, name.find('.')).replace(6, 1, "");
-                         });
-
-// custom-05 holds its mode only as `powermode`: without that key it has none.
 TEST(Utf8, AcceptsAndRejects) {
   struct Case {
     std::string bytes;
@@ -217,6 +182,20 @@ TEST(Utf8, AcceptsAndRejects) {
   for (const auto& c : cases) {
     EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << testing::PrintToString(c.bytes);
   }
+}
+
+TEST(SudoListing, TheBroadRuleForThisPmsetAlsoWhereSudoWrappedIt) {
+  // As sudo 1.9.13 writes its listing into a file: long entries wrapped at 80 columns.
+  const std::string head = "User nobody may run the following commands on vm:\n    (ALL) ALL\n";
+  const std::string pmset = "/tmp/h/a-folder-name-long-enough-to-wrap/pmset";
+  EXPECT_TRUE(sudoListingShowsBroadRule(
+      head + "    (ALL) NOPASSWD: " + pmset + " -b\n        lowpowermode *\n", pmset));
+  EXPECT_FALSE(sudoListingShowsBroadRule(
+      head +
+          "    (root) NOPASSWD: /a/pmset -b lowpowermode 0, /a/pmset -b\n        lowpowermode 1\n",
+      "/a/pmset"));
+  EXPECT_FALSE(sudoListingShowsBroadRule(
+      head + "    (ALL) NOPASSWD: /usr/local/bin/pmset -b lowpowermode *\n", "/usr/bin/pmset"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/sim/fixed_user_name.h"
+#include "platform/sim/scripted_alerts.h"
 #include "platform/sim/virtual_clock.h"
 #include "platform/sim/virtual_main_loop.h"
 #include "power/first_launch_setup.h"
@@ -21,15 +22,10 @@ class LaptopTest : public ::testing::Test {
 };
 
 TEST_F(LaptopTest, SudoWorksOnlyOnceTheSetupInstalledItsRule) {
-  laptop.queuePasswordAnswer({.accept = true});
-  laptop.queuePasswordAnswer({.accept = false});
-  // No rule: sudo -n fails and the password dialog switches instead.
-  EXPECT_TRUE(power.setPowerMode(1));
-  EXPECT_EQ(power.getPowerMode(), 1);
-  laptop.setLowPowerMode(0);
-  // The user cancels the dialog: nothing changes.
-  EXPECT_FALSE(power.setPowerMode(1));
-  EXPECT_EQ(power.getPowerMode(), 0);
+  ToolRequest sudo;
+  sudo.program = "/usr/bin/sudo";
+  sudo.arguments = sudoSwitchArguments(macSystemTools(), 1);
+  EXPECT_EQ(laptop.run(sudo).exitStatus, 1);
 
   // Another command as administrator fails and installs nothing; the setup's own does.
   ToolRequest setup;
@@ -41,11 +37,35 @@ TEST_F(LaptopTest, SudoWorksOnlyOnceTheSetupInstalledItsRule) {
   EXPECT_EQ(laptop.run(setup).exitStatus, 0);
   EXPECT_TRUE(laptop.ruleInstalled());
 
-  ToolRequest sudo;
-  sudo.program = "/usr/bin/sudo";
-  sudo.arguments = sudoSwitchArguments(macSystemTools(), 1);
   EXPECT_EQ(laptop.run(sudo).exitStatus, 0);
   EXPECT_EQ(laptop.lowPowerMode(), 1);
+}
+
+TEST_F(LaptopTest, AStartUpgradeNarrowsOnlyTheBroadRule) {
+  using Rule = VirtualLaptop::Rule;
+  constexpr auto kSudo = ToolOutcome::Kind::kNormal;
+  constexpr auto kNoSudo = ToolOutcome::Kind::kFailStart;
+  struct Case {
+    const char* name;
+    Rule before;
+    ToolOutcome::Kind sudo;
+    bool cancel, asked;
+    Rule after;
+  };
+  for (const Case& c : {Case{"broad", Rule::kBroad, kSudo, false, true, Rule::kExact},
+                        Case{"cancelled", Rule::kBroad, kSudo, true, true, Rule::kBroad},
+                        Case{"exact", Rule::kExact, kSudo, false, false, Rule::kExact},
+                        Case{"none", Rule::kAbsent, kSudo, false, false, Rule::kAbsent},
+                        Case{"sudo missing", Rule::kBroad, kNoSudo, false, false, Rule::kBroad}}) {
+    SCOPED_TRACE(c.name);
+    laptop.setRule(c.before);
+    laptop.setToolOutcome(ToolKey::kSudo, {c.sudo});
+    if (c.cancel) laptop.queuePasswordAnswer({.accept = false});
+    ScriptedAlerts alerts;
+    power.upgradeOneTimeSetup(alerts);
+    EXPECT_EQ(alerts.shown().size(), c.asked ? 1u : 0u);
+    EXPECT_EQ(laptop.rule(), c.after);
+  }
 }
 
 }  // namespace

@@ -8,6 +8,17 @@
 
 #include_next <AppKit/AppKit.h>
 
+// GNUstep declares the application delegate's protocol among its own
+// internals, which its Apple API leaves out; the SDK's, with the callbacks the
+// backend implements.
+@protocol NSApplicationDelegate <NSObject>
+@optional
+- (void)applicationDidFinishLaunching:(NSNotification*)notification;
+- (void)applicationWillTerminate:(NSNotification*)notification;
+- (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)app
+    __attribute__((availability(macos, introduced = 12.0)));
+@end
+
 // The SDK gives every status item a button (macOS 10.10); GNUstep's items have
 // a title of their own instead.
 @interface NSStatusItem (KestrineAppleSDK)
@@ -20,4 +31,11 @@
 @interface NSApplication (KestrineAppleSDK)
 - (BOOL)setActivationPolicy:(NSApplicationActivationPolicy)activationPolicy;
 - (void)activate __attribute__((availability(macos, introduced = 14.0)));
+@end
+
+// The SDK's alert lays itself out on request (macOS 10.5) and gives its window
+// as an NSWindow; GNUstep's has no -layout and answers -window with an id.
+@interface NSAlert (KestrineAppleSDK)
+- (void)layout;
+@property(readonly, strong) NSWindow* window;
 @end
