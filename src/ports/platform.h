@@ -6,6 +6,7 @@
 #include "ports/clock.h"
 #include "ports/console.h"
 #include "ports/home_directory.h"
+#include "ports/learning_store.h"
 #include "ports/main_loop.h"
 #include "ports/notifications.h"
 #include "ports/power.h"
@@ -26,6 +27,9 @@ struct Platform {
   Console& console;
   // How texts name the machine: "all data stays on your Mac".
   std::string_view machineName = "Mac";
+  // Where the predictor keeps its learning record; none: the learning file in
+  // the home directory.
+  LearningStore* learningStore = nullptr;
 };
 
 }  // namespace kestrine
