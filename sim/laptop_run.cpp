@@ -49,6 +49,7 @@ SimOptions simOptions(const LaptopRunOptions& options) {
   sim.start = options.start;
   sim.home = options.home;
   sim.userName = options.userName;
+  sim.journal = options.recordEvents;
   return sim;
 }
 

@@ -68,12 +68,17 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   // Between check passes the application does nothing the rows could change,
   // so they are simply applied up to the moment of the next pass.
   const auto applyRowsUntil = [&](Ticks t) {
+    const TracePoint* last = nullptr;
     while (next < trace.points.size() && ticksOf(trace.points[next].t) <= t) {
-      const TracePoint& p = trace.points[next++];
-      machine.battery().setPercent(p.percent);
-      if (p.charging && !onMains) machine.setLowPowerMode(0);  // each discharge starts with it off
-      machine.battery().setOnMains(p.charging);
-      onMains = p.charging;
+      last = &trace.points[next++];
+      if (last->charging && !onMains)
+        machine.setLowPowerMode(0);  // each discharge starts with it off
+      onMains = last->charging;
+    }
+    if (last) {
+      BatteryModel& battery = machine.battery();
+      battery.setPercent(last->percent);
+      battery.setOnMains(last->charging);
     }
   };
   // Low Power Mode going on during a pass is that pass's switch, by the rule
@@ -97,6 +102,8 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
     const bool wasOn = machine.lowPowerMode() != 0;
     run.runUntilTicks(start + at);
     passRan(at, wasOn);
+    // The tool runner's log is for tests; a month of it is not kept.
+    run.sim().tools.clearLog();
   };
 
   run.launch();
