@@ -169,6 +169,9 @@ std::string whatIfJson(const Trace& trace, const WhatIfResult& result) {
 
 namespace {
 
+// The predictions drawn are averaged over this long.
+constexpr double kSmoothingSeconds = 600.0;
+
 // Round steps for the time axis: at most eight labels, so that none overlaps
 // another, even the ones anchored at the edges.
 double timeStep(double span) {
@@ -280,8 +283,10 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
       << " ";
   }
   s << "\"/>\n";
-  // Predictions on the minutes axis: one step line per discharge, each
-  // prediction held until the next check changes it.
+  // Predictions on the minutes axis: one line per discharge. Whole-percent
+  // steps make the ten-minute rate, and so each check's prediction, jump
+  // between a few values; the line is their average over the last ten
+  // minutes, one point per pixel column at most.
   const auto& predictions = result.smart.predictions;
   std::size_t p = 0;
   for (const Episode& e : result.episodes) {
@@ -289,19 +294,21 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
     std::ostringstream points;
     points.setf(std::ios::fixed);
     points.precision(1);
-    std::optional<std::int64_t> held;
-    double lastT = 0.0;
+    std::size_t from = p, count = 0;
+    double sum = 0.0, lastX = -1.0;
     for (; p < predictions.size() && predictions[p].first <= e.to; ++p) {
-      const auto& [t, m] = predictions[p];
-      lastT = t;
-      if (held == m) continue;
-      if (held) points << x(t) << "," << yMinutes(static_cast<double>(*held)) << " ";
-      points << x(t) << "," << yMinutes(static_cast<double>(m)) << " ";
-      held = m;
+      sum += static_cast<double>(predictions[p].second);
+      while (predictions[from].first <= predictions[p].first - kSmoothingSeconds) {
+        sum -= static_cast<double>(predictions[from++].second);
+      }
+      const double px = x(predictions[p].first);
+      if (px - lastX < 1.0) continue;
+      points << px << "," << yMinutes(sum / static_cast<double>(p - from + 1)) << " ";
+      lastX = px;
+      ++count;
     }
-    if (!held) continue;
-    points << x(lastT) << "," << yMinutes(static_cast<double>(*held));
-    s << "<polyline fill=\"none\" stroke=\"#7a3ea0\" stroke-width=\"1\" points=\"" << points.str()
+    if (count < 2) continue;
+    s << "<polyline fill=\"none\" stroke=\"#7a3ea0\" stroke-width=\"1.5\" points=\"" << points.str()
       << "\"/>\n";
   }
   for (const auto& sw : result.classic.switches) {
@@ -320,12 +327,13 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
   s << "<line x1=\"" << left << "\" x2=\"" << left + 24 << "\" y1=\"" << ly1 - 4 << "\" y2=\""
     << ly1 - 4 << "\" stroke=\"#1f6fb2\" stroke-width=\"2\"/><text x=\"" << left + 30 << "\" y=\""
     << ly1 << "\">battery (left axis)</text>\n";
-  s << "<path d=\"M" << left + 180 << "," << ly1 - 1 << " H" << left + 192 << " V" << ly1 - 8
-    << " H" << left + 204 << "\" fill=\"none\" stroke=\"#7a3ea0\"/><text x=\"" << left + 210
-    << "\" y=\"" << ly1 << "\">Smart AI prediction, step line (right axis)</text>\n";
-  s << "<line x1=\"" << left + 530 << "\" x2=\"" << left + 554 << "\" y1=\"" << ly1 - 4
+  s << "<line x1=\"" << left + 180 << "\" x2=\"" << left + 204 << "\" y1=\"" << ly1 - 4
+    << "\" y2=\"" << ly1 - 4 << "\" stroke=\"#7a3ea0\" stroke-width=\"1.5\"/><text x=\""
+    << left + 210 << "\" y=\"" << ly1
+    << "\">Smart AI prediction, 10-min average (right axis)</text>\n";
+  s << "<line x1=\"" << left + 560 << "\" x2=\"" << left + 584 << "\" y1=\"" << ly1 - 4
     << "\" y2=\"" << ly1 - 4 << "\" stroke=\"#7a3ea0\" stroke-dasharray=\"2 3\"/><text x=\""
-    << left + 560 << "\" y=\"" << ly1 << "\">target " << options.targetMinutes
+    << left + 590 << "\" y=\"" << ly1 << "\">target " << options.targetMinutes
     << " min (right axis)</text>\n";
   s << "<rect x=\"" << left + 760 << "\" y=\"" << ly1 - 12
     << "\" width=\"20\" height=\"12\" fill=\"#e6f4e6\"/><text x=\"" << left + 786 << "\" y=\""

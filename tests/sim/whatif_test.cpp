@@ -291,8 +291,13 @@ TEST(WhatIf, PlotHasRoundMinuteTicksATargetLineAndAnEscapedName) {
   const auto parsed = parseTrace("0,50,0\n60,49,0\n", "a<b&c.csv");
   ASSERT_TRUE(parsed.trace);
   WhatIfResult result;
-  result.smart.predictions = {{30, 169}};
+  result.episodes = dischargeEpisodes(*parsed.trace);
+  result.smart.predictions = {{30, 169}, {45, 40}, {60, 169}};
   const std::string svg = whatIfSvg(*parsed.trace, WhatIfOptions{}, result);
+  // One averaged line for the discharge, however its predictions jump.
+  const std::string line = "<polyline fill=\"none\" stroke=\"#7a3ea0\"";
+  EXPECT_NE(svg.find(line), std::string::npos);
+  EXPECT_EQ(svg.find(line, svg.find(line) + 1), std::string::npos);
   EXPECT_NE(svg.find("What if: a&lt;b&amp;c.csv"), std::string::npos);
   EXPECT_EQ(svg.find("a<b"), std::string::npos);
   for (const char* tick : {">0 min<", ">60 min<", ">120 min<", ">180 min<"}) {
