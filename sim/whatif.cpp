@@ -102,8 +102,10 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
     const bool wasOn = machine.lowPowerMode() != 0;
     run.runUntilTicks(start + at);
     passRan(at, wasOn);
-    // The tool runner's log is for tests; a month of it is not kept.
+    // The fake ports' logs are for tests; a month of them is not kept.
     run.sim().tools.clearLog();
+    run.sim().statusBar.clearLog();
+    run.sim().notifier.clearLog();
   };
 
   run.launch();

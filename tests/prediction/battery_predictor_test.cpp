@@ -247,7 +247,9 @@ struct SettableClock : Clock {
 TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
   writeText(dataFile(), learningFile(120, 3));
   SettableClock settable;
-  settable.time = kNow + 2'592'000.0 - 60.0 * 10;  // the ten newest samples stay inside 30 days
+  // At the first pass the ten newest samples lie inside 30 days, the next
+  // one exactly 30 days back.
+  settable.time = kNow + 2'592'000.0 - 60.0 * 10 - 30.0;
   for (int run = 0; run < 2; ++run) {
     BatteryPredictor predictor(home.path(), settable, console);
     // Loaded as it is: nothing pruned and nothing written at construction.
