@@ -32,6 +32,22 @@ void BM_RecordSnapshot(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordSnapshot)->Arg(86400)->Unit(benchmark::kMillisecond);
 
+// The floor of the step above: a safe save of the same bytes (temporary file,
+// fsync, rename, folder fsync) with nothing to encode.
+void BM_SafeWriteAlone(benchmark::State& state) {
+  ScratchHome home;
+  const std::string text = *encodePredictionData(steadyStateRecord(state.range(0)));
+  const auto path = BatteryPredictor::dataPath(home.path());
+  for (auto _ : state) {
+    if (auto error = writeFileSafely(path, text)) {
+      state.SkipWithError(error->c_str());
+      return;
+    }
+  }
+  state.counters["file_bytes"] = static_cast<double>(text.size());
+}
+BENCHMARK(BM_SafeWriteAlone)->Arg(86400)->Unit(benchmark::kMillisecond);
+
 // The same step without the flush to disk, to show what the fsync costs.
 void BM_RecordSnapshotWithoutFsync(benchmark::State& state) {
   ScratchHome home;

@@ -21,7 +21,7 @@ namespace {
 // Files up to this size are put into their event whole.
 constexpr std::uintmax_t kFileContentLimit = 4096;
 // "Just before" a moment: far below the millisecond the log shows.
-constexpr double kJustBefore = 1e-4;
+constexpr Ticks kJustBefore = 100;
 
 std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
   std::string out;
@@ -49,6 +49,7 @@ SimOptions simOptions(const LaptopRunOptions& options) {
   sim.start = options.start;
   sim.home = options.home;
   sim.userName = options.userName;
+  sim.journal = options.recordEvents;
   return sim;
 }
 
@@ -122,9 +123,16 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
   if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
   const Platform& p = sim_->platform();
   platform_ = std::make_unique<Platform>(
-      Platform{p.statusBar, p.alerts, p.notifier, p.mainLoop, *power_,
-               recordEvents_ ? static_cast<const Clock&>(watchingClock_) : p.clock, p.home,
-               p.console, p.wording});
+      Platform{.statusBar = p.statusBar,
+               .alerts = p.alerts,
+               .notifier = p.notifier,
+               .mainLoop = p.mainLoop,
+               .power = *power_,
+               .clock = recordEvents_ ? static_cast<const Clock&>(watchingClock_) : p.clock,
+               .home = p.home,
+               .console = p.console,
+               .wording = p.wording,
+               .learningStore = options.learningStore});
   wire();
 }
 
@@ -283,19 +291,22 @@ void LaptopRun::afterLoopStep() {
   if (app_ && sim_->loop.isTerminated()) quit();
 }
 
-void LaptopRun::runUntil(WallTime time) {
+void LaptopRun::runUntilTicks(Ticks time) {
   VirtualMainLoop& loop = sim_->loop;
   while (!loop.isTerminated()) {
-    const auto due = loop.nextDueTime();
+    const auto due = loop.nextDueTicks();
     if (!due || *due > time) break;
     loop.step();
     afterLoopStep();
   }
-  if (!loop.isTerminated() && loop.now() < time) loop.runUntil(time);
+  if (!loop.isTerminated() && loop.nowTicks() < time) loop.runUntilTicks(time);
 }
 
+void LaptopRun::runUntil(WallTime time) { runUntilTicks(ticksFromSeconds(time)); }
+
 void LaptopRun::runUntilJustBefore(WallTime time) {
-  if (time - kJustBefore > now()) runUntil(time - kJustBefore);
+  const Ticks before = ticksFromSeconds(time) - kJustBefore;
+  if (before > sim_->loop.nowTicks()) runUntilTicks(before);
 }
 
 void LaptopRun::menuAction(const std::string& action, std::int64_t tag) {

@@ -41,7 +41,9 @@ struct LaptopRunOptions {
   WallTime start = wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
   std::optional<std::filesystem::path> home;  // default: a new temporary folder, removed after
   std::string userName = "alice";
-  bool recordEvents = true;  // false: no event log and no watching of the home folder
+  bool recordEvents = true;  // false: no event log, no journal, no watching of the home folder
+  // Where the application keeps its learning record; none: its file in the home.
+  LearningStore* learningStore = nullptr;
 };
 
 // One run of the real application on the virtual laptop: the simulated
@@ -68,6 +70,7 @@ class LaptopRun {
   void runUntilJustBefore(WallTime time);
   // Runs everything due up to and including `time`.
   void runUntil(WallTime time);
+  void runUntilTicks(Ticks time);
   // The machine sleeps: no callback runs meanwhile, and a repeating timer that
   // missed passes runs once on waking, as a run-loop timer does.
   void sleep(double seconds);

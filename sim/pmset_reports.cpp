@@ -1,31 +1,31 @@
 #include "sim/pmset_reports.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 namespace kestrine::sim {
 
 namespace {
 
-std::string settingLine(std::string_view name, const std::string& value) {
-  // pmset pads names to 20 columns and always follows them with one blank.
-  std::string line = " ";
-  line += name;
-  if (name.size() < 20) line.append(20 - name.size(), ' ');
-  line += ' ';
-  line += value;
-  line += '\n';
-  return line;
-}
+using Setting = std::pair<std::string_view, std::string_view>;
 
-std::string profile(std::string_view header,
-                    const std::vector<std::pair<std::string_view, std::string>>& settings) {
-  std::string text(header);
+// Appends one profile: the header, then each setting. Rendered at every
+// check, so written straight into the text.
+void appendProfile(std::string& text, std::string_view header,
+                   std::initializer_list<Setting> settings) {
+  text += header;
   text += ":\n";
-  for (const auto& [name, value] : settings) text += settingLine(name, value);
-  return text;
+  for (const auto& [name, value] : settings) {
+    // pmset pads names to 20 columns and always follows them with one blank.
+    text += ' ';
+    text += name;
+    if (name.size() < 20) text.append(20 - name.size(), ' ');
+    text += ' ';
+    text += value;
+    text += '\n';
+  }
 }
 
 }  // namespace
@@ -74,33 +74,38 @@ std::string renderCustomReport(std::int64_t batteryLowPowerMode, std::int64_t ac
   // The other settings are those of a typical laptop; Kestrine reads none of them.
   const std::string batteryMode = std::to_string(batteryLowPowerMode);
   const std::string acMode = std::to_string(acLowPowerMode);
-  return profile("Battery Power", {{"Sleep On Power Button", "1"},
-                                   {"lowpowermode", batteryMode},
-                                   {"standby", "1"},
-                                   {"ttyskeepawake", "1"},
-                                   {"hibernatemode", "3"},
-                                   {"powernap", "1"},
-                                   {"hibernatefile", "/var/vm/sleepimage"},
-                                   {"displaysleep", "2"},
-                                   {"womp", "0"},
-                                   {"networkoversleep", "0"},
-                                   {"sleep", "1"},
-                                   {"lessbright", "1"},
-                                   {"tcpkeepalive", "1"},
-                                   {"disksleep", "10"}}) +
-         profile("AC Power", {{"Sleep On Power Button", "1"},
-                              {"lowpowermode", acMode},
-                              {"standby", "1"},
-                              {"ttyskeepawake", "1"},
-                              {"hibernatemode", "3"},
-                              {"powernap", "1"},
-                              {"hibernatefile", "/var/vm/sleepimage"},
-                              {"displaysleep", "10"},
-                              {"womp", "1"},
-                              {"networkoversleep", "0"},
-                              {"sleep", "1"},
-                              {"tcpkeepalive", "1"},
-                              {"disksleep", "10"}});
+  std::string text;
+  text.reserve(1024);
+  appendProfile(text, "Battery Power",
+                {{"Sleep On Power Button", "1"},
+                 {"lowpowermode", batteryMode},
+                 {"standby", "1"},
+                 {"ttyskeepawake", "1"},
+                 {"hibernatemode", "3"},
+                 {"powernap", "1"},
+                 {"hibernatefile", "/var/vm/sleepimage"},
+                 {"displaysleep", "2"},
+                 {"womp", "0"},
+                 {"networkoversleep", "0"},
+                 {"sleep", "1"},
+                 {"lessbright", "1"},
+                 {"tcpkeepalive", "1"},
+                 {"disksleep", "10"}});
+  appendProfile(text, "AC Power",
+                {{"Sleep On Power Button", "1"},
+                 {"lowpowermode", acMode},
+                 {"standby", "1"},
+                 {"ttyskeepawake", "1"},
+                 {"hibernatemode", "3"},
+                 {"powernap", "1"},
+                 {"hibernatefile", "/var/vm/sleepimage"},
+                 {"displaysleep", "10"},
+                 {"womp", "1"},
+                 {"networkoversleep", "0"},
+                 {"sleep", "1"},
+                 {"tcpkeepalive", "1"},
+                 {"disksleep", "10"}});
+  return text;
 }
 
 }  // namespace kestrine::sim

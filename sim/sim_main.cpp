@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -24,14 +25,15 @@ Usage:
       in Classic Threshold Mode, a few days of learning, then Smart AI Mode
       switching by prediction. Takes well under a second.
 
-  kestrine-sim whatif --trace FILE [--threshold N] [--target MIN]
+  kestrine-sim whatif [--trace FILE] [--threshold N] [--target MIN]
                       [--plot OUT.svg] [--format text|json] [--home DIR]
       Replays a battery history through Classic Threshold Mode (threshold N,
       default 20) and Smart AI Mode (learning from the trace, target MIN
       minutes, default 60) and reports, for each discharge, when, at which
       level and by which rule each mode would have switched Low Power Mode
-      on, and the minutes the battery actually had left then. The trace is
-      told from its content:
+      on, and the minutes the battery actually had left then (awake minutes).
+      Without --trace it reads this machine's newest
+      /var/lib/upower/history-charge-*.dat. The trace is told from its content:
         ~/.kestrine_ai_data.json                  Kestrine's own learning file
         /var/lib/upower/history-charge-*.dat      the power daemon's history
         a CSV with the columns time,percent,charging (in any order, named by
@@ -200,7 +202,6 @@ int main(int argc, char** argv) {
     return runDemo(home, args.events);
   }
   if (args.command == "whatif") {
-    if (!args.trace) return usageError("whatif needs --trace FILE");
     WhatIfOptions options;
     options.home = home;
     if (args.threshold) options.threshold = *args.threshold;
@@ -208,8 +209,13 @@ int main(int argc, char** argv) {
     if (args.format && *args.format != "text" && *args.format != "json") {
       return usageError("--format takes text or json");
     }
-    return runWhatIfCommand(*args.trace, options, args.plot,
-                            args.format == "json" ? ReportFormat::kJson : ReportFormat::kText);
+    // Only the tests point it elsewhere.
+    const char* folder = std::getenv("KESTRINE_SIM_UPOWER_DIR");
+    std::optional<std::filesystem::path> trace;
+    if (args.trace) trace = *args.trace;
+    return runWhatIfCommand(trace, options, args.plot,
+                            args.format == "json" ? ReportFormat::kJson : ReportFormat::kText,
+                            folder ? folder : kUpowerHistoryFolder);
   }
   return usageError("unknown command '" + args.command + "'");
 }

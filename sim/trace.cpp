@@ -1,12 +1,19 @@
 #include "sim/trace.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <ctime>
+#include <system_error>
 
 #include "platform/sim/virtual_clock.h"
 #include "prediction/prediction_data.h"
+#include "storage/file_descriptor.h"
 
 namespace kestrine::sim {
 
@@ -17,6 +24,8 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr double kMillisecondsFrom = 1e11;
 // From here on a plain number of seconds is a UNIX time, not an offset (2001-09-09).
 constexpr double kUnixTimesFrom = 1e9;
+// 2100-01-01 00:00 UTC: later dates are refused.
+constexpr double kUnixYear2100 = 4102444800.0;
 
 std::string lower(std::string_view s) {
   std::string out(s);
@@ -47,6 +56,12 @@ std::optional<Failure> checkPoints(const Trace& trace) {
   if (trace.points.size() < 2) return Failure{0, "a trace needs at least two rows"};
   if (trace.duration() > kLongestDuration) {
     return Failure{0, "the trace spans more than 400 days; are the times in seconds?"};
+  }
+  if (trace.dated) {
+    const double first = trace.start + kUnixToReferenceSeconds;
+    if (!(first >= 0.0 && first + trace.duration() < kUnixYear2100)) {
+      return Failure{0, "the trace is dated before 1970 or after 2099; are the times in seconds?"};
+    }
   }
   const bool fractions = std::all_of(trace.points.begin(), trace.points.end(),
                                      [](const TracePoint& p) { return p.percent <= 1.0; });
@@ -88,6 +103,12 @@ std::optional<Failure> parseCsv(std::string_view text, Trace& trace) {
     const std::size_t count = split(line, ',', fields);
     if (first) {
       first = false;
+      if (count == 1 && line.find_first_of(";\t") != std::string_view::npos) {
+        return Failure{lines.number(),
+                       "the columns are separated by '" +
+                           std::string(line[line.find_first_of(";\t")] == ';' ? ";" : "a tab") +
+                           "'; separate columns with commas"};
+      }
       if (!parseNumber(fields[0]) && !parseIsoTime(fields[0])) {
         // A header: the three columns by name, in any order.
         std::array<std::optional<std::size_t>, 3> found;
@@ -193,7 +214,8 @@ std::optional<Failure> parseDaemonHistory(std::string_view text, Trace& trace) {
       return Failure{lines.number(), "bad time '" + std::string(fields[0]) + "'"};
     }
     if (!percent || *percent < 0 || *percent > 100) {
-      return Failure{lines.number(), "bad percent '" + std::string(fields[1]) + "'"};
+      return Failure{lines.number(),
+                     "level '" + std::string(fields[1]) + "' is not a percent from 0 to 100"};
     }
     if (!state) return Failure{lines.number(), "unknown state '" + std::string(fields[2]) + "'"};
     // The daemon writes a row of 0 and "unknown" each time it starts.
@@ -213,6 +235,25 @@ std::optional<Failure> parseDaemonHistory(std::string_view text, Trace& trace) {
   }
   trace.dated = true;
   trace.start = firstTime - kUnixToReferenceSeconds;
+  // A charge history falls on battery; the daemon's rate and time histories,
+  // in the same form, go up and down.
+  std::size_t pairs = 0, rises = 0;
+  for (std::size_t i = 0; i + 1 < trace.points.size(); ++i) {
+    const TracePoint& p = trace.points[i];
+    const TracePoint& q = trace.points[i + 1];
+    if (p.charging) continue;
+    if (!q.charging) {
+      ++pairs;
+      if (q.percent > p.percent) ++rises;
+    }
+    if (q.t - p.t > kDaemonGapSeconds) trace.asleep.emplace_back(p.t, q.t);
+  }
+  if (rises >= 3 && rises * 4 > pairs) {
+    return Failure{0, "the values rise on battery " + std::to_string(rises) + " times in " +
+                          std::to_string(pairs) +
+                          " rows: a rate or time history, not the charge history "
+                          "(history-charge-*.dat)"};
+  }
   return std::nullopt;
 }
 
@@ -240,10 +281,51 @@ std::optional<Failure> parseLearningFile(std::string_view text, Trace& trace) {
   return std::nullopt;
 }
 
+// Reads the file into `content` in pieces, so that memory follows what is
+// really there, never what the file claims to hold; the reason when it cannot.
+std::optional<std::string> readTraceFile(const std::filesystem::path& path, std::string& content) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) {
+    const int error = errno;
+    if (error == ENOENT) return "no such file";
+    if (error == EACCES) return "permission denied";
+    return "cannot be read: " + std::generic_category().message(error);
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0)
+    return "cannot be read: " + std::generic_category().message(errno);
+  if (S_ISDIR(info.st_mode)) return "is a directory";
+  if (!S_ISREG(info.st_mode)) return "not a regular file";
+  std::vector<std::string> pieces;
+  std::size_t total = 0;
+  constexpr std::size_t kPiece = 1u << 20;
+  while (true) {
+    std::string piece(kPiece, '\0');
+    const ssize_t got = ::read(fd.get(), piece.data(), piece.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return "cannot be read: " + std::generic_category().message(errno);
+    }
+    if (got == 0) break;
+    total += static_cast<std::size_t>(got);
+    if (total > kLargestTraceBytes) {
+      return "larger than " + std::to_string(kLargestTraceBytes >> 20) + " MiB; not read";
+    }
+    piece.resize(static_cast<std::size_t>(got));
+    pieces.push_back(std::move(piece));
+  }
+  content.reserve(total);
+  for (std::string& piece : pieces) {
+    content += piece;
+    std::string().swap(piece);  // given back at once: the file is not held twice
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string Trace::timeText(double t) const {
-  if (dated) return formatUtc(start + t + 0.5, "%a %d %b %Y %H:%M:%S");
+  if (dated) return formatUtc(start + t + 0.5, "%a %d %b %Y %H:%M:%S UTC");
   const auto total = static_cast<long long>(std::floor(t + 0.5));
   char buffer[48];
   std::snprintf(buffer, sizeof buffer, "day %lld %02lld:%02lld:%02lld", total / 86400 + 1,
@@ -251,7 +333,29 @@ std::string Trace::timeText(double t) const {
   return buffer;
 }
 
+double Trace::awakeSeconds(double from, double to) const {
+  double seconds = std::max(0.0, to - from);
+  for (const auto& [sleepFrom, sleepTo] : asleep) {
+    seconds -= std::max(0.0, std::min(to, sleepTo) - std::max(from, sleepFrom));
+  }
+  return std::max(0.0, seconds);
+}
+
 TraceParse parseTrace(std::string_view text, const std::string& fileName) {
+  const auto refuse = [&](std::string message) {
+    return TraceParse{std::nullopt, InputError{fileName, 0, std::move(message)}};
+  };
+  if (text.find('\0') != std::string_view::npos) return refuse("not a text file");
+  // The daemon keeps its rates (watts) and times (seconds) in the same form
+  // as its charge levels.
+  const std::string base = std::filesystem::path(fileName).filename().string();
+  for (const char* other : {"history-rate-", "history-time-"}) {
+    if (base.starts_with(other)) {
+      return refuse(std::string("the power daemon's ") +
+                    (other[8] == 'r' ? "rate history (watts)" : "time history (seconds)") +
+                    ", not its charge history: give history-charge-*.dat");
+    }
+  }
   if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
   Trace trace;
   trace.file = fileName;
@@ -278,9 +382,11 @@ TraceParse parseTrace(std::string_view text, const std::string& fileName) {
 }
 
 TraceParse loadTrace(const std::filesystem::path& path) {
-  const auto content = readInputFile(path);
-  if (!content) return TraceParse{std::nullopt, InputError{path.string(), 0, "cannot be read"}};
-  return parseTrace(*content, path.string());
+  std::string content;
+  if (auto error = readTraceFile(path, content)) {
+    return TraceParse{std::nullopt, InputError{path.string(), 0, std::move(*error)}};
+  }
+  return parseTrace(content, path.string());
 }
 
 }  // namespace kestrine::sim

@@ -9,17 +9,16 @@
 
 #include "app/check_cycle.h"
 #include "platform/sim/virtual_clock.h"
+#include "ports/learning_store.h"
 #include "prediction/battery_predictor.h"
-#include "prediction/prediction_data.h"
 #include "settings/config.h"
 #include "sim/laptop_run.h"
-#include "storage/file_store.h"
 
 namespace kestrine::sim {
 
 namespace {
 
-constexpr double kPassSeconds = 30.0;
+constexpr Ticks kPassTicks = 30 * kTicksPerSecond;
 
 const char* ruleName(LowBatteryRule rule) {
   switch (rule) {
@@ -33,28 +32,15 @@ const char* ruleName(LowBatteryRule rule) {
   return "threshold";
 }
 
-// Cuts the learning file back to its newest samples; the count of days and the
-// other fields stay.
-void compactLearningFile(const std::filesystem::path& home, std::int64_t keep) {
-  const auto path = BatteryPredictor::dataPath(home);
-  const auto read = readWholeFile(path);
-  if (!read.bytes) return;
-  auto decoded = decodePredictionData(*read.bytes);
-  if (!decoded.data) return;
-  auto& snapshots = decoded.data->snapshots;
-  if (static_cast<std::int64_t>(snapshots.size()) > keep) {
-    snapshots.erase(snapshots.begin(), snapshots.end() - keep);
-  }
-  if (const auto encoded = encodePredictionData(*decoded.data)) writeFileSafely(path, *encoded);
-}
-
 ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
                   WhatIfResult* shared) {
   ModeResult result;
   result.name = smart ? "Smart AI Mode" : "Classic Threshold Mode";
+  MemoryLearningStore memory;
   LaptopRunOptions runOptions;
   runOptions.start = trace.start;
   runOptions.recordEvents = false;
+  if (!options.learningOnDisk) runOptions.learningStore = &memory;
   if (options.home) {
     runOptions.home = *options.home / (smart ? "smart" : "classic");
     std::filesystem::create_directories(*runOptions.home);
@@ -75,86 +61,76 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   config.smartModeTargetMinutes = options.targetMinutes;
   run.writeHomeFile(".kestrine_config.json", encodeConfig(config));
 
-  machine.onToolRun = [&](const ToolRequest& request, const ToolResult& r) {
-    // `sudo -n -l` at a restart lists the rule; it switches nothing.
-    const bool switches = request.program == machine.tools().osascript ||
-                          (request.program == machine.tools().sudo &&
-                           request.arguments != std::vector<std::string>{"-n", "-l"});
-    if (!switches || !r.started || r.exitStatus != 0) return;
-    // A switch outside a check pass is the launch check's, by the threshold.
-    SwitchPoint point{run.now() - trace.start, machine.level(), "threshold", std::nullopt};
-    const AppDelegate* app = run.app();
-    if (app && app->lastDecision()) {
-      point.rule = ruleName(app->lastDecision()->rule);
-      if (app->lastDecision()->rule == LowBatteryRule::kSmart) {
-        point.predictedMinutes = app->batteryPredictor()->predictRemainingMinutes(point.level);
-      }
+  const Ticks start = ticksFromSeconds(trace.start);
+  const auto ticksOf = [](double t) { return ticksFromSeconds(t); };
+  bool onMains = trace.points.front().charging;
+  std::size_t next = 1;
+  // Between check passes the application does nothing the rows could change,
+  // so they are simply applied up to the moment of the next pass.
+  const auto applyRowsUntil = [&](Ticks t) {
+    const TracePoint* last = nullptr;
+    while (next < trace.points.size() && ticksOf(trace.points[next].t) <= t) {
+      last = &trace.points[next++];
+      if (last->charging && !onMains)
+        machine.setLowPowerMode(0);  // each discharge starts with it off
+      onMains = last->charging;
     }
-    result.switches.push_back(point);
+    if (last) {
+      BatteryModel& battery = machine.battery();
+      battery.setPercent(last->percent);
+      battery.setOnMains(last->charging);
+    }
+  };
+  // Low Power Mode going on during a pass is that pass's switch, by the rule
+  // of its decision; the launch check decides by the threshold alone.
+  const auto passRan = [&](Ticks at, bool wasOn) {
+    const double t = secondsFromTicks(at);
+    const std::int64_t level = machine.level();
+    if (shared) shared->levels.emplace_back(t, level);
+    const AppDelegate* app = run.app();
+    if (smart && !result.readyAt && app->batteryPredictor()->hasEnoughData()) result.readyAt = t;
+    if (onMains || !app->lastDecision()) return;
+    const LowBatteryDecision& decision = *app->lastDecision();
+    if (decision.predictedMinutes) result.predictions.emplace_back(t, *decision.predictedMinutes);
+    if (!wasOn && machine.lowPowerMode() != 0) {
+      result.switches.push_back({t, level, ruleName(decision.rule), decision.predictedMinutes});
+    }
+  };
+  // Runs the pass due at `at`, the rows up to then applied first.
+  const auto runPass = [&](Ticks at) {
+    applyRowsUntil(at);
+    const bool wasOn = machine.lowPowerMode() != 0;
+    run.runUntilTicks(start + at);
+    passRan(at, wasOn);
+    // The fake ports' logs are for tests; a month of them is not kept.
+    run.sim().tools.clearLog();
+    run.sim().statusBar.clearLog();
+    run.sim().notifier.clearLog();
   };
 
   run.launch();
-  std::size_t next = 1;
-  const double end = trace.duration();
-  bool onMains = trace.points.front().charging;
-  auto applyRowsUntil = [&](double t) {
-    while (next < trace.points.size() && trace.points[next].t <= t) {
-      const TracePoint& p = trace.points[next++];
-      run.runUntilJustBefore(trace.start + p.t);
-      machine.battery().setPercent(p.percent);
-      if (p.charging && !onMains)
-        machine.setLowPowerMode(0);  // see docs: each discharge starts with it off
-      machine.battery().setOnMains(p.charging);
-      onMains = p.charging;
-    }
-  };
+  if (machine.lowPowerMode() != 0) {
+    result.switches.push_back({0.0, machine.level(), "threshold", std::nullopt});
+  }
+  const Ticks end = ticksOf(trace.duration());
   auto asleep = trace.asleep.begin();
   std::int64_t passes = 0;
-  const auto passCount = static_cast<std::int64_t>(std::floor(end / kPassSeconds + 1e-9));
-  for (std::int64_t k = 1; k <= passCount; ++k) {
-    double passAt = static_cast<double>(k) * kPassSeconds;
-    if (asleep != trace.asleep.end() && passAt > asleep->first) {
+  for (Ticks at = kPassTicks; at <= end; at += kPassTicks) {
+    if (asleep != trace.asleep.end() && at > ticksOf(asleep->first)) {
       // No check runs while the machine is asleep or off; on waking the
       // timer's missed pass runs once, after the first row seen awake.
-      applyRowsUntil(asleep->first);
-      run.runUntil(trace.start + asleep->first);
-      run.sleep(asleep->second - asleep->first - 1e-3);
-      applyRowsUntil(asleep->second);
-      passAt = asleep->second;
-      k = static_cast<std::int64_t>(std::floor(passAt / kPassSeconds + 1e-9));
+      const Ticks from = ticksOf(asleep->first), to = ticksOf(asleep->second);
       ++asleep;
-    }
-    applyRowsUntil(passAt);
-    // The timer's own sums may land a hair past the exact multiple: run that
-    // pass at its own time, so that a restart keeps the timer's grid.
-    run.runUntil(trace.start + passAt);
-    if (const auto due = run.sim().loop.nextDueTime(); due && *due < trace.start + passAt + 1e-3) {
-      run.runUntil(*due);
+      applyRowsUntil(from);
+      run.runUntilTicks(start + from);
+      run.sleep(secondsFromTicks(to - from));
+      runPass(to);
+      // The timer's grid goes on after the waking.
+      at = to - to % kPassTicks;
+    } else {
+      runPass(at);
     }
     ++passes;
-    AppDelegate* app = run.app();
-    const std::int64_t level = machine.level();
-    if (shared) shared->levels.emplace_back(passAt, level);
-    const BatteryPredictor* predictor = app->batteryPredictor();
-    if (smart && predictor->hasEnoughData()) {
-      if (!result.readyAt) result.readyAt = passAt;
-      if (!onMains) {
-        if (auto minutes = predictor->predictRemainingMinutes(level)) {
-          result.predictions.emplace_back(passAt, *minutes);
-        }
-      }
-    }
-    run.sim().clearJournal();
-    run.sim().tools.clearLog();
-
-    if (options.compactAbove > 0 && predictor->getSnapshotCount() > options.compactAbove &&
-        !app->notificationShown() && (onMains || level > options.threshold)) {
-      // Neither the launch check nor the cleared latch can change anything now.
-      run.quit();
-      compactLearningFile(run.home(), options.keepSnapshots);
-      run.launch();
-      ++result.restarts;
-    }
   }
   if (shared) shared->passes = passes;
   return result;
@@ -179,12 +155,12 @@ EpisodeSwitch switchIn(const Trace& trace, const Episode& episode, const ModeRes
   const double levelThen = pts[i].percent;
   for (std::size_t j = i; j <= episode.last; ++j) {
     if (pts[j].percent <= 0.0) {
-      found.minutesLeft = std::max(0.0, pts[j].t - at) / 60.0;
+      found.minutesLeft = trace.awakeSeconds(at, std::max(at, pts[j].t)) / 60.0;
       return found;
     }
   }
   const double levelAtEnd = pts[episode.last].percent;
-  const double seconds = episode.to - at;
+  const double seconds = trace.awakeSeconds(at, episode.to);
   if (levelThen > levelAtEnd && seconds > 0.0) {
     const double perSecond = (levelThen - levelAtEnd) / seconds;
     found.minutesLeft = (seconds + levelAtEnd / perSecond) / 60.0;
@@ -224,8 +200,40 @@ WhatIfResult runWhatIf(const Trace& trace, const WhatIfOptions& options) {
   return result;
 }
 
-int runWhatIfCommand(const std::filesystem::path& tracePath, const WhatIfOptions& options,
-                     const std::optional<std::string>& plot, ReportFormat format) {
+std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::path& folder) {
+  std::optional<std::filesystem::path> newest;
+  std::filesystem::file_time_type newestTime;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with("history-charge-") || !name.ends_with(".dat")) continue;
+    if (!entry.is_regular_file(error)) continue;
+    const auto written = entry.last_write_time(error);
+    if (error) continue;
+    if (!newest || written > newestTime) {
+      newest = entry.path();
+      newestTime = written;
+    }
+  }
+  return newest;
+}
+
+int runWhatIfCommand(const std::optional<std::filesystem::path>& givenTrace,
+                     const WhatIfOptions& options, const std::optional<std::string>& plot,
+                     ReportFormat format, const std::filesystem::path& historyFolder) {
+  std::filesystem::path tracePath;
+  if (givenTrace) {
+    tracePath = *givenTrace;
+  } else if (const auto newest = newestChargeHistory(historyFolder)) {
+    tracePath = *newest;
+    std::cerr << "kestrine-sim: reading " << tracePath.string()
+              << ", this machine's newest battery charge history\n";
+  } else {
+    std::cerr << "kestrine-sim: no --trace given, and no battery charge history "
+                 "(history-charge-*.dat) in "
+              << historyFolder.string() << "; pass one with --trace FILE\n";
+    return 2;
+  }
   const TraceParse parsed = loadTrace(tracePath);
   if (!parsed.trace) {
     std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";

@@ -16,12 +16,9 @@ struct WhatIfOptions {
   std::int64_t threshold = 20;
   std::int64_t targetMinutes = 60;
   std::optional<std::filesystem::path> home;  // the two runs get sub-folders of it
-  // The learning file is cut back to the newest `keepSnapshots` samples once it
-  // holds more than `compactAbove`, by restarting the application at a moment
-  // when a restart cannot change what it decides (see docs/simulator.md).
-  // 0 turns this off.
-  std::int64_t compactAbove = 240;
-  std::int64_t keepSnapshots = 120;
+  // The application keeps its learning record in memory; true keeps it in its
+  // file in the run's home, saved at every pass, as the real application does.
+  bool learningOnDisk = false;
 };
 
 // When a mode switched Low Power Mode on.
@@ -39,7 +36,6 @@ struct ModeResult {
   // Smart AI Mode: the prediction at each pass on battery, where there was one.
   std::vector<std::pair<double, std::int64_t>> predictions;
   std::optional<double> readyAt;  // when the predictor first had enough data
-  int restarts = 0;
 };
 
 struct Episode {
@@ -70,9 +66,10 @@ std::vector<Episode> dischargeEpisodes(const Trace& trace);
 // Replays the trace through both modes with the real application.
 WhatIfResult runWhatIf(const Trace& trace, const WhatIfOptions& options);
 
-// The mode's first switch inside the discharge, with the minutes left: until
-// the trace reaches 0 %, or, where it is plugged in or ends first, that time
-// plus what was left then at the average drain since the switch.
+// The mode's first switch inside the discharge, with the minutes left, awake
+// minutes only: until the trace reaches 0 %, or, where it is plugged in or
+// ends first, that time plus what was left then at the average drain over the
+// awake minutes since the switch.
 EpisodeSwitch switchIn(const Trace& trace, const Episode& episode, const ModeResult& mode);
 
 // The reports (whatif_report.cpp): text, one JSON object, an SVG plot.
@@ -83,8 +80,18 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options, const Wh
 
 enum class ReportFormat { kText, kJson };
 
-// The whole command: exit status 0, 1 (plot not written) or 2 (bad trace).
-int runWhatIfCommand(const std::filesystem::path& trace, const WhatIfOptions& options,
-                     const std::optional<std::string>& plot, ReportFormat format);
+// Where the power daemon keeps its histories.
+inline constexpr const char* kUpowerHistoryFolder = "/var/lib/upower";
+
+// The most recently written "history-charge-*.dat" in `folder`; absent when
+// there is none.
+std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::path& folder);
+
+// The whole command: exit status 0, 1 (plot not written) or 2 (bad trace, or
+// no trace given and no charge history in `historyFolder`).
+int runWhatIfCommand(const std::optional<std::filesystem::path>& trace,
+                     const WhatIfOptions& options, const std::optional<std::string>& plot,
+                     ReportFormat format,
+                     const std::filesystem::path& historyFolder = kUpowerHistoryFolder);
 
 }  // namespace kestrine::sim

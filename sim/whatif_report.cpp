@@ -33,13 +33,44 @@ std::string minutesText(const std::optional<double>& minutes) {
 const std::array<const ModeResult WhatIfResult::*, 2> kModes = {&WhatIfResult::classic,
                                                                 &WhatIfResult::smart};
 
+// "1 discharge", "3 discharges".
+std::string counted(std::size_t n, std::string_view one, std::string_view many = {}) {
+  if (n == 1) return "1 " + std::string(one);
+  return std::to_string(n) + " " + (many.empty() ? std::string(one) + "s" : std::string(many));
+}
+
+// What one mode did over all discharges.
+struct ModeSummary {
+  std::size_t switches = 0;         // discharges in which it switched
+  std::vector<double> minutesLeft;  // sorted
+  double median() const {
+    const auto& l = minutesLeft;
+    return l.size() % 2 ? l[l.size() / 2] : (l[l.size() / 2 - 1] + l[l.size() / 2]) / 2.0;
+  }
+};
+
+std::array<ModeSummary, 2> summarise(const Trace& trace, const WhatIfResult& result) {
+  std::array<ModeSummary, 2> summary;
+  for (const Episode& e : result.episodes) {
+    for (std::size_t m = 0; m < kModes.size(); ++m) {
+      const EpisodeSwitch s = switchIn(trace, e, result.*kModes[m]);
+      if (!s.at) continue;
+      ++summary[m].switches;
+      if (s.minutesLeft) summary[m].minutesLeft.push_back(*s.minutesLeft);
+    }
+  }
+  for (ModeSummary& m : summary) std::sort(m.minutesLeft.begin(), m.minutesLeft.end());
+  return summary;
+}
+
 }  // namespace
 
 std::string whatIfReport(const Trace& trace, const WhatIfOptions& options,
                          const WhatIfResult& result) {
   std::ostringstream out;
-  out << "Trace " << trace.file << ": " << trace.points.size() << " rows, " << trace.timeText(0.0)
-      << " to " << trace.timeText(trace.duration()) << " (" << result.passes << " check passes)\n";
+  out << "Trace " << trace.file << ": " << counted(trace.points.size(), "row") << ", "
+      << trace.timeText(0.0) << " to " << trace.timeText(trace.duration()) << " ("
+      << counted(static_cast<std::size_t>(result.passes), "check pass", "check passes") << ")\n";
   out << "Classic Threshold Mode at " << options.threshold << "%; Smart AI Mode with a "
       << options.targetMinutes << "-minute target, learning from an empty start";
   if (result.smart.readyAt) {
@@ -48,8 +79,6 @@ std::string whatIfReport(const Trace& trace, const WhatIfOptions& options,
     out << " (never had enough data: it used the threshold throughout)";
   }
   out << ".\n\n";
-  std::array<std::vector<double>, 2> left;
-  std::array<int, 2> switched = {0, 0};
   for (std::size_t i = 0; i < result.episodes.size(); ++i) {
     const Episode& e = result.episodes[i];
     out << "Discharge " << i + 1 << ": " << trace.timeText(e.from) << " from "
@@ -62,30 +91,26 @@ std::string whatIfReport(const Trace& trace, const WhatIfOptions& options,
         out << (e.pluggedIn ? "not switched; the user plugged in first" : "not switched") << "\n";
         continue;
       }
-      ++switched[m];
-      if (s.minutesLeft) left[m].push_back(*s.minutesLeft);
       out << "Low Power Mode on at " << trace.timeText(s.at->t) << ", " << s.at->level << "% (by "
           << s.at->rule;
       if (s.at->predictedMinutes) out << ", " << *s.at->predictedMinutes << " min predicted";
       out << "), " << minutesText(s.minutesLeft) << "\n";
     }
   }
-  out << "\nSummary: " << result.episodes.size() << " discharges; Classic switched in "
-      << switched[0] << ", Smart AI in " << switched[1] << ".\n";
+  const auto summary = summarise(trace, result);
+  out << "\nSummary: " << counted(result.episodes.size(), "discharge") << "; Classic switched in "
+      << summary[0].switches << ", Smart AI in " << summary[1].switches << ".\n";
   for (std::size_t m = 0; m < kModes.size(); ++m) {
     out << (m == 0 ? "  Classic:  " : "  Smart AI: ");
-    std::vector<double>& l = left[m];
-    if (l.empty()) {
+    const ModeSummary& l = summary[m];
+    if (l.minutesLeft.empty()) {
       out << "no switch with minutes left to measure\n";
       continue;
     }
-    std::sort(l.begin(), l.end());
-    const double median =
-        l.size() % 2 ? l[l.size() / 2] : (l[l.size() / 2 - 1] + l[l.size() / 2]) / 2.0;
     char line[128];
     std::snprintf(line, sizeof line,
-                  "minutes left at its switches: median %.0f, range %.0f to %.0f\n", median,
-                  l.front(), l.back());
+                  "minutes left at its switches: median %.0f, range %.0f to %.0f\n", l.median(),
+                  l.minutesLeft.front(), l.minutesLeft.back());
     out << line;
   }
   return out.str();
@@ -121,10 +146,31 @@ std::string whatIfJson(const Trace& trace, const WhatIfResult& result) {
     if (i) out += ',';
     out += d.str();
   }
-  return out + "]}\n";
+  const auto summary = summarise(trace, result);
+  JsonObject modes;
+  for (std::size_t m = 0; m < kModes.size(); ++m) {
+    const ModeSummary& l = summary[m];
+    std::string minutes = "null";
+    if (!l.minutesLeft.empty()) {
+      minutes = JsonObject()
+                    .addNumber("median", l.median(), 1)
+                    .addNumber("min", l.minutesLeft.front(), 1)
+                    .addNumber("max", l.minutesLeft.back(), 1)
+                    .str();
+    }
+    modes.addRaw(m == 0 ? "classic" : "smart",
+                 JsonObject()
+                     .add("switches", static_cast<std::int64_t>(l.switches))
+                     .addRaw("minutesLeft", minutes)
+                     .str());
+  }
+  return out + "],\"summary\":" + modes.str() + "}\n";
 }
 
 namespace {
+
+// The predictions drawn are averaged over this long.
+constexpr double kSmoothingSeconds = 600.0;
 
 // Round steps for the time axis: at most eight labels, so that none overlaps
 // another, even the ones anchored at the edges.
@@ -181,7 +227,7 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
     << "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"12\">\n";
   s << "<rect fill=\"white\" width=\"" << width << "\" height=\"" << height << "\"/>\n";
   s << "<text x=\"" << left << "\" y=\"24\" font-size=\"16\">What if: " << escapeMarkup(trace.file)
-    << "</text>\n";
+    << (trace.dated ? " (times UTC)" : "") << "</text>\n";
   // Charging stretches, shaded: one rectangle for each run of charging rows, from
   // its first row to the row that ends it.
   for (std::size_t i = 0; i + 1 < trace.points.size();) {
@@ -237,12 +283,33 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
       << " ";
   }
   s << "\"/>\n";
-  // Predictions, as dots on the minutes axis.
-  const std::size_t pstride = std::max<std::size_t>(1, result.smart.predictions.size() / 2400);
-  for (std::size_t i = 0; i < result.smart.predictions.size(); i += pstride) {
-    const auto& [t, m] = result.smart.predictions[i];
-    s << "<circle cx=\"" << x(t) << "\" cy=\"" << yMinutes(static_cast<double>(m))
-      << "\" r=\"1.2\" fill=\"#7a3ea0\"/>\n";
+  // Predictions on the minutes axis: one line per discharge. Whole-percent
+  // steps make the ten-minute rate, and so each check's prediction, jump
+  // between a few values; the line is their average over the last ten
+  // minutes, one point per pixel column at most.
+  const auto& predictions = result.smart.predictions;
+  std::size_t p = 0;
+  for (const Episode& e : result.episodes) {
+    while (p < predictions.size() && predictions[p].first < e.from) ++p;
+    std::ostringstream points;
+    points.setf(std::ios::fixed);
+    points.precision(1);
+    std::size_t from = p, count = 0;
+    double sum = 0.0, lastX = -1.0;
+    for (; p < predictions.size() && predictions[p].first <= e.to; ++p) {
+      sum += static_cast<double>(predictions[p].second);
+      while (predictions[from].first <= predictions[p].first - kSmoothingSeconds) {
+        sum -= static_cast<double>(predictions[from++].second);
+      }
+      const double px = x(predictions[p].first);
+      if (px - lastX < 1.0) continue;
+      points << px << "," << yMinutes(sum / static_cast<double>(p - from + 1)) << " ";
+      lastX = px;
+      ++count;
+    }
+    if (count < 2) continue;
+    s << "<polyline fill=\"none\" stroke=\"#7a3ea0\" stroke-width=\"1.5\" points=\"" << points.str()
+      << "\"/>\n";
   }
   for (const auto& sw : result.classic.switches) {
     s << "<circle cx=\"" << x(sw.t) << "\" cy=\"" << yPercent(static_cast<double>(sw.level))
@@ -260,15 +327,16 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
   s << "<line x1=\"" << left << "\" x2=\"" << left + 24 << "\" y1=\"" << ly1 - 4 << "\" y2=\""
     << ly1 - 4 << "\" stroke=\"#1f6fb2\" stroke-width=\"2\"/><text x=\"" << left + 30 << "\" y=\""
     << ly1 << "\">battery (left axis)</text>\n";
-  s << "<circle cx=\"" << left + 200 << "\" cy=\"" << ly1 - 4
-    << "\" r=\"2\" fill=\"#7a3ea0\"/><text x=\"" << left + 208 << "\" y=\"" << ly1
-    << "\">Smart AI prediction (right axis)</text>\n";
-  s << "<line x1=\"" << left + 450 << "\" x2=\"" << left + 474 << "\" y1=\"" << ly1 - 4
+  s << "<line x1=\"" << left + 180 << "\" x2=\"" << left + 204 << "\" y1=\"" << ly1 - 4
+    << "\" y2=\"" << ly1 - 4 << "\" stroke=\"#7a3ea0\" stroke-width=\"1.5\"/><text x=\""
+    << left + 210 << "\" y=\"" << ly1
+    << "\">Smart AI prediction, 10-min average (right axis)</text>\n";
+  s << "<line x1=\"" << left + 560 << "\" x2=\"" << left + 584 << "\" y1=\"" << ly1 - 4
     << "\" y2=\"" << ly1 - 4 << "\" stroke=\"#7a3ea0\" stroke-dasharray=\"2 3\"/><text x=\""
-    << left + 480 << "\" y=\"" << ly1 << "\">target " << options.targetMinutes
+    << left + 590 << "\" y=\"" << ly1 << "\">target " << options.targetMinutes
     << " min (right axis)</text>\n";
-  s << "<rect x=\"" << left + 700 << "\" y=\"" << ly1 - 12
-    << "\" width=\"20\" height=\"12\" fill=\"#e6f4e6\"/><text x=\"" << left + 726 << "\" y=\""
+  s << "<rect x=\"" << left + 760 << "\" y=\"" << ly1 - 12
+    << "\" width=\"20\" height=\"12\" fill=\"#e6f4e6\"/><text x=\"" << left + 786 << "\" y=\""
     << ly1 << "\">charging</text>\n";
   s << "<circle cx=\"" << left + 6 << "\" cy=\"" << ly2 - 4
     << "\" r=\"6\" fill=\"none\" stroke=\"#c33\" stroke-width=\"2\"/><text x=\"" << left + 18

@@ -49,7 +49,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     config_.setupComplete = true;
     if (loaded.outcome == ConfigLoadResult::Outcome::noFile) config_.save(home_, platform_.console);
   }
-  batteryPredictor_ = std::make_unique<BatteryPredictor>(home_, platform_.clock, platform_.console);
+  batteryPredictor_ =
+      platform_.learningStore
+          ? std::make_unique<BatteryPredictor>(*platform_.learningStore, platform_.clock,
+                                               platform_.console)
+          : std::make_unique<BatteryPredictor>(home_, platform_.clock, platform_.console);
   lastDayRecorded_ = platform_.clock.dayOfMonth(platform_.clock.now());
   buildMenu();
   timer_ = platform_.mainLoop.scheduleRepeating(kCheckIntervalSeconds,

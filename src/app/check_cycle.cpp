@@ -8,13 +8,14 @@ LowBatteryDecision decideLowBattery(std::int64_t level, const Config& config, bo
                                     std::optional<std::int64_t> prediction) {
   const std::string levelText = "Battery at " + std::to_string(level) + "%";
   if (!usesSmartRule(config, predictorReady)) {
-    return {LowBatteryRule::kThreshold, level <= config.threshold, levelText};
+    return {LowBatteryRule::kThreshold, level <= config.threshold, levelText, std::nullopt};
   }
   if (prediction) {
     return {LowBatteryRule::kSmart, *prediction <= config.smartModeTargetMinutes,
-            "~" + std::to_string(*prediction) + " min remaining (Smart AI Mode)"};
+            "~" + std::to_string(*prediction) + " min remaining (Smart AI Mode)", prediction};
   }
-  return {LowBatteryRule::kFallback, level <= config.threshold, levelText + " (fallback)"};
+  return {LowBatteryRule::kFallback, level <= config.threshold, levelText + " (fallback)",
+          std::nullopt};
 }
 
 // The launch check: at or below the threshold on battery, switch and say so.

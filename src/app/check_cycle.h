@@ -20,6 +20,8 @@ struct LowBatteryDecision {
   bool conditionMet = false;
   // The notification subtitle used if this pass switches Low Power Mode on.
   std::string subtitle;
+  // The minutes left that decided it, by the kSmart rule.
+  std::optional<std::int64_t> predictedMinutes;
 };
 
 // Whether the predictor should be asked at all: Smart AI Mode with enough data.

@@ -4,6 +4,7 @@
 #include "ports/clock.h"
 #include "ports/console.h"
 #include "ports/home_directory.h"
+#include "ports/learning_store.h"
 #include "ports/main_loop.h"
 #include "ports/notifications.h"
 #include "ports/power.h"
@@ -25,6 +26,9 @@ struct Platform {
   Console& console;
   // How texts name the machine, the status area and the power modes.
   Wording wording = {};
+  // Where the predictor keeps its learning record; none: the learning file in
+  // the home directory.
+  LearningStore* learningStore = nullptr;
 };
 
 }  // namespace kestrine

@@ -1,6 +1,7 @@
 #include "power/reports.h"
 
 #include <charconv>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,15 @@ bool isValidUtf8(std::string_view bytes) {
   std::size_t i = 0;
   const std::size_t n = bytes.size();
   while (i < n) {
+    // Reports are mostly ASCII: eight bytes at a time while none has its top bit.
+    std::uint64_t word = 0;
+    if (n - i >= sizeof word) {
+      std::memcpy(&word, bytes.data() + i, sizeof word);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        i += sizeof word;
+        continue;
+      }
+    }
     const auto b0 = static_cast<unsigned char>(bytes[i]);
     if (b0 < 0x80) {
       ++i;

@@ -1,18 +1,16 @@
 #include "prediction/battery_predictor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 
-#include "storage/file_store.h"
+#include "prediction/learning_file.h"
 
 namespace kestrine {
 
 namespace {
 
-constexpr std::string_view kFileName = ".kestrine_ai_data.json";
-constexpr std::string_view kCorruptSuffix = ".corrupt";
-constexpr std::string_view kLoadFailed = "Failed to load prediction data: ";
 constexpr std::string_view kSaveFailed = "Failed to save prediction data: ";
 
 // A discharging sample of the recent window, not dated in the future.
@@ -21,9 +19,18 @@ bool inRecentWindow(const BatterySnapshot& s, WallTime now) {
          s.timestamp <= now + PredictionData::kFutureToleranceSeconds && !s.isCharging;
 }
 
+// Non-decreasing times, none of them not-a-number.
+bool inTimeOrder(const std::vector<BatterySnapshot>& snapshots) {
+  return std::adjacent_find(snapshots.begin(), snapshots.end(),
+                            [](const BatterySnapshot& a, const BatterySnapshot& b) {
+                              return !(a.timestamp <= b.timestamp);
+                            }) == snapshots.end() &&
+         (snapshots.empty() || !std::isnan(snapshots.front().timestamp));
+}
+
 }  // namespace
 
-double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTime now) {
+double recentDischargeRate(std::span<const BatterySnapshot> snapshots, WallTime now) {
   double totalDrop = 0.0;
   double totalMinutes = 0.0;
   const BatterySnapshot* earlier = nullptr;
@@ -49,7 +56,7 @@ double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTi
   return rate > 0.0 ? rate : 0.0;
 }
 
-double recentDischargeSpan(const std::vector<BatterySnapshot>& snapshots, WallTime now) {
+double recentDischargeSpan(std::span<const BatterySnapshot> snapshots, WallTime now) {
   std::optional<double> earliest, latest;
   for (const BatterySnapshot& s : snapshots) {
     if (!inRecentWindow(s, now)) continue;
@@ -72,41 +79,45 @@ std::optional<std::int64_t> remainingMinutes(std::int64_t currentPercent, double
 
 BatteryPredictor::BatteryPredictor(const std::filesystem::path& home, const Clock& clock,
                                    Console& console)
-    : dataPath_(dataPath(home)),
-      corruptCopyPath_(corruptCopyPath(home)),
+    : ownStore_(std::make_unique<LearningFile>(home, console)),
+      store_(*ownStore_),
       clock_(clock),
       console_(console) {
-  if (pathKind(dataPath_) == PathKind::missing) return;
-  FileReadResult read = readWholeFile(dataPath_, kMaxFileBytes);
-  if (read.bytes) {
-    PredictionDecodeResult decoded = decodePredictionDataBuffer(*read.bytes);
-    if (decoded.data) {
-      predictionData_ = std::move(*decoded.data);
-      return;
-    }
-  } else if (read.tooLarge) {
-    console_.printLine(std::string(kLoadFailed) + read.error);
-  }
-  // Start afresh, without a word unless the file was too large, but keep the
-  // old content for whoever wants to look at it: the first save moves it
-  // aside instead of overwriting it.
-  moveAsideBeforeSave_ = true;
+  if (auto loaded = store_.load()) predictionData_ = std::move(*loaded);
+  ordered_ = inTimeOrder(predictionData_.snapshots);
+}
+
+BatteryPredictor::BatteryPredictor(LearningStore& store, const Clock& clock, Console& console)
+    : store_(store), clock_(clock), console_(console) {
+  if (auto loaded = store_.load()) predictionData_ = std::move(*loaded);
+  ordered_ = inTimeOrder(predictionData_.snapshots);
 }
 
 std::filesystem::path BatteryPredictor::dataPath(const std::filesystem::path& home) {
-  return home / kFileName;
+  return LearningFile::path(home);
 }
 
 std::filesystem::path BatteryPredictor::corruptCopyPath(const std::filesystem::path& home) {
-  std::filesystem::path path = dataPath(home);
-  path += kCorruptSuffix;
-  return path;
+  return LearningFile::corruptCopyPath(home);
 }
 
 void BatteryPredictor::recordSnapshot(std::int64_t batteryPercent, bool isCharging) {
   const WallTime now = clock_.now();
-  predictionData_.addSnapshot(BatterySnapshot{now, batteryPercent, isCharging, kScreenBrightness},
-                              now);
+  const BatterySnapshot snapshot{now, batteryPercent, isCharging, kScreenBrightness};
+  std::vector<BatterySnapshot>& snapshots = predictionData_.snapshots;
+  if (ordered_ && std::isfinite(now) && (snapshots.empty() || snapshots.back().timestamp <= now)) {
+    // What addSnapshot does, without looking at every sample: the ones to
+    // drop are the oldest.
+    snapshots.push_back(snapshot);
+    const double cutoff = now - PredictionData::kRetentionSeconds;
+    const auto kept =
+        std::find_if(snapshots.begin(), snapshots.end(),
+                     [cutoff](const BatterySnapshot& s) { return s.timestamp > cutoff; });
+    snapshots.erase(snapshots.begin(), kept);
+  } else {
+    predictionData_.addSnapshot(snapshot, now);
+    ordered_ = inTimeOrder(snapshots);
+  }
   saveData();
 }
 
@@ -115,14 +126,26 @@ std::optional<std::int64_t> BatteryPredictor::predictRemainingMinutes(
   if (!hasEnoughData()) return std::nullopt;
   if (predictionData_.snapshots.empty()) return std::nullopt;
   if (predictionData_.snapshots.back().isCharging) return std::nullopt;
-  if (recentDischargeSpan(predictionData_.snapshots, clock_.now()) < kMinimumDischargeSpanSeconds) {
+  const WallTime now = clock_.now();
+  if (recentDischargeSpan(recentCandidates(now), now) < kMinimumDischargeSpanSeconds) {
     return std::nullopt;
   }
   return remainingMinutes(currentPercent, calculateRecentDischargeRate());
 }
 
 double BatteryPredictor::calculateRecentDischargeRate() const {
-  return recentDischargeRate(predictionData_.snapshots, clock_.now());
+  const WallTime now = clock_.now();
+  return recentDischargeRate(recentCandidates(now), now);
+}
+
+std::span<const BatterySnapshot> BatteryPredictor::recentCandidates(WallTime now) const {
+  const std::vector<BatterySnapshot>& snapshots = predictionData_.snapshots;
+  if (!ordered_ || snapshots.empty() || !(snapshots.back().timestamp <= now)) return snapshots;
+  const double cutoff = now - kRecentWindowSeconds;
+  const auto first =
+      std::partition_point(snapshots.begin(), snapshots.end(),
+                           [cutoff](const BatterySnapshot& s) { return !(s.timestamp > cutoff); });
+  return {first, snapshots.end()};
 }
 
 bool BatteryPredictor::hasEnoughData() const {
@@ -143,32 +166,14 @@ void BatteryPredictor::incrementDayCounter() {
 
 void BatteryPredictor::clearData() {
   predictionData_ = PredictionData{};
-  removeFile(dataPath_);
-  // Whatever the unreadable file was, the user has now asked for it to go.
-  if (pathKind(dataPath_) == PathKind::missing) moveAsideBeforeSave_ = false;
+  ordered_ = true;
+  store_.clear();
 }
 
 void BatteryPredictor::saveData() {
-  if (!encodePredictionDataInto(predictionData_, encodeBuffer_)) {
-    console_.printLine(std::string(kSaveFailed) +
-                       "the learning data holds a number JSON cannot express");
-    return;
-  }
-  // Only a file is kept aside: anything else at the path, a directory say, is
-  // left where it is for the write below to report.
-  if (moveAsideBeforeSave_) {
-    if (auto kept = keepUnreadableFile(dataPath_, corruptCopyPath_, kMaxFileBytes); kept.error) {
-      // Keep the old content rather than overwrite it; try again next time.
-      console_.printLine(std::string(kSaveFailed) + *kept.error);
-      return;
-    }
-  }
-  if (auto error = writeFileSafely(dataPath_, encodeBuffer_)) {
+  if (auto error = store_.save(predictionData_)) {
     console_.printLine(std::string(kSaveFailed) + *error);
-    return;
   }
-  // The file now holds our own record: nothing left to keep.
-  moveAsideBeforeSave_ = false;
 }
 
 }  // namespace kestrine

@@ -3,12 +3,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "ports/clock.h"
 #include "ports/console.h"
+#include "ports/learning_store.h"
 #include "prediction/prediction_data.h"
 
 namespace kestrine {
@@ -19,11 +22,11 @@ namespace kestrine {
 // those samples with a positive span adds its time; its drop counts only when
 // the charge fell. A difference of percents too large for 64 bits makes the
 // rate unknown.
-double recentDischargeRate(const std::vector<BatterySnapshot>& snapshots, WallTime now);
+double recentDischargeRate(std::span<const BatterySnapshot> snapshots, WallTime now);
 
 // Seconds from the earliest to the latest discharging sample of the ten
 // minutes before `now`, counted as for the rate; 0 with fewer than two.
-double recentDischargeSpan(const std::vector<BatterySnapshot>& snapshots, WallTime now);
+double recentDischargeSpan(std::span<const BatterySnapshot> snapshots, WallTime now);
 
 // Minutes left at `currentPercent` with `rate` points per minute, after the
 // safety factor, truncated toward zero; absent when the rate is not positive
@@ -31,7 +34,8 @@ double recentDischargeSpan(const std::vector<BatterySnapshot>& snapshots, WallTi
 std::optional<std::int64_t> remainingMinutes(std::int64_t currentPercent, double rate);
 
 // Learns the discharge rate from battery snapshots and predicts the minutes left.
-// Owns the learning record and its file ".kestrine_ai_data.json" in the home directory.
+// Owns the learning record and saves it through a store after every change:
+// by default the file ".kestrine_ai_data.json" in the home directory.
 class BatteryPredictor {
  public:
   static constexpr std::int64_t kMinimumSnapshotsRequired = 100;
@@ -43,13 +47,13 @@ class BatteryPredictor {
   static constexpr double kMinimumDischargeSpanSeconds = 300.0;
   static constexpr double kSafetyFactor = 0.9;
   static constexpr float kScreenBrightness = 0.5F;
-  // About 86,400 samples take 8 MB; a larger file is not one of ours.
-  static constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
 
   // Loads the learning file; a missing or unreadable one gives a new record.
   // Nothing is pruned or saved here, and only a file too large to read prints
   // a line.
   BatteryPredictor(const std::filesystem::path& home, const Clock& clock, Console& console);
+  // The same with the record kept in `store`, which outlives the predictor.
+  BatteryPredictor(LearningStore& store, const Clock& clock, Console& console);
 
   static std::filesystem::path dataPath(const std::filesystem::path& home);
   // Where an unreadable learning file is kept before a save replaces it.
@@ -69,16 +73,19 @@ class BatteryPredictor {
 
  private:
   void saveData();
+  // The samples that can lie in the ten minutes before `now`: the tail after
+  // the older ones while the list is in time order, else all of them.
+  std::span<const BatterySnapshot> recentCandidates(WallTime now) const;
 
-  std::filesystem::path dataPath_;
-  std::filesystem::path corruptCopyPath_;
+  std::unique_ptr<LearningStore> ownStore_;  // the learning file, unless a store was given
+  LearningStore& store_;
   const Clock& clock_;
   Console& console_;
   PredictionData predictionData_;
-  // An unreadable file found at start is kept as ".corrupt" before the first save.
-  bool moveAsideBeforeSave_ = false;
-  // Reused by every save: the whole file is rewritten every 30 seconds.
-  std::string encodeBuffer_;
+  // The samples are in time order, none later than the newest. Then what is
+  // too old to keep sits at the front and the recent ones at the end, and a
+  // month of samples need not be scanned at every pass.
+  bool ordered_ = true;
 };
 
 }  // namespace kestrine

@@ -194,26 +194,21 @@ void PredictionData::incrementDayCollected() {
   if (daysCollected < std::numeric_limits<std::int64_t>::max()) ++daysCollected;
 }
 
-bool encodePredictionDataInto(const PredictionData& data, std::string& out) {
-  out.clear();
-  out.reserve(64 + data.snapshots.size() * kTypicalSnapshotBytes);
-  ChunkWriter writer(out);
-  char* at = writer.reserve(64);
-  at = writeLiteral(at, "{\"snapshots\":[");
-  // Every snapshot the predictor writes has the same brightness: format it once.
-  float lastBrightness = 0.5F;
-  char brightnessText[kMaxNumberChars];
-  std::size_t brightnessLength =
-      static_cast<std::size_t>(writeDouble(brightnessText, 0.5) - brightnessText);
-  bool first = true;
-  for (const BatterySnapshot& snapshot : data.snapshots) {
+namespace {
+
+// Writes one snapshot as an object, with a comma before it unless it is the
+// first. Every snapshot the predictor writes has the same brightness, so its
+// text is formatted once and reused.
+class SnapshotWriter {
+ public:
+  SnapshotWriter() { brightnessLength_ = length(writeDouble(brightnessText_, 0.5)); }
+
+  // Returns null (writing nothing usable) for a number JSON cannot express.
+  char* write(char* at, const BatterySnapshot& snapshot, bool first) {
     if (!std::isfinite(snapshot.timestamp) || !std::isfinite(snapshot.screenBrightness)) {
-      return false;
+      return nullptr;
     }
-    writer.advance(at);
-    at = writer.reserve(kMaxSnapshotChars);
     if (!first) *at++ = ',';
-    first = false;
     at = writeLiteral(at, "{\"timestamp\":");
     at = writeDouble(at, snapshot.timestamp);
     at = writeLiteral(at, ",\"batteryPercent\":");
@@ -224,31 +219,147 @@ bool encodePredictionDataInto(const PredictionData& data, std::string& out) {
     // Written as the float's exact double value, so reading it back as a
     // double and narrowing gives the same float.
     if (std::bit_cast<std::uint32_t>(snapshot.screenBrightness) !=
-        std::bit_cast<std::uint32_t>(lastBrightness)) {
-      lastBrightness = snapshot.screenBrightness;
-      brightnessLength = static_cast<std::size_t>(
-          writeDouble(brightnessText, static_cast<double>(lastBrightness)) - brightnessText);
+        std::bit_cast<std::uint32_t>(lastBrightness_)) {
+      lastBrightness_ = snapshot.screenBrightness;
+      brightnessLength_ =
+          length(writeDouble(brightnessText_, static_cast<double>(lastBrightness_)));
     }
-    std::memcpy(at, brightnessText, brightnessLength);
-    at += brightnessLength;
+    std::memcpy(at, brightnessText_, brightnessLength_);
+    at += brightnessLength_;
     *at++ = '}';
+    return at;
   }
-  writer.advance(at);
-  at = writer.reserve(128 + 3 * kMaxNumberChars);
+
+ private:
+  std::size_t length(const char* end) const {
+    return static_cast<std::size_t>(end - brightnessText_);
+  }
+
+  float lastBrightness_ = 0.5F;
+  char brightnessText_[kMaxNumberChars];
+  std::size_t brightnessLength_ = 0;
+};
+
+constexpr std::size_t kMaxTailChars = 128 + 3 * kMaxNumberChars;
+
+// Everything after the snapshots: "]" and the other members, "}". Null for a
+// number JSON cannot express.
+char* writeTail(char* at, const PredictionData& data) {
   *at++ = ']';
   if (data.lastTrainingDate) {
-    if (!std::isfinite(*data.lastTrainingDate)) return false;
+    if (!std::isfinite(*data.lastTrainingDate)) return nullptr;
     at = writeLiteral(at, ",\"lastTrainingDate\":");
     at = writeDouble(at, *data.lastTrainingDate);
   }
   at = writeLiteral(at, ",\"daysCollected\":");
   at = writeInteger(at, data.daysCollected);
-  if (!std::isfinite(data.accuracyScore)) return false;
+  if (!std::isfinite(data.accuracyScore)) return nullptr;
   at = writeLiteral(at, ",\"accuracyScore\":");
   at = writeDouble(at, data.accuracyScore);
   *at++ = '}';
+  return at;
+}
+
+constexpr std::string_view kHead = "{\"snapshots\":[";
+
+// The same bits: unlike ==, tells 0.0 from -0.0, which are written differently.
+bool sameBits(const BatterySnapshot& a, const BatterySnapshot& b) {
+  return std::bit_cast<std::uint64_t>(a.timestamp) == std::bit_cast<std::uint64_t>(b.timestamp) &&
+         a.batteryPercent == b.batteryPercent && a.isCharging == b.isCharging &&
+         std::bit_cast<std::uint32_t>(a.screenBrightness) ==
+             std::bit_cast<std::uint32_t>(b.screenBrightness);
+}
+
+}  // namespace
+
+bool encodePredictionDataInto(const PredictionData& data, std::string& out) {
+  out.clear();
+  out.reserve(64 + data.snapshots.size() * kTypicalSnapshotBytes);
+  ChunkWriter writer(out);
+  char* at = writer.reserve(64);
+  at = writeLiteral(at, "{\"snapshots\":[");
+  SnapshotWriter snapshots;
+  bool first = true;
+  for (const BatterySnapshot& snapshot : data.snapshots) {
+    writer.advance(at);
+    at = snapshots.write(writer.reserve(kMaxSnapshotChars), snapshot, first);
+    if (at == nullptr) return false;
+    first = false;
+  }
+  writer.advance(at);
+  at = writeTail(writer.reserve(kMaxTailChars), data);
+  if (at == nullptr) return false;
   writer.advance(at);
   return true;
+}
+
+bool IncrementalPredictionEncoder::update(const PredictionData& data) {
+  const std::vector<BatterySnapshot>& now = data.snapshots;
+  const std::size_t held = kept_.size() - keptFrom_;
+  // The record as last written, less some of its oldest samples, followed by
+  // new ones: find how many of the oldest went, and check that the rest are
+  // unchanged. Anything else is written afresh.
+  std::size_t dropped = held;
+  if (!now.empty()) {
+    for (std::size_t d = 0; d < held; ++d) {
+      if (sameBits(kept_[keptFrom_ + d], now.front())) {
+        dropped = d;
+        break;
+      }
+    }
+  }
+  bool reusable = held - dropped <= now.size();
+  for (std::size_t i = 0; reusable && i < held - dropped; ++i) {
+    reusable = sameBits(kept_[keptFrom_ + dropped + i], now[i]);
+  }
+  if (!reusable) {
+    reset();
+    dropped = 0;
+  }
+  for (std::size_t d = 0; d < dropped; ++d) bodyFrom_ += lengths_[keptFrom_ + d];
+  keptFrom_ += dropped;
+  // Every snapshot is kept with the comma before it; the first one's is
+  // skipped when the pieces are handed out.
+  SnapshotWriter writer;
+  char buffer[kMaxSnapshotChars];
+  for (std::size_t i = kept_.size() - keptFrom_; i < now.size(); ++i) {
+    char* end = writer.write(buffer, now[i], false);
+    if (end == nullptr) {
+      reset();
+      return false;
+    }
+    const auto length = static_cast<std::size_t>(end - buffer);
+    body_.append(buffer, length);
+    kept_.push_back(now[i]);
+    lengths_.push_back(static_cast<std::uint32_t>(length));
+  }
+  // The pruned front goes once it is the larger part.
+  if (keptFrom_ > 0 && keptFrom_ >= kept_.size() / 2) {
+    kept_.erase(kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(keptFrom_));
+    lengths_.erase(lengths_.begin(), lengths_.begin() + static_cast<std::ptrdiff_t>(keptFrom_));
+    body_.erase(0, bodyFrom_);
+    keptFrom_ = 0;
+    bodyFrom_ = 0;
+  }
+  char tail[kMaxTailChars];
+  char* end = writeTail(tail, data);
+  if (end == nullptr) return false;
+  tail_.assign(tail, end);
+  return true;
+}
+
+std::array<std::string_view, 3> IncrementalPredictionEncoder::pieces() const {
+  std::string_view body(body_);
+  body.remove_prefix(std::min(body.size(), bodyFrom_ + 1));
+  return {kHead, body, tail_};
+}
+
+void IncrementalPredictionEncoder::reset() {
+  kept_.clear();
+  lengths_.clear();
+  body_.clear();
+  keptFrom_ = 0;
+  bodyFrom_ = 0;
 }
 
 std::optional<std::string> encodePredictionData(const PredictionData& data) {

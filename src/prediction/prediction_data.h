@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -55,6 +56,30 @@ std::optional<std::string> encodePredictionData(const PredictionData& data);
 // than the formatting. Returns false (and leaves `out` unspecified) where the
 // function above gives absent.
 bool encodePredictionDataInto(const PredictionData& data, std::string& out);
+
+// The same text, kept up to date from one save to the next: each snapshot is
+// encoded once, when it is first seen. A record that only gained samples at
+// the end and lost some at the front costs the new ones; any other change
+// encodes it afresh.
+class IncrementalPredictionEncoder {
+ public:
+  // False (and the next update starts afresh) where encodePredictionData
+  // gives absent.
+  bool update(const PredictionData& data);
+  // The text of the last successful update in pieces, whose concatenation is
+  // exactly what encodePredictionData writes. Valid until the next update.
+  std::array<std::string_view, 3> pieces() const;
+
+ private:
+  void reset();
+
+  std::vector<BatterySnapshot> kept_;  // as written, from keptFrom_ on
+  std::vector<std::uint32_t> lengths_;
+  std::string body_;  // ",{...}" per kept snapshot, from bodyFrom_ on
+  std::size_t keptFrom_ = 0;
+  std::size_t bodyFrom_ = 0;
+  std::string tail_;
+};
 
 struct PredictionDecodeResult {
   std::optional<PredictionData> data;

@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <random>
 #include <set>
 #include <system_error>
+#include <vector>
 
 #include "storage/file_descriptor.h"
 
@@ -72,14 +75,26 @@ bool createUnderTemporaryName(const std::filesystem::path& target, std::filesyst
   return false;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+bool writeAll(int fd, std::span<const std::string_view> pieces) {
+  std::vector<iovec> parts;
+  for (const std::string_view piece : pieces) {
+    if (!piece.empty()) parts.push_back({const_cast<char*>(piece.data()), piece.size()});
+  }
+  std::size_t next = 0;
+  while (next < parts.size()) {
+    const int count = static_cast<int>(std::min<std::size_t>(parts.size() - next, IOV_MAX));
+    const ssize_t written = ::writev(fd, &parts[next], count);
     if (written < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
+    // A short write: skip what went out, then go on with the rest.
+    auto done = static_cast<std::size_t>(written);
+    while (next < parts.size() && done >= parts[next].iov_len) done -= parts[next++].iov_len;
+    if (next < parts.size()) {
+      parts[next].iov_base = static_cast<char*>(parts[next].iov_base) + done;
+      parts[next].iov_len -= done;
+    }
   }
   return true;
 }
@@ -241,6 +256,11 @@ bool linkUnnamedFile(int fd, const std::filesystem::path& name) {
 
 std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
                                            std::string_view bytes) {
+  return writeFileSafely(path, std::span<const std::string_view>(&bytes, 1));
+}
+
+std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
+                                           std::span<const std::string_view> pieces) {
   ignoreFileSizeSignal();
   removeStaleTemporariesOnce(path);
 
@@ -279,7 +299,7 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
     return describe(what, path, error);
   };
   if (keepMode && ::fchmod(fd.get(), mode) != 0) return fail(errno);
-  if (!writeAll(fd.get(), bytes)) return fail(errno);
+  if (!writeAll(fd.get(), pieces)) return fail(errno);
   if (::fsync(fd.get()) != 0) return fail(errno);
   if (!named) {
     // Named only now, just before the rename.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -66,6 +67,10 @@ bool isTemporaryName(std::string_view target, std::string_view name);
 // and is never replaced (EACCES), whoever the caller is.
 std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
                                            std::string_view bytes);
+// The same with the content in pieces, written one after another in one
+// gathered write: a caller that keeps its text in parts need not join them.
+std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
+                                           std::span<const std::string_view> pieces);
 
 // Renames `from` to `to`, replacing whatever file `to` names. A missing `from`
 // counts as success. Returns a readable error on failure.

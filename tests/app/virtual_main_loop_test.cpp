@@ -29,5 +29,23 @@ TEST_F(LoopTest, BusyMainThreadMakesALateTimerRunOnce) {
   EXPECT_THAT(ran, ElementsAre("t@110", "t@120", "t@150"));
 }
 
+// Time is counted in whole microseconds: a tenth of a second added ten times
+// is exactly one second, also far from the reference date, and a time
+// beyond the clock's range neither wraps nor leaves a timer running forever.
+TEST(VirtualTime, StaysOnItsGridAndStopsAtItsLimit) {
+  for (const WallTime start : {786384000.0, 3.0e12}) {
+    VirtualMainLoop loop{start};
+    int passes = 0;
+    auto timer = loop.scheduleRepeating(0.1, [&] { ++passes; });
+    loop.runFor(1.0);
+    EXPECT_EQ(passes, 10) << start;
+    EXPECT_EQ(loop.nowTicks(), ticksFromSeconds(start) + kTicksPerSecond) << start;
+    loop.passTimeBlocked(1e300);
+    loop.runFor(1.0);
+    EXPECT_EQ(passes, 11) << start;
+    EXPECT_EQ(loop.pendingCount(), 0u) << start;
+  }
+}
+
 }  // namespace
 }  // namespace kestrine::sim

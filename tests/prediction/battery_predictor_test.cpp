@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "platform/sim/recording_console.h"
+#include "prediction/learning_file.h"
 #include "platform/sim/virtual_clock.h"
 #include "platform/sim/virtual_main_loop.h"
 #include "support/temp_folder.h"
@@ -239,19 +240,39 @@ TEST_P(DischargeSpan, PredictsOnlyAfterFiveMinutesOnBattery) {
 INSTANTIATE_TEST_SUITE_P(Cases, DischargeSpan, ::testing::ValuesIn(spanCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PredictorTest, RecordingUsesTheClockAndPrunes) {
-  writeText(dataFile(), learningFile(120, 3));
-  loop.runUntil(kNow + 2'592'000.0 - 60.0 * 10);  // the ten newest samples stay inside 30 days
-  BatteryPredictor predictor(home.path(), clock, console);
-  // Loaded as it is: nothing pruned and nothing written at construction.
-  EXPECT_EQ(predictor.getSnapshotCount(), 120);
-  EXPECT_EQ(readText(dataFile()), learningFile(120, 3));
+// A clock that can be set back, as the user or time sync can.
+struct SettableClock : Clock {
+  WallTime now() const override { return time; }
+  int dayOfMonth(WallTime) const override { return 1; }
+  WallTime time = 0.0;
+};
 
-  predictor.recordSnapshot(40, true);
-  EXPECT_EQ(predictor.getSnapshotCount(), 11);
-  EXPECT_FALSE(predictor.hasEnoughData());
-  EXPECT_EQ(fileContent(), predictor.data());
-  EXPECT_EQ(predictor.data().snapshots.back(), (BatterySnapshot{clock.now(), 40, true, 0.5F}));
+// Each save writes what the whole encoder writes, byte for byte, while
+// samples come in and the oldest leave, after a reload, and once the clock
+// has been set back an hour.
+TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
+  writeText(dataFile(), learningFile(120, 3));
+  SettableClock settable;
+  // At the first pass the ten newest samples lie inside 30 days, the next
+  // one exactly 30 days back.
+  settable.time = kNow + 2'592'000.0 - 60.0 * 10 - 30.0;
+  for (int run = 0; run < 2; ++run) {
+    BatteryPredictor predictor(home.path(), settable, console);
+    // Loaded as it is: nothing pruned and nothing written at construction.
+    EXPECT_EQ(readText(dataFile()), *encodePredictionData(predictor.data()));
+    for (int pass = 0; pass < 30; ++pass) {
+      settable.time += run == 1 && pass == 10 ? -3600.0 : 30.0;
+      predictor.recordSnapshot(40 - pass, pass % 3 == 0);
+      if (run == 0 && pass == 0) {
+        EXPECT_EQ(predictor.getSnapshotCount(), 11);
+      }
+      EXPECT_EQ(predictor.data().snapshots.back(),
+                (BatterySnapshot{settable.time, 40 - pass, pass % 3 == 0, 0.5F}));
+      ASSERT_EQ(readText(dataFile()), *encodePredictionData(predictor.data()))
+          << "run " << run << ", pass " << pass;
+    }
+  }
+  EXPECT_THAT(console.lines(), IsEmpty());
 }
 
 // Garbage, or a sparse file of 100 GB: a new record, and before the first save
@@ -279,7 +300,7 @@ TEST_P(CorruptFile, IsMovedAsideBeforeTheFirstSave) {
   predictor.recordSnapshot(63, false);
   EXPECT_EQ(std::filesystem::file_size(corruptFile()), size);
   EXPECT_THAT(fileContent().snapshots, SizeIs(2));
-  const bool huge = size > BatteryPredictor::kMaxFileBytes;
+  const bool huge = size > LearningFile::kMaxFileBytes;
   ASSERT_THAT(console.lines(), SizeIs(huge ? 1 : 0));
   if (huge) {
     EXPECT_THAT(console.lines()[0], HasSubstr(std::to_string(size) + " bytes, more than"));

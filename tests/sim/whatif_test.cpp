@@ -2,15 +2,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "prediction/battery_predictor.h"
 #include "sim/case_name.h"
 #include "sim/laptop_run.h"
 #include "sim/malformed_input.h"
@@ -27,44 +30,36 @@ WhatIfOptions optionsIn(const RunFolder& folder) {
   return o;
 }
 
-// Days of use: off the charger at 09:00 at 100%, down at `drain` points a
-// minute, plugged in at 17:00 and charged to full; the rows every 5 minutes.
-std::string syntheticTrace(int days, double drain) {
-  std::ostringstream csv;
-  csv << "time,percent,charging\n";
-  for (int t = 0; t <= days * 86400; t += 300) {
-    const int secondOfDay = t % 86400;
-    const bool onBattery = secondOfDay >= 0 && secondOfDay < 8 * 3600;
-    const double percent = onBattery ? std::max(0.0, 100.0 - drain * secondOfDay / 60.0) : 100.0;
-    csv << t << "," << percent << "," << (onBattery ? 0 : 1) << "\n";
-  }
-  return csv.str();
-}
-
-// After learning, on steady drains from 0.3 to 1.5 points a minute with
-// fractional start levels, Smart AI Mode keeps close to its target: 60 minutes
-// after the 0.9 factor, about 67 at a steady drain. Right after unplugging a
-// single whole-percent step would read as 2 points a minute.
-TEST(WhatIf, SmartSwitchesLeaveAboutTheTargetOnSteadyDrains) {
+// On the charger from 23:00 UTC past two midnights (two counted days make
+// Smart AI Mode ready), then steady discharges at these drains, with
+// fractional start levels, down to 5 %.
+std::string readyThenDischarges(const std::vector<double>& drains) {
   std::ostringstream csv;
   long long t = 0;
   auto row = [&](double percent, bool charging) {
     csv << 1773529200 + t << ',' << percent << ',' << (charging ? 1 : 0) << '\n';
     t += 30;
   };
-  // On the charger from 23:00 UTC past two midnights: two counted days make it ready.
   while (t < 26 * 3600) row(100, true);
-  const double drains[] = {0.3, 0.5, 0.7, 0.9, 1.1, 1.3, 1.5};
-  for (std::size_t i = 0; i < std::size(drains); ++i) {
+  for (std::size_t i = 0; i < drains.size(); ++i) {
     const double startLevel = 99.85 - 0.1 * static_cast<double>(i);
     for (double level = startLevel; level > 5; level -= drains[i] / 2) row(level, false);
     for (int k = 0; k < 20; ++k) row(100, true);
   }
-  const auto parsed = parseTrace(csv.str(), "steady.csv");
+  return csv.str();
+}
+
+// After learning, on steady drains from 0.3 to 1.5 points a minute, Smart AI
+// Mode keeps close to its target: 60 minutes after the 0.9 factor, about 67 at
+// a steady drain. Right after unplugging a single whole-percent step would
+// read as 2 points a minute.
+TEST(WhatIf, SmartSwitchesLeaveAboutTheTargetOnSteadyDrains) {
+  const std::vector<double> drains = {0.3, 0.5, 0.7, 0.9, 1.1, 1.3, 1.5};
+  const auto parsed = parseTrace(readyThenDischarges(drains), "steady.csv");
   ASSERT_TRUE(parsed.trace) << parsed.error->str();
   RunFolder home;
   const WhatIfResult result = runWhatIf(*parsed.trace, optionsIn(home));
-  ASSERT_EQ(result.episodes.size(), std::size(drains));
+  ASSERT_EQ(result.episodes.size(), drains.size());
   for (const Episode& e : result.episodes) {
     const EpisodeSwitch classic = switchIn(*parsed.trace, e, result.classic);
     ASSERT_NE(classic.at, nullptr);
@@ -78,51 +73,100 @@ TEST(WhatIf, SmartSwitchesLeaveAboutTheTargetOnSteadyDrains) {
   }
 }
 
-// Restarting with a trimmed learning file must not change a single decision.
-TEST(WhatIf, CompactingTheLearningFileChangesNoDecision) {
-  const auto parsed = parseTrace(syntheticTrace(3, 0.45), "synthetic.csv");
+// The record held in memory decides exactly as the application's own file,
+// saved at every pass, does.
+TEST(WhatIf, LearningInMemoryDecidesAsTheLearningFileDoes) {
+  const auto parsed = parseTrace(readyThenDischarges({0.5, 1.2}), "steady.csv");
   ASSERT_TRUE(parsed.trace);
   RunFolder home;
-  WhatIfOptions plain = optionsIn(home);
-  plain.compactAbove = 0;
-  WhatIfOptions compacted = optionsIn(home);
-  compacted.compactAbove = 300;
-  compacted.keepSnapshots = 120;
-  const auto a = runWhatIf(*parsed.trace, plain);
-  const auto b = runWhatIf(*parsed.trace, compacted);
-  EXPECT_GT(b.smart.restarts, 3);
+  WhatIfOptions onDisk = optionsIn(home);
+  onDisk.learningOnDisk = true;
+  const auto a = runWhatIf(*parsed.trace, optionsIn(home));
+  const auto b = runWhatIf(*parsed.trace, onDisk);
+  ASSERT_FALSE(a.smart.predictions.empty());
   EXPECT_EQ(a.smart.switches, b.smart.switches);
   EXPECT_EQ(a.smart.predictions, b.smart.predictions);
   EXPECT_EQ(a.classic.switches, b.classic.switches);
+  EXPECT_TRUE(std::filesystem::exists(BatteryPredictor::dataPath(home.path() / "smart")));
 }
 
-class MalformedTraceTest : public ::testing::TestWithParam<BadInput> {};
+// A trace refused: the file's own name as given, the line (0: the whole
+// file) and what is wrong. "<missing>" and "<folder>" are no file.
+struct BadTrace {
+  const char* name;
+  std::string text;
+  int line;
+  const char* message;
+};
+void PrintTo(const BadTrace& c, std::ostream* os) {
+  *os << caseName(std::string(c.name) + " " + c.message);
+}
+class BadTraceTest : public ::testing::TestWithParam<BadTrace> {};
 
-TEST_P(MalformedTraceTest, IsRejectedWithItsLine) {
-  const auto parsed = parseTrace(GetParam().text, "t.csv");
+TEST_P(BadTraceTest, IsRefusedWithTheReason) {
+  const RunFolder folder;
+  const auto path = folder.path() / GetParam().name;
+  if (GetParam().text == "<folder>") {
+    std::filesystem::create_directory(path);
+  } else if (GetParam().text != "<missing>") {
+    std::ofstream(path, std::ios::binary) << GetParam().text;
+  }
+  const auto parsed = loadTrace(path);
   ASSERT_FALSE(parsed.trace);
-  expectNamesLineAndProblem(*parsed.error, GetParam());
+  EXPECT_EQ(parsed.error->file, path.string());
+  expectNamesLineAndProblem(*parsed.error, {"", GetParam().line, GetParam().message});
 }
+
+const std::string kDaemonRows =
+    "1773482400\t50.000\tdischarging\n1773482460\t49.000\tdischarging\n";
 
 INSTANTIATE_TEST_SUITE_P(
-    Lines, MalformedTraceTest,
-    ::testing::Values(BadInput{"time,percent,charging\n0,50,0\n30,fifty,0\n", 3, "bad percent"},
-                      BadInput{"0,50,0\n30,49\n", 2, "3 columns"},
-                      BadInput{"0,50,0\n0,49,0\n", 2, "does not increase"},
-                      BadInput{"0,50,0\n30,49,maybe\n", 2, "charging"},
-                      BadInput{"0,50,0\n2026-03-14T09:00:00Z,49,0\n", 2, "mix"},
-                      BadInput{"0,50,0\n", 0, "at least two"},
-                      BadInput{"when,level,ac\n0,50,0\n", 1, "no time (or timestamp) column"},
-                      BadInput{"time,charge,ac\n0,50,0\n", 1, "no percent"},
-                      BadInput{"0,0.5,0\n30,0.49,0\n60,0.48,0\n", 0, "fractions"},
-                      BadInput{"1773482400000,50,0\n1773482460000,49,0\n", 1, "milliseconds"},
-                      BadInput{"0,50,0\n34560030,49,0\n", 0, "400 days"},
-                      BadInput{"0,50,0\n1e300,49,0\n", 2, "milliseconds"},
-                      BadInput{"1773482400\t50\tdischarging\n1773482300\t49\tdischarging\n", 2,
-                               "backwards"},
-                      BadInput{"{\"snapshots\":[]}", 0, "learning file"}));
+    Cases, BadTraceTest,
+    ::testing::Values(
+        BadTrace{"t.csv", "time,percent,charging\n0,50,0\n30,fifty,0\n", 3, "bad percent"},
+        BadTrace{"t.csv", "0,50,0\n30,49\n", 2, "3 columns"},
+        BadTrace{"t.csv", "0,50,0\n0,49,0\n", 2, "does not increase"},
+        BadTrace{"t.csv", "0,50,0\n30,49,maybe\n", 2, "charging"},
+        BadTrace{"t.csv", "0,50,0\n2026-03-14T09:00:00Z,49,0\n", 2, "mix"},
+        BadTrace{"t.csv", "0,50,0\n", 0, "at least two"},
+        BadTrace{"t.csv", "when,level,ac\n0,50,0\n", 1, "no time (or timestamp) column"},
+        BadTrace{"t.csv", "time,charge,ac\n0,50,0\n", 1, "no percent"},
+        BadTrace{"t.csv", "time;percent;charging\n0;50;0\n", 1, "separate columns with commas"},
+        BadTrace{"t.tsv", "0\t50\t0\n30\t49\t0\n", 1, "separate columns with commas"},
+        BadTrace{"t.csv", "0,0.5,0\n30,0.49,0\n60,0.48,0\n", 0, "fractions"},
+        BadTrace{"t.csv", "1773482400000,50,0\n1773482460000,49,0\n", 1, "milliseconds"},
+        BadTrace{"t.csv", "0,50,0\n34560030,49,0\n", 0, "400 days"},
+        BadTrace{"t.csv", "0,50,0\n1e300,49,0\n", 2, "milliseconds"},
+        BadTrace{"t.csv", "4102444800,50,0\n4102444860,49,0\n", 0, "after 2099"},
+        BadTrace{"t.json",
+                 "{\"snapshots\":[{\"timestamp\":1e16,\"batteryPercent\":50,\"isCharging\":false,"
+                 "\"screenBrightness\":0.5},{\"timestamp\":1.00000000000003e16,"
+                 "\"batteryPercent\":49,\"isCharging\":false,\"screenBrightness\":0.5}],"
+                 "\"daysCollected\":0,\"accuracyScore\":0}",
+                 0, "after 2099"},
+        BadTrace{"t.dat", "1773482400\t50\tdischarging\n1773482300\t49\tdischarging\n", 2,
+                 "backwards"},
+        BadTrace{"t.dat", "1773482400\t50\tdischarging\n1773482460\t150\tdischarging\n", 2,
+                 "not a percent from 0 to 100"},
+        BadTrace{"history-rate-BAT0.dat", kDaemonRows, 0, "rate history (watts)"},
+        BadTrace{"history-time-empty-BAT0.dat", kDaemonRows, 0, "time history"},
+        BadTrace{"renamed.dat",
+                 "1773482400\t8.1\tdischarging\n1773482430\t9.4\tdischarging\n"
+                 "1773482460\t7.2\tdischarging\n1773482490\t8.8\tdischarging\n"
+                 "1773482520\t6.5\tdischarging\n1773482550\t9.9\tdischarging\n",
+                 0, "not the charge history"},
+        BadTrace{"t.json", "{\"snapshots\":[]}", 0, "learning file"},
+        BadTrace{"binary",
+                 std::string("\x7f"
+                             "ELF\x02\x01\0\0,1,0\n",
+                             13),
+                 0, "not a text file"},
+        BadTrace{"gone.csv", "<missing>", 0, "no such file"},
+        BadTrace{"folder", "<folder>", 0, "is a directory"}),
+    [](const auto& info) {
+      return caseName(std::to_string(info.index) + " " + info.param.message);
+    });
 
-// Each source as it is found on a machine.
 // Each source as it is found on a machine: its rows as "t percent charging",
 // the stretches asleep, and the first time.
 struct SourceCase {
@@ -157,14 +201,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SourceCase{"DaemonHistory", *readInputFile(kData + "history-charge-sample.dat"),
                    "0 88 0,295 87 0,905 86 0,1595 86 1,1615 87 1,7595 100 1,17695 99 0,",
-                   "Sat 14 Mar 2026 10:00:05", 589},
+                   "Sat 14 Mar 2026 10:00:05 UTC", 589},
         SourceCase{"LearningFile", *readInputFile(kData + "learning-sample.json"),
                    "0 90 0,30 90 0,60.25 89 0,28860 71 0,28890 71 1, asleep 60.25-28860",
-                   "Sat 14 Mar 2026 09:00:00", 4},
+                   "Sat 14 Mar 2026 09:00:00 UTC", 4},
         SourceCase{"CsvHeader",
                    "\xEF\xBB\xBFon_ac,Timestamp,battery_percent,note\nno,1773482400,50,x\n"
                    "yes,1773482460,49,y\n",
-                   "0 50 0,60 49 1,", "Sat 14 Mar 2026 10:00:00", 2}),
+                   "0 50 0,60 49 1,", "Sat 14 Mar 2026 10:00:00 UTC", 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Minutes left at a switch: until the trace reaches 0 %, or extrapolated from
@@ -187,15 +231,73 @@ TEST(WhatIf, MinutesLeftAreMeasuredOnTheTrace) {
             "\"2026-03-14T01:00:00Z\",\"startLevel\":30,\"endLevel\":25,\"classic\":{\"time\":"
             "\"2026-03-14T00:50:00Z\",\"level\":25,\"rule\":\"threshold\",\"predictedMinutes\":"
             "null,\"minutesLeft\":null},\"smart\":{\"time\":\"2026-03-14T00:45:00Z\",\"level\":28,"
-            "\"rule\":\"threshold\",\"predictedMinutes\":null,\"minutesLeft\":90.0}}]}\n");
+            "\"rule\":\"threshold\",\"predictedMinutes\":null,\"minutesLeft\":90.0}}],"
+            "\"summary\":{\"classic\":{\"switches\":1,\"minutesLeft\":null},\"smart\":{"
+            "\"switches\":2,\"minutesLeft\":{\"median\":50.0,\"min\":10.0,\"max\":90.0}}}}\n");
+}
+
+// The lid closed for nine hours on battery: no row for more than 30 minutes.
+// No check runs in it, and the minutes left count awake minutes only: 20 % at
+// the switch, 10 % at the plug-in 1695 awake seconds later, and 1695 s more
+// at that pace.
+TEST(WhatIf, SleepInTheDaemonHistoryIsNeitherBatteryLifeNorDrain) {
+  const auto parsed = loadTrace(kData + "history-charge-sleep.dat");
+  ASSERT_TRUE(parsed.trace) << parsed.error->str();
+  ASSERT_EQ(parsed.trace->asleep.size(), 1u);
+  EXPECT_EQ(parsed.trace->asleep[0], std::make_pair(2160.0, 34560.0));
+  RunFolder home;
+  const WhatIfResult result = runWhatIf(*parsed.trace, optionsIn(home));
+  EXPECT_EQ(result.passes, 117);
+  ASSERT_EQ(result.episodes.size(), 1u);
+  const EpisodeSwitch s = switchIn(*parsed.trace, result.episodes[0], result.classic);
+  ASSERT_NE(s.at, nullptr);
+  EXPECT_EQ(s.at->t, 1800.0);
+  ASSERT_TRUE(s.minutesLeft);
+  EXPECT_NEAR(*s.minutesLeft, 56.5, 0.01);
+}
+
+// Without --trace: the daemon's newest charge history, named on standard
+// error; with none, where it looked and how to give one.
+TEST(WhatIfCommand, ReadsTheNewestChargeHistoryByDefault) {
+  const RunFolder folder;
+  const auto& dir = folder.path();
+  const auto run = [&] {
+    const std::string command = "KESTRINE_SIM_UPOWER_DIR=" + dir.string() + " " +
+                                KESTRINE_SIM_BINARY + " whatif --format json --home " +
+                                (dir / "home").string() + " > " + (dir / "out").string() + " 2> " +
+                                (dir / "err").string();
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  };
+  EXPECT_EQ(run(), 2);
+  EXPECT_NE(readInputFile(dir / "err")
+                ->find("no battery charge history (history-charge-*.dat) in " + dir.string() +
+                       "; pass one with --trace FILE"),
+            std::string::npos);
+  std::filesystem::copy_file(kData + "history-charge-sleep.dat", dir / "history-charge-new.dat");
+  std::filesystem::copy_file(kData + "history-charge-sample.dat", dir / "history-charge-old.dat");
+  std::filesystem::copy_file(kData + "history-charge-sample.dat", dir / "history-rate-new.dat");
+  const auto now = std::filesystem::file_time_type::clock::now();
+  std::filesystem::last_write_time(dir / "history-charge-old.dat", now - std::chrono::hours(1));
+  std::filesystem::last_write_time(dir / "history-charge-new.dat", now - std::chrono::minutes(1));
+  EXPECT_EQ(run(), 0);
+  EXPECT_NE(
+      readInputFile(dir / "err")->find("reading " + (dir / "history-charge-new.dat").string()),
+      std::string::npos);
+  EXPECT_NE(readInputFile(dir / "out")->find("\"startLevel\":30,"), std::string::npos);
 }
 
 TEST(WhatIf, PlotHasRoundMinuteTicksATargetLineAndAnEscapedName) {
   const auto parsed = parseTrace("0,50,0\n60,49,0\n", "a<b&c.csv");
   ASSERT_TRUE(parsed.trace);
   WhatIfResult result;
-  result.smart.predictions = {{30, 169}};
+  result.episodes = dischargeEpisodes(*parsed.trace);
+  result.smart.predictions = {{30, 169}, {45, 40}, {60, 169}};
   const std::string svg = whatIfSvg(*parsed.trace, WhatIfOptions{}, result);
+  // One averaged line for the discharge, however its predictions jump.
+  const std::string line = "<polyline fill=\"none\" stroke=\"#7a3ea0\"";
+  EXPECT_NE(svg.find(line), std::string::npos);
+  EXPECT_EQ(svg.find(line, svg.find(line) + 1), std::string::npos);
   EXPECT_NE(svg.find("What if: a&lt;b&amp;c.csv"), std::string::npos);
   EXPECT_EQ(svg.find("a<b"), std::string::npos);
   for (const char* tick : {">0 min<", ">60 min<", ">120 min<", ">180 min<"}) {

@@ -29,6 +29,7 @@ SimPlatform::SimPlatform(SimOptions options)
           .home = home,
           .console = console,
       } {
+  if (!options.journal) return;
   loop.observers.add([this](const LoopEvent& event) {
     std::string text = toString(event.kind);
     if (event.timerId != 0) text += " #" + std::to_string(event.timerId);

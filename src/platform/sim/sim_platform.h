@@ -27,6 +27,8 @@ struct SimOptions {
   // A folder to use as the home; by default a new temporary one.
   std::optional<std::filesystem::path> home;
   std::string userName = "alice";
+  // Whether the journal is kept: a replay of a month has no use for it.
+  bool journal = true;
 };
 
 // One line of the platform's timeline: what a port saw, when.

@@ -1,16 +1,33 @@
 #include "platform/sim/virtual_main_loop.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_set>
 
 namespace kestrine::sim {
 
+namespace {
+
+constexpr Ticks kTickLimit = Ticks{1} << 62;
+
+// A moment `delay` after `time`, stopping at the limit instead of wrapping.
+Ticks later(Ticks time, Ticks delay) { return std::min(time + delay, kTickLimit); }
+
+}  // namespace
+
+Ticks ticksFromSeconds(double seconds) {
+  constexpr auto kLimit = static_cast<double>(kTickLimit);
+  if (std::isnan(seconds)) return 0;
+  const double ticks = std::round(seconds * static_cast<double>(kTicksPerSecond));
+  return static_cast<Ticks>(std::clamp(ticks, -kLimit, kLimit));
+}
+
 struct VirtualMainLoop::TimerState {
   std::uint64_t id = 0;
-  double interval = 0.0;
+  Ticks interval = 0;
   std::function<void()> callback;
   bool active = true;
-  WallTime nextDue = 0.0;  // due time of the regular pass in the queue
+  Ticks nextDue = 0;  // due time of the regular pass in the queue
 };
 
 namespace {
@@ -49,7 +66,7 @@ std::string toString(LoopEvent::Kind kind) {
   return "?";
 }
 
-VirtualMainLoop::VirtualMainLoop(WallTime start) : now_(start) {}
+VirtualMainLoop::VirtualMainLoop(WallTime start) : now_(ticksFromSeconds(start)) {}
 
 VirtualMainLoop::~VirtualMainLoop() = default;
 
@@ -57,16 +74,17 @@ std::unique_ptr<Timer> VirtualMainLoop::scheduleRepeating(double intervalSeconds
                                                           std::function<void()> callback) {
   auto state = std::make_shared<TimerState>();
   state->id = nextTimerId_++;
-  state->interval = std::max(intervalSeconds, 0.001);  // a zero interval would never let time move
+  // A zero interval would never let time move.
+  state->interval = std::max<Ticks>(ticksFromSeconds(intervalSeconds), kTicksPerSecond / 1000);
   state->callback = std::move(callback);
-  state->nextDue = now_ + state->interval;
+  state->nextDue = later(now_, state->interval);
   enqueue(state->nextDue, Entry{.oneShot = {}, .timer = state, .deferred = false});
   bool* active = &state->active;
   return std::make_unique<VirtualTimer>(std::move(state), active);
 }
 
 void VirtualMainLoop::callAfter(double delaySeconds, std::function<void()> callback) {
-  enqueue(now_ + std::max(0.0, delaySeconds),
+  enqueue(later(now_, std::max<Ticks>(0, ticksFromSeconds(delaySeconds))),
           Entry{.oneShot = std::move(callback), .timer = nullptr, .deferred = false});
 }
 
@@ -104,15 +122,21 @@ bool VirtualMainLoop::step() {
   return true;
 }
 
-void VirtualMainLoop::runUntil(WallTime time) {
+void VirtualMainLoop::runUntilTicks(Ticks time) {
   runDueUpTo(time);
   if (!terminated_) now_ = std::max(now_, time);
 }
 
-void VirtualMainLoop::passTimeBlocked(double seconds) { now_ += std::max(0.0, seconds); }
+void VirtualMainLoop::runFor(double seconds) {
+  runUntilTicks(later(now_, ticksFromSeconds(seconds)));
+}
+
+void VirtualMainLoop::passTimeBlocked(double seconds) {
+  now_ = later(now_, std::max<Ticks>(0, ticksFromSeconds(seconds)));
+}
 
 void VirtualMainLoop::passTimeModal(double seconds) {
-  const WallTime until = now_ + std::max(0.0, seconds);
+  const Ticks until = later(now_, std::max<Ticks>(0, ticksFromSeconds(seconds)));
   enterModal();
   runDueUpTo(until);
   now_ = std::max(now_, until);
@@ -120,6 +144,11 @@ void VirtualMainLoop::passTimeModal(double seconds) {
 }
 
 std::optional<WallTime> VirtualMainLoop::nextDueTime() const {
+  if (queue_.empty()) return std::nullopt;
+  return secondsFromTicks(queue_.begin()->first.first);
+}
+
+std::optional<Ticks> VirtualMainLoop::nextDueTicks() const {
   if (queue_.empty()) return std::nullopt;
   return queue_.begin()->first.first;
 }
@@ -132,15 +161,15 @@ std::size_t VirtualMainLoop::activeTimerCount() const {
   return timers.size();
 }
 
-void VirtualMainLoop::enqueue(WallTime due, Entry entry) {
+void VirtualMainLoop::enqueue(Ticks due, Entry entry) {
   queue_.emplace(Key{due, nextSequence_++}, std::move(entry));
 }
 
-void VirtualMainLoop::runDueUpTo(WallTime time) {
+void VirtualMainLoop::runDueUpTo(Ticks time) {
   while (!terminated_ && !queue_.empty() && queue_.begin()->first.first <= time) step();
 }
 
-void VirtualMainLoop::dispatch(WallTime due, Entry entry) {
+void VirtualMainLoop::dispatch(Ticks due, Entry entry) {
   if (!entry.timer) {
     emit(LoopEvent::Kind::kOneShot);
     if (entry.oneShot) entry.oneShot();
@@ -160,14 +189,17 @@ void VirtualMainLoop::dispatch(WallTime due, Entry entry) {
 
   // The next regular pass stays on the timer's grid; the passes missed while
   // the loop was busy are skipped, so a late timer runs only once.
-  WallTime next = due + timer->interval;
-  while (next <= now_) next += timer->interval;
+  Ticks next = later(due, timer->interval);
+  if (next <= now_)
+    next = later(next, (now_ - next) / timer->interval * timer->interval + timer->interval);
+  // At the limit of time the timer stops: a pass due there would run forever.
+  if (next == kTickLimit) return;
   timer->nextDue = next;
   enqueue(next, Entry{.oneShot = {}, .timer = timer, .deferred = false});
 }
 
 void VirtualMainLoop::emit(LoopEvent::Kind kind, std::uint64_t timerId) {
-  observers.notify(LoopEvent{.kind = kind, .time = now_, .timerId = timerId});
+  observers.notify(LoopEvent{.kind = kind, .time = now(), .timerId = timerId});
 }
 
 }  // namespace kestrine::sim

@@ -15,6 +15,16 @@
 
 namespace kestrine::sim {
 
+// Virtual time is counted in whole microseconds since the reference date of
+// WallTime, so that adding an interval always moves it, however far the
+// clock is from that date. Conversions saturate at about ±146,000 years.
+using Ticks = std::int64_t;
+inline constexpr Ticks kTicksPerSecond = 1'000'000;
+Ticks ticksFromSeconds(double seconds);
+inline WallTime secondsFromTicks(Ticks ticks) {
+  return static_cast<double>(ticks) / static_cast<double>(kTicksPerSecond);
+}
+
 // Something the loop did, for timelines and tests.
 struct LoopEvent {
   enum class Kind {
@@ -61,15 +71,17 @@ class VirtualMainLoop final : public MainLoop {
   void leaveModal() override;
 
   // The loop's current time.
-  WallTime now() const { return now_; }
+  WallTime now() const { return secondsFromTicks(now_); }
+  Ticks nowTicks() const { return now_; }
 
   // Runs the next due callback, moving time forward to it. False when nothing
   // is scheduled or the loop has been terminated.
   bool step();
   // Runs everything due up to and including `time`, then sets the time to it
   // (unless the loop was terminated on the way, which stops it where it was).
-  void runUntil(WallTime time);
-  void runFor(double seconds) { runUntil(now_ + seconds); }
+  void runUntil(WallTime time) { runUntilTicks(ticksFromSeconds(time)); }
+  void runUntilTicks(Ticks time);
+  void runFor(double seconds);
 
   // For callbacks: time passes while they run (see above).
   void passTimeBlocked(double seconds);
@@ -79,6 +91,7 @@ class VirtualMainLoop final : public MainLoop {
   bool isModal() const { return modalDepth_ > 0; }
   // When the next scheduled callback is due, if any.
   std::optional<WallTime> nextDueTime() const;
+  std::optional<Ticks> nextDueTicks() const;
   std::size_t pendingCount() const { return queue_.size(); }
   std::size_t activeTimerCount() const;
 
@@ -92,14 +105,14 @@ class VirtualMainLoop final : public MainLoop {
     std::shared_ptr<TimerState> timer;  // set for a repeating pass
     bool deferred = false;              // the pass held back by a modal
   };
-  using Key = std::pair<WallTime, std::uint64_t>;  // due time, then order of scheduling
+  using Key = std::pair<Ticks, std::uint64_t>;  // due time, then order of scheduling
 
-  void enqueue(WallTime due, Entry entry);
-  void dispatch(WallTime due, Entry entry);
-  void runDueUpTo(WallTime time);
+  void enqueue(Ticks due, Entry entry);
+  void dispatch(Ticks due, Entry entry);
+  void runDueUpTo(Ticks time);
   void emit(LoopEvent::Kind kind, std::uint64_t timerId = 0);
 
-  WallTime now_;
+  Ticks now_;
   std::uint64_t nextSequence_ = 0;
   std::uint64_t nextTimerId_ = 1;
   std::map<Key, Entry> queue_;

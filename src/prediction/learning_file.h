@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "ports/console.h"
+#include "ports/learning_store.h"
+#include "prediction/prediction_data.h"
+
+namespace kestrine {
+
+// The learning record in ".kestrine_ai_data.json" in the home folder, saved
+// safely after every change. Each save encodes only the samples the file did
+// not hold yet and writes the kept text of the others as it is.
+class LearningFile final : public LearningStore {
+ public:
+  // `console` takes the one line of a file too large to read.
+  LearningFile(const std::filesystem::path& home, Console& console);
+
+  // About 86,400 samples take 8 MB; a larger file is not one of ours.
+  static constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
+
+  static std::filesystem::path path(const std::filesystem::path& home);
+  // Where an unreadable learning file is kept before a save replaces it.
+  static std::filesystem::path corruptCopyPath(const std::filesystem::path& home);
+
+  // A missing or unreadable file gives absent; only a file too large to read
+  // prints a line.
+  std::optional<PredictionData> load() override;
+  std::optional<std::string> save(const PredictionData& data) override;
+  void clear() override;
+
+ private:
+  std::filesystem::path path_;
+  std::filesystem::path corruptCopyPath_;
+  Console& console_;
+  // An unreadable file found at start is kept as ".corrupt" before the first save.
+  bool moveAsideBeforeSave_ = false;
+  IncrementalPredictionEncoder encoder_;
+};
+
+}  // namespace kestrine
