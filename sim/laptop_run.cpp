@@ -118,7 +118,6 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
                                             laptop_->tools())),
       log_(options.start),
       watchingClock_(sim_->clock, *this) {
-  log_.setKeep(recordEvents_);
   if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
   const Platform& p = sim_->platform();
   platform_ = std::make_unique<Platform>(
@@ -280,6 +279,8 @@ void LaptopRun::quit() {
 
 void LaptopRun::afterLoopStep() {
   pollFiles();
+  // The fake ports' own records: the event log has told what they saw.
+  sim_->clearLogs();
   if (app_ && sim_->loop.isTerminated()) quit();
 }
 

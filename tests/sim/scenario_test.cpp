@@ -86,6 +86,19 @@ void checkExpectations(const std::string& name, const std::vector<SimEvent>& eve
   }
 }
 
+// Plays the scenario in a run of its own and gathers the events it tells.
+std::vector<SimEvent> play(const Scenario& scenario, std::ostream* jsonl = nullptr) {
+  LaptopRunOptions options;
+  options.start = scenario.start;
+  options.userName = scenario.user;
+  LaptopRun run(options);
+  std::vector<SimEvent> events;
+  run.log().listener = [&events](const SimEvent& e) { events.push_back(e); };
+  run.log().setStream(jsonl);
+  playScenario(scenario, run);
+  return events;
+}
+
 // A scenario of tests/data/sim, by its file name without ".scenario".
 struct ScenarioName {
   const char* name;
@@ -98,12 +111,7 @@ TEST_P(ScenarioTest, EventsMatchExpectations) {
   const std::string name = GetParam().name;
   const ScenarioParse parsed = loadScenario(kData + name + ".scenario");
   ASSERT_TRUE(parsed.scenario) << parsed.error->str();
-  LaptopRunOptions options;
-  options.start = parsed.scenario->start;
-  options.userName = parsed.scenario->user;
-  LaptopRun run(options);
-  playScenario(*parsed.scenario, run);
-  checkExpectations(name, run.log().events());
+  checkExpectations(name, play(*parsed.scenario));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,13 +128,12 @@ TEST(ScenarioEvents, EveryEventIsOneJsonLineWhoseTimeAgreesWithT) {
   const ScenarioParse parsed = loadScenario(kData + "first_start_setup.scenario");
   ASSERT_TRUE(parsed.scenario);
   std::ostringstream jsonl;
-  LaptopRun run;
-  run.log().setStream(&jsonl);
-  playScenario(*parsed.scenario, run);
+  const std::vector<SimEvent> events = play(*parsed.scenario, &jsonl);
   const std::string text = jsonl.str();
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), run.log().events().size());
-  for (const SimEvent& e : run.log().events()) {
-    EXPECT_NE(e.json.find("\"time\":\"" + isoTime(run.start() + e.t) + "\""), std::string::npos)
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), events.size());
+  for (const SimEvent& e : events) {
+    EXPECT_NE(e.json.find("\"time\":\"" + isoTime(parsed.scenario->start + e.t) + "\""),
+              std::string::npos)
         << e.json;
   }
 }
@@ -143,12 +150,8 @@ TEST(ScenarioEvents, EveryWriteOfAFileIsAnEvent) {
       "end 0:01:00\n",
       "midnight.scenario", ".");
   ASSERT_TRUE(parsed.scenario) << parsed.error->str();
-  LaptopRunOptions options;
-  options.start = parsed.scenario->start;
-  LaptopRun run(options);
-  playScenario(*parsed.scenario, run);
   std::vector<double> writes;
-  for (const auto& e : run.log().events()) {
+  for (const auto& e : play(*parsed.scenario)) {
     if (e.summary == "file .kestrine_ai_data.json") writes.push_back(e.t);
   }
   EXPECT_EQ(writes, (std::vector<double>{30.0, 30.0, 60.0}));
