@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <system_error>
 
@@ -309,7 +310,9 @@ void LaptopRun::menuAction(const std::string& action, std::int64_t tag) {
 }
 
 void LaptopRun::sleep(double seconds) {
-  note("sleep " + std::to_string(static_cast<long long>(seconds)) + "s");
+  char whole[32];  // whole seconds, printed without a conversion that could overflow
+  std::snprintf(whole, sizeof whole, "%.0f", std::floor(seconds));
+  note("sleep " + std::string(whole) + "s");
   laptop_->battery();  // the charge goes on changing at its rates while asleep
   sim_->loop.passTimeBlocked(seconds);
 }
