@@ -103,10 +103,9 @@ std::optional<std::string> noArguments(StepWords& w) {
   return std::nullopt;
 }
 
-// Rates in percentage points per minute: 0, or one that changes the charge
-// by a point in at most 1000 minutes and empties or fills it in a minute at
-// the most, so that every estimate of the time left is a whole number of
-// minutes that fits.
+// Rates in percentage points per minute: 0, or from a point in 1000 minutes
+// to a whole charge in one, so that the time left the battery report
+// estimates is always a whole number of minutes that fits.
 constexpr double kSlowestRate = 0.001;
 constexpr double kFastestRate = 100.0;
 
