@@ -188,8 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"report batt bad\\q\nend 1:00\n", 1, "bad escape"},
                       BadInput{"end 1:00\nend 2:00\n", 2, "twice"},
                       BadInput{"end 1e305d\n", 1, "at most 400d"},
-                      BadInput{"answer Qiut\nend 1:00\n", 1, "Continue, Quit and OK"},
-                      BadInput{"answer ok\nend 1:00\n", 1, "no Kestrine alert offers 'ok'"}));
+                      BadInput{"answer ok\nend 1:00\n", 1, "offers 'ok'; the buttons are"}));
 
 TEST(ScenarioExamples, AreWellFormed) {
   for (const auto& entry :
