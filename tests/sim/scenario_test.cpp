@@ -91,8 +91,8 @@ std::vector<SimEvent> play(const Scenario& scenario, std::ostream* jsonl = nullp
   LaptopRunOptions options;
   options.start = scenario.start;
   options.userName = scenario.user;
+  std::vector<SimEvent> events;  // outlives the run, which may still tell events as it ends
   LaptopRun run(options);
-  std::vector<SimEvent> events;
   run.log().listener = [&events](const SimEvent& e) { events.push_back(e); };
   run.log().setStream(jsonl);
   playScenario(scenario, run);
