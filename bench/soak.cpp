@@ -204,12 +204,7 @@ int soak(int days) {
       ++day.passes;
       day.retainedKilobytes = std::max(day.retainedKilobytes, residentKilobytes());
       // What the fake platform records for inspection, not the application's.
-      run.sim().clearJournal();
-      run.sim().tools.clearLog();
-      run.sim().console.clearLog();
-      run.sim().notifier.clearLog();
-      run.sim().alerts.clearLog();
-      run.sim().statusBar.clearLog();
+      run.sim().clearLogs();
     }
     day.peakKilobytes = peakKilobytesSinceReset();
     peaks.push_back(day.peakKilobytes);

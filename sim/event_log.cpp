@@ -147,7 +147,6 @@ void EventLog::add(WallTime now, std::string_view type, const JsonObject& fields
   event.json = std::move(json);
   if (out_) *out_ << event.json << '\n';
   if (listener) listener(event);
-  if (keep_) events_.push_back(std::move(event));
 }
 
 std::vector<HomeWatcher::Change> HomeWatcher::poll() {

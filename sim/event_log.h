@@ -49,8 +49,9 @@ struct SimEvent {
   std::string json;     // the whole event as one JSON object
 };
 
-// Collects the events of a run, writes them as JSON lines when given a stream,
-// and tells its listener about each one.
+// Passes the events of a run on as they happen: as JSON lines to its stream,
+// when it has one, and to its listener. None is kept, so a run of any length
+// takes the same memory.
 class EventLog {
  public:
   explicit EventLog(WallTime start) : start_(start) {}
@@ -59,15 +60,11 @@ class EventLog {
   void add(WallTime now, std::string_view type, const JsonObject& fields, std::string summary);
 
   void setStream(std::ostream* out) { out_ = out; }
-  void setKeep(bool keep) { keep_ = keep; }
-  const std::vector<SimEvent>& events() const { return events_; }
   std::function<void(const SimEvent&)> listener;
 
  private:
   WallTime start_;
   std::ostream* out_ = nullptr;
-  bool keep_ = true;
-  std::vector<SimEvent> events_;
 };
 
 // Notices files written in the home folder by comparing what is there with

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <system_error>
 
@@ -119,7 +120,6 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
                                             laptop_->tools())),
       log_(options.start),
       watchingClock_(sim_->clock, *this) {
-  log_.setKeep(recordEvents_);
   if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
   const Platform& p = sim_->platform();
   platform_ = std::make_unique<Platform>(
@@ -288,6 +288,8 @@ void LaptopRun::quit() {
 
 void LaptopRun::afterLoopStep() {
   pollFiles();
+  // The fake ports' own records: the event log has told what they saw.
+  sim_->clearLogs();
   if (app_ && sim_->loop.isTerminated()) quit();
 }
 
@@ -319,7 +321,9 @@ void LaptopRun::menuAction(const std::string& action, std::int64_t tag) {
 }
 
 void LaptopRun::sleep(double seconds) {
-  note("sleep " + std::to_string(static_cast<long long>(seconds)) + "s");
+  char whole[32];  // whole seconds, printed without a conversion that could overflow
+  std::snprintf(whole, sizeof whole, "%.0f", std::floor(seconds));
+  note("sleep " + std::string(whole) + "s");
   laptop_->battery();  // the charge goes on changing at its rates while asleep
   sim_->loop.passTimeBlocked(seconds);
 }

@@ -103,17 +103,37 @@ std::optional<std::string> noArguments(StepWords& w) {
   return std::nullopt;
 }
 
+// Rates in percentage points per minute: 0, or from a point in 1000 minutes
+// to a whole charge in one, so that the time left the battery report
+// estimates is always a whole number of minutes that fits.
+constexpr double kSlowestRate = 0.001;
+constexpr double kFastestRate = 100.0;
+
 std::optional<std::string> oneNumber(StepWords& w) {
   const auto& k = w.step.keyword;
   if (w.step.args.size() != 1) return "'" + k + "' takes one number";
   const auto value = parseNumber(w.step.args[0]);
-  if (!value || *value < 0 || (k == "battery" && *value > 100)) {
+  const bool battery = k == "battery";
+  if (!value || *value < 0 || (battery && *value > 100) ||
+      (!battery && *value != 0 && (*value < kSlowestRate || *value > kFastestRate))) {
     return "'" + k + "' needs " +
-           std::string(k == "battery" ? "a percentage from 0 to 100"
-                                      : "a rate of 0 or more (points per minute)") +
+           std::string(battery ? "a percentage from 0 to 100"
+                               : "a rate of 0 or from 0.001 to 100 (points per minute)") +
            ", not '" + w.step.args[0] + "'";
   }
   w.step.number = *value;
+  return std::nullopt;
+}
+
+// A whole number from `low` to `high` as the step's `whole`; the error otherwise.
+std::optional<std::string> wholeNumber(StepWords& w, const std::string& text, std::int64_t low,
+                                       std::int64_t high, const std::string& what) {
+  const auto value = integer(text);
+  if (!value || *value < low || *value > high) {
+    return what + " from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" +
+           text + "'";
+  }
+  w.step.whole = *value;
   return std::nullopt;
 }
 
@@ -130,7 +150,7 @@ std::optional<std::string> parseAnswer(StepWords& w) {
   std::vector<std::string> a = w.step.args;
   if (a.size() >= 2 && a[a.size() - 2] == "after") {
     const auto delay = parseDuration(a.back());
-    if (!delay) return "bad delay '" + a.back() + "'";
+    if (!delay) return "bad delay '" + a.back() + "' (at most 400d)";
     w.step.seconds = *delay;
     a.resize(a.size() - 2);
   }
@@ -168,16 +188,11 @@ const StepKind kStepKinds[] = {
     {"power", [](StepWords& w) { return oneOf(w, "battery", "mains"); }, setOnMains, true},
     {"lowpowermode",
      [](StepWords& w) -> std::optional<std::string> {
+       // What pmset itself takes: 0 off, 1 on.
        if (w.step.args.size() != 1) return "'lowpowermode' takes one whole number (0 off, 1 on)";
-       const auto value = integer(w.step.args[0]);
-       if (!value) return "'lowpowermode' needs a whole number, not '" + w.step.args[0] + "'";
-       w.step.number = static_cast<double>(*value);
-       return std::nullopt;
+       return wholeNumber(w, w.step.args[0], 0, 1, "'lowpowermode' needs a whole number");
      },
-     [](const ScenarioStep& s, LaptopRun& r) {
-       r.laptop().setLowPowerMode(static_cast<std::int64_t>(s.number));
-     },
-     true},
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setLowPowerMode(s.whole); }, true},
     {"level", [](StepWords& w) { return oneOf(w, "none", "available"); },
      [](const ScenarioStep& s, LaptopRun& r) {
        r.laptop().setLevelAvailable(s.args[0] == "available");
@@ -227,9 +242,7 @@ const StepKind kStepKinds[] = {
          return "'tool' takes batt, custom, sudo or osascript and an outcome";
        }
        if (a[1] == "exit") {
-         const auto status = a.size() == 3 ? integer(a[2]) : std::nullopt;
-         if (!status || *status < 0 || *status > 255) return "'exit' needs a status from 0 to 255";
-         w.step.number = static_cast<double>(*status);
+         return wholeNumber(w, a.size() == 3 ? a[2] : "", 0, 255, "'exit' needs a status");
        } else if (a.size() != 2 || (a[1] != "normal" && a[1] != "fail-start" && a[1] != "hang")) {
          return "unknown tool outcome '" + a[1] + "' (normal, fail-start, hang or exit N)";
        } else if (a[1] == "hang" && a[0] != "batt" && a[0] != "custom") {
@@ -244,7 +257,7 @@ const StepKind kStepKinds[] = {
                       : o == "hang"     ? ToolOutcome::Kind::kHang
                       : o == "exit"     ? ToolOutcome::Kind::kExit
                                         : ToolOutcome::Kind::kNormal;
-       outcome.status = static_cast<int>(s.number);
+       outcome.status = static_cast<int>(s.whole);
        r.laptop().setToolOutcome(*toolKeyFromName(s.args[0]), outcome);
      },
      true},
@@ -256,17 +269,14 @@ const StepKind kStepKinds[] = {
                 "showBatteryInfo, showPowerMode, showAbout or terminate:";
        }
        if (a[0] == "changeThreshold:") {
-         if (a.size() != 2 || !integer(a[1])) return "'changeThreshold:' needs a whole-number tag";
-         w.step.number = static_cast<double>(*integer(a[1]));
+         return wholeNumber(w, a.size() == 2 ? a[1] : "", 0, 100,
+                            "'changeThreshold:' needs a whole-number tag (a percentage)");
        } else if (a.size() != 1) {
          return "'" + a[0] + "' takes no tag";
        }
        return std::nullopt;
      },
-     [](const ScenarioStep& s, LaptopRun& r) {
-       r.menuAction(s.args[0], static_cast<std::int64_t>(s.number));
-     },
-     false},
+     [](const ScenarioStep& s, LaptopRun& r) { r.menuAction(s.args[0], s.whole); }, false},
     {"answer", parseAnswer,
      [](const ScenarioStep& s, LaptopRun& r) { r.queueAnswer(s.text, s.seconds); }, false},
     {"password", parseAnswer,
@@ -277,7 +287,7 @@ const StepKind kStepKinds[] = {
     {"sleep",
      [](StepWords& w) -> std::optional<std::string> {
        const auto seconds = w.step.args.size() == 1 ? parseDuration(w.step.args[0]) : std::nullopt;
-       if (!seconds || *seconds <= 0) return "'sleep' takes a duration, e.g. 'sleep 8h'";
+       if (!seconds || *seconds <= 0) return "'sleep' takes a duration up to 400d, e.g. 'sleep 8h'";
        w.step.number = *seconds;
        return std::nullopt;
      },
@@ -398,6 +408,7 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
   bool haveStart = false, haveUser = false, haveEnd = false, timelineBegun = false;
   int lineNumber = 0;
   double lastAt = 0.0;
+  double waited = 0.0;  // sleeps and answer delays: virtual time beyond the timeline
   auto fail = [&](std::string message) {
     return ScenarioParse{std::nullopt, InputError{fileName, lineNumber, std::move(message)}};
   };
@@ -427,6 +438,9 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
         if (w.size() != 2) return fail("'start' takes one date and time, e.g. 2026-03-14T09:00:00");
         const auto start = parseIsoTime(w[1]);
         if (!start) return fail("bad start time '" + w[1] + "' (use 2026-03-14T09:00:00)");
+        if (*start < wallTimeFromCivil(1970, 1, 1) || *start >= wallTimeFromCivil(2100, 1, 1)) {
+          return fail("start time '" + w[1] + "' is not between 1970 and 2100");
+        }
         scenario.start = *start;
         haveStart = true;
       } else if (w[0] == "user") {
@@ -480,6 +494,8 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     if (step.at == 0.0 && (k == "restart" || k == "quit")) {
       return fail("'" + k + "' needs a time after the start");
     }
+    waited += step.seconds + (k == "sleep" ? step.number : 0.0);
+    if (waited > kLongestWait) return fail("the sleeps and answer delays add up to over 100 years");
     scenario.steps.push_back(std::move(step));
   }
   lineNumber = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,6 +29,7 @@ struct ScenarioStep {
   std::vector<std::string> args;  // the words after the keyword
   std::string text;               // report text, file content, button title
   double number = 0.0;            // the step's number, where it has one
+  std::int64_t whole = 0;         // the step's whole number, where it has one
   double seconds = 0.0;           // "after" delays
 };
 
@@ -91,6 +93,11 @@ class Lines {
 std::optional<double> parseNumber(std::string_view text);
 // The longest span a scenario or trace may name: a virtual year and a bit.
 inline constexpr double kLongestDuration = 400.0 * 86400.0;
+// The most virtual time a scenario's sleeps and answer delays may pass beyond
+// its timeline. With the start between 1970 and 2100 and the end within
+// kLongestDuration, every moment of a run stays a date before 2210 that any
+// clock and calendar can hold.
+inline constexpr double kLongestWait = 100.0 * 365.25 * 86400.0;
 // "1:30:00", "2d3:00:00", "90s", "5m", "2h", "1d" in seconds; absent when
 // malformed or longer than kLongestDuration.
 std::optional<double> parseDuration(std::string_view text);

@@ -73,6 +73,15 @@ std::vector<std::string> SimPlatform::journalOf(std::string_view source) const {
   return texts;
 }
 
+void SimPlatform::clearLogs() {
+  clearJournal();
+  tools.clearLog();
+  console.clearLog();
+  notifier.clearLog();
+  alerts.clearLog();
+  statusBar.clearLog();
+}
+
 void SimPlatform::record(std::string source, std::string text) {
   journal_.push_back(
       JournalEntry{.time = loop.now(), .source = std::move(source), .text = std::move(text)});

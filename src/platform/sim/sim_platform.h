@@ -66,6 +66,9 @@ class SimPlatform {
   // The journal's texts from one source, in order.
   std::vector<std::string> journalOf(std::string_view source) const;
   void clearJournal() { journal_.clear(); }
+  // Forgets what every port recorded (the status bar keeps its current title
+  // and menu), for runs too long to keep it all.
+  void clearLogs();
   Observers<JournalEntry> journalObservers;
 
  private:

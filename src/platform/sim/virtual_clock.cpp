@@ -12,6 +12,10 @@ using std::chrono::days;
 using std::chrono::sys_days;
 
 constexpr long long kSecondsPerDay = 86400;
+// Seconds from 1970 beyond which no calendar is kept (some 30 million years):
+// the readers of scenarios and traces keep their times far inside, and a time
+// outside must not overflow a conversion to whole seconds.
+constexpr double kCalendarLimit = 1e15;
 
 }  // namespace
 
@@ -26,8 +30,9 @@ WallTime wallTimeFromCivil(int year, unsigned month, unsigned day, int hour, int
 int dayOfMonthAt(WallTime time, int utcOffsetSeconds) {
   // Whole local seconds since the Unix epoch, then whole days (rounding down,
   // also before 1970).
-  const auto localSeconds =
-      static_cast<long long>(std::floor(time + kUnixToReferenceSeconds + utcOffsetSeconds));
+  const double local = std::floor(time + kUnixToReferenceSeconds + utcOffsetSeconds);
+  if (!(std::fabs(local) < kCalendarLimit)) return 1;
+  const auto localSeconds = static_cast<long long>(local);
   long long dayNumber = localSeconds / kSecondsPerDay;
   if (localSeconds % kSecondsPerDay < 0) --dayNumber;
   const sys_days date{days{dayNumber}};
@@ -35,7 +40,9 @@ int dayOfMonthAt(WallTime time, int utcOffsetSeconds) {
 }
 
 std::string formatUtc(WallTime time, const char* format) {
-  const auto seconds = static_cast<std::time_t>(std::floor(time + kUnixToReferenceSeconds));
+  const double unixSeconds = std::floor(time + kUnixToReferenceSeconds);
+  if (!(std::fabs(unixSeconds) < kCalendarLimit)) return "";
+  const auto seconds = static_cast<std::time_t>(unixSeconds);
   std::tm tm{};
   gmtime_r(&seconds, &tm);
   char buffer[64];
