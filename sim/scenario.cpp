@@ -4,9 +4,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <set>
 
 #include "platform/sim/virtual_clock.h"
+#include "sim/menu_actions.h"
 #include "storage/file_store.h"
 
 namespace kestrine::sim {
@@ -76,10 +76,6 @@ bool safeHomeName(std::string_view name) {
 // Every button a Kestrine alert offers: the welcome alert's two and OK, the
 // single default button of all the others.
 constexpr std::string_view kAlertButtons[] = {"Continue", "Quit", "OK"};
-
-const std::set<std::string> kMenuActions = {
-    "toggleSmartMode", "changeThreshold:", "showBatteryInfo",
-    "showPowerMode",   "showAbout",        "terminate:"};
 
 // What a step's words say, for its parser.
 struct StepWords {
@@ -251,11 +247,11 @@ const StepKind kStepKinds[] = {
     {"menu",
      [](StepWords& w) -> std::optional<std::string> {
        const auto& a = w.step.args;
-       if (a.empty() || !kMenuActions.contains(a[0])) {
+       if (a.empty() || !menuActionFromWord(a[0])) {
          return "'menu' takes an action: toggleSmartMode, changeThreshold: N, "
                 "showBatteryInfo, showPowerMode, showAbout or terminate:";
        }
-       if (a[0] == "changeThreshold:") {
+       if (menuActionFromWord(a[0]) == MenuAction::kChangeThreshold) {
          if (a.size() != 2 || !integer(a[1])) return "'changeThreshold:' needs a whole-number tag";
          w.step.number = static_cast<double>(*integer(a[1]));
        } else if (a.size() != 1) {
@@ -264,7 +260,7 @@ const StepKind kStepKinds[] = {
        return std::nullopt;
      },
      [](const ScenarioStep& s, LaptopRun& r) {
-       r.menuAction(s.args[0], static_cast<std::int64_t>(s.number));
+       r.menuAction(*menuActionFromWord(s.args[0]), static_cast<std::int64_t>(s.number));
      },
      false},
     {"answer", parseAnswer,

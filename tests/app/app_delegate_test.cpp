@@ -180,13 +180,13 @@ TEST_F(AppDelegateTest, ToggleSmartModeSavesRebuildsAndNotifies) {
   writeConfig(Config({.threshold = 20, .setupComplete = true}));
   launch();
   sim.loop.runFor(1.0);
-  app->performMenuAction("toggleSmartMode");
+  app->performMenuAction(MenuAction::kToggleSmartMode);
   EXPECT_TRUE(readConfig()->useSmartMode);
   ASSERT_EQ(notifications().size(), 1U);
   EXPECT_EQ(notifications()[0].title, "Smart AI Mode Enabled");
   EXPECT_EQ(sim.statusBar.menu()->items[0].title, "✓ Smart AI Mode (1 hour)");
 
-  app->performMenuAction("toggleSmartMode");
+  app->performMenuAction(MenuAction::kToggleSmartMode);
   ASSERT_EQ(notifications().size(), 2U);
   EXPECT_EQ(notifications()[1].title, "Smart AI Mode Disabled");
   EXPECT_FALSE(readConfig()->useSmartMode);
@@ -219,7 +219,7 @@ TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
   mac.mode = c.mode;
   mac.switchSucceeds = c.switchSucceeds;
 
-  app->performMenuAction("changeThreshold:", c.tag);
+  app->performMenuAction(MenuAction::kChangeThreshold, c.tag);
 
   EXPECT_EQ(app->config().threshold, c.tag);
   EXPECT_EQ(readConfig()->threshold, c.tag);
@@ -255,14 +255,14 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
 
   mac.level = 57;
   mac.onBattery = false;
-  app->performMenuAction("showBatteryInfo");
+  app->performMenuAction(MenuAction::kShowBatteryInfo);
   mac.level = std::nullopt;
-  app->performMenuAction("showBatteryInfo");
+  app->performMenuAction(MenuAction::kShowBatteryInfo);
   mac.mode = 2;
   mac.unavailableReason = "The service is missing.";  // asked only when no mode can be read
-  app->performMenuAction("showPowerMode");
+  app->performMenuAction(MenuAction::kShowPowerMode);
   mac.mode = std::nullopt;
-  app->performMenuAction("showPowerMode");
+  app->performMenuAction(MenuAction::kShowPowerMode);
 
   ASSERT_EQ(sim.alerts.shown().size(), 4U);
   EXPECT_EQ(sim.alerts.shown()[0].alert.body, batteryInfoAlert(57, false, 20).body);
@@ -275,31 +275,26 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   EXPECT_TRUE(notifications().empty());
 }
 
-TEST_F(AppDelegateTest, MenuActionsAreRoutedByName) {
+TEST_F(AppDelegateTest, MenuActionsAreRouted) {
   writeConfig(Config({.threshold = 20, .setupComplete = true, .useSmartMode = true}));
   launch();
   sim.loop.runFor(1.0);
   sim.alerts.clearLog();
 
-  app->performMenuAction("showAbout");
+  app->performMenuAction(MenuAction::kShowAbout);
   ASSERT_EQ(sim.alerts.shown().size(), 1U);
   EXPECT_THAT(sim.alerts.shown()[0].alert.body,
               ::testing::HasSubstr("\nCurrent Mode: Smart AI Mode (~60 min)\n"));
 
-  const auto before = sim.journal().size();
-  app->performMenuAction("bogus");
-  app->performMenuAction("showAbout:");
-  EXPECT_EQ(sim.journal().size(), before) << "unknown actions do nothing";
-
   // A chosen threshold entry comes back with its tag.
   const MenuItem* entry = sim::findMenuItem(*sim.statusBar.menu(), "  40%");
   ASSERT_NE(entry, nullptr);
-  app->performMenuAction(entry->action, entry->tag);
+  app->performMenuAction(entry->action.value(), entry->tag);
   EXPECT_EQ(app->config().threshold, 40);
 
   const MenuItem* quit = sim::findMenuItem(*sim.statusBar.menu(), "Quit Kestrine");
   ASSERT_NE(quit, nullptr);
-  app->performMenuAction(quit->action, quit->tag);
+  app->performMenuAction(quit->action.value(), quit->tag);
   EXPECT_TRUE(sim.loop.isTerminated());
 }
 
@@ -313,7 +308,7 @@ TEST_F(AppDelegateTest, QuitOnlyStopsTheTimer) {
   const auto dataWritten = std::filesystem::last_write_time(BatteryPredictor::dataPath(home()));
   mac.log.clear();
 
-  app->performMenuAction("terminate:");
+  app->performMenuAction(MenuAction::kQuit);
   app->applicationWillTerminate();
   EXPECT_TRUE(sim.loop.isTerminated());
   EXPECT_EQ(sim.loop.activeTimerCount(), 0U);
@@ -385,7 +380,7 @@ TEST_F(AppDelegateTest, PassesRunWhileTheLaunchMessageIsOpenAndWaitWhileADialogI
               ElementsAre("one-shot", "timer pass #1", "timer pass #1", "timer pass #1"));
   sim.clearJournal();
   sim.alerts.queueAnswer(kAlertFirstButton, 66.0);  // "Current Battery" open from 99 s to 165 s
-  app->performMenuAction("showBatteryInfo");
+  app->performMenuAction(MenuAction::kShowBatteryInfo);
   sim.loop.runFor(15.0);
   EXPECT_THAT(sim.journalOf("loop"),
               ElementsAre("modal opens", "held pass #1", "held pass #1", "modal closes",
