@@ -117,7 +117,7 @@ void AppDelegate::buildMenu() {
 
 void AppDelegate::updateIcon() {
   const bool onBattery = platform_.power.isOnBattery();
-  const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
+  const std::optional<PowerMode> mode = platform_.power.getPowerMode();
   const std::string_view icon =
       chooseStatusIcon(lastBatteryLevel_, onBattery, mode, config_.threshold);
   if (statusItem_) statusItem_->setTitle(std::string(icon));
@@ -198,7 +198,7 @@ void AppDelegate::showBatteryInfo() {
 }
 
 void AppDelegate::showPowerMode() {
-  const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
+  const std::optional<PowerMode> mode = platform_.power.getPowerMode();
   alerts_.runModal(powerModeAlert(mode, platform_.wording,
                                   mode ? "" : platform_.power.powerModeUnavailableReason()));
 }

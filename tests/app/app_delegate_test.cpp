@@ -198,7 +198,7 @@ struct ThresholdCase {
   std::int64_t tag;
   std::optional<std::int64_t> level;
   bool onBattery;
-  std::optional<std::int64_t> mode;
+  std::optional<PowerMode> mode;
   bool switchSucceeds;
   std::string subtitle;
   std::size_t switchAttempts;
@@ -237,11 +237,14 @@ TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ChangeThresholdTest,
-    ::testing::Values(
-        ThresholdCase{"SwitchesBelow", 30, 25, true, 0, true, "Battery at 25%", 1},
-        ThresholdCase{"SwitchesAtEquality", 30, 30, true, 0, true, "Battery at 30%", 1},
-        ThresholdCase{"OnMains", 30, 25, false, 0, true, "Threshold Updated", 0},
-        ThresholdCase{"PasswordCancelled", 30, 25, true, 0, false, "Threshold Updated", 1}),
+    ::testing::Values(ThresholdCase{"SwitchesBelow", 30, 25, true, PowerMode::kAutomatic, true,
+                                    "Battery at 25%", 1},
+                      ThresholdCase{"SwitchesAtEquality", 30, 30, true, PowerMode::kAutomatic, true,
+                                    "Battery at 30%", 1},
+                      ThresholdCase{"OnMains", 30, 25, false, PowerMode::kAutomatic, true,
+                                    "Threshold Updated", 0},
+                      ThresholdCase{"PasswordCancelled", 30, 25, true, PowerMode::kAutomatic, false,
+                                    "Threshold Updated", 1}),
     [](const auto& info) { return info.param.name; });
 
 // ---- Information dialogs and menu routing ----
@@ -258,7 +261,7 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   app->performMenuAction(MenuAction::kShowBatteryInfo);
   mac.level = std::nullopt;
   app->performMenuAction(MenuAction::kShowBatteryInfo);
-  mac.mode = 2;
+  mac.mode = PowerMode::kHighPower;
   mac.unavailableReason = "The service is missing.";  // asked only when no mode can be read
   app->performMenuAction(MenuAction::kShowPowerMode);
   mac.mode = std::nullopt;
@@ -267,7 +270,7 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   ASSERT_EQ(sim.alerts.shown().size(), 4U);
   EXPECT_EQ(sim.alerts.shown()[0].alert.body, batteryInfoAlert(57, false, 20).body);
   EXPECT_EQ(sim.alerts.shown()[1].alert.body, batteryInfoErrorAlert().body);
-  EXPECT_EQ(sim.alerts.shown()[2].alert.body, powerModeAlert(2).body);
+  EXPECT_EQ(sim.alerts.shown()[2].alert.body, powerModeAlert(PowerMode::kHighPower).body);
   EXPECT_EQ(sim.alerts.shown()[3].alert.body,
             "Unable to retrieve power mode\n\nThe service is missing.");
   // The power source is read for the first dialog only: not when there is no level.
