@@ -294,11 +294,6 @@ TEST_F(AppDelegateTest, MenuActionsAreRouted) {
   ASSERT_NE(entry, nullptr);
   app->performMenuAction(entry->action.value(), entry->tag);
   EXPECT_EQ(app->config().threshold, 40);
-
-  const MenuItem* quit = sim::findMenuItem(*sim.statusBar.menu(), "Quit Kestrine");
-  ASSERT_NE(quit, nullptr);
-  app->performMenuAction(quit->action.value(), quit->tag);
-  EXPECT_TRUE(sim.loop.isTerminated());
 }
 
 // ---- Quit and lifetime ----
