@@ -313,9 +313,10 @@ void LaptopRun::runUntilJustBefore(WallTime time) {
 void LaptopRun::menuAction(MenuAction action, std::int64_t tag) {
   if (!app_) return;
   const std::string word(menuActionWord(action));
-  log_.add(now(), "menu-action", JsonObject().add("action", word).add("tag", tag),
-           "menu-action " + word +
-               (action == MenuAction::kChangeThreshold ? " " + std::to_string(tag) : std::string()));
+  log_.add(
+      now(), "menu-action", JsonObject().add("action", word).add("tag", tag),
+      "menu-action " + word +
+          (action == MenuAction::kChangeThreshold ? " " + std::to_string(tag) : std::string()));
   app_->performMenuAction(action, tag);
   afterLoopStep();
 }

@@ -31,7 +31,8 @@ struct MenuItem {
   bool checked = false;
   bool enabled = true;
   std::int64_t tag = 0;
-  std::optional<MenuAction> action;  // absent for an item without an action
+  // Absent for an item without an action.
+  std::optional<MenuAction> action;
   std::string keyEquivalent;      // "q" for Quit (with the platform's command modifier)
   std::vector<MenuItem> submenu;  // empty: no submenu
 
