@@ -197,7 +197,7 @@ int soak(int days) {
         setFileSizeLimit(RLIM_INFINITY);
         diskFull = false;
       }
-      if (d == smartModeDay && offset == 3 * kHour) run.menuAction("toggleSmartMode", 0);
+      if (d == smartModeDay && offset == 3 * kHour) run.menuAction(MenuAction::kToggleSmartMode, 0);
       run.runUntil(at);
       if (offset == 14 * kHour) run.sleep(8 * kHour);  // 23:00 to 07:00
 

@@ -182,15 +182,15 @@ expect_failure() {
   fi
 }
 
-# check_menu_actions MENU_MODEL_HEADER: compiles a message to the application
-# delegate of application.mm for every action name the core's menu model
-# declares ("terminate:" goes to NSApplication itself). Menu items get their
-# selector from those names at run time, where no compiler sees it; a name the
-# delegate lacks would be a menu item that silently does nothing.
+# check_menu_actions STATUS_BAR_SOURCE: compiles a message to the application
+# delegate of application.mm for every selector the status bar gives its menu
+# items ("terminate:" goes to NSApplication itself). The items carry their
+# selector into AppKit's action dispatch, where no compiler follows it; a
+# selector the delegate lacks would be a menu item that silently does nothing.
 check_menu_actions() {
-  local model="$1" names name receiver message work status output
-  names="$(sed -n 's/^inline constexpr std::string_view kAction[A-Za-z]* = "\([^"]*\)";$/\1/p' "$model")"
-  [ -n "$names" ] || { echo "no action names found in $model"; return 1; }
+  local source="$1" names name receiver message work status output
+  names="$(sed -n 's/^ *return @selector(\([^)]*\));$/\1/p' "$source")"
+  [ -n "$names" ] || { echo "no menu action selectors found in $source"; return 1; }
   work="$(mktemp -d)" || return 1
   {
     echo "#include \"$root/src/platform/macos/application.mm\""
@@ -252,10 +252,10 @@ check_backend() {
         failed=1
       fi
     done
-    if output="$(check_menu_actions "$root/src/ui/menu_model.h")"; then
-      echo "ok      every menu action of the core reaches the application delegate"
+    if output="$(check_menu_actions "$root/src/platform/macos/status_bar.mm")"; then
+      echo "ok      every menu item's selector reaches the application delegate"
     else
-      echo "FAILED  menu actions of the core that the application delegate lacks:"
+      echo "FAILED  menu item selectors that the application delegate lacks:"
       echo "$output"
       failed=1
     fi
@@ -314,14 +314,14 @@ CASES
 $deployment_target|1|'activate' is only available on macOS 14.0 or newer
 CASES
 
-  # A menu model whose "About" action the delegate does not implement.
-  local model
-  model="$(mktemp)" || return 1
-  sed 's/"showAbout"/"showAbuot"/' "$root/src/ui/menu_model.h" >"$model"
+  # A status bar whose "About" item sends a selector the delegate lacks.
+  local source
+  source="$(mktemp)" || return 1
+  sed 's/@selector(showAbout)/@selector(showAbuot)/' "$root/src/platform/macos/status_bar.mm" >"$source"
   expect_failure "menu action unknown to the delegate" \
     "no visible @interface for 'KestrineApplicationDelegate' declares the selector 'showAbuot'" \
-    check_menu_actions "$model" || failed=1
-  rm -f "$model"
+    check_menu_actions "$source" || failed=1
+  rm -f "$source"
   return $failed
 }
 

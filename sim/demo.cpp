@@ -204,7 +204,7 @@ int runDemo(const std::optional<std::filesystem::path>& home,
   // Day 3: Smart AI Mode switches by the prediction, well above the threshold.
   at(2, 8, 5);
   story("Day 3: two days learned. The user turns Smart AI Mode on.");
-  run.menuAction("toggleSmartMode", 0);
+  run.menuAction(MenuAction::kToggleSmartMode, 0);
   at(2, 8, 10);
   story("Off the charger under heavy use: 0.5 points a minute.");
   m.battery().setOnMains(false);

@@ -9,6 +9,7 @@
 
 #include "platform/sim/virtual_clock.h"
 #include "power/reports.h"
+#include "sim/menu_actions.h"
 
 namespace kestrine::sim {
 
@@ -115,7 +116,7 @@ std::string menuJson(const std::vector<MenuItem>& items) {
     } else {
       o.add("title", item.title)
           .add("enabled", item.enabled)
-          .add("action", item.action)
+          .add("action", item.action ? menuActionWord(*item.action) : std::string_view())
           .add("tag", item.tag)
           .add("key", item.keyEquivalent);
       if (item.hasSubmenu()) o.addRaw("submenu", menuJson(item.submenu));

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "power/reports.h"
+#include "sim/menu_actions.h"
 
 namespace kestrine::sim {
 
@@ -311,11 +312,13 @@ void LaptopRun::runUntilJustBefore(WallTime time) {
   if (before > sim_->loop.nowTicks()) runUntilTicks(before);
 }
 
-void LaptopRun::menuAction(const std::string& action, std::int64_t tag) {
+void LaptopRun::menuAction(MenuAction action, std::int64_t tag) {
   if (!app_) return;
-  log_.add(now(), "menu-action", JsonObject().add("action", action).add("tag", tag),
-           "menu-action " + action +
-               (action == "changeThreshold:" ? " " + std::to_string(tag) : std::string()));
+  const std::string word(menuActionWord(action));
+  log_.add(
+      now(), "menu-action", JsonObject().add("action", word).add("tag", tag),
+      "menu-action " + word +
+          (action == MenuAction::kChangeThreshold ? " " + std::to_string(tag) : std::string()));
   app_->performMenuAction(action, tag);
   afterLoopStep();
 }

@@ -75,7 +75,7 @@ class LaptopRun {
   // missed passes runs once on waking, as a run-loop timer does.
   void sleep(double seconds);
   // The user chooses a menu item.
-  void menuAction(const std::string& action, std::int64_t tag);
+  void menuAction(MenuAction action, std::int64_t tag);
   // The user's next answer to an alert that offers this button.
   void queueAnswer(const std::string& button, double secondsOpen = 0.0);
 

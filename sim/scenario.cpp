@@ -4,9 +4,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <set>
 
 #include "platform/sim/virtual_clock.h"
+#include "sim/menu_actions.h"
 #include "storage/file_store.h"
 
 namespace kestrine::sim {
@@ -76,10 +76,6 @@ bool safeHomeName(std::string_view name) {
 // Every button a Kestrine alert offers: the welcome alert's two and OK, the
 // single default button of all the others.
 constexpr std::string_view kAlertButtons[] = {"Continue", "Quit", "OK"};
-
-const std::set<std::string> kMenuActions = {
-    "toggleSmartMode", "changeThreshold:", "showBatteryInfo",
-    "showPowerMode",   "showAbout",        "terminate:"};
 
 // What a step's words say, for its parser.
 struct StepWords {
@@ -264,19 +260,22 @@ const StepKind kStepKinds[] = {
     {"menu",
      [](StepWords& w) -> std::optional<std::string> {
        const auto& a = w.step.args;
-       if (a.empty() || !kMenuActions.contains(a[0])) {
+       if (a.empty() || !menuActionFromWord(a[0])) {
          return "'menu' takes an action: toggleSmartMode, changeThreshold: N, "
                 "showBatteryInfo, showPowerMode, showAbout or terminate:";
        }
-       if (a[0] == "changeThreshold:") {
-         return wholeNumber(w, a.size() == 2 ? a[1] : "", 0, 100,
-                            "'changeThreshold:' needs a whole-number tag (a percentage)");
+      if (menuActionFromWord(a[0]) == MenuAction::kChangeThreshold) {
+        return wholeNumber(w, a.size() == 2 ? a[1] : "", 0, 100,
+                           "'changeThreshold:' needs a whole-number tag (a percentage)");
        } else if (a.size() != 1) {
          return "'" + a[0] + "' takes no tag";
        }
        return std::nullopt;
      },
-     [](const ScenarioStep& s, LaptopRun& r) { r.menuAction(s.args[0], s.whole); }, false},
+     [](const ScenarioStep& s, LaptopRun& r) {
+       r.menuAction(*menuActionFromWord(s.args[0]), s.whole);
+     },
+     false},
     {"answer", parseAnswer,
      [](const ScenarioStep& s, LaptopRun& r) { r.queueAnswer(s.text, s.seconds); }, false},
     {"password", parseAnswer,

@@ -35,9 +35,8 @@ std::function<void()> AppDelegate::whileAlive(void (AppDelegate::*operation)()) 
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-  platform_.statusBar.setAccessoryActivationPolicy();
   statusItem_ = platform_.statusBar.createStatusItem();
-  if (statusItem_ && statusItem_->hasButton()) statusItem_->setTitle(std::string(kIconOnBattery));
+  if (statusItem_) statusItem_->setTitle(std::string(kIconOnBattery));
   const ConfigLoadResult loaded = config_.load(home_, platform_.console);
   if (loaded.outcome == ConfigLoadResult::Outcome::unreadable) {
     // An autostarted application's printed lines go unseen.
@@ -80,19 +79,26 @@ void AppDelegate::applicationWillTerminate() {
   if (timer_) timer_->invalidate();
 }
 
-void AppDelegate::performMenuAction(const std::string& action, std::int64_t tag) {
-  if (action == kActionToggleSmartMode) {
-    toggleSmartMode();
-  } else if (action == kActionChangeThreshold) {
-    changeThreshold(tag);
-  } else if (action == kActionShowBatteryInfo) {
-    showBatteryInfo();
-  } else if (action == kActionShowPowerMode) {
-    showPowerMode();
-  } else if (action == kActionShowAbout) {
-    showAbout();
-  } else if (action == kActionTerminate) {
-    platform_.mainLoop.terminate();
+void AppDelegate::performMenuAction(MenuAction action, std::int64_t tag) {
+  switch (action) {
+    case MenuAction::kToggleSmartMode:
+      toggleSmartMode();
+      break;
+    case MenuAction::kChangeThreshold:
+      changeThreshold(tag);
+      break;
+    case MenuAction::kShowBatteryInfo:
+      showBatteryInfo();
+      break;
+    case MenuAction::kShowPowerMode:
+      showPowerMode();
+      break;
+    case MenuAction::kShowAbout:
+      showAbout();
+      break;
+    case MenuAction::kQuit:
+      platform_.mainLoop.terminate();
+      break;
   }
 }
 
@@ -109,16 +115,12 @@ void AppDelegate::buildMenu() {
   statusItem_->setMenu(buildStatusMenu(state));
 }
 
-std::vector<MenuItem> AppDelegate::buildThresholdSubmenu() const {
-  return buildThresholdEntries(config_.threshold, platform_.wording.checkMarksInTitles);
-}
-
 void AppDelegate::updateIcon() {
   const bool onBattery = platform_.power.isOnBattery();
-  const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
+  const std::optional<PowerMode> mode = platform_.power.getPowerMode();
   const std::string_view icon =
       chooseStatusIcon(lastBatteryLevel_, onBattery, mode, config_.threshold);
-  if (statusItem_ && statusItem_->hasButton()) statusItem_->setTitle(std::string(icon));
+  if (statusItem_) statusItem_->setTitle(std::string(icon));
   facts_.onBattery = onBattery;
   facts_.mode = mode;
   updateSummary();
@@ -196,7 +198,7 @@ void AppDelegate::showBatteryInfo() {
 }
 
 void AppDelegate::showPowerMode() {
-  const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
+  const std::optional<PowerMode> mode = platform_.power.getPowerMode();
   alerts_.runModal(powerModeAlert(mode, platform_.wording,
                                   mode ? "" : platform_.power.powerModeUnavailableReason()));
 }

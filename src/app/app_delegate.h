@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/check_cycle.h"
 #include "ports/platform.h"
@@ -21,7 +20,7 @@ namespace kestrine {
 // Owns all run-time state and carries Kestrine's behaviour. Backends construct
 // one, call applicationDidFinishLaunching() once their loop is ready, route
 // menu choices to performMenuAction() and call applicationWillTerminate() when
-// their loop has ended. Quit ("terminate:" or the welcome alert's "Quit") only
+// their loop has ended. Quit (the menu's or the welcome alert's "Quit") only
 // asks the main loop to stop. Every operation runs on the main loop's thread.
 class AppDelegate {
  public:
@@ -33,11 +32,9 @@ class AppDelegate {
   // Application callbacks.
   void applicationDidFinishLaunching();
   void applicationWillTerminate();
-  bool applicationSupportsSecureRestorableState() const { return true; }
 
-  // A chosen menu item: its action name and, for "changeThreshold:", its tag.
-  // An unknown action name does nothing.
-  void performMenuAction(const std::string& action, std::int64_t tag = 0);
+  // A chosen menu item: its action and, for a threshold entry, its tag.
+  void performMenuAction(MenuAction action, std::int64_t tag = 0);
 
   // Read-only views of the state, for the virtual laptop and the tests.
   const Config& config() const { return config_; }
@@ -51,7 +48,6 @@ class AppDelegate {
  private:
   // Operations. The check pass and the launch check are in check_cycle.cpp.
   void buildMenu();
-  std::vector<MenuItem> buildThresholdSubmenu() const;
   void checkBatteryOnLaunch();
   void checkBattery();
   void updateIcon();

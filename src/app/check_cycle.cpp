@@ -80,10 +80,10 @@ void AppDelegate::checkBattery() {
 }
 
 bool AppDelegate::switchLowPowerModeOn(const std::optional<Notification>& notice) {
-  const std::optional<std::int64_t> mode = platform_.power.getPowerMode();
-  if (!mode || *mode == kLowPowerModeOn) return false;
-  if (!platform_.power.setPowerMode(kLowPowerModeOn)) return false;
-  facts_.mode = kLowPowerModeOn;
+  const std::optional<PowerMode> mode = platform_.power.getPowerMode();
+  if (!mode || *mode == PowerMode::kLowPower) return false;
+  if (!platform_.power.setPowerMode(PowerMode::kLowPower)) return false;
+  facts_.mode = PowerMode::kLowPower;
   updateSummary();
   if (notice) sendNotification(notice->title, notice->subtitle, notice->body);
   return true;

@@ -9,10 +9,13 @@
 
 namespace kestrine {
 
-// Power modes as the application speaks of them.
-inline constexpr std::int64_t kPowerModeNormal = 0;
-inline constexpr std::int64_t kLowPowerModeOn = 1;
-inline constexpr std::int64_t kPowerModeHighPerformance = 2;
+// A power mode: the three this application names, or any other value a
+// platform reported, kept as it came (its name is then "Unknown").
+enum class PowerMode : std::int64_t {
+  kAutomatic = 0,
+  kLowPower = 1,
+  kHighPower = 2,
+};
 
 // What a platform's one-time setup hands back to the application.
 struct SetupHooks {
@@ -31,11 +34,11 @@ class Power {
   virtual std::optional<std::int64_t> getBatteryLevel() = 0;
   // Running on battery power; false when that cannot be told.
   virtual bool isOnBattery() = 0;
-  // kPowerModeNormal, kLowPowerModeOn or kPowerModeHighPerformance; absent when unknown.
-  virtual std::optional<std::int64_t> getPowerMode() = 0;
+  // The current power mode; absent when it cannot be read.
+  virtual std::optional<PowerMode> getPowerMode() = 0;
   // Sets the power mode; true only when the system accepted it. May wait for the
   // user to authorise it, for a bounded time.
-  virtual bool setPowerMode(std::int64_t mode) = 0;
+  virtual bool setPowerMode(PowerMode mode) = 0;
   // Why the power mode cannot be had, when the platform knows it (a system
   // service it needs is missing): a sentence for the user; empty otherwise.
   virtual std::string powerModeUnavailableReason() { return {}; }

@@ -11,8 +11,7 @@ namespace kestrine {
 class StatusItem {
  public:
   virtual ~StatusItem() = default;
-  // Whether the item has a button that can carry a title.
-  virtual bool hasButton() const = 0;
+  // Shown where the item can carry a title; ignored elsewhere.
   virtual void setTitle(const std::string& title) = 0;
   // Replaces the item's menu as a whole.
   virtual void setMenu(const Menu& menu) = 0;
@@ -27,8 +26,6 @@ class StatusItem {
 class StatusBar {
  public:
   virtual ~StatusBar() = default;
-  // No Dock icon and no application menus: the status item is the whole interface.
-  virtual void setAccessoryActivationPolicy() = 0;
   // A new item of variable width, whose width follows its title.
   virtual std::unique_ptr<StatusItem> createStatusItem() = 0;
 };

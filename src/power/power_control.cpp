@@ -63,15 +63,19 @@ bool PowerControl::isOnBattery() {
   return report && batteryReportSaysOnBattery(*report);
 }
 
-std::optional<std::int64_t> PowerControl::getPowerMode() {
+// pmset's lowpowermode value is the mode's number, whatever value it holds.
+std::optional<PowerMode> PowerControl::getPowerMode() {
   const auto report = readReport(runner_, tools_.pmset, "custom", reportTimeout_);
   if (!report) return std::nullopt;
-  return powerModeFromCustomReport(*report);
+  const std::optional<std::int64_t> value = powerModeFromCustomReport(*report);
+  if (!value) return std::nullopt;
+  return PowerMode{*value};
 }
 
-bool PowerControl::setPowerMode(std::int64_t mode) {
-  if (runsSuccessfully(runner_, tools_.sudo, sudoSwitchArguments(tools_, mode))) return true;
-  return runsSuccessfully(runner_, tools_.osascript, {"-e", switchScript(mode)});
+bool PowerControl::setPowerMode(PowerMode mode) {
+  const auto value = static_cast<std::int64_t>(mode);
+  if (runsSuccessfully(runner_, tools_.sudo, sudoSwitchArguments(tools_, value))) return true;
+  return runsSuccessfully(runner_, tools_.osascript, {"-e", switchScript(value)});
 }
 
 void PowerControl::runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) {

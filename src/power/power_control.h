@@ -31,9 +31,9 @@ class PowerControl final : public Power {
 
   std::optional<std::int64_t> getBatteryLevel() override;
   bool isOnBattery() override;
-  std::optional<std::int64_t> getPowerMode() override;
+  std::optional<PowerMode> getPowerMode() override;
   // `sudo -n` first; on any failure the administrator dialog through osascript.
-  bool setPowerMode(std::int64_t mode) override;
+  bool setPowerMode(PowerMode mode) override;
   bool hasOneTimeSetup() const override { return true; }
   void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) override;
   // Replaces the older rule that allowed pmset with any further arguments.

@@ -1,20 +1,23 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace kestrine {
 
-// The action names a menu item can carry. A backend hands the chosen item's
-// action back unchanged; the delegate routes it to the operation of that name.
-inline constexpr std::string_view kActionToggleSmartMode = "toggleSmartMode";
-inline constexpr std::string_view kActionChangeThreshold = "changeThreshold:";
-inline constexpr std::string_view kActionShowBatteryInfo = "showBatteryInfo";
-inline constexpr std::string_view kActionShowPowerMode = "showPowerMode";
-inline constexpr std::string_view kActionShowAbout = "showAbout";
-inline constexpr std::string_view kActionTerminate = "terminate:";
+// The operations a menu item can start. A backend hands the chosen item's
+// action back unchanged; the delegate routes it to its operation. How a
+// toolkit names them (selectors, signals) is the backend's business.
+enum class MenuAction {
+  kToggleSmartMode,
+  kChangeThreshold,  // the item's tag is the new threshold
+  kShowBatteryInfo,
+  kShowPowerMode,
+  kShowAbout,
+  kQuit,
+};
 
 // A toolkit-neutral menu: the core builds it whole, a backend draws it and
 // routes a chosen item back to AppDelegate::performMenuAction(action, tag).
@@ -28,9 +31,8 @@ struct MenuItem {
   bool checked = false;
   bool enabled = true;
   std::int64_t tag = 0;
-  // "toggleSmartMode", "changeThreshold:", "showBatteryInfo", "showPowerMode",
-  // "showAbout" or "terminate:"; empty for an item without an action.
-  std::string action;
+  // Absent for an item without an action.
+  std::optional<MenuAction> action;
   std::string keyEquivalent;      // "q" for Quit (with the platform's command modifier)
   std::vector<MenuItem> submenu;  // empty: no submenu
 

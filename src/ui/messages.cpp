@@ -13,9 +13,16 @@ std::string percent(std::int64_t value) { return std::to_string(value) + "%"; }
 
 }  // namespace
 
-std::string_view powerModeName(std::int64_t mode, const Wording& wording) {
-  if (mode < 0 || mode >= static_cast<std::int64_t>(wording.powerModes.size())) return "Unknown";
-  return wording.powerModes[static_cast<std::size_t>(mode)];
+std::string_view powerModeName(PowerMode mode, const Wording& wording) {
+  switch (mode) {
+    case PowerMode::kAutomatic:
+      return wording.powerModes[0];
+    case PowerMode::kLowPower:
+      return wording.powerModes[1];
+    case PowerMode::kHighPower:
+      return wording.powerModes[2];
+  }
+  return "Unknown";
 }
 
 Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold) {
@@ -31,7 +38,7 @@ Alert batteryInfoErrorAlert() {
   return Alert{.title = "Error", .body = "Unable to retrieve battery information", .buttons = {}};
 }
 
-Alert powerModeAlert(std::optional<std::int64_t> mode, const Wording& wording,
+Alert powerModeAlert(std::optional<PowerMode> mode, const Wording& wording,
                      std::string_view unavailableReason) {
   if (!mode) {
     std::string body = "Unable to retrieve power mode";

@@ -7,6 +7,7 @@
 
 #include "ports/alerts.h"
 #include "ports/notifications.h"
+#include "ports/power.h"
 #include "settings/config.h"
 #include "ui/wording.h"
 
@@ -15,9 +16,9 @@ namespace kestrine {
 // Every text Kestrine shows in an alert or a notification, built from the
 // values it names so that the wording lives in one place.
 
-// The power mode's name in `wording` (the Mac's: 0 "Automatic", 1 "Low Power
-// Mode", 2 "High Power Mode"); anything else "Unknown".
-std::string_view powerModeName(std::int64_t mode, const Wording& wording = {});
+// The power mode's name in `wording` (the Mac's: "Automatic", "Low Power
+// Mode", "High Power Mode"); any other mode "Unknown".
+std::string_view powerModeName(PowerMode mode, const Wording& wording = {});
 
 // "Current Battery": the level, the power source and the threshold; the error
 // alert when no level can be read.
@@ -26,7 +27,7 @@ Alert batteryInfoErrorAlert();
 
 // "Current Power Mode": the named mode, or the error alert when none can be
 // read, followed by the platform's reason when it knows one.
-Alert powerModeAlert(std::optional<std::int64_t> mode, const Wording& wording = {},
+Alert powerModeAlert(std::optional<PowerMode> mode, const Wording& wording = {},
                      std::string_view unavailableReason = {});
 
 // "About": version, current mode, icon legend and features.
@@ -45,7 +46,7 @@ Alert launchAlert(std::int64_t threshold, const Wording& wording = {}, bool item
 struct StatusFacts {
   std::optional<std::int64_t> level;  // absent until a reading
   bool onBattery = false;
-  std::optional<std::int64_t> mode;
+  std::optional<PowerMode> mode;
   std::optional<std::int64_t> predictedMinutes;  // Smart AI Mode's last prediction
 };
 std::string statusSummary(const StatusFacts& facts, const Config& config,

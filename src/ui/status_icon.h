@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "ports/power.h"
+
 namespace kestrine {
 
 // The status item's title is one of these emoji, alone. Each is a single code
@@ -22,7 +24,7 @@ inline constexpr std::int64_t kLowBatteryIconBound = 21;
 // mode, and the threshold. The first matching rule wins: Low Power Mode on,
 // external power, low battery, above the threshold, at or below the threshold.
 std::string_view chooseStatusIcon(std::int64_t lastBatteryLevel, bool onBattery,
-                                  std::optional<std::int64_t> powerMode, std::int64_t threshold);
+                                  std::optional<PowerMode> powerMode, std::int64_t threshold);
 
 // What an icon above means, in words, for screen readers: "Kestrine: low
 // battery". Any other title is named by the application alone.

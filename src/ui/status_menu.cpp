@@ -1,7 +1,6 @@
 #include "ui/status_menu.h"
 
 #include <string>
-#include <string_view>
 #include <utility>
 
 namespace kestrine {
@@ -19,10 +18,10 @@ MenuItem choiceItem(MenuItem::Toggle toggle, bool selected, const std::string& l
   return item;
 }
 
-MenuItem actionItem(std::string title, std::string_view action) {
+MenuItem actionItem(std::string title, MenuAction action) {
   MenuItem item;
   item.title = std::move(title);
-  item.action = std::string(action);
+  item.action = action;
   return item;
 }
 
@@ -34,7 +33,7 @@ std::vector<MenuItem> buildThresholdEntries(std::int64_t threshold, bool checkMa
   for (std::int64_t percent : kThresholdChoices) {
     MenuItem item = choiceItem(MenuItem::Toggle::kRadio, percent == threshold,
                                std::to_string(percent) + "%", checkMarksInTitles);
-    item.action = std::string(kActionChangeThreshold);
+    item.action = MenuAction::kChangeThreshold;
     item.tag = percent;
     entries.push_back(std::move(item));
   }
@@ -47,7 +46,7 @@ Menu buildStatusMenu(const StatusMenuState& state) {
 
   MenuItem smart = choiceItem(MenuItem::Toggle::kCheck, state.useSmartMode,
                               "Smart AI Mode (1 hour)", state.checkMarksInTitles);
-  smart.action = std::string(kActionToggleSmartMode);
+  smart.action = MenuAction::kToggleSmartMode;
   items.push_back(std::move(smart));
 
   if (state.useSmartMode) {
@@ -67,13 +66,13 @@ Menu buildStatusMenu(const StatusMenuState& state) {
   items.push_back(std::move(threshold));
 
   items.push_back(MenuItem::separator());
-  items.push_back(actionItem("Current Battery", kActionShowBatteryInfo));
-  items.push_back(actionItem("Current Power Mode", kActionShowPowerMode));
+  items.push_back(actionItem("Current Battery", MenuAction::kShowBatteryInfo));
+  items.push_back(actionItem("Current Power Mode", MenuAction::kShowPowerMode));
   items.push_back(MenuItem::separator());
-  items.push_back(actionItem("About", kActionShowAbout));
+  items.push_back(actionItem("About", MenuAction::kShowAbout));
   items.push_back(MenuItem::separator());
 
-  MenuItem quit = actionItem("Quit Kestrine", kActionTerminate);
+  MenuItem quit = actionItem("Quit Kestrine", MenuAction::kQuit);
   quit.keyEquivalent = "q";
   items.push_back(std::move(quit));
   return menu;

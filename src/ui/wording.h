@@ -12,7 +12,8 @@ namespace kestrine {
 struct Wording {
   std::string_view machine = "Mac";          // "all data stays on your Mac"
   std::string_view statusArea = "menu bar";  // "active in your menu bar"
-  // Power modes 0, 1 and 2 as "Current Power Mode" and the status summary name them.
+  // The automatic, low and high power modes, in that order, as "Current Power
+  // Mode" and the status summary name them.
   std::array<std::string_view, 3> powerModes = {"Automatic", "Low Power Mode", "High Power Mode"};
   // Whether a chosen menu entry says so with "✓ " in its title. Without, the
   // backend shows each entry's check state as the toolkit's own check or radio

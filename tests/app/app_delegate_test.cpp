@@ -180,13 +180,13 @@ TEST_F(AppDelegateTest, ToggleSmartModeSavesRebuildsAndNotifies) {
   writeConfig(Config({.threshold = 20, .setupComplete = true}));
   launch();
   sim.loop.runFor(1.0);
-  app->performMenuAction("toggleSmartMode");
+  app->performMenuAction(MenuAction::kToggleSmartMode);
   EXPECT_TRUE(readConfig()->useSmartMode);
   ASSERT_EQ(notifications().size(), 1U);
   EXPECT_EQ(notifications()[0].title, "Smart AI Mode Enabled");
   EXPECT_EQ(sim.statusBar.menu()->items[0].title, "✓ Smart AI Mode (1 hour)");
 
-  app->performMenuAction("toggleSmartMode");
+  app->performMenuAction(MenuAction::kToggleSmartMode);
   ASSERT_EQ(notifications().size(), 2U);
   EXPECT_EQ(notifications()[1].title, "Smart AI Mode Disabled");
   EXPECT_FALSE(readConfig()->useSmartMode);
@@ -198,7 +198,7 @@ struct ThresholdCase {
   std::int64_t tag;
   std::optional<std::int64_t> level;
   bool onBattery;
-  std::optional<std::int64_t> mode;
+  std::optional<PowerMode> mode;
   bool switchSucceeds;
   std::string subtitle;
   std::size_t switchAttempts;
@@ -219,7 +219,7 @@ TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
   mac.mode = c.mode;
   mac.switchSucceeds = c.switchSucceeds;
 
-  app->performMenuAction("changeThreshold:", c.tag);
+  app->performMenuAction(MenuAction::kChangeThreshold, c.tag);
 
   EXPECT_EQ(app->config().threshold, c.tag);
   EXPECT_EQ(readConfig()->threshold, c.tag);
@@ -237,11 +237,14 @@ TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ChangeThresholdTest,
-    ::testing::Values(
-        ThresholdCase{"SwitchesBelow", 30, 25, true, 0, true, "Battery at 25%", 1},
-        ThresholdCase{"SwitchesAtEquality", 30, 30, true, 0, true, "Battery at 30%", 1},
-        ThresholdCase{"OnMains", 30, 25, false, 0, true, "Threshold Updated", 0},
-        ThresholdCase{"PasswordCancelled", 30, 25, true, 0, false, "Threshold Updated", 1}),
+    ::testing::Values(ThresholdCase{"SwitchesBelow", 30, 25, true, PowerMode::kAutomatic, true,
+                                    "Battery at 25%", 1},
+                      ThresholdCase{"SwitchesAtEquality", 30, 30, true, PowerMode::kAutomatic, true,
+                                    "Battery at 30%", 1},
+                      ThresholdCase{"OnMains", 30, 25, false, PowerMode::kAutomatic, true,
+                                    "Threshold Updated", 0},
+                      ThresholdCase{"PasswordCancelled", 30, 25, true, PowerMode::kAutomatic, false,
+                                    "Threshold Updated", 1}),
     [](const auto& info) { return info.param.name; });
 
 // ---- Information dialogs and menu routing ----
@@ -255,19 +258,19 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
 
   mac.level = 57;
   mac.onBattery = false;
-  app->performMenuAction("showBatteryInfo");
+  app->performMenuAction(MenuAction::kShowBatteryInfo);
   mac.level = std::nullopt;
-  app->performMenuAction("showBatteryInfo");
-  mac.mode = 2;
+  app->performMenuAction(MenuAction::kShowBatteryInfo);
+  mac.mode = PowerMode::kHighPower;
   mac.unavailableReason = "The service is missing.";  // asked only when no mode can be read
-  app->performMenuAction("showPowerMode");
+  app->performMenuAction(MenuAction::kShowPowerMode);
   mac.mode = std::nullopt;
-  app->performMenuAction("showPowerMode");
+  app->performMenuAction(MenuAction::kShowPowerMode);
 
   ASSERT_EQ(sim.alerts.shown().size(), 4U);
   EXPECT_EQ(sim.alerts.shown()[0].alert.body, batteryInfoAlert(57, false, 20).body);
   EXPECT_EQ(sim.alerts.shown()[1].alert.body, batteryInfoErrorAlert().body);
-  EXPECT_EQ(sim.alerts.shown()[2].alert.body, powerModeAlert(2).body);
+  EXPECT_EQ(sim.alerts.shown()[2].alert.body, powerModeAlert(PowerMode::kHighPower).body);
   EXPECT_EQ(sim.alerts.shown()[3].alert.body,
             "Unable to retrieve power mode\n\nThe service is missing.");
   // The power source is read for the first dialog only: not when there is no level.
@@ -275,32 +278,22 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   EXPECT_TRUE(notifications().empty());
 }
 
-TEST_F(AppDelegateTest, MenuActionsAreRoutedByName) {
+TEST_F(AppDelegateTest, MenuActionsAreRouted) {
   writeConfig(Config({.threshold = 20, .setupComplete = true, .useSmartMode = true}));
   launch();
   sim.loop.runFor(1.0);
   sim.alerts.clearLog();
 
-  app->performMenuAction("showAbout");
+  app->performMenuAction(MenuAction::kShowAbout);
   ASSERT_EQ(sim.alerts.shown().size(), 1U);
   EXPECT_THAT(sim.alerts.shown()[0].alert.body,
               ::testing::HasSubstr("\nCurrent Mode: Smart AI Mode (~60 min)\n"));
 
-  const auto before = sim.journal().size();
-  app->performMenuAction("bogus");
-  app->performMenuAction("showAbout:");
-  EXPECT_EQ(sim.journal().size(), before) << "unknown actions do nothing";
-
   // A chosen threshold entry comes back with its tag.
   const MenuItem* entry = sim::findMenuItem(*sim.statusBar.menu(), "  40%");
   ASSERT_NE(entry, nullptr);
-  app->performMenuAction(entry->action, entry->tag);
+  app->performMenuAction(entry->action.value(), entry->tag);
   EXPECT_EQ(app->config().threshold, 40);
-
-  const MenuItem* quit = sim::findMenuItem(*sim.statusBar.menu(), "Quit Kestrine");
-  ASSERT_NE(quit, nullptr);
-  app->performMenuAction(quit->action, quit->tag);
-  EXPECT_TRUE(sim.loop.isTerminated());
 }
 
 // ---- Quit and lifetime ----
@@ -313,7 +306,7 @@ TEST_F(AppDelegateTest, QuitOnlyStopsTheTimer) {
   const auto dataWritten = std::filesystem::last_write_time(BatteryPredictor::dataPath(home()));
   mac.log.clear();
 
-  app->performMenuAction("terminate:");
+  app->performMenuAction(MenuAction::kQuit);
   app->applicationWillTerminate();
   EXPECT_TRUE(sim.loop.isTerminated());
   EXPECT_EQ(sim.loop.activeTimerCount(), 0U);
@@ -385,7 +378,7 @@ TEST_F(AppDelegateTest, PassesRunWhileTheLaunchMessageIsOpenAndWaitWhileADialogI
               ElementsAre("one-shot", "timer pass #1", "timer pass #1", "timer pass #1"));
   sim.clearJournal();
   sim.alerts.queueAnswer(kAlertFirstButton, 66.0);  // "Current Battery" open from 99 s to 165 s
-  app->performMenuAction("showBatteryInfo");
+  app->performMenuAction(MenuAction::kShowBatteryInfo);
   sim.loop.runFor(15.0);
   EXPECT_THAT(sim.journalOf("loop"),
               ElementsAre("modal opens", "held pass #1", "held pass #1", "modal closes",

@@ -106,12 +106,12 @@ TEST_P(CheckPassTest, SwitchesAndNotifiesByTheRule) {
     EXPECT_EQ(notifications()[0].subtitle, *c.subtitle);
     EXPECT_EQ(notifications()[0].body, "Low Power Mode enabled automatically");
     EXPECT_TRUE(app->notificationShown());
-    EXPECT_EQ(mac.mode, 1);
+    EXPECT_EQ(mac.mode, PowerMode::kLowPower);
   } else {
     EXPECT_EQ(switchAttempts(), 0U);
     EXPECT_TRUE(notifications().empty());
     EXPECT_FALSE(app->notificationShown());
-    EXPECT_EQ(mac.mode, 0);
+    EXPECT_EQ(mac.mode, PowerMode::kAutomatic);
   }
 }
 
@@ -165,9 +165,9 @@ TEST_F(CheckCycleTest, UserSwitchingLowPowerModeOffIsUndoneSilently) {
   runPasses();
   ASSERT_EQ(notifications().size(), 1U);
 
-  mac.mode = 0;  // the user switches it off again
+  mac.mode = PowerMode::kAutomatic;  // the user switches it off again
   runPasses();
-  EXPECT_EQ(mac.mode, 1);
+  EXPECT_EQ(mac.mode, PowerMode::kLowPower);
   EXPECT_EQ(switchAttempts(), 2U);
   EXPECT_EQ(notifications().size(), 1U);
   EXPECT_TRUE(app->notificationShown());
@@ -180,14 +180,14 @@ TEST_F(CheckCycleTest, ModeAlreadyOnOrUnreadableLeavesTheLatchAlone) {
   runPasses();  // switched and notified: latch set
   ASSERT_TRUE(app->notificationShown());
 
-  for (std::optional<std::int64_t> mode :
-       std::vector<std::optional<std::int64_t>>{1, std::nullopt}) {
+  for (std::optional<PowerMode> mode :
+       std::vector<std::optional<PowerMode>>{PowerMode::kLowPower, std::nullopt}) {
     mac.mode = mode;
     runPasses();
     EXPECT_EQ(switchAttempts(), 1U);
     EXPECT_TRUE(app->notificationShown());
   }
-  mac.mode = 0;
+  mac.mode = PowerMode::kAutomatic;
   runPasses();
   EXPECT_EQ(switchAttempts(), 2U);
   EXPECT_EQ(notifications().size(), 1U) << "the latch survived, so the re-switch is silent";
@@ -203,10 +203,10 @@ TEST_F(CheckCycleTest, PluggingInClearsTheLatchSoTheNextEpisodeNotifiesAgain) {
   mac.onBattery = false;
   runPasses();
   EXPECT_FALSE(app->notificationShown());
-  EXPECT_EQ(mac.mode, 1) << "Low Power Mode is never switched off";
+  EXPECT_EQ(mac.mode, PowerMode::kLowPower) << "Low Power Mode is never switched off";
 
   mac.onBattery = true;
-  mac.mode = 0;
+  mac.mode = PowerMode::kAutomatic;
   runPasses();
   ASSERT_EQ(notifications().size(), 2U);
   EXPECT_EQ(notifications()[1].subtitle, "Battery at 15%");
@@ -221,7 +221,7 @@ TEST_F(CheckCycleTest, RisingAboveTheThresholdClearsTheLatch) {
   runPasses();
   EXPECT_FALSE(app->notificationShown());
   mac.level = 20;
-  mac.mode = 0;
+  mac.mode = PowerMode::kAutomatic;
   runPasses();
   EXPECT_EQ(notifications().size(), 2U);
 }
@@ -248,7 +248,7 @@ struct LaunchCase {
   std::string name;
   bool onBattery;
   std::int64_t level;
-  std::optional<std::int64_t> mode;
+  std::optional<PowerMode> mode;
   bool smartMode;
   bool switched;
   std::int64_t lastLevel;
@@ -275,7 +275,7 @@ TEST_P(LaunchCheckTest, UsesTheThresholdAlone) {
     ASSERT_EQ(notifications().size(), 1U);
     EXPECT_EQ(notifications()[0].subtitle, "Battery at " + std::to_string(c.level) + "%");
     EXPECT_EQ(notifications()[0].body, "Low Power Mode enabled (threshold: 20%)");
-    EXPECT_EQ(mac.mode, 1);
+    EXPECT_EQ(mac.mode, PowerMode::kLowPower);
   } else {
     EXPECT_TRUE(notifications().empty());
     EXPECT_EQ(mac.mode, c.mode);
@@ -284,12 +284,13 @@ TEST_P(LaunchCheckTest, UsesTheThresholdAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, LaunchCheckTest,
-    ::testing::Values(LaunchCase{"AtThreshold", true, 20, 0, false, true, 20},
-                      LaunchCase{"AboveThresholdStoresLevel", true, 21, 0, false, false, 21},
-                      LaunchCase{"PluggedInStoresNothing", false, 5, 0, false, false, 100},
-                      LaunchCase{"AlreadyOn", true, 10, 1, false, false, 10},
-                      LaunchCase{"ModeUnreadable", true, 10, std::nullopt, false, false, 10},
-                      LaunchCase{"SmartModeStillByThreshold", true, 15, 0, true, true, 15}),
+    ::testing::Values(
+        LaunchCase{"AtThreshold", true, 20, PowerMode::kAutomatic, false, true, 20},
+        LaunchCase{"AboveThresholdStoresLevel", true, 21, PowerMode::kAutomatic, false, false, 21},
+        LaunchCase{"PluggedInStoresNothing", false, 5, PowerMode::kAutomatic, false, false, 100},
+        LaunchCase{"AlreadyOn", true, 10, PowerMode::kLowPower, false, false, 10},
+        LaunchCase{"ModeUnreadable", true, 10, std::nullopt, false, false, 10},
+        LaunchCase{"SmartModeStillByThreshold", true, 15, PowerMode::kAutomatic, true, true, 15}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(CheckCycleTest, AfterTheLaunchCheckTheFirstPassThatSwitchesNotifiesAgain) {
@@ -297,7 +298,7 @@ TEST_F(CheckCycleTest, AfterTheLaunchCheckTheFirstPassThatSwitchesNotifiesAgain)
   mac.level = 15;
   launch();
   ASSERT_EQ(notifications().size(), 1U);
-  mac.mode = 0;
+  mac.mode = PowerMode::kAutomatic;
   runPasses();
   ASSERT_EQ(notifications().size(), 2U);
   EXPECT_EQ(notifications()[1].body, "Low Power Mode enabled automatically");

@@ -64,7 +64,7 @@ TEST_F(PowerControlTest, ReportsAreCapturedWithTheTimeLimit) {
   answerInTurn(runner, {sim::exitedWith(0, "Now drawing from 'Battery Power'\n"),
                         sim::exitedWith(0, "Battery Power:\n lowpowermode 1\n")});
   EXPECT_TRUE(power.isOnBattery());
-  EXPECT_EQ(power.getPowerMode(), 1);
+  EXPECT_EQ(power.getPowerMode(), PowerMode::kLowPower);
   ASSERT_EQ(runner.runs().size(), 2u);
   EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/pmset");
   EXPECT_THAT(runner.runs()[0].request.arguments, ElementsAre("-g", "batt"));
@@ -81,11 +81,11 @@ TEST_F(PowerControlTest, ReportOutcomes) {
     const char* name;
     ToolResult result;
     bool onBattery;
-    std::optional<std::int64_t> mode;
+    std::optional<PowerMode> mode;
   };
   const std::string both = "Battery Power:\n lowpowermode 1\n";
   const Case cases[] = {
-      {"exit status ignored", sim::exitedWith(3, both), true, 1},
+      {"exit status ignored", sim::exitedWith(3, both), true, PowerMode::kLowPower},
       {"not started", sim::failedToStart("Could not start"), false, std::nullopt},
       {"timed out", testing_support::timedOutWith(both), false, std::nullopt},
       {"ac only", sim::exitedWith(0, "AC Power:\n lowpowermode 1\n"), false, std::nullopt},
@@ -112,7 +112,7 @@ class SetPowerMode : public PowerControlTest, public ::testing::WithParamInterfa
 
 TEST_P(SetPowerMode, SudoFirstThenThePasswordDialog) {
   answerInTurn(runner, {GetParam().results.begin(), GetParam().results.end()});
-  EXPECT_EQ(power.setPowerMode(1), GetParam().switched);
+  EXPECT_EQ(power.setPowerMode(PowerMode::kLowPower), GetParam().switched);
   ASSERT_EQ(runner.runs().size(), GetParam().runs);
   EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/sudo");
   EXPECT_THAT(runner.runs()[0].request.arguments,
@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
   answerInTurn(runner, {sim::exitedWith(1), sim::exitedWith(0)});
-  EXPECT_TRUE(power.setPowerMode(-1));
+  EXPECT_TRUE(power.setPowerMode(PowerMode{-1}));
   ASSERT_EQ(runner.runs().size(), 2u);
   EXPECT_EQ(runner.runs()[0].request.arguments.back(), "-1");
   EXPECT_EQ(runner.runs()[1].request.arguments.back(), switchScript(-1));

@@ -131,7 +131,7 @@ TEST_F(ReadingsOverRealTools, ReportsOfAStandInPmset) {
   auto power = withPmset("case \"$2\" in batt) cat '" + fixture("batt-12.txt") +
                          "';; custom) cat '" + fixture("custom-05.txt") + "';; esac; exit 1");
   EXPECT_TRUE(power.isOnBattery());
-  EXPECT_EQ(power.getPowerMode(), 0);
+  EXPECT_EQ(power.getPowerMode(), PowerMode::kAutomatic);
 }
 
 TEST_F(ReadingsOverRealTools, AHangingPmsetGivesNoAnswerAtTheLimit) {

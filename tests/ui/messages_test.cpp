@@ -18,12 +18,14 @@ void expectAlert(const Alert& alert, const std::string& title, const std::string
 
 TEST(MessagesTest, PowerModeNamesOnEachPlatform) {
   struct Case {
-    std::int64_t mode;
+    PowerMode mode;
     std::string mac, linux;
   };
-  for (const Case& c : {Case{0, "Automatic", "Balanced"}, Case{1, "Low Power Mode", "Power Saver"},
-                        Case{2, "High Power Mode", "Performance"}, Case{3, "Unknown", "Unknown"},
-                        Case{-1, "Unknown", "Unknown"}}) {
+  for (const Case& c :
+       {Case{PowerMode::kAutomatic, "Automatic", "Balanced"},
+        Case{PowerMode::kLowPower, "Low Power Mode", "Power Saver"},
+        Case{PowerMode::kHighPower, "High Power Mode", "Performance"},
+        Case{PowerMode{3}, "Unknown", "Unknown"}, Case{PowerMode{-1}, "Unknown", "Unknown"}}) {
     expectAlert(powerModeAlert(c.mode), "Current Power Mode", "Power Mode: " + c.mac);
     expectAlert(powerModeAlert(c.mode, kLinuxWording), "Current Power Mode",
                 "Power Mode: " + c.linux);
@@ -85,24 +87,24 @@ TEST(MessagesTest, StatusSummaryNamesLevelSourceModeAndRule) {
     std::string text;
   };
   for (const Case& c : {
-           Case{{45, true, 0, std::nullopt},
+           Case{{45, true, PowerMode::kAutomatic, std::nullopt},
                 classic,
                 "Battery 45 % · on battery · Balanced · switches at 20 %"},
-           Case{{80, false, 1, std::nullopt},
+           Case{{80, false, PowerMode::kLowPower, std::nullopt},
                 classic,
                 "Battery 80 % · on AC power · Power Saver · switches at 20 %"},
            Case{{std::nullopt, false, std::nullopt, std::nullopt},
                 classic,
                 "Battery level unknown · on AC power · power mode unknown · switches at 20 %"},
-           Case{{45, true, 2, 75},
+           Case{{45, true, PowerMode::kHighPower, 75},
                 smart,
                 "Battery 45 % · on battery · Performance · Smart AI Mode: ~75 min left, "
                 "switches at 60 min"},
            // Training or no prediction: the threshold decides.
-           Case{{45, true, 0, std::nullopt},
+           Case{{45, true, PowerMode::kAutomatic, std::nullopt},
                 smart,
                 "Battery 45 % · on battery · Balanced · switches at 30 %"},
-           Case{{45, true, 0, 75},
+           Case{{45, true, PowerMode::kAutomatic, 75},
                 classic,
                 "Battery 45 % · on battery · Balanced · switches at 20 %"},
        }) {

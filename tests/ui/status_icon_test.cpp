@@ -12,7 +12,7 @@ struct IconCase {
   std::string name;
   std::int64_t level;
   bool onBattery;
-  std::optional<std::int64_t> mode;
+  std::optional<PowerMode> mode;
   std::int64_t threshold;
   std::string_view expected;
 };
@@ -28,13 +28,14 @@ TEST_P(StatusIconTest, ChoosesByTheFirstRuleThatApplies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, StatusIconTest,
-    ::testing::Values(IconCase{"LowPowerModeWinsOverMains", 80, false, 1, 20, "💤"},
-                      IconCase{"MainsWhateverTheLevel", 5, false, 0, 20, "🔌"},
-                      IconCase{"UnreadableModeCountsAsOff", 50, true, std::nullopt, 20, "🔋"},
-                      IconCase{"TwentyIsLowWhateverTheThreshold", 20, true, 0, 10, "🪫"},
-                      IconCase{"AtThresholdThirty", 30, true, 0, 30, "⚡"},
-                      IconCase{"TwentyUnderThresholdThirty", 20, true, 0, 30, "🪫"},
-                      IconCase{"ThresholdTwentyGoesStraightToLow", 21, true, 0, 20, "🔋"}),
+    ::testing::Values(
+        IconCase{"LowPowerModeWinsOverMains", 80, false, PowerMode::kLowPower, 20, "💤"},
+        IconCase{"MainsWhateverTheLevel", 5, false, PowerMode::kAutomatic, 20, "🔌"},
+        IconCase{"UnreadableModeCountsAsOff", 50, true, std::nullopt, 20, "🔋"},
+        IconCase{"TwentyIsLowWhateverTheThreshold", 20, true, PowerMode::kAutomatic, 10, "🪫"},
+        IconCase{"AtThresholdThirty", 30, true, PowerMode::kAutomatic, 30, "⚡"},
+        IconCase{"TwentyUnderThresholdThirty", 20, true, PowerMode::kAutomatic, 30, "🪫"},
+        IconCase{"ThresholdTwentyGoesStraightToLow", 21, true, PowerMode::kAutomatic, 20, "🔋"}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

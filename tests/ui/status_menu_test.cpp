@@ -20,7 +20,9 @@ std::vector<std::string> outline(const Menu& menu) {
       lines.push_back("---");
       continue;
     }
-    std::string line = item.title + " -> " + item.action;
+    constexpr const char* kWords[] = {"toggleSmartMode", "changeThreshold:", "showBatteryInfo",
+                                      "showPowerMode",   "showAbout",        "terminate:"};
+    std::string line = item.title + " -> " + (item.action ? kWords[int(*item.action)] : "");
     if (!item.enabled) line += " [disabled]";
     if (!item.keyEquivalent.empty()) line += " key=" + item.keyEquivalent;
     if (item.hasSubmenu()) line += " /" + std::to_string(item.submenu.size());
@@ -73,7 +75,7 @@ TEST(StatusMenuTest, ThresholdEntriesAreTaggedAndOnlyTheCurrentOneChecked) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
       EXPECT_EQ(entries[i].title, c.titles[i]) << c.threshold;
       EXPECT_EQ(entries[i].tag, static_cast<std::int64_t>(10 * (i + 1)));
-      EXPECT_EQ(entries[i].action, "changeThreshold:");
+      EXPECT_EQ(entries[i].action, MenuAction::kChangeThreshold);
     }
   }
 }

@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
 
   {
     AppDelegate delegate(platform);
-    statusBar.setActionHandler([&delegate](const std::string& action, std::int64_t tag) {
+    statusBar.setActionHandler([&delegate](MenuAction action, std::int64_t tag) {
       delegate.performMenuAction(action, tag);
     });
     g_idle_add(onLaunched, &delegate);

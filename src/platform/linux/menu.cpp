@@ -7,7 +7,7 @@ namespace kestrine::linux_desktop {
 namespace {
 
 struct ItemAction {
-  std::string action;
+  MenuAction action;
   std::int64_t tag;
   MenuActionHandler handler;
 };
@@ -74,9 +74,9 @@ void fillMenu(GtkMenuShell* shell, const std::vector<MenuItem>& items,
         GtkWidget* submenu = gtk_menu_new();
         fillMenu(GTK_MENU_SHELL(submenu), item.submenu, handler);
         gtk_menu_item_set_submenu(GTK_MENU_ITEM(widget), submenu);
-      } else if (!item.action.empty()) {
+      } else if (item.action) {
         g_signal_connect_data(widget, "activate", G_CALLBACK(onActivate),
-                              new ItemAction{item.action, item.tag, handler}, freeItemAction,
+                              new ItemAction{*item.action, item.tag, handler}, freeItemAction,
                               static_cast<GConnectFlags>(0));
       }
       const std::string accelerator = acceleratorForKey(item.keyEquivalent);

@@ -11,7 +11,7 @@
 namespace kestrine::linux_desktop {
 
 // Called with a chosen item's action and tag.
-using MenuActionHandler = std::function<void(const std::string& action, std::int64_t tag)>;
+using MenuActionHandler = std::function<void(MenuAction action, std::int64_t tag)>;
 
 // The accelerator for a key equivalent, with Ctrl standing in for Command:
 // "q" gives "<Control>q"; an empty key gives an empty text.

@@ -52,7 +52,7 @@ bool SystemBusPower::isOnBattery() {
   return system != nullptr && system->upowerOnBattery(SystemBus::readingDeadline());
 }
 
-std::optional<std::int64_t> SystemBusPower::getPowerMode() {
+std::optional<PowerMode> SystemBusPower::getPowerMode() {
   const auto system = bus();
   if (system == nullptr) return std::nullopt;
   const auto profile = system->activeProfile(SystemBus::readingDeadline());
@@ -60,7 +60,7 @@ std::optional<std::int64_t> SystemBusPower::getPowerMode() {
   return powerModeFromProfile(*profile);
 }
 
-bool SystemBusPower::setPowerMode(std::int64_t mode) {
+bool SystemBusPower::setPowerMode(PowerMode mode) {
   const std::string_view profile = profileForPowerMode(mode);
   const auto system = bus();
   if (profile.empty() || system == nullptr || switching_) return false;

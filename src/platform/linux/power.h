@@ -25,8 +25,8 @@ class SystemBusPower final : public Power {
 
   std::optional<std::int64_t> getBatteryLevel() override;
   bool isOnBattery() override;
-  std::optional<std::int64_t> getPowerMode() override;
-  bool setPowerMode(std::int64_t mode) override;
+  std::optional<PowerMode> getPowerMode() override;
+  bool setPowerMode(PowerMode mode) override;
   std::string powerModeUnavailableReason() override;
   bool hasOneTimeSetup() const override { return false; }
   void runOneTimeSetup(Alerts&, const SetupHooks&) override {}

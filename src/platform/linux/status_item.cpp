@@ -14,7 +14,7 @@ namespace {
 
 struct PendingAction {
   std::weak_ptr<MenuActionHandler> handler;
-  std::string action;
+  MenuAction action;
   std::int64_t tag;
 };
 
@@ -55,7 +55,6 @@ class AppIndicatorStatusItem final : public StatusItem {
     if (menu_ != nullptr) g_object_unref(menu_);
   }
 
-  bool hasButton() const override { return true; }
   bool isShown() const override { return *shown_; }
 
   // The title is the tooltip hosts show for an item without a tooltip of its
@@ -79,7 +78,7 @@ class AppIndicatorStatusItem final : public StatusItem {
 
   void setMenu(const Menu& menu) override {
     std::weak_ptr<MenuActionHandler> handler = handler_;
-    GtkWidget* widget = buildGtkMenu(menu, [handler](const std::string& action, std::int64_t tag) {
+    GtkWidget* widget = buildGtkMenu(menu, [handler](MenuAction action, std::int64_t tag) {
       // Run the action once the activation has unwound: it may replace this
       // very menu.
       g_idle_add_full(G_PRIORITY_DEFAULT, runPendingAction, new PendingAction{handler, action, tag},

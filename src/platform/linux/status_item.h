@@ -21,7 +21,6 @@ class AppIndicatorStatusBar final : public StatusBar {
   // Whether a tray host shows the items now (see TrayHostWatch).
   void setShown(bool shown) { *shown_ = shown; }
 
-  void setAccessoryActivationPolicy() override {}
   std::unique_ptr<StatusItem> createStatusItem() override;
 
  private:

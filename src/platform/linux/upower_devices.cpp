@@ -11,12 +11,12 @@ namespace {
 
 struct ProfileName {
   std::string_view profile;
-  std::int64_t mode;
+  PowerMode mode;
 };
 constexpr ProfileName kProfiles[] = {
-    {"power-saver", kLowPowerModeOn},
-    {"balanced", kPowerModeNormal},
-    {"performance", kPowerModeHighPerformance},
+    {"power-saver", PowerMode::kLowPower},
+    {"balanced", PowerMode::kAutomatic},
+    {"performance", PowerMode::kHighPower},
 };
 
 // A number of a GetAll answer, tolerating the widths different daemon
@@ -118,14 +118,14 @@ bool onBatteryFromProperty(GVariant* value) {
          g_variant_get_boolean(value) != FALSE;
 }
 
-std::optional<std::int64_t> powerModeFromProfile(std::string_view profile) {
+std::optional<PowerMode> powerModeFromProfile(std::string_view profile) {
   for (const ProfileName& name : kProfiles) {
     if (name.profile == profile) return name.mode;
   }
   return std::nullopt;
 }
 
-std::string_view profileForPowerMode(std::int64_t mode) {
+std::string_view profileForPowerMode(PowerMode mode) {
   for (const ProfileName& name : kProfiles) {
     if (name.mode == mode) return name.profile;
   }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ports/power.h"
+
 namespace kestrine::linux_desktop {
 
 // The few properties of a UPower device that Kestrine looks at. A property the
@@ -49,10 +51,10 @@ std::optional<std::int64_t> batteryLevel(const std::optional<UPowerDevice>& disp
 // the boolean true, so that an unreadable source never switches anything.
 bool onBatteryFromProperty(GVariant* value);
 
-// power-profiles-daemon's profile as a power mode: "power-saver" 1, "balanced"
-// 0, "performance" 2; absent for any other name.
-std::optional<std::int64_t> powerModeFromProfile(std::string_view profile);
+// power-profiles-daemon's profile as a power mode: "power-saver" low,
+// "balanced" automatic, "performance" high; absent for any other name.
+std::optional<PowerMode> powerModeFromProfile(std::string_view profile);
 // The profile that sets a power mode; empty for a mode without one.
-std::string_view profileForPowerMode(std::int64_t mode);
+std::string_view profileForPowerMode(PowerMode mode);
 
 }  // namespace kestrine::linux_desktop

@@ -4,7 +4,6 @@
 #import <AppKit/AppKit.h>
 
 #include <cstdint>
-#include <string>
 
 #include "app/app_delegate.h"
 #include "platform/macos/alerts.h"
@@ -24,24 +23,18 @@
 
 // Forwards AppKit's application callbacks and the menu actions to the core.
 // The menu items have no target, so AppKit's action dispatch ends here, at the
-// application's delegate; each action method's selector name is the action
-// name the core gave the item.
-@interface KestrineApplicationDelegate : NSObject <NSApplicationDelegate>
+// application's delegate, under the selectors status_bar.mm gives the items.
+@interface KestrineApplicationDelegate : NSObject <NSApplicationDelegate, KestrineMenuActions>
 - (instancetype)initWithDelegate:(kestrine::AppDelegate*)delegate;
-- (void)toggleSmartMode;
-- (void)changeThreshold:(NSMenuItem*)sender;
-- (void)showBatteryInfo;
-- (void)showPowerMode;
-- (void)showAbout;
 @end
 
 namespace {
 
 // A plain function rather than a method, so that the menu actions and the
 // application callbacks stay the only selectors the delegate answers.
-void performMenuAction(kestrine::AppDelegate* delegate, SEL action, NSInteger tag) {
-  delegate->performMenuAction(std::string([NSStringFromSelector(action) UTF8String]),
-                              static_cast<std::int64_t>(tag));
+void performMenuAction(kestrine::AppDelegate* delegate, kestrine::MenuAction action,
+                       NSInteger tag = 0) {
+  delegate->performMenuAction(action, static_cast<std::int64_t>(tag));
 }
 
 }  // namespace
@@ -58,6 +51,8 @@ void performMenuAction(kestrine::AppDelegate* delegate, SEL action, NSInteger ta
 }
 
 - (void)applicationDidFinishLaunching:(NSNotification*)notification {
+  // No Dock icon and no application menus: the status item is the whole interface.
+  [NSApp setActivationPolicy:NSApplicationActivationPolicyAccessory];
   _delegate->applicationDidFinishLaunching();
 }
 
@@ -66,27 +61,27 @@ void performMenuAction(kestrine::AppDelegate* delegate, SEL action, NSInteger ta
 }
 
 - (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)application {
-  return _delegate->applicationSupportsSecureRestorableState() ? YES : NO;
+  return YES;
 }
 
 - (void)toggleSmartMode {
-  performMenuAction(_delegate, _cmd, 0);
+  performMenuAction(_delegate, kestrine::MenuAction::kToggleSmartMode);
 }
 
 - (void)changeThreshold:(NSMenuItem*)sender {
-  performMenuAction(_delegate, _cmd, [sender tag]);
+  performMenuAction(_delegate, kestrine::MenuAction::kChangeThreshold, [sender tag]);
 }
 
 - (void)showBatteryInfo {
-  performMenuAction(_delegate, _cmd, 0);
+  performMenuAction(_delegate, kestrine::MenuAction::kShowBatteryInfo);
 }
 
 - (void)showPowerMode {
-  performMenuAction(_delegate, _cmd, 0);
+  performMenuAction(_delegate, kestrine::MenuAction::kShowPowerMode);
 }
 
 - (void)showAbout {
-  performMenuAction(_delegate, _cmd, 0);
+  performMenuAction(_delegate, kestrine::MenuAction::kShowAbout);
 }
 
 @end

@@ -11,6 +11,27 @@ namespace kestrine {
 
 namespace {
 
+// The selector each action is sent under. With no target, AppKit sends it to
+// the first responder that implements it: the application delegate, or for
+// Quit the application itself.
+SEL selectorFor(MenuAction action) {
+  switch (action) {
+    case MenuAction::kToggleSmartMode:
+      return @selector(toggleSmartMode);
+    case MenuAction::kChangeThreshold:
+      return @selector(changeThreshold:);
+    case MenuAction::kShowBatteryInfo:
+      return @selector(showBatteryInfo);
+    case MenuAction::kShowPowerMode:
+      return @selector(showPowerMode);
+    case MenuAction::kShowAbout:
+      return @selector(showAbout);
+    case MenuAction::kQuit:
+      return @selector(terminate:);
+  }
+  return nil;
+}
+
 NSMenu* makeMenu(const std::vector<MenuItem>& items) {
   NSMenu* menu = [[NSMenu alloc] init];
   // The model decides which items are enabled; left on, AppKit would enable
@@ -21,9 +42,7 @@ NSMenu* makeMenu(const std::vector<MenuItem>& items) {
       [menu addItem:[NSMenuItem separatorItem]];
       continue;
     }
-    // The core's action names are selector names; with no target, AppKit sends
-    // the selector to the first responder that implements it.
-    SEL action = item.action.empty() ? nil : NSSelectorFromString(toNSString(item.action));
+    SEL action = item.action ? selectorFor(*item.action) : nil;
     NSMenuItem* entry = [[NSMenuItem alloc] initWithTitle:toNSString(item.title)
                                                    action:action
                                             keyEquivalent:toNSString(item.keyEquivalent)];
@@ -39,8 +58,6 @@ class MacStatusItem final : public StatusItem {
  public:
   explicit MacStatusItem(NSStatusItem* item) : item_(item) {}
 
-  bool hasButton() const override { return item_.button != nil; }
-
   void setTitle(const std::string& title) override {
     NSStatusBarButton* button = item_.button;
     if (button != nil) [button setTitle:toNSString(title)];
@@ -53,10 +70,6 @@ class MacStatusItem final : public StatusItem {
 };
 
 }  // namespace
-
-void MacStatusBar::setAccessoryActivationPolicy() {
-  [NSApp setActivationPolicy:NSApplicationActivationPolicyAccessory];
-}
 
 std::unique_ptr<StatusItem> MacStatusBar::createStatusItem() {
   NSStatusItem* item =

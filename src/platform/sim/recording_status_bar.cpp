@@ -3,8 +3,6 @@
 namespace kestrine::sim {
 
 struct RecordingStatusBar::State {
-  bool accessoryPolicy = false;
-  bool itemsHaveButton = true;
   int itemsCreated = 0;
   std::vector<std::string> titles;
   std::vector<Menu> menus;
@@ -19,10 +17,8 @@ namespace {
 
 class RecordingStatusItem final : public StatusItem {
  public:
-  RecordingStatusItem(std::shared_ptr<RecordingStatusBar::State> state, bool hasButton)
-      : state_(std::move(state)), hasButton_(hasButton) {}
-
-  bool hasButton() const override { return hasButton_; }
+  explicit RecordingStatusItem(std::shared_ptr<RecordingStatusBar::State> state)
+      : state_(std::move(state)) {}
 
   void setTitle(const std::string& title) override {
     state_->titles.push_back(title);
@@ -37,7 +33,6 @@ class RecordingStatusItem final : public StatusItem {
 
  private:
   std::shared_ptr<RecordingStatusBar::State> state_;
-  bool hasButton_;
 };
 
 const MenuItem* findIn(const std::vector<MenuItem>& items, std::string_view title) {
@@ -56,20 +51,11 @@ RecordingStatusBar::RecordingStatusBar() : state_(std::make_shared<State>()) {
 
 RecordingStatusBar::~RecordingStatusBar() { state_->observers = nullptr; }
 
-void RecordingStatusBar::setAccessoryActivationPolicy() {
-  state_->accessoryPolicy = true;
-  state_->notify({.kind = StatusBarEvent::Kind::kAccessoryPolicy, .title = {}, .menu = nullptr});
-}
-
 std::unique_ptr<StatusItem> RecordingStatusBar::createStatusItem() {
   ++state_->itemsCreated;
   state_->notify({.kind = StatusBarEvent::Kind::kItemCreated, .title = {}, .menu = nullptr});
-  return std::make_unique<RecordingStatusItem>(state_, state_->itemsHaveButton);
+  return std::make_unique<RecordingStatusItem>(state_);
 }
-
-void RecordingStatusBar::setItemsHaveButton(bool hasButton) { state_->itemsHaveButton = hasButton; }
-
-bool RecordingStatusBar::accessoryPolicySet() const { return state_->accessoryPolicy; }
 
 int RecordingStatusBar::itemsCreated() const { return state_->itemsCreated; }
 

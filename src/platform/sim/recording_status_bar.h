@@ -12,26 +12,21 @@
 namespace kestrine::sim {
 
 struct StatusBarEvent {
-  enum class Kind { kAccessoryPolicy, kItemCreated, kTitle, kMenu };
+  enum class Kind { kItemCreated, kTitle, kMenu };
   Kind kind;
   std::string title;           // for kTitle
   const Menu* menu = nullptr;  // for kMenu; valid during the notification only
 };
 
-// A status bar that remembers everything shown on it: the activation policy,
-// the items created, every title and every menu in order.
+// A status bar that remembers everything shown on it: the items created,
+// every title and every menu in order.
 class RecordingStatusBar final : public StatusBar {
  public:
   RecordingStatusBar();
   ~RecordingStatusBar() override;
 
-  void setAccessoryActivationPolicy() override;
   std::unique_ptr<StatusItem> createStatusItem() override;
 
-  // Whether items created from now on have a button that takes a title.
-  void setItemsHaveButton(bool hasButton);
-
-  bool accessoryPolicySet() const;
   int itemsCreated() const;
   // Every title set, oldest first, and the latest one.
   const std::vector<std::string>& titles() const;

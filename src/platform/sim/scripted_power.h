@@ -17,7 +17,7 @@ class ScriptedPower final : public Power {
  public:
   std::optional<std::int64_t> level = 100;
   bool onBattery = true;
-  std::optional<std::int64_t> mode = kPowerModeNormal;  // absent: cannot be read
+  std::optional<PowerMode> mode = PowerMode::kAutomatic;  // absent: cannot be read
   bool switchSucceeds = true;
   bool oneTimeSetup = true;
   std::string unavailableReason;  // why the mode cannot be read, when known
@@ -33,11 +33,11 @@ class ScriptedPower final : public Power {
     log.emplace_back("onBattery");
     return onBattery;
   }
-  std::optional<std::int64_t> getPowerMode() override {
+  std::optional<PowerMode> getPowerMode() override {
     log.emplace_back("mode");
     return mode;
   }
-  bool setPowerMode(std::int64_t newMode) override {
+  bool setPowerMode(PowerMode newMode) override {
     log.emplace_back("switch");
     if (switchSucceeds) mode = newMode;
     return switchSucceeds;

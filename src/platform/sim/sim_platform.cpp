@@ -37,9 +37,6 @@ SimPlatform::SimPlatform(SimOptions options)
   });
   statusBar.observers.add([this](const StatusBarEvent& event) {
     switch (event.kind) {
-      case StatusBarEvent::Kind::kAccessoryPolicy:
-        record("status", "accessory policy");
-        break;
       case StatusBarEvent::Kind::kItemCreated:
         record("status", "item created");
         break;

@@ -90,15 +90,18 @@ TEST(OnBatteryFromUPower, OnlyTheBooleanTrueIsOnBattery) {
 TEST(PowerProfiles, ModeOfEachProfileAndBack) {
   const struct {
     const char* profile;
-    std::optional<std::int64_t> mode;
-  } table[] = {{"power-saver", 1}, {"balanced", 0}, {"performance", 2}, {"Balanced", std::nullopt}};
+    std::optional<PowerMode> mode;
+  } table[] = {{"power-saver", PowerMode::kLowPower},
+               {"balanced", PowerMode::kAutomatic},
+               {"performance", PowerMode::kHighPower},
+               {"Balanced", std::nullopt}};
   for (const auto& row : table) {
     EXPECT_EQ(powerModeFromProfile(row.profile), row.mode) << row.profile;
     if (row.mode) {
       EXPECT_EQ(profileForPowerMode(*row.mode), row.profile);
     }
   }
-  EXPECT_EQ(profileForPowerMode(7), "");
+  EXPECT_EQ(profileForPowerMode(PowerMode{7}), "");
 }
 
 }  // namespace
