@@ -3,7 +3,6 @@
 namespace kestrine::sim {
 
 struct RecordingStatusBar::State {
-  bool accessoryPolicy = false;
   bool itemsHaveButton = true;
   int itemsCreated = 0;
   std::vector<std::string> titles;
@@ -57,7 +56,6 @@ RecordingStatusBar::RecordingStatusBar() : state_(std::make_shared<State>()) {
 RecordingStatusBar::~RecordingStatusBar() { state_->observers = nullptr; }
 
 void RecordingStatusBar::setAccessoryActivationPolicy() {
-  state_->accessoryPolicy = true;
   state_->notify({.kind = StatusBarEvent::Kind::kAccessoryPolicy, .title = {}, .menu = nullptr});
 }
 
@@ -68,8 +66,6 @@ std::unique_ptr<StatusItem> RecordingStatusBar::createStatusItem() {
 }
 
 void RecordingStatusBar::setItemsHaveButton(bool hasButton) { state_->itemsHaveButton = hasButton; }
-
-bool RecordingStatusBar::accessoryPolicySet() const { return state_->accessoryPolicy; }
 
 int RecordingStatusBar::itemsCreated() const { return state_->itemsCreated; }
 

@@ -31,7 +31,6 @@ class RecordingStatusBar final : public StatusBar {
   // Whether items created from now on have a button that takes a title.
   void setItemsHaveButton(bool hasButton);
 
-  bool accessoryPolicySet() const;
   int itemsCreated() const;
   // Every title set, oldest first, and the latest one.
   const std::vector<std::string>& titles() const;
