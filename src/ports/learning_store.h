@@ -17,8 +17,6 @@ class LearningStore {
   virtual std::optional<PredictionData> load() = 0;
   // Called after every change of the record; a readable error on failure.
   virtual std::optional<std::string> save(const PredictionData& data) = 0;
-  // "Clear data": the saved record goes.
-  virtual void clear() = 0;
 };
 
 // Keeps nothing: the record lives only in the predictor's memory.
@@ -26,7 +24,6 @@ class MemoryLearningStore final : public LearningStore {
  public:
   std::optional<PredictionData> load() override { return std::nullopt; }
   std::optional<std::string> save(const PredictionData&) override { return std::nullopt; }
-  void clear() override {}
 };
 
 }  // namespace kestrine

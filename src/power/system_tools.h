@@ -4,8 +4,8 @@
 
 namespace kestrine {
 
-// The system programs Kestrine runs and where its sudoers rule lives. One table
-// per platform; the command lines built from it have the same shape everywhere.
+// The system programs Kestrine runs and where its sudoers rule lives. Tests
+// put their own programs in their place.
 struct SystemTools {
   std::string pmset;             // absolute path, run for the two reports
   std::string sudo;              // absolute path
@@ -16,10 +16,7 @@ struct SystemTools {
   std::string rulePmsetPath;
 };
 
-// The table of the platform this binary was built for.
-const SystemTools& platformSystemTools();
-
-// The macOS table; also what the virtual laptop emulates.
+// The programs of macOS; also what the virtual laptop emulates.
 SystemTools macSystemTools();
 
 }  // namespace kestrine

@@ -164,12 +164,6 @@ void BatteryPredictor::incrementDayCounter() {
   saveData();
 }
 
-void BatteryPredictor::clearData() {
-  predictionData_ = PredictionData{};
-  ordered_ = true;
-  store_.clear();
-}
-
 void BatteryPredictor::saveData() {
   if (auto error = store_.save(predictionData_)) {
     console_.printLine(std::string(kSaveFailed) + *error);

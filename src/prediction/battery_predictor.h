@@ -65,7 +65,6 @@ class BatteryPredictor {
   std::int64_t getDaysCollected() const;
   std::int64_t getSnapshotCount() const;
   void incrementDayCounter();
-  void clearData();
 
   // Percentage points per minute over the last ten minutes of discharge; 0 when unknown.
   double calculateRecentDischargeRate() const;

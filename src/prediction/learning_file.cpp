@@ -58,10 +58,4 @@ std::optional<std::string> LearningFile::save(const PredictionData& data) {
   return std::nullopt;
 }
 
-void LearningFile::clear() {
-  removeFile(path_);
-  // Whatever the unreadable file was, the user has now asked for it to go.
-  if (pathKind(path_) == PathKind::missing) moveAsideBeforeSave_ = false;
-}
-
 }  // namespace kestrine

@@ -30,7 +30,6 @@ class LearningFile final : public LearningStore {
   // prints a line.
   std::optional<PredictionData> load() override;
   std::optional<std::string> save(const PredictionData& data) override;
-  void clear() override;
 
  private:
   std::filesystem::path path_;

@@ -86,42 +86,25 @@ bool decodeSnapshot(simdjson::dom::element element, BatterySnapshot& snapshot, s
     error = "a snapshot is not an object";
     return false;
   }
-  bool seenTimestamp = false, seenPercent = false, seenCharging = false, seenBrightness = false;
-  for (const auto field : object) {
-    json::ValueError problem = json::ValueError::none;
-    if (field.key == "timestamp") {
-      problem = json::readNumber(field.value, snapshot.timestamp);
-      seenTimestamp = true;
-    } else if (field.key == "batteryPercent") {
-      problem = json::readWholeNumber(field.value, snapshot.batteryPercent);
-      seenPercent = true;
-    } else if (field.key == "isCharging") {
-      problem = json::readFlag(field.value, snapshot.isCharging);
-      seenCharging = true;
-    } else if (field.key == "screenBrightness") {
-      double brightness = 0.0;
-      problem = json::readNumber(field.value, brightness);
-      // Converting a double outside the float range is undefined; such a
-      // value has no float form, so the record is malformed.
-      if (problem == json::ValueError::none &&
-          std::abs(brightness) > std::numeric_limits<float>::max()) {
-        error = "\"screenBrightness\" does not fit in a 32-bit float";
-        return false;
-      }
-      snapshot.screenBrightness = static_cast<float>(brightness);
-      seenBrightness = true;
-    }
-    if (problem != json::ValueError::none) {
-      error = json::describe(problem, field.key);
-      return false;
-    }
-  }
-  if (seenTimestamp && seenPercent && seenCharging && seenBrightness) return true;
-  error = json::missing(!seenTimestamp  ? "timestamp"
-                        : !seenPercent  ? "batteryPercent"
-                        : !seenCharging ? "isCharging"
-                                        : "screenBrightness");
-  return false;
+  return json::readMembers(
+      object, error, json::number("timestamp", snapshot.timestamp),
+      json::wholeNumber("batteryPercent", snapshot.batteryPercent),
+      json::flag("isCharging", snapshot.isCharging),
+      json::member(
+          "screenBrightness", [&snapshot](simdjson::dom::element value, std::string& error) {
+            double brightness = 0.0;
+            if (!json::accept(json::readNumber(value, brightness), "screenBrightness", error)) {
+              return false;
+            }
+            // Converting a double outside the float range is undefined; such a
+            // value has no float form, so the record is malformed.
+            if (std::abs(brightness) > std::numeric_limits<float>::max()) {
+              error = "\"screenBrightness\" does not fit in a 32-bit float";
+              return false;
+            }
+            snapshot.screenBrightness = static_cast<float>(brightness);
+            return true;
+          }));
 }
 
 PredictionDecodeResult decodeRoot(simdjson::simdjson_result<simdjson::dom::element> parsed) {
@@ -131,55 +114,46 @@ PredictionDecodeResult decodeRoot(simdjson::simdjson_result<simdjson::dom::eleme
   if (root.get_object().get(object)) return {std::nullopt, "the top level is not an object"};
 
   PredictionData data;
-  bool seenSnapshots = false, seenDays = false, seenAccuracy = false;
-  for (const auto field : object) {
-    json::ValueError problem = json::ValueError::none;
-    if (field.key == "snapshots") {
-      simdjson::dom::array array;
-      if (field.value.get_array().get(array))
-        return {std::nullopt, "\"snapshots\" is not an array"};
-      data.snapshots.clear();
-      data.snapshots.reserve(array.size());
-      for (const auto element : array) {
-        // Decoded in place: the list holds some 86,400 of them.
-        BatterySnapshot& snapshot = data.snapshots.emplace_back();
-        std::string error;
-        if (!decodeSnapshot(element, snapshot, error)) {
-          return {std::nullopt,
-                  "snapshot " + std::to_string(data.snapshots.size() - 1) + ": " + error};
-        }
-      }
-      seenSnapshots = true;
-    } else if (field.key == "lastTrainingDate") {
-      if (field.value.is_null()) {
-        data.lastTrainingDate.reset();
-      } else {
-        double date = 0.0;
-        problem = json::readNumber(field.value, date);
-        data.lastTrainingDate = date;
-      }
-    } else if (field.key == "daysCollected") {
-      problem = json::readWholeNumber(field.value, data.daysCollected);
-      seenDays = true;
-    } else if (field.key == "accuracyScore") {
-      problem = json::readNumber(field.value, data.accuracyScore);
-      seenAccuracy = true;
+  std::string error;
+  const auto snapshots = [&data](simdjson::dom::element value, std::string& error) {
+    simdjson::dom::array array;
+    if (value.get_array().get(array)) {
+      error = "\"snapshots\" is not an array";
+      return false;
     }
-    if (problem != json::ValueError::none) {
-      return {std::nullopt, json::describe(problem, field.key)};
+    data.snapshots.clear();
+    data.snapshots.reserve(array.size());
+    for (const auto element : array) {
+      // Decoded in place: the list holds some 86,400 of them.
+      BatterySnapshot& snapshot = data.snapshots.emplace_back();
+      std::string problem;
+      if (!decodeSnapshot(element, snapshot, problem)) {
+        error = "snapshot " + std::to_string(data.snapshots.size() - 1) + ": " + problem;
+        return false;
+      }
     }
+    return true;
+  };
+  const auto lastTrainingDate = [&data](simdjson::dom::element value, std::string& error) {
+    if (value.is_null()) {
+      data.lastTrainingDate.reset();
+      return true;
+    }
+    double date = 0.0;
+    const json::ValueError problem = json::readNumber(value, date);
+    data.lastTrainingDate = date;
+    return json::accept(problem, "lastTrainingDate", error);
+  };
+  if (!json::readMembers(object, error, json::member("snapshots", snapshots),
+                         json::member("lastTrainingDate", lastTrainingDate, false),
+                         json::wholeNumber("daysCollected", data.daysCollected),
+                         json::number("accuracyScore", data.accuracyScore))) {
+    return {std::nullopt, error};
   }
-  if (!seenSnapshots) return {std::nullopt, json::missing("snapshots")};
-  if (!seenDays) return {std::nullopt, json::missing("daysCollected")};
-  if (!seenAccuracy) return {std::nullopt, json::missing("accuracyScore")};
   return {std::move(data), {}};
 }
 
 }  // namespace
-
-double BatterySnapshot::minutesSinceEpoch() const {
-  return (timestamp + kUnixToReferenceSeconds) / 60.0;
-}
 
 void PredictionData::addSnapshot(const BatterySnapshot& snapshot, WallTime now) {
   snapshots.push_back(snapshot);

@@ -18,9 +18,6 @@ struct BatterySnapshot {
   bool isCharging = false;
   float screenBrightness = 0.5F;
 
-  // Minutes since 1970-01-01 00:00:00 UTC; derived, never stored.
-  double minutesSinceEpoch() const;
-
   bool operator==(const BatterySnapshot&) const = default;
 };
 

@@ -23,14 +23,6 @@ void appendFlag(std::string& out, bool value) { out += value ? "true" : "false";
 
 }  // namespace
 
-Config::Config(const ConfigValues& values) {
-  if (values.threshold) threshold = *values.threshold;
-  if (values.notifications) notifications = *values.notifications;
-  if (values.setupComplete) setupComplete = *values.setupComplete;
-  if (values.useSmartMode) useSmartMode = *values.useSmartMode;
-  if (values.smartModeTargetMinutes) smartModeTargetMinutes = *values.smartModeTargetMinutes;
-}
-
 std::filesystem::path Config::configPath(const std::filesystem::path& home) {
   return home / kFileName;
 }
@@ -68,33 +60,15 @@ ConfigDecodeResult decodeConfig(std::string_view text) {
   if (root.get_object().get(object)) return {std::nullopt, "the top level is not an object"};
 
   Config config;
-  bool seenThreshold = false, seenNotifications = false, seenSetupComplete = false,
-       seenUseSmartMode = false, seenTarget = false;
-  for (const auto field : object) {
-    json::ValueError error = json::ValueError::none;
-    if (field.key == "threshold") {
-      error = json::readWholeNumber(field.value, config.threshold);
-      seenThreshold = true;
-    } else if (field.key == "notifications") {
-      error = json::readFlag(field.value, config.notifications);
-      seenNotifications = true;
-    } else if (field.key == "setupComplete") {
-      error = json::readFlag(field.value, config.setupComplete);
-      seenSetupComplete = true;
-    } else if (field.key == "useSmartMode") {
-      error = json::readFlag(field.value, config.useSmartMode);
-      seenUseSmartMode = true;
-    } else if (field.key == "smartModeTargetMinutes") {
-      error = json::readWholeNumber(field.value, config.smartModeTargetMinutes);
-      seenTarget = true;
-    }
-    if (error != json::ValueError::none) return {std::nullopt, json::describe(error, field.key)};
+  std::string error;
+  if (!json::readMembers(
+          object, error, json::wholeNumber("threshold", config.threshold),
+          json::flag("notifications", config.notifications),
+          json::flag("setupComplete", config.setupComplete),
+          json::flag("useSmartMode", config.useSmartMode),
+          json::wholeNumber("smartModeTargetMinutes", config.smartModeTargetMinutes))) {
+    return {std::nullopt, error};
   }
-  if (!seenThreshold) return {std::nullopt, json::missing("threshold")};
-  if (!seenNotifications) return {std::nullopt, json::missing("notifications")};
-  if (!seenSetupComplete) return {std::nullopt, json::missing("setupComplete")};
-  if (!seenUseSmartMode) return {std::nullopt, json::missing("useSmartMode")};
-  if (!seenTarget) return {std::nullopt, json::missing("smartModeTargetMinutes")};
   return {config, {}};
 }
 

@@ -11,15 +11,6 @@
 
 namespace kestrine {
 
-// The values for Config's by-name constructor; every one may be left out.
-struct ConfigValues {
-  std::optional<std::int64_t> threshold = std::nullopt;
-  std::optional<bool> notifications = std::nullopt;
-  std::optional<bool> setupComplete = std::nullopt;
-  std::optional<bool> useSmartMode = std::nullopt;
-  std::optional<std::int64_t> smartModeTargetMinutes = std::nullopt;
-};
-
 // What Config::load found.
 struct ConfigLoadResult {
   enum class Outcome {
@@ -34,16 +25,13 @@ struct ConfigLoadResult {
 };
 
 // The user's settings, kept as ".kestrine_config.json" in the home directory.
+// Config{.threshold = 30, .useSmartMode = true}: the rest keep their defaults.
 struct Config {
   std::int64_t threshold = 20;
   bool notifications = true;
   bool setupComplete = false;
   bool useSmartMode = false;
   std::int64_t smartModeTargetMinutes = 60;
-
-  Config() = default;
-  // Config({.threshold = 30, .useSmartMode = true}): the rest keep their defaults.
-  explicit Config(const ConfigValues& values);
 
   bool operator==(const Config&) const = default;
 

@@ -335,6 +335,4 @@ KeptFile keepUnreadableFile(const std::filesystem::path& path,
   return {path, std::move(moved)};
 }
 
-bool removeFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
-
 }  // namespace kestrine

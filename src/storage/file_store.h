@@ -91,7 +91,4 @@ struct KeptFile {
 KeptFile keepUnreadableFile(const std::filesystem::path& path,
                             const std::filesystem::path& keptPath, std::size_t maxBytes);
 
-// Removes the file; returns false when it could not (a missing file included).
-bool removeFile(const std::filesystem::path& path);
-
 }  // namespace kestrine

@@ -1,6 +1,7 @@
 #pragma once
 
-// Strict readers for single JSON values, shared by the two record decoders.
+// Strict readers for JSON values and objects, shared by the two record
+// decoders.
 // Internal to the core: it exposes simdjson types.
 //
 // The readers only classify: the learning file holds some 350,000 values, so
@@ -9,9 +10,12 @@
 
 #include <simdjson.h>
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kestrine::json {
 
@@ -83,6 +87,77 @@ inline std::string describe(ValueError error, std::string_view name) {
 
 inline std::string missing(std::string_view name) {
   return "member \"" + std::string(name) + "\" is missing";
+}
+
+// True when the value read; otherwise `error` says what is wrong with `name`.
+inline bool accept(ValueError problem, std::string_view name, std::string& error) {
+  if (problem == ValueError::none) return true;
+  error = describe(problem, name);
+  return false;
+}
+
+// One member a strict object may hold: its name, and `read`, called as
+// read(value, error), which stores the value and returns true, or describes
+// the fault in `error` and returns false.
+template <class Read>
+struct Member {
+  std::string_view name;
+  Read read;
+  bool required;
+};
+
+template <class Read>
+Member<Read> member(std::string_view name, Read read, bool required = true) {
+  return Member<Read>{name, std::move(read), required};
+}
+
+inline auto wholeNumber(std::string_view name, std::int64_t& out) {
+  return member(name, [name, &out](simdjson::dom::element value, std::string& error) {
+    return accept(readWholeNumber(value, out), name, error);
+  });
+}
+
+inline auto number(std::string_view name, double& out) {
+  return member(name, [name, &out](simdjson::dom::element value, std::string& error) {
+    return accept(readNumber(value, out), name, error);
+  });
+}
+
+inline auto flag(std::string_view name, bool& out) {
+  return member(name, [name, &out](simdjson::dom::element value, std::string& error) {
+    return accept(readFlag(value, out), name, error);
+  });
+}
+
+// Reads the members of `object` that `members` name, in the order they come;
+// others are passed over, and a repeated one is read again. Fails on the first
+// value that does not read, then on the first required member, in the order
+// given, that never came; `error` says which.
+template <class... Reads>
+bool readMembers(simdjson::dom::object object, std::string& error, Member<Reads>... members) {
+  std::array<bool, sizeof...(Reads)> seen{};
+  for (const auto field : object) {
+    std::size_t index = 0;
+    bool read = true;
+    const auto tryMember = [&](auto& member) {
+      if (field.key != member.name) {
+        ++index;
+        return false;
+      }
+      seen[index] = true;
+      read = member.read(field.value, error);
+      return true;
+    };
+    (tryMember(members) || ...);
+    if (!read) return false;
+  }
+  std::size_t index = 0;
+  const auto present = [&](std::string_view name, bool required) {
+    if (seen[index++] || !required) return true;
+    error = missing(name);
+    return false;
+  };
+  return (present(members.name, members.required) && ...);
 }
 
 inline std::string notJson(simdjson::error_code error) {

@@ -42,7 +42,7 @@ TEST_F(AppDelegateTest, FirstStartShowsTheSetupOneSecondLaterAndNoLaunchCheck) {
 }
 
 TEST_F(AppDelegateTest, StartWithSetupDoneRunsTheLaunchCheckAtOnceAndTheMessageASecondLater) {
-  writeConfig(Config({.threshold = 30, .setupComplete = true}));
+  writeConfig(Config{.threshold = 30, .setupComplete = true});
   mac.level = 25;
   launch();
 
@@ -85,7 +85,7 @@ TEST_P(StartWithoutSetup, IsANormalStartAndSavesOnlyWhereNoFileWas) {
   launch();
   EXPECT_TRUE(app->config().setupComplete);
   EXPECT_EQ(std::filesystem::exists(file) ? readText(file) : "",
-            broken ? "" : before.value_or(encodeConfig(Config({.setupComplete = true}))));
+            broken ? "" : before.value_or(encodeConfig(Config{.setupComplete = true})));
   ASSERT_EQ(notifications().size(), broken ? 2U : 1U) << "the launch check ran";
   if (broken) {
     EXPECT_EQ(readText(kept), *before);
@@ -98,7 +98,7 @@ TEST_P(StartWithoutSetup, IsANormalStartAndSavesOnlyWhereNoFileWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, StartWithoutSetup,
-                         ::testing::Values(std::nullopt, encodeConfig(Config({.threshold = 30})),
+                         ::testing::Values(std::nullopt, encodeConfig(Config{.threshold = 30}),
                                            R"({"threshold":35.0})"));
 
 // ---- Setup ----
@@ -152,8 +152,7 @@ TEST_P(DayCounterTest, CountsOneDayWhenTheDayOfTheMonthChanges) {
   options.utcOffsetSeconds = c.utcOffset;
   sim::SimPlatform sim(options);
   sim.power.onBattery = false;
-  std::ofstream(Config::configPath(sim.home.path()))
-      << encodeConfig(Config({.setupComplete = true}));
+  std::ofstream(Config::configPath(sim.home.path())) << encodeConfig(Config{.setupComplete = true});
   AppDelegate app(sim.platform());
   app.applicationDidFinishLaunching();
   sim.loop.runFor(1.0);
@@ -177,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Commands ----
 
 TEST_F(AppDelegateTest, ToggleSmartModeSavesRebuildsAndNotifies) {
-  writeConfig(Config({.threshold = 20, .setupComplete = true}));
+  writeConfig(Config{.threshold = 20, .setupComplete = true});
   launch();
   sim.loop.runFor(1.0);
   app->performMenuAction(MenuAction::kToggleSmartMode);
@@ -211,7 +210,7 @@ class ChangeThresholdTest : public testing::SimTest,
 
 TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
   const ThresholdCase& c = GetParam();
-  writeConfig(Config({.threshold = 20, .setupComplete = true}));
+  writeConfig(Config{.threshold = 20, .setupComplete = true});
   launch();
   sim.loop.runFor(1.0);
   mac.level = c.level;
@@ -250,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Information dialogs and menu routing ----
 
 TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
-  writeConfig(Config({.threshold = 20, .setupComplete = true}));
+  writeConfig(Config{.threshold = 20, .setupComplete = true});
   launch();
   sim.loop.runFor(1.0);
   sim.alerts.clearLog();
@@ -279,7 +278,7 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
 }
 
 TEST_F(AppDelegateTest, MenuActionsAreRouted) {
-  writeConfig(Config({.threshold = 20, .setupComplete = true, .useSmartMode = true}));
+  writeConfig(Config{.threshold = 20, .setupComplete = true, .useSmartMode = true});
   launch();
   sim.loop.runFor(1.0);
   sim.alerts.clearLog();
@@ -299,7 +298,7 @@ TEST_F(AppDelegateTest, MenuActionsAreRouted) {
 // ---- Quit and lifetime ----
 
 TEST_F(AppDelegateTest, QuitOnlyStopsTheTimer) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   launch();
   runPasses();
   const auto configWritten = std::filesystem::last_write_time(Config::configPath(home()));
@@ -343,7 +342,7 @@ class UnstoppedTimersLoop final : public MainLoop {
 TEST_F(AppDelegateTest, CallbacksDoNothingOnceTheDelegateIsGone) {
   for (bool setupComplete : {false, true}) {
     SCOPED_TRACE(setupComplete ? "launch message pending" : "setup pending");
-    writeConfig(Config({.setupComplete = setupComplete}));
+    writeConfig(Config{.setupComplete = setupComplete});
     UnstoppedTimersLoop loop(sim.loop);
     const Platform& base = sim.platform();
     Platform platform{.statusBar = base.statusBar,
@@ -370,7 +369,7 @@ TEST_F(AppDelegateTest, CallbacksDoNothingOnceTheDelegateIsGone) {
 // ---- The modal rule, end to end ----
 
 TEST_F(AppDelegateTest, PassesRunWhileTheLaunchMessageIsOpenAndWaitWhileADialogIs) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   sim.alerts.queueAnswer(kAlertFirstButton, 75.0);  // the launch message stays open 75 s
   launch();
   sim.loop.runFor(99.0);

@@ -79,7 +79,7 @@ class CheckPassTest : public testing::SimTest, public ::testing::WithParamInterf
 
 TEST_P(CheckPassTest, SwitchesAndNotifiesByTheRule) {
   const PassCase& c = GetParam();
-  writeConfig(Config({.threshold = 20, .setupComplete = true, .useSmartMode = c.smartMode}));
+  writeConfig(Config{.threshold = 20, .setupComplete = true, .useSmartMode = c.smartMode});
   PredictionData data = c.ready ? readyData() : PredictionData{};
   if (c.recentSampleAge) {
     // The pass comes 30 s after launch.
@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(CheckCycleTest, NoBatteryLevelMeansNothingHappensInThePass) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   launch();
   sim.loop.runFor(1.0);
   const auto titles = sim.statusBar.titles().size();
@@ -145,7 +145,7 @@ TEST_F(CheckCycleTest, NoBatteryLevelMeansNothingHappensInThePass) {
 }
 
 TEST_F(CheckCycleTest, PluggedInRecordsChargingSnapshotsAndRefreshesTheIcon) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   mac.onBattery = false;
   mac.level = 10;
   launch();
@@ -159,7 +159,7 @@ TEST_F(CheckCycleTest, PluggedInRecordsChargingSnapshotsAndRefreshesTheIcon) {
 // ---- The latch over episodes of low battery ----
 
 TEST_F(CheckCycleTest, UserSwitchingLowPowerModeOffIsUndoneSilently) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   launch();
   mac.level = 15;
   runPasses();
@@ -174,7 +174,7 @@ TEST_F(CheckCycleTest, UserSwitchingLowPowerModeOffIsUndoneSilently) {
 }
 
 TEST_F(CheckCycleTest, ModeAlreadyOnOrUnreadableLeavesTheLatchAlone) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   launch();
   mac.level = 15;
   runPasses();  // switched and notified: latch set
@@ -194,7 +194,7 @@ TEST_F(CheckCycleTest, ModeAlreadyOnOrUnreadableLeavesTheLatchAlone) {
 }
 
 TEST_F(CheckCycleTest, PluggingInClearsTheLatchSoTheNextEpisodeNotifiesAgain) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   launch();
   mac.level = 15;
   runPasses();
@@ -213,7 +213,7 @@ TEST_F(CheckCycleTest, PluggingInClearsTheLatchSoTheNextEpisodeNotifiesAgain) {
 }
 
 TEST_F(CheckCycleTest, RisingAboveTheThresholdClearsTheLatch) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   launch();
   mac.level = 15;
   runPasses();
@@ -227,7 +227,7 @@ TEST_F(CheckCycleTest, RisingAboveTheThresholdClearsTheLatch) {
 }
 
 TEST_F(CheckCycleTest, FailingSwitchIsRetriedEveryPassWithoutNotice) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   mac.switchSucceeds = false;
   launch();
   mac.level = 15;
@@ -261,7 +261,7 @@ class LaunchCheckTest : public testing::SimTest,
 
 TEST_P(LaunchCheckTest, UsesTheThresholdAlone) {
   const LaunchCase& c = GetParam();
-  writeConfig(Config({.threshold = 20, .setupComplete = true, .useSmartMode = c.smartMode}));
+  writeConfig(Config{.threshold = 20, .setupComplete = true, .useSmartMode = c.smartMode});
   writeLearningData(readyData());
   mac.onBattery = c.onBattery;
   mac.level = c.level;
@@ -294,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(CheckCycleTest, AfterTheLaunchCheckTheFirstPassThatSwitchesNotifiesAgain) {
-  writeConfig(Config({.setupComplete = true}));
+  writeConfig(Config{.setupComplete = true});
   mac.level = 15;
   launch();
   ASSERT_EQ(notifications().size(), 1U);

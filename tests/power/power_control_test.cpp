@@ -16,7 +16,7 @@ namespace {
 using ::testing::ElementsAre;
 using testing_support::answerInTurn;
 
-SystemTools linuxLikeTools() {
+SystemTools relocatedTools() {
   return SystemTools{
       .pmset = "/opt/k/pmset",
       .sudo = "/opt/k/sudo",
@@ -47,7 +47,7 @@ class PowerControlTest : public ::testing::Test {
   sim::ScriptedToolRunner runner;
   sim::ScriptedPowerSources sources;
   sim::FixedUserName user;
-  PowerControl power{runner, sources, user, linuxLikeTools(), std::chrono::milliseconds{250}};
+  PowerControl power{runner, sources, user, relocatedTools(), std::chrono::milliseconds{250}};
 };
 
 TEST_F(PowerControlTest, BatteryLevelAsksTheSourcesEveryTime) {

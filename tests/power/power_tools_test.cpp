@@ -9,18 +9,18 @@
 #include <chrono>
 #include <filesystem>
 
-#include "platform/posix/temp_folder.h"
 #include "platform/posix/tool_runner.h"
 #include "platform/sim/fixed_user_name.h"
 #include "platform/sim/scripted_power_sources.h"
 #include "power/first_launch_setup.h"
 #include "power/power_control.h"
 #include "power/reports.h"
+#include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
 
-using testing_fakes::TempFolder;
+using testing::TempFolder;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
@@ -40,20 +40,20 @@ class SetupShellCommand : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(folder.path() / "bin");
-    TempFolder::writeFile(folder / "bin/visudo", std::string("#!/bin/sh\n") + kFakeVisudo + "\n");
+    testing::writeText(folder / "bin/visudo", std::string("#!/bin/sh\n") + kFakeVisudo + "\n");
     fs::permissions(folder / "bin/visudo", fs::perms(0755));
     // Files in the working directory that an unquoted '*' would expand to.
     fs::create_directories(folder.path() / "work");
-    TempFolder::writeFile(folder / "work/decoy", "");
-    tools.sudoersDirectory = folder / "etc/sudoers.d";
+    testing::writeText(folder / "work/decoy", "");
+    tools.sudoersDirectory = (folder / "etc/sudoers.d").string();
   }
 
   int runCommand(const std::string& user = "alice") {
     ToolRequest request;
     request.program = "/usr/bin/env";
     request.arguments = {"-C",
-                         folder / "work",
-                         "PATH=" + (folder / "bin") + ":/usr/bin:/bin",
+                         (folder / "work").string(),
+                         "PATH=" + (folder / "bin").string() + ":/usr/bin:/bin",
                          "/bin/sh",
                          "-c",
                          setupShellCommand(user, tools)};
@@ -65,7 +65,7 @@ class SetupShellCommand : public ::testing::Test {
 
   std::string rulePath() const { return tools.sudoersDirectory + "/kestrine"; }
   std::string tempPath() const { return tools.sudoersDirectory + "/kestrine.tmp"; }
-  std::string visudoLog() const { return TempFolder::readFile(folder / "bin/visudo.log"); }
+  std::string visudoLog() const { return testing::readText(folder / "bin/visudo.log"); }
 
   TempFolder folder;
   PosixToolRunner runner;
@@ -78,23 +78,23 @@ TEST_F(SetupShellCommand, InstallsTheCheckedRuleInPlaceOfAnyEarlierOne) {
   EXPECT_EQ(runCommand("bob"), 0);
   // visudo saw the rule under a name that the rule directory ignores.
   EXPECT_EQ(visudoLog(), "-c -f " + tempPath() + "\n");
-  TempFolder::writeFile(tempPath(), "left over from an interrupted run\n");
+  testing::writeText(tempPath(), "left over from an interrupted run\n");
   EXPECT_EQ(runCommand(), 0);
-  EXPECT_EQ(TempFolder::readFile(rulePath()), kAliceRule);
+  EXPECT_EQ(testing::readText(rulePath()), kAliceRule);
   EXPECT_EQ(fs::status(rulePath()).permissions(), fs::perms(0440));
   EXPECT_FALSE(fs::exists(tempPath()));
 }
 
 TEST_F(SetupShellCommand, RejectedRuleNeverReachesTheRuleFile) {
-  TempFolder::writeFile(folder / "bin/reject", "");
+  testing::writeText(folder / "bin/reject", "");
   for (bool existing : {false, true}) {
     SCOPED_TRACE(existing);
     const std::string before = "carol ALL=(ALL) NOPASSWD: /usr/bin/pmset -b lowpowermode *\n";
-    if (existing) TempFolder::writeFile(rulePath(), before);
+    if (existing) testing::writeText(rulePath(), before);
     EXPECT_NE(runCommand(), 0);
     EXPECT_FALSE(fs::exists(tempPath()));
     if (existing) {
-      EXPECT_EQ(TempFolder::readFile(rulePath()), before);
+      EXPECT_EQ(testing::readText(rulePath()), before);
     } else {
       EXPECT_FALSE(fs::exists(rulePath()));
     }
@@ -102,7 +102,7 @@ TEST_F(SetupShellCommand, RejectedRuleNeverReachesTheRuleFile) {
 }
 
 TEST_F(SetupShellCommand, DirectoryThatCannotBeMadeFails) {
-  TempFolder::writeFile(folder / "etc", "a file where the directory should be");
+  testing::writeText(folder / "etc", "a file where the directory should be");
   EXPECT_NE(runCommand(), 0);
   EXPECT_TRUE(visudoLog().empty());
 }
@@ -157,18 +157,18 @@ class RealSudo : public ::testing::Test {
     }
     fs::permissions(folder.path(), fs::perms(0755));
     tools.rulePmsetPath =
-        folder.writeTool("pmset", "echo \"$(id -u) $*\" >> '" + (folder / "ran") + "'");
+        folder.writeTool("pmset", "echo \"$(id -u) $*\" >> '" + (folder / "ran").string() + "'");
   }
 
   ToolResult sudo(const std::string& rules, const std::vector<std::string>& arguments) {
-    TempFolder::writeFile(folder / "sudoers", rules);
+    testing::writeText(folder / "sudoers", rules);
     fs::permissions(folder.path() / "sudoers", fs::perms(0440));
     ToolRequest request;
     request.program = "/usr/bin/unshare";
     request.arguments = {"-m", "/bin/sh", "-c",
                          "mount --bind \"$0\" /etc/sudoers && exec setpriv --reuid=65534 "
                          "--regid=65534 --clear-groups /usr/bin/sudo \"$@\"",
-                         folder / "sudoers"};
+                         (folder / "sudoers").string()};
     request.arguments.insert(request.arguments.end(), arguments.begin(), arguments.end());
     request.captureOutput = true;
     request.timeout = 20s;
@@ -177,7 +177,7 @@ class RealSudo : public ::testing::Test {
     return result;
   }
 
-  std::string ran() const { return TempFolder::readFile(folder / "ran"); }
+  std::string ran() const { return testing::readText(folder / "ran"); }
   std::string broadRule() const {
     return "nobody ALL=(ALL) NOPASSWD: " + tools.rulePmsetPath + " -b lowpowermode *\n";
   }

@@ -46,7 +46,7 @@ std::string withMember(std::string_view member, std::string_view value) {
 
 TEST(Config, WritesCompactJsonWithTheFiveMembers) {
   EXPECT_EQ(encodeConfig(Config{}), kDefaultsText);
-  EXPECT_EQ(encodeConfig(Config({.useSmartMode = true})),
+  EXPECT_EQ(encodeConfig(Config{.useSmartMode = true}),
             withMember("useSmartMode", "true"));  // the others keep their defaults
   const Config other({.threshold = -5,
                       .notifications = false,
@@ -71,18 +71,18 @@ const AcceptedCase kAccepted[] = {
     {"AnyOrderWithOtherMembers",
      R"( { "smartModeTargetMinutes" : 45, "extra": [1, {"x": null}], "useSmartMode": true,
            "setupComplete": true, "notifications": false, "threshold": 30, "n": 1.5e3 } )",
-     Config({.threshold = 30,
-             .notifications = false,
-             .setupComplete = true,
-             .useSmartMode = true,
-             .smartModeTargetMinutes = 45})},
+     Config{.threshold = 30,
+            .notifications = false,
+            .setupComplete = true,
+            .useSmartMode = true,
+            .smartModeTargetMinutes = 45}},
     {"ThresholdAboveHundredUnchecked",
      R"({"threshold":150,"notifications":true,"setupComplete":false,"useSmartMode":false,"smartModeTargetMinutes":60})",
-     Config({.threshold = 150})},
+     Config{.threshold = 150}},
     {"LargestIntegers",
      R"({"threshold":9223372036854775807,"notifications":true,"setupComplete":false,"useSmartMode":false,"smartModeTargetMinutes":-9223372036854775808})",
-     Config({.threshold = std::numeric_limits<std::int64_t>::max(),
-             .smartModeTargetMinutes = std::numeric_limits<std::int64_t>::min()})},
+     Config{.threshold = std::numeric_limits<std::int64_t>::max(),
+            .smartModeTargetMinutes = std::numeric_limits<std::int64_t>::min()}},
 };
 
 TEST(Config, DecodesWhatIsAccepted) {
@@ -135,9 +135,9 @@ TEST(Config, RefusesWhatIsNotAccepted) {
 TEST(ConfigFile, MissingFileIsSilentAndCreatesNothing) {
   TempFolder home;
   RecordingConsole console;
-  Config config({.threshold = 40});
+  Config config{.threshold = 40};
   EXPECT_EQ(config.load(home.path(), console).outcome, ConfigLoadResult::Outcome::noFile);
-  EXPECT_EQ(config, Config({.threshold = 40}));
+  EXPECT_EQ(config, Config{.threshold = 40});
   EXPECT_THAT(console.lines(), IsEmpty());
   EXPECT_THAT(home.entries(), IsEmpty());
 
@@ -155,7 +155,7 @@ TEST(ConfigFile, LoadThenSaveKeepsTheFiveMembersOnly) {
             R"({"legacy":true,)" + withMember("threshold", "50").substr(1));
   Config config;
   EXPECT_EQ(config.load(home.path(), console).outcome, ConfigLoadResult::Outcome::loaded);
-  EXPECT_EQ(config, Config({.threshold = 50}));
+  EXPECT_EQ(config, Config{.threshold = 50});
   config.save(home.path(), console);
   EXPECT_EQ(readText(home / ".kestrine_config.json"), withMember("threshold", "50"));
   EXPECT_THAT(console.lines(), IsEmpty());
@@ -199,9 +199,9 @@ TEST(ConfigFile, FailedLoadKeepsTheFieldsPrintsOneLineAndKeepsTheFile) {
     const auto file = home / ".kestrine_config.json", kept = home / ".kestrine_config.json.corrupt";
     c.plant(file);
     const auto size = c.setAside ? std::filesystem::file_size(file) : 0;
-    Config config({.threshold = 10, .notifications = false});
+    Config config{.threshold = 10, .notifications = false};
     const ConfigLoadResult result = config.load(home.path(), console);
-    EXPECT_EQ(config, Config({.threshold = 10, .notifications = false})) << c.name;
+    EXPECT_EQ(config, (Config{.threshold = 10, .notifications = false})) << c.name;
     EXPECT_EQ(result.outcome, ConfigLoadResult::Outcome::unreadable) << c.name;
     EXPECT_EQ(result.keptAt, c.setAside ? kept : file) << c.name;
     ASSERT_THAT(console.lines(), SizeIs(1)) << c.name;
@@ -223,7 +223,7 @@ TEST(ConfigFile, FailedSavePrintsTheLineAndLeavesTheFiles) {
   const auto path = home / ".kestrine_config.json";
   writeText(path, kDefaultsText);
   ::chmod(path.c_str(), 0444);
-  Config({.threshold = 80}).save(home.path(), console);
+  Config{.threshold = 80}.save(home.path(), console);
   ASSERT_THAT(console.lines(), SizeIs(1));
   EXPECT_THAT(console.lines()[0], StartsWith("Failed to save config: "));
   EXPECT_THAT(console.lines()[0], HasSubstr("Permission denied"));

@@ -42,12 +42,12 @@ TEST(MessagesTest, BatteryInformation) {
 }
 
 TEST(MessagesTest, AboutNamesTheModeTheMachineAndTheCopyright) {
-  const std::string classic = aboutAlert(Config({.threshold = 30})).body;
+  const std::string classic = aboutAlert(Config{.threshold = 30}).body;
   Wording onLinux = kLinuxWording;
   onLinux.copyright = "(c) B";
   EXPECT_NE(classic.find("\nCurrent Mode: Threshold: 30%\n"), std::string::npos);
   const std::string smart =
-      aboutAlert(Config({.useSmartMode = true, .smartModeTargetMinutes = 45}), onLinux).body;
+      aboutAlert(Config{.useSmartMode = true, .smartModeTargetMinutes = 45}, onLinux).body;
   EXPECT_NE(smart.find("\nCurrent Mode: Smart AI Mode (~45 min)\n"), std::string::npos);
   EXPECT_NE(smart.find("all data stays on your computer\n"), std::string::npos);
   // 21 lines, the last the copyright line, with no line break after it.

@@ -23,8 +23,8 @@ std::string iconNameForTitle(const std::string& title) {
 bool renderEmojiIcon(const std::string& title, const std::filesystem::path& directory, int size) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
   cairo_t* cr = cairo_create(surface);
-  PangoLayout* layout = pango_cairo_create_layout(cr);
-  PangoFontDescription* font = pango_font_description_from_string("Noto Color Emoji");
+  g_autoptr(PangoLayout) layout = pango_cairo_create_layout(cr);
+  g_autoptr(PangoFontDescription) font = pango_font_description_from_string("Noto Color Emoji");
   // The colour emoji font has fixed bitmap strikes; scale the layout to fit.
   pango_font_description_set_absolute_size(font, size * 0.75 * PANGO_SCALE);
   pango_layout_set_font_description(layout, font);
@@ -40,8 +40,6 @@ bool renderEmojiIcon(const std::string& title, const std::filesystem::path& dire
     cairo_translate(cr, -ink.x, -ink.y);
   }
   pango_cairo_show_layout(cr, layout);
-  pango_font_description_free(font);
-  g_object_unref(layout);
   cairo_destroy(cr);
   const std::filesystem::path file = directory / (iconNameForTitle(title) + ".png");
   const bool written = cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;

@@ -43,11 +43,9 @@ void LibnotifyNotifier::deliver(const Notification& notification) {
   notify_notification_set_hint(shown, "desktop-entry", g_variant_new_string(kDesktopId));
   notify_notification_set_hint(shown, "sound-name", g_variant_new_string("message-new-instant"));
   notify_notification_set_hint(shown, "suppress-sound", g_variant_new_boolean(FALSE));
-  GError* error = nullptr;
-  if (!notify_notification_show(shown, &error)) {
-    // No server, or it refused: the notification is lost, as the port allows.
-    g_clear_error(&error);
-  }
+  // No server, or it refused: the notification is lost, as the port allows.
+  g_autoptr(GError) error = nullptr;
+  notify_notification_show(shown, &error);
   g_object_unref(shown);
 }
 

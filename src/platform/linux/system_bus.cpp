@@ -91,50 +91,46 @@ GVariant* SystemBus::call(const char* name, const char* path, const char* interf
 
 GVariant* SystemBus::getProperty(const char* name, const char* path, const char* interface,
                                  const char* property, Deadline deadline) {
-  GVariant* reply = call(name, path, kProperties, "Get", g_variant_new("(ss)", interface, property),
-                         G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, deadline);
+  g_autoptr(GVariant) reply =
+      call(name, path, kProperties, "Get", g_variant_new("(ss)", interface, property),
+           G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, deadline);
   if (reply == nullptr) return nullptr;
   GVariant* value = nullptr;
   g_variant_get(reply, "(v)", &value);
-  g_variant_unref(reply);
   return value;
 }
 
 std::optional<UPowerDevice> SystemBus::upowerDevice(const char* path, Deadline deadline) {
-  GVariant* all =
+  g_autoptr(GVariant) all =
       call(kUPowerName, path, kProperties, "GetAll", g_variant_new("(s)", kUPowerDeviceInterface),
            G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE, deadline);
   if (all == nullptr) return std::nullopt;
-  GVariant* properties = g_variant_get_child_value(all, 0);
+  g_autoptr(GVariant) properties = g_variant_get_child_value(all, 0);
   UPowerDevice device = deviceFromProperties(properties);
   device.objectPath = path;
-  g_variant_unref(properties);
-  g_variant_unref(all);
   return device;
 }
 
 std::optional<std::vector<UPowerDevice>> SystemBus::upowerDevices(Deadline deadline) {
-  GVariant* reply = call(kUPowerName, kUPowerPath, kUPowerName, "EnumerateDevices", nullptr,
-                         G_VARIANT_TYPE("(ao)"), G_DBUS_CALL_FLAGS_NONE, deadline);
+  g_autoptr(GVariant) reply =
+      call(kUPowerName, kUPowerPath, kUPowerName, "EnumerateDevices", nullptr,
+           G_VARIANT_TYPE("(ao)"), G_DBUS_CALL_FLAGS_NONE, deadline);
   if (reply == nullptr) return std::nullopt;
   std::vector<UPowerDevice> devices;
-  GVariantIter* paths = nullptr;
+  g_autoptr(GVariantIter) paths = nullptr;
   g_variant_get(reply, "(ao)", &paths);
   const char* path = nullptr;
   while (g_variant_iter_loop(paths, "&o", &path)) {
     // A device that vanished between the two calls is simply left out.
     if (auto device = upowerDevice(path, deadline)) devices.push_back(std::move(*device));
   }
-  g_variant_iter_free(paths);
-  g_variant_unref(reply);
   return devices;
 }
 
 bool SystemBus::upowerOnBattery(Deadline deadline) {
-  GVariant* value = getProperty(kUPowerName, kUPowerPath, kUPowerName, "OnBattery", deadline);
-  const bool onBattery = onBatteryFromProperty(value);
-  if (value != nullptr) g_variant_unref(value);
-  return onBattery;
+  g_autoptr(GVariant) value =
+      getProperty(kUPowerName, kUPowerPath, kUPowerName, "OnBattery", deadline);
+  return onBatteryFromProperty(value);
 }
 
 void SystemBus::onNameAppeared(GDBusConnection*, const gchar* name, const gchar*, gpointer self) {
@@ -177,27 +173,25 @@ bool SystemBus::profilesServiceMissing() {
 std::optional<std::string> SystemBus::activeProfile(Deadline deadline) {
   const ProfilesService* service = profilesService();
   if (service == nullptr) return std::nullopt;
-  GVariant* value =
+  g_autoptr(GVariant) value =
       getProperty(service->name, service->path, service->interface, "ActiveProfile", deadline);
   if (value == nullptr) return std::nullopt;
   std::optional<std::string> profile;
   if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
     profile = g_variant_get_string(value, nullptr);
   }
-  g_variant_unref(value);
   return profile;
 }
 
 bool SystemBus::setActiveProfile(const std::string& profile) {
   const ProfilesService* service = profilesService();
   if (service == nullptr) return false;
-  GVariant* reply = call(service->name, service->path, kProperties, "Set",
-                         g_variant_new("(ssv)", service->interface, "ActiveProfile",
-                                       g_variant_new_string(profile.c_str())),
-                         nullptr, G_DBUS_CALL_FLAGS_ALLOW_INTERACTIVE_AUTHORIZATION,
-                         std::chrono::steady_clock::now() + kSwitchTimeout);
+  g_autoptr(GVariant) reply = call(service->name, service->path, kProperties, "Set",
+                                   g_variant_new("(ssv)", service->interface, "ActiveProfile",
+                                                 g_variant_new_string(profile.c_str())),
+                                   nullptr, G_DBUS_CALL_FLAGS_ALLOW_INTERACTIVE_AUTHORIZATION,
+                                   std::chrono::steady_clock::now() + kSwitchTimeout);
   if (reply == nullptr) return false;
-  g_variant_unref(reply);
   return activeProfile(readingDeadline()) == profile;
 }
 

@@ -104,7 +104,7 @@ int main() {
     const kestrine::MacClock clock;
     const kestrine::MacHomeDirectory home;
     const kestrine::MacUserName user;
-    kestrine::PowerControl power(tools, powerSources, user, kestrine::platformSystemTools());
+    kestrine::PowerControl power(tools, powerSources, user, kestrine::macSystemTools());
     kestrine::StdoutConsole console;
     kestrine::Platform platform{
         .statusBar = statusBar,

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/macos/cf_owned.h"
 #include "platform/macos/power_source_shape.h"
 
 // Only fills the plain shape of power_source_shape.h from CoreFoundation
@@ -71,25 +72,16 @@ macos::RawPowerSourceDescription readDescription(CFTypeRef snapshot, CFTypeRef s
 }  // namespace
 
 std::optional<PowerSourceList> MacPowerSources::copySources() {
-  CFTypeRef snapshot = IOPSCopyPowerSourcesInfo();
+  const macos::CFOwned<CFTypeRef> snapshot(IOPSCopyPowerSourcesInfo());
   if (snapshot == nullptr) return std::nullopt;
-  CFArrayRef sources = IOPSCopyPowerSourcesList(snapshot);
-  if (sources == nullptr) {
-    CFRelease(snapshot);
-    return std::nullopt;
+  const macos::CFOwned<CFArrayRef> sources(IOPSCopyPowerSourcesList(snapshot.get()));
+  if (sources == nullptr || CFGetTypeID(sources.get()) != CFArrayGetTypeID()) return std::nullopt;
+  std::vector<macos::RawPowerSourceDescription> raw;
+  const CFIndex count = CFArrayGetCount(sources.get());
+  for (CFIndex i = 0; i < count; ++i) {
+    raw.push_back(readDescription(snapshot.get(), CFArrayGetValueAtIndex(sources.get(), i)));
   }
-  std::optional<PowerSourceList> result;
-  if (CFGetTypeID(sources) == CFArrayGetTypeID()) {
-    std::vector<macos::RawPowerSourceDescription> raw;
-    const CFIndex count = CFArrayGetCount(sources);
-    for (CFIndex i = 0; i < count; ++i) {
-      raw.push_back(readDescription(snapshot, CFArrayGetValueAtIndex(sources, i)));
-    }
-    result = macos::toPowerSourceList(raw);
-  }
-  CFRelease(sources);
-  CFRelease(snapshot);
-  return result;
+  return macos::toPowerSourceList(raw);
 }
 
 }  // namespace kestrine

@@ -10,7 +10,6 @@ class FixedUserName final : public UserName {
  public:
   explicit FixedUserName(std::string name = "alice") : name_(std::move(name)) {}
   std::string shortName() const override { return name_; }
-  void setShortName(std::string name) { name_ = std::move(name); }
 
  private:
   std::string name_;

@@ -39,7 +39,6 @@ class ScriptedAlerts final : public Alerts {
   void setResponder(std::function<AlertAnswer(const Alert&)> responder) {
     responder_ = std::move(responder);
   }
-  std::size_t queuedAnswers() const { return queued_.size(); }
 
   // Every alert answered so far, in the order they were shown. An alert still
   // open (nested inside another) is appended when it is answered.

@@ -1,7 +1,5 @@
 #include "platform/sim/scripted_tool_runner.h"
 
-#include <algorithm>
-
 namespace kestrine::sim {
 
 ToolResult exitedWith(int status, std::string output) {
@@ -36,17 +34,6 @@ ToolResult ScriptedToolRunner::run(const ToolRequest& request) {
   runs_.push_back(record);
   observers.notify(runs_.back());
   return record.result;
-}
-
-std::size_t ScriptedToolRunner::countRuns(const std::vector<std::string>& prefix) const {
-  std::size_t count = 0;
-  for (const ToolRun& run : runs_) {
-    std::vector<std::string> words{run.request.program};
-    words.insert(words.end(), run.request.arguments.begin(), run.request.arguments.end());
-    if (words.size() < prefix.size()) continue;
-    if (std::equal(prefix.begin(), prefix.end(), words.begin())) ++count;
-  }
-  return count;
 }
 
 }  // namespace kestrine::sim

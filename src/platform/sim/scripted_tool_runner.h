@@ -41,8 +41,6 @@ class ScriptedToolRunner final : public ToolRunner {
   void setHandler(Handler handler) { handler_ = std::move(handler); }
 
   const std::vector<ToolRun>& runs() const { return runs_; }
-  // The runs whose program and first arguments match, e.g. {"/usr/bin/pmset", "-g", "custom"}.
-  std::size_t countRuns(const std::vector<std::string>& prefix) const;
   void clearLog() { runs_.clear(); }
 
   Observers<ToolRun> observers;

@@ -29,7 +29,6 @@ class VirtualClock final : public Clock {
   int dayOfMonth(WallTime time) const override { return dayOfMonthAt(time, utcOffsetSeconds_); }
 
   int utcOffsetSeconds() const { return utcOffsetSeconds_; }
-  void setUtcOffsetSeconds(int seconds) { utcOffsetSeconds_ = seconds; }
 
  private:
   const VirtualMainLoop& loop_;

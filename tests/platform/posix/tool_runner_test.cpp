@@ -14,12 +14,12 @@
 #include <set>
 #include <sstream>
 
-#include "platform/posix/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
 
-using testing_fakes::TempFolder;
+using testing::TempFolder;
 using namespace std::chrono_literals;
 
 ToolRequest request(std::string program, std::vector<std::string> arguments = {},
@@ -80,15 +80,15 @@ TEST_F(PosixToolRunnerTest, ArgumentsAndOutputBytesPassThroughUnchanged) {
 }
 
 TEST_F(PosixToolRunnerTest, ProgramsThatCannotStart) {
-  const std::string plain = folder / "not-executable";
-  TempFolder::writeFile(plain, "#!/bin/sh\nexit 0\n");
+  const std::string plain = (folder / "not-executable").string();
+  testing::writeText(plain, "#!/bin/sh\nexit 0\n");
   struct Case {
     std::string program;
     std::string error;
   };
   const Case cases[] = {
-      {folder / "missing",
-       "Could not start " + (folder / "missing") + ": No such file or directory"},
+      {(folder / "missing").string(),
+       "Could not start " + (folder / "missing").string() + ": No such file or directory"},
       {plain, "Could not start " + plain + ": Permission denied"},
       {"sh", "Could not start sh: the program is not named by an absolute path"},
   };
@@ -169,14 +169,14 @@ TEST_F(PosixToolRunnerTest, ChildThatClosesItsOutputButRunsOnIsKilledAtTheLimit)
 // A process the tool leaves behind may hold the pipe open long after the tool
 // has ended; the tool's own output is complete all the same.
 TEST_F(PosixToolRunnerTest, OutputEndsWithTheChildNotWithWhatItLeftBehind) {
-  const std::string pidFile = folder / "left-behind.pid";
+  const std::string pidFile = (folder / "left-behind.pid").string();
   ToolRequest r = request(
       folder.writeTool("leaves", "sleep 20 &\necho $! > '" + pidFile + "'\necho report\nexit 5"));
   r.timeout = 15s;
   const auto start = std::chrono::steady_clock::now();
   const ToolResult result = runner.run(r);
   const auto took = std::chrono::steady_clock::now() - start;
-  const pid_t leftBehind = static_cast<pid_t>(std::stol(TempFolder::readFile(pidFile)));
+  const pid_t leftBehind = static_cast<pid_t>(std::stol(testing::readText(pidFile)));
   ::kill(leftBehind, SIGKILL);
   EXPECT_LT(took, 5s);
   EXPECT_FALSE(result.timedOut);
@@ -222,7 +222,7 @@ class RedirectedStream {
 
 TEST_F(PosixToolRunnerTest, UncapturedOutputGoesToTheApplicationsOwn) {
   const std::string tool = folder.writeTool("talk", "echo to-our-stdout");
-  const std::string sink = folder / "stdout.txt";
+  const std::string sink = (folder / "stdout.txt").string();
   ToolResult result;
   {
     RedirectedStream redirect(STDOUT_FILENO, sink);
@@ -230,11 +230,11 @@ TEST_F(PosixToolRunnerTest, UncapturedOutputGoesToTheApplicationsOwn) {
   }
   EXPECT_TRUE(result.output.empty());
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(TempFolder::readFile(sink), "to-our-stdout\n");
+  EXPECT_EQ(testing::readText(sink), "to-our-stdout\n");
 }
 
 TEST_F(PosixToolRunnerTest, ApplicationStartedWithoutAStandardStreamStillRunsTools) {
-  const std::string marker = folder / "ran.txt";
+  const std::string marker = (folder / "ran.txt").string();
   const std::string tool = folder.writeTool("mark", "echo ran > " + marker + "; echo out");
   for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
     for (bool capture : {true, false}) {
@@ -245,7 +245,7 @@ TEST_F(PosixToolRunnerTest, ApplicationStartedWithoutAStandardStreamStillRunsToo
         RedirectedStream closed(stream);
         result = runner.run(request(tool, {}, capture));
       }
-      EXPECT_EQ(TempFolder::readFile(marker), "ran\n");
+      EXPECT_EQ(testing::readText(marker), "ran\n");
       EXPECT_FALSE(result.timedOut);
       EXPECT_EQ(result.output, capture ? "out\n" : "");
     }
@@ -271,11 +271,11 @@ TEST_F(PosixToolRunnerTest, ChildInheritsOnlyTheStandardDescriptors) {
   // directory through; the shell wrapper would add its own, so run ls directly.
   for (bool capture : {true, false}) {
     SCOPED_TRACE(capture);
-    const std::string listing = folder / "fds.txt";
+    const std::string listing = (folder / "fds.txt").string();
     ToolRequest r = request("/bin/sh", {"-c", "exec ls /proc/self/fd > " + listing}, capture);
     const ToolResult result = runner.run(r);
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_THAT(openDescriptorsOf(TempFolder::readFile(listing)),
+    EXPECT_THAT(openDescriptorsOf(testing::readText(listing)),
                 ::testing::IsSubsetOf({"0", "1", "2", "3"}));
   }
   ::close(leaky);
