@@ -239,7 +239,7 @@ check_backend() {
   if [ $# -eq 0 ]; then
     # The backend and the Mac power driver, with the runner it starts tools through.
     shopt -s nullglob
-    local analyzed=("${files[@]}" "$root"/src/power/*.cpp "$root"/src/platform/posix/*.cpp)
+    local analyzed=("${files[@]}" "$root"/src/mac_power/*.cpp "$root"/src/platform/posix/*.cpp)
     shopt -u nullglob
     run_two_at_a_time " under the static analyzer" analyze_file "${analyzed[@]}" || failed=1
   fi
@@ -252,7 +252,7 @@ check_backend() {
         failed=1
       fi
     done
-    if output="$(check_menu_actions "$root/src/ui/menu_model.h")"; then
+    if output="$(check_menu_actions "$root/src/ports/menu_model.h")"; then
       echo "ok      every menu action of the core reaches the application delegate"
     else
       echo "FAILED  menu actions of the core that the application delegate lacks:"
@@ -317,7 +317,7 @@ CASES
   # A menu model whose "About" action the delegate does not implement.
   local model
   model="$(mktemp)" || return 1
-  sed 's/"showAbout"/"showAbuot"/' "$root/src/ui/menu_model.h" >"$model"
+  sed 's/"showAbout"/"showAbuot"/' "$root/src/ports/menu_model.h" >"$model"
   expect_failure "menu action unknown to the delegate" \
     "no visible @interface for 'KestrineApplicationDelegate' declares the selector 'showAbuot'" \
     check_menu_actions "$model" || failed=1

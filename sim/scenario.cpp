@@ -6,7 +6,7 @@
 #include <cmath>
 #include <set>
 
-#include "platform/sim/virtual_clock.h"
+#include "platform/fake/virtual_clock.h"
 #include "storage/file_store.h"
 
 namespace kestrine::sim {
@@ -395,16 +395,16 @@ std::optional<WallTime> parseIsoTime(std::string_view text) {
   static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
   if (*day > kDays[*month - 1] || (*month == 2 && *day == 29 && !leap)) return std::nullopt;
-  return wallTimeFromCivil(static_cast<int>(*year), static_cast<unsigned>(*month),
-                           static_cast<unsigned>(*day), static_cast<int>(*hour),
-                           static_cast<int>(*minute), static_cast<double>(*second));
+  return fake::wallTimeFromCivil(static_cast<int>(*year), static_cast<unsigned>(*month),
+                                 static_cast<unsigned>(*day), static_cast<int>(*hour),
+                                 static_cast<int>(*minute), static_cast<double>(*second));
 }
 
 ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
                             const std::filesystem::path& baseDir) {
   Scenario scenario;
   scenario.file = fileName;
-  scenario.start = wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
+  scenario.start = fake::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
   bool haveStart = false, haveUser = false, haveEnd = false, timelineBegun = false;
   int lineNumber = 0;
   double lastAt = 0.0;
@@ -438,7 +438,8 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
         if (w.size() != 2) return fail("'start' takes one date and time, e.g. 2026-03-14T09:00:00");
         const auto start = parseIsoTime(w[1]);
         if (!start) return fail("bad start time '" + w[1] + "' (use 2026-03-14T09:00:00)");
-        if (*start < wallTimeFromCivil(1970, 1, 1) || *start >= wallTimeFromCivil(2100, 1, 1)) {
+        if (*start < fake::wallTimeFromCivil(1970, 1, 1) ||
+            *start >= fake::wallTimeFromCivil(2100, 1, 1)) {
           return fail("start time '" + w[1] + "' is not between 1970 and 2100");
         }
         scenario.start = *start;

@@ -146,11 +146,11 @@ class DayCounterTest : public ::testing::TestWithParam<DayCase> {};
 
 TEST_P(DayCounterTest, CountsOneDayWhenTheDayOfTheMonthChanges) {
   const DayCase& c = GetParam();
-  sim::SimOptions options;
+  fake::FakeOptions options;
   options.start =
-      sim::wallTimeFromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second, c.utcOffset);
+      fake::wallTimeFromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second, c.utcOffset);
   options.utcOffsetSeconds = c.utcOffset;
-  sim::SimPlatform sim(options);
+  fake::FakePlatform sim(options);
   sim.power.onBattery = false;
   std::ofstream(Config::configPath(sim.home.path()))
       << encodeConfig(Config({.setupComplete = true}));
@@ -292,12 +292,12 @@ TEST_F(AppDelegateTest, MenuActionsAreRoutedByName) {
   EXPECT_EQ(sim.journal().size(), before) << "unknown actions do nothing";
 
   // A chosen threshold entry comes back with its tag.
-  const MenuItem* entry = sim::findMenuItem(*sim.statusBar.menu(), "  40%");
+  const MenuItem* entry = fake::findMenuItem(*sim.statusBar.menu(), "  40%");
   ASSERT_NE(entry, nullptr);
   app->performMenuAction(entry->action, entry->tag);
   EXPECT_EQ(app->config().threshold, 40);
 
-  const MenuItem* quit = sim::findMenuItem(*sim.statusBar.menu(), "Quit Kestrine");
+  const MenuItem* quit = fake::findMenuItem(*sim.statusBar.menu(), "Quit Kestrine");
   ASSERT_NE(quit, nullptr);
   app->performMenuAction(quit->action, quit->tag);
   EXPECT_TRUE(sim.loop.isTerminated());
@@ -394,7 +394,7 @@ TEST_F(AppDelegateTest, PassesRunWhileTheLaunchMessageIsOpenAndWaitWhileADialogI
   for (const auto& entry : sim.journal()) {
     if (entry.source == "loop" && entry.text.find("pass #1") != std::string::npos &&
         entry.text.find("held") == std::string::npos) {
-      passTimes.push_back(entry.time - sim::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0));
+      passTimes.push_back(entry.time - fake::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0));
     }
   }
   EXPECT_THAT(passTimes, ElementsAre(165.0, 180.0));

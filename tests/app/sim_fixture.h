@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/app_delegate.h"
-#include "platform/sim/sim_platform.h"
+#include "platform/fake/fake_platform.h"
 #include "prediction/prediction_data.h"
 #include "settings/config.h"
 #include "support/temp_folder.h"
@@ -57,8 +57,8 @@ class SimTest : public ::testing::Test {
   std::size_t switchAttempts() const { return mac.count("switch"); }
   const std::vector<Notification>& notifications() const { return sim.notifier.delivered(); }
 
-  sim::SimPlatform sim;
-  sim::ScriptedPower& mac = sim.power;  // the machine's battery, power mode and switch
+  fake::FakePlatform sim;
+  fake::ScriptedPower& mac = sim.power;  // the machine's battery, power mode and switch
   std::unique_ptr<AppDelegate> app;
 };
 

@@ -1,4 +1,4 @@
-#include "power/system_tools.h"
+#include "mac_power/system_tools.h"
 
 namespace kestrine {
 
