@@ -7,8 +7,8 @@
 #include <ctime>
 #include <system_error>
 
-#include "mac_power/reports.h"
 #include "platform/fake/virtual_clock.h"
+#include "storage/utf8.h"
 
 namespace kestrine::sim {
 

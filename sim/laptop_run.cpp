@@ -13,7 +13,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "mac_power/reports.h"
+#include "storage/utf8.h"
 
 namespace kestrine::sim {
 

@@ -27,6 +27,4 @@ bool sudoListingShowsBroadRule(std::string_view listing, std::string_view pmsetP
 // Strict decimal: optional sign, one or more digits, fits in 64 bits.
 std::optional<std::int64_t> parseDecimalInt64(std::string_view text);
 
-bool isValidUtf8(std::string_view bytes);
-
 }  // namespace kestrine
