@@ -9,8 +9,8 @@
 
 #include "app/check_cycle.h"
 #include "platform/fake/virtual_clock.h"
-#include "ports/learning_store.h"
 #include "prediction/battery_predictor.h"
+#include "prediction/learning_file.h"
 #include "settings/config.h"
 #include "sim/laptop_run.h"
 

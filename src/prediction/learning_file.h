@@ -41,4 +41,12 @@ class LearningFile final : public LearningStore {
   IncrementalPredictionEncoder encoder_;
 };
 
+// Keeps nothing: the record lives only in the predictor's memory.
+class MemoryLearningStore final : public LearningStore {
+ public:
+  std::optional<PredictionData> load() override { return std::nullopt; }
+  std::optional<std::string> save(const PredictionData&) override { return std::nullopt; }
+  void clear() override {}
+};
+
 }  // namespace kestrine
