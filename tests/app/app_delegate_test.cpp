@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_fixture.h"
+#include "fake_platform_fixture.h"
 #include "ui/messages.h"
 
 namespace kestrine {
@@ -18,7 +18,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using AppDelegateTest = testing::SimTest;
+using AppDelegateTest = testing::FakePlatformTest;
 using testing::readText;
 using testing::writeText;
 
@@ -206,7 +206,7 @@ struct ThresholdCase {
 
 void PrintTo(const ThresholdCase& c, std::ostream* os) { *os << c.name; }
 
-class ChangeThresholdTest : public testing::SimTest,
+class ChangeThresholdTest : public testing::FakePlatformTest,
                             public ::testing::WithParamInterface<ThresholdCase> {};
 
 TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {

@@ -16,7 +16,7 @@
 
 namespace kestrine::testing {
 
-class SimTest : public ::testing::Test {
+class FakePlatformTest : public ::testing::Test {
  protected:
   // Settings and learning data as they would be on disk before launch.
   void writeConfig(const Config& config) {
