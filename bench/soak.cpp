@@ -131,7 +131,7 @@ int soak(int days) {
     }
   });
   // A switch goes by sudo first and, when that fails, by the password dialog.
-  run.sim().tools.observers.add([&](const ToolRun& tool) {
+  run.sim().tools.observers.add([&](const fake::ToolRun& tool) {
     if (tool.result.timedOut) ++day.timedOut;
     const auto& args = tool.request.arguments;
     const bool bySudo = tool.request.program.ends_with("sudo");

@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "power/reports.h"
+#include "mac_power/reports.h"
+#include "storage/utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -239,7 +239,7 @@ check_backend() {
   if [ $# -eq 0 ]; then
     # The backend and the Mac power driver, with the runner it starts tools through.
     shopt -s nullglob
-    local analyzed=("${files[@]}" "$root"/src/power/*.cpp "$root"/src/platform/posix/*.cpp)
+    local analyzed=("${files[@]}" "$root"/src/mac_power/*.cpp "$root"/src/platform/posix/*.cpp)
     shopt -u nullglob
     run_two_at_a_time " under the static analyzer" analyze_file "${analyzed[@]}" || failed=1
   fi

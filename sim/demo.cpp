@@ -10,14 +10,14 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/sim/virtual_clock.h"
+#include "platform/fake/virtual_clock.h"
 #include "sim/laptop_run.h"
 
 namespace kestrine::sim {
 
 namespace {
 
-std::string when(WallTime time) { return formatUtc(time, "%a %d %b %H:%M:%S"); }
+std::string when(WallTime time) { return fake::formatUtc(time, "%a %d %b %H:%M:%S"); }
 
 // Padding for the icon column: the emoji are two columns wide, "⚡" too.
 std::string iconColumn(const std::string& icon) { return icon.empty() ? "  " : icon; }
@@ -128,7 +128,7 @@ void tellTimeline(LaptopRun& run, std::function<void(const SimEvent&)> also) {
 int runDemo(const std::optional<std::filesystem::path>& home,
             const std::optional<std::string>& eventsFile) {
   LaptopRunOptions options;
-  options.start = wallTimeFromCivil(2026, 3, 14, 8, 0, 0.0);
+  options.start = fake::wallTimeFromCivil(2026, 3, 14, 8, 0, 0.0);
   options.home = home;
   LaptopRun run(options);
   std::ofstream events;

@@ -7,8 +7,8 @@
 #include <ctime>
 #include <system_error>
 
-#include "platform/sim/virtual_clock.h"
-#include "power/reports.h"
+#include "platform/fake/virtual_clock.h"
+#include "storage/utf8.h"
 #include "sim/menu_actions.h"
 
 namespace kestrine::sim {
@@ -126,7 +126,7 @@ std::string menuJson(const std::vector<MenuItem>& items) {
   return out + "]";
 }
 
-std::string isoTime(WallTime time) { return formatUtc(time, "%Y-%m-%dT%H:%M:%SZ"); }
+std::string isoTime(WallTime time) { return fake::formatUtc(time, "%Y-%m-%dT%H:%M:%SZ"); }
 
 void EventLog::add(WallTime now, std::string_view type, const JsonObject& fields,
                    std::string summary) {

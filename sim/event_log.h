@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ports/clock.h"
-#include "ui/menu_model.h"
+#include "ports/menu_model.h"
 
 namespace kestrine::sim {
 

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "power/reports.h"
 #include "sim/menu_actions.h"
+#include "storage/utf8.h"
 
 namespace kestrine::sim {
 
@@ -23,7 +23,7 @@ namespace {
 // Files up to this size are put into their event whole.
 constexpr std::uintmax_t kFileContentLimit = 4096;
 // "Just before" a moment: far below the millisecond the log shows.
-constexpr Ticks kJustBefore = 100;
+constexpr fake::Ticks kJustBefore = 100;
 
 std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
   std::string out;
@@ -46,8 +46,8 @@ std::string menuSummary(const Menu& menu) {
   return joined(titles, " | ");
 }
 
-SimOptions simOptions(const LaptopRunOptions& options) {
-  SimOptions sim;
+fake::FakeOptions simOptions(const LaptopRunOptions& options) {
+  fake::FakeOptions sim;
   sim.start = options.start;
   sim.home = options.home;
   sim.userName = options.userName;
@@ -115,7 +115,7 @@ RunFolder::~RunFolder() {
 LaptopRun::LaptopRun(LaptopRunOptions options)
     : start_(options.start),
       recordEvents_(options.recordEvents),
-      sim_(std::make_unique<SimPlatform>(simOptions(options))),
+      sim_(std::make_unique<fake::FakePlatform>(simOptions(options))),
       laptop_(std::make_unique<VirtualLaptop>(sim_->clock, options.userName)),
       power_(std::make_unique<PowerControl>(sim_->tools, sim_->powerSources, sim_->user,
                                             laptop_->tools())),
@@ -152,7 +152,7 @@ LaptopRun::~LaptopRun() {
 }
 
 void LaptopRun::wire() {
-  SimPlatform& s = *sim_;
+  fake::FakePlatform& s = *sim_;
   VirtualLaptop& machine = *laptop_;
   s.tools.setHandler([&machine](const ToolRequest& request) { return machine.run(request); });
   s.powerSources.setProvider([&machine] { return machine.copySources(); });
@@ -166,7 +166,7 @@ void LaptopRun::wire() {
   // The scripted user answers by button title; an alert without the awaited
   // button gets its first one and leaves the awaited answer queued.
   s.alerts.setResponder([this](const Alert& alert) {
-    AlertAnswer answer;
+    fake::AlertAnswer answer;
     if (!answers_.empty()) {
       const auto& wanted = answers_.front();
       const std::vector<std::string> buttons =
@@ -185,7 +185,7 @@ void LaptopRun::wire() {
 
   if (!recordEvents_) return;
 
-  s.tools.observers.add([this](const ToolRun& run) {
+  s.tools.observers.add([this](const fake::ToolRun& run) {
     pollFiles();
     JsonObject o;
     o.add("program", run.request.program).add("arguments", run.request.arguments);
@@ -194,23 +194,23 @@ void LaptopRun::wire() {
     if (run.result.timedOut) o.add("timedOut", true);
     if (run.result.started) o.add("exitStatus", run.result.exitStatus);
     if (run.request.captureOutput) o.add("output", run.result.output);
-    std::string summary = "tool " + commandLine(run.request) + " -> ";
+    std::string summary = "tool " + fake::commandLine(run.request) + " -> ";
     summary += run.result.started ? (run.result.timedOut ? std::string("timed out")
                                                          : std::to_string(run.result.exitStatus))
                                   : "not started";
     log_.add(run.startedAt, "tool", o, std::move(summary));
   });
-  s.statusBar.observers.add([this](const StatusBarEvent& event) {
+  s.statusBar.observers.add([this](const fake::StatusBarEvent& event) {
     pollFiles();
-    if (event.kind == StatusBarEvent::Kind::kTitle) {
+    if (event.kind == fake::StatusBarEvent::Kind::kTitle) {
       log_.add(now(), "title", JsonObject().add("title", event.title), "title " + event.title);
-    } else if (event.kind == StatusBarEvent::Kind::kMenu && event.menu) {
+    } else if (event.kind == fake::StatusBarEvent::Kind::kMenu && event.menu) {
       log_.add(now(), "menu", JsonObject().addRaw("items", menuJson(event.menu->items)),
                "menu " + menuSummary(*event.menu));
     }
   });
   s.alerts.onShow.add([this](const Alert&) { pollFiles(); });
-  s.alerts.onAnswer.add([this](const ShownAlert& shown) {
+  s.alerts.onAnswer.add([this](const fake::ShownAlert& shown) {
     const std::string button = buttonName(shown.alert, shown.answer);
     JsonObject o;
     o.add("title", shown.alert.title)
@@ -239,8 +239,8 @@ void LaptopRun::wire() {
              JsonObject().add("prompt", prompt).add("answer", accepted ? "accept" : "cancel"),
              std::string("password ") + (accepted ? "accept" : "cancel") + " / " + prompt);
   };
-  s.loop.observers.add([this](const LoopEvent& event) {
-    if (event.kind == LoopEvent::Kind::kTerminate) {
+  s.loop.observers.add([this](const fake::LoopEvent& event) {
+    if (event.kind == fake::LoopEvent::Kind::kTerminate) {
       log_.add(event.time, "terminate", JsonObject(), "terminate");
     }
   });
@@ -294,8 +294,8 @@ void LaptopRun::afterLoopStep() {
   if (app_ && sim_->loop.isTerminated()) quit();
 }
 
-void LaptopRun::runUntilTicks(Ticks time) {
-  VirtualMainLoop& loop = sim_->loop;
+void LaptopRun::runUntilTicks(fake::Ticks time) {
+  fake::VirtualMainLoop& loop = sim_->loop;
   while (!loop.isTerminated()) {
     const auto due = loop.nextDueTicks();
     if (!due || *due > time) break;
@@ -305,10 +305,10 @@ void LaptopRun::runUntilTicks(Ticks time) {
   if (!loop.isTerminated() && loop.nowTicks() < time) loop.runUntilTicks(time);
 }
 
-void LaptopRun::runUntil(WallTime time) { runUntilTicks(ticksFromSeconds(time)); }
+void LaptopRun::runUntil(WallTime time) { runUntilTicks(fake::ticksFromSeconds(time)); }
 
 void LaptopRun::runUntilJustBefore(WallTime time) {
-  const Ticks before = ticksFromSeconds(time) - kJustBefore;
+  const fake::Ticks before = fake::ticksFromSeconds(time) - kJustBefore;
   if (before > sim_->loop.nowTicks()) runUntilTicks(before);
 }
 

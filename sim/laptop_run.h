@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/app_delegate.h"
-#include "platform/sim/sim_platform.h"
-#include "power/power_control.h"
+#include "mac_power/power_control.h"
+#include "platform/fake/fake_platform.h"
 #include "sim/event_log.h"
 #include "sim/virtual_laptop.h"
 #include "storage/temporary_folder.h"
@@ -38,7 +38,7 @@ class RunFolder {
 std::optional<std::string> makeHomeFolder(const std::filesystem::path& home);
 
 struct LaptopRunOptions {
-  WallTime start = wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
+  WallTime start = fake::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
   std::optional<std::filesystem::path> home;  // default: a new temporary folder, removed after
   std::string userName = "alice";
   bool recordEvents = true;  // false: no event log, no journal, no watching of the home folder
@@ -70,7 +70,7 @@ class LaptopRun {
   void runUntilJustBefore(WallTime time);
   // Runs everything due up to and including `time`.
   void runUntil(WallTime time);
-  void runUntilTicks(Ticks time);
+  void runUntilTicks(fake::Ticks time);
   // The machine sleeps: no callback runs meanwhile, and a repeating timer that
   // missed passes runs once on waking, as a run-loop timer does.
   void sleep(double seconds);
@@ -86,7 +86,7 @@ class LaptopRun {
   // changes due meanwhile happen at their own times (set by scenarios).
   std::function<void(WallTime until)> machineChangesUntil;
 
-  SimPlatform& sim() { return *sim_; }
+  fake::FakePlatform& sim() { return *sim_; }
   VirtualLaptop& laptop() { return *laptop_; }
   EventLog& log() { return log_; }
   AppDelegate* app() { return app_.get(); }
@@ -115,7 +115,7 @@ class LaptopRun {
 
   WallTime start_;
   bool recordEvents_;
-  std::unique_ptr<SimPlatform> sim_;
+  std::unique_ptr<fake::FakePlatform> sim_;
   std::unique_ptr<VirtualLaptop> laptop_;
   // The application reaches the virtual Mac the way it reaches a real one:
   // pmset reports, sudo and osascript, through the scripted tool runner.

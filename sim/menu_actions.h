@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "ui/menu_model.h"
+#include "ports/menu_model.h"
 
 namespace kestrine::sim {
 

@@ -11,7 +11,7 @@
 #include <ctime>
 #include <system_error>
 
-#include "platform/sim/virtual_clock.h"
+#include "platform/fake/virtual_clock.h"
 #include "prediction/prediction_data.h"
 #include "storage/file_descriptor.h"
 
@@ -325,7 +325,7 @@ std::optional<std::string> readTraceFile(const std::filesystem::path& path, std:
 }  // namespace
 
 std::string Trace::timeText(double t) const {
-  if (dated) return formatUtc(start + t + 0.5, "%a %d %b %Y %H:%M:%S UTC");
+  if (dated) return fake::formatUtc(start + t + 0.5, "%a %d %b %Y %H:%M:%S UTC");
   const auto total = static_cast<long long>(std::floor(t + 0.5));
   char buffer[48];
   std::snprintf(buffer, sizeof buffer, "day %lld %02lld:%02lld:%02lld", total / 86400 + 1,
@@ -359,7 +359,7 @@ TraceParse parseTrace(std::string_view text, const std::string& fileName) {
   if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
   Trace trace;
   trace.file = fileName;
-  trace.start = wallTimeFromCivil(2026, 3, 14, 0, 0, 0.0);
+  trace.start = fake::wallTimeFromCivil(2026, 3, 14, 0, 0, 0.0);
   std::string_view firstLine;
   Lines probe(text);
   while (probe.next(firstLine) && trimBlanks(firstLine).empty()) {

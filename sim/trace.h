@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ports/clock.h"
-#include "sim/scenario.h"
+#include "sim/input_text.h"
 
 namespace kestrine::sim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "power/first_launch_setup.h"
+#include "mac_power/first_launch_setup.h"
 #include "sim/pmset_reports.h"
 
 namespace kestrine::sim {

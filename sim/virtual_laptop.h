@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "mac_power/system_tools.h"
 #include "ports/clock.h"
 #include "ports/power_sources.h"
 #include "ports/tool_runner.h"
-#include "power/system_tools.h"
 #include "sim/battery_model.h"
 
 namespace kestrine::sim {

@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "app/check_cycle.h"
-#include "platform/sim/virtual_clock.h"
-#include "ports/learning_store.h"
+#include "platform/fake/virtual_clock.h"
 #include "prediction/battery_predictor.h"
+#include "prediction/learning_file.h"
 #include "settings/config.h"
 #include "sim/laptop_run.h"
 
@@ -18,7 +18,7 @@ namespace kestrine::sim {
 
 namespace {
 
-constexpr Ticks kPassTicks = 30 * kTicksPerSecond;
+constexpr fake::Ticks kPassTicks = 30 * fake::kTicksPerSecond;
 
 const char* ruleName(LowBatteryRule rule) {
   switch (rule) {
@@ -61,13 +61,13 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   config.smartModeTargetMinutes = options.targetMinutes;
   run.writeHomeFile(".kestrine_config.json", encodeConfig(config));
 
-  const Ticks start = ticksFromSeconds(trace.start);
-  const auto ticksOf = [](double t) { return ticksFromSeconds(t); };
+  const fake::Ticks start = fake::ticksFromSeconds(trace.start);
+  const auto ticksOf = [](double t) { return fake::ticksFromSeconds(t); };
   bool onMains = trace.points.front().charging;
   std::size_t next = 1;
   // Between check passes the application does nothing the rows could change,
   // so they are simply applied up to the moment of the next pass.
-  const auto applyRowsUntil = [&](Ticks t) {
+  const auto applyRowsUntil = [&](fake::Ticks t) {
     const TracePoint* last = nullptr;
     while (next < trace.points.size() && ticksOf(trace.points[next].t) <= t) {
       last = &trace.points[next++];
@@ -83,8 +83,8 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   };
   // Low Power Mode going on during a pass is that pass's switch, by the rule
   // of its decision; the launch check decides by the threshold alone.
-  const auto passRan = [&](Ticks at, bool wasOn) {
-    const double t = secondsFromTicks(at);
+  const auto passRan = [&](fake::Ticks at, bool wasOn) {
+    const double t = fake::secondsFromTicks(at);
     const std::int64_t level = machine.level();
     if (shared) shared->levels.emplace_back(t, level);
     const AppDelegate* app = run.app();
@@ -97,7 +97,7 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
     }
   };
   // Runs the pass due at `at`, the rows up to then applied first.
-  const auto runPass = [&](Ticks at) {
+  const auto runPass = [&](fake::Ticks at) {
     applyRowsUntil(at);
     const bool wasOn = machine.lowPowerMode() != 0;
     run.runUntilTicks(start + at);
@@ -112,18 +112,18 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   if (machine.lowPowerMode() != 0) {
     result.switches.push_back({0.0, machine.level(), "threshold", std::nullopt});
   }
-  const Ticks end = ticksOf(trace.duration());
+  const fake::Ticks end = ticksOf(trace.duration());
   auto asleep = trace.asleep.begin();
   std::int64_t passes = 0;
-  for (Ticks at = kPassTicks; at <= end; at += kPassTicks) {
+  for (fake::Ticks at = kPassTicks; at <= end; at += kPassTicks) {
     if (asleep != trace.asleep.end() && at > ticksOf(asleep->first)) {
       // No check runs while the machine is asleep or off; on waking the
       // timer's missed pass runs once, after the first row seen awake.
-      const Ticks from = ticksOf(asleep->first), to = ticksOf(asleep->second);
+      const fake::Ticks from = ticksOf(asleep->first), to = ticksOf(asleep->second);
       ++asleep;
       applyRowsUntil(from);
       run.runUntilTicks(start + from);
-      run.sleep(secondsFromTicks(to - from));
+      run.sleep(fake::secondsFromTicks(to - from));
       runPass(to);
       // The timer's grid goes on after the waking.
       at = to - to % kPassTicks;

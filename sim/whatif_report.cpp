@@ -7,7 +7,7 @@
 #include <ctime>
 #include <sstream>
 
-#include "platform/sim/virtual_clock.h"
+#include "platform/fake/virtual_clock.h"
 #include "sim/event_log.h"
 #include "sim/whatif.h"
 #include "ui/markup.h"
@@ -196,7 +196,7 @@ std::string tickText(const Trace& trace, double t, double step) {
     }
     return buffer;
   }
-  return formatUtc(trace.start + t + 0.5, step >= 86400 ? "%a %d %b" : "%d %b %H:%M");
+  return fake::formatUtc(trace.start + t + 0.5, step >= 86400 ? "%a %d %b" : "%d %b %H:%M");
 }
 
 }  // namespace

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "app/check_cycle.h"
+#include "app/modal_alerts.h"
+#include "ports/menu_model.h"
 #include "ports/platform.h"
 #include "prediction/battery_predictor.h"
 #include "settings/config.h"
-#include "ui/menu_model.h"
 #include "ui/messages.h"
-#include "ui/modal_alerts.h"
 
 namespace kestrine {
 

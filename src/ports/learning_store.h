@@ -3,9 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "prediction/prediction_data.h"
-
 namespace kestrine {
+
+// The record itself is the predictor's; the port only carries it.
+struct PredictionData;
 
 // Where the predictor keeps its learning record between runs. The application
 // keeps it in the learning file in the home folder (LearningFile); a replay
@@ -17,13 +18,6 @@ class LearningStore {
   virtual std::optional<PredictionData> load() = 0;
   // Called after every change of the record; a readable error on failure.
   virtual std::optional<std::string> save(const PredictionData& data) = 0;
-};
-
-// Keeps nothing: the record lives only in the predictor's memory.
-class MemoryLearningStore final : public LearningStore {
- public:
-  std::optional<PredictionData> load() override { return std::nullopt; }
-  std::optional<std::string> save(const PredictionData&) override { return std::nullopt; }
 };
 
 }  // namespace kestrine

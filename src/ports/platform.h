@@ -9,7 +9,7 @@
 #include "ports/notifications.h"
 #include "ports/power.h"
 #include "ports/status_item.h"
-#include "ui/wording.h"
+#include "ports/wording.h"
 
 namespace kestrine {
 

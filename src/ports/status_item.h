@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/menu_model.h"
+#include "ports/menu_model.h"
 
 namespace kestrine {
 

@@ -40,4 +40,11 @@ class LearningFile final : public LearningStore {
   IncrementalPredictionEncoder encoder_;
 };
 
+// Keeps nothing: the record lives only in the predictor's memory.
+class MemoryLearningStore final : public LearningStore {
+ public:
+  std::optional<PredictionData> load() override { return std::nullopt; }
+  std::optional<std::string> save(const PredictionData&) override { return std::nullopt; }
+};
+
 }  // namespace kestrine

@@ -8,8 +8,8 @@
 #include "ports/alerts.h"
 #include "ports/notifications.h"
 #include "ports/power.h"
+#include "ports/wording.h"
 #include "settings/config.h"
-#include "ui/wording.h"
 
 namespace kestrine {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/menu_model.h"
+#include "ports/menu_model.h"
 
 namespace kestrine {
 

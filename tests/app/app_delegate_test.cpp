@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_fixture.h"
+#include "fake_platform_fixture.h"
 #include "ui/messages.h"
 
 namespace kestrine {
@@ -18,7 +18,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using AppDelegateTest = testing::SimTest;
+using AppDelegateTest = testing::FakePlatformTest;
 using testing::readText;
 using testing::writeText;
 
@@ -146,11 +146,11 @@ class DayCounterTest : public ::testing::TestWithParam<DayCase> {};
 
 TEST_P(DayCounterTest, CountsOneDayWhenTheDayOfTheMonthChanges) {
   const DayCase& c = GetParam();
-  sim::SimOptions options;
+  fake::FakeOptions options;
   options.start =
-      sim::wallTimeFromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second, c.utcOffset);
+      fake::wallTimeFromCivil(c.year, c.month, c.day, c.hour, c.minute, c.second, c.utcOffset);
   options.utcOffsetSeconds = c.utcOffset;
-  sim::SimPlatform sim(options);
+  fake::FakePlatform sim(options);
   sim.power.onBattery = false;
   std::ofstream(Config::configPath(sim.home.path())) << encodeConfig(Config{.setupComplete = true});
   AppDelegate app(sim.platform());
@@ -205,7 +205,7 @@ struct ThresholdCase {
 
 void PrintTo(const ThresholdCase& c, std::ostream* os) { *os << c.name; }
 
-class ChangeThresholdTest : public testing::SimTest,
+class ChangeThresholdTest : public testing::FakePlatformTest,
                             public ::testing::WithParamInterface<ThresholdCase> {};
 
 TEST_P(ChangeThresholdTest, TestsInOrderAndNotifies) {
@@ -289,7 +289,7 @@ TEST_F(AppDelegateTest, MenuActionsAreRouted) {
               ::testing::HasSubstr("\nCurrent Mode: Smart AI Mode (~60 min)\n"));
 
   // A chosen threshold entry comes back with its tag.
-  const MenuItem* entry = sim::findMenuItem(*sim.statusBar.menu(), "  40%");
+  const MenuItem* entry = fake::findMenuItem(*sim.statusBar.menu(), "  40%");
   ASSERT_NE(entry, nullptr);
   app->performMenuAction(entry->action.value(), entry->tag);
   EXPECT_EQ(app->config().threshold, 40);
@@ -386,7 +386,7 @@ TEST_F(AppDelegateTest, PassesRunWhileTheLaunchMessageIsOpenAndWaitWhileADialogI
   for (const auto& entry : sim.journal()) {
     if (entry.source == "loop" && entry.text.find("pass #1") != std::string::npos &&
         entry.text.find("held") == std::string::npos) {
-      passTimes.push_back(entry.time - sim::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0));
+      passTimes.push_back(entry.time - fake::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0));
     }
   }
   EXPECT_THAT(passTimes, ElementsAre(165.0, 180.0));

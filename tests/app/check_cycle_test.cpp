@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "sim_fixture.h"
+#include "fake_platform_fixture.h"
 
 namespace kestrine {
 namespace {
@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Passes of the running application ----
 
-using CheckCycleTest = testing::SimTest;
+using CheckCycleTest = testing::FakePlatformTest;
 
 struct PassCase {
   std::string name;
@@ -75,7 +75,8 @@ struct PassCase {
 
 void PrintTo(const PassCase& c, std::ostream* os) { *os << c.name; }
 
-class CheckPassTest : public testing::SimTest, public ::testing::WithParamInterface<PassCase> {};
+class CheckPassTest : public testing::FakePlatformTest,
+                      public ::testing::WithParamInterface<PassCase> {};
 
 TEST_P(CheckPassTest, SwitchesAndNotifiesByTheRule) {
   const PassCase& c = GetParam();
@@ -256,7 +257,7 @@ struct LaunchCase {
 
 void PrintTo(const LaunchCase& c, std::ostream* os) { *os << c.name; }
 
-class LaunchCheckTest : public testing::SimTest,
+class LaunchCheckTest : public testing::FakePlatformTest,
                         public ::testing::WithParamInterface<LaunchCase> {};
 
 TEST_P(LaunchCheckTest, UsesTheThresholdAlone) {

@@ -7,16 +7,16 @@
 #include <limits>
 #include <ostream>
 
-#include "platform/sim/recording_console.h"
+#include "platform/fake/recording_console.h"
+#include "platform/fake/virtual_clock.h"
+#include "platform/fake/virtual_main_loop.h"
 #include "prediction/learning_file.h"
-#include "platform/sim/virtual_clock.h"
-#include "platform/sim/virtual_main_loop.h"
 #include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
 
-using ::kestrine::sim::RecordingConsole;
+using ::kestrine::fake::RecordingConsole;
 using namespace ::kestrine::testing;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -143,8 +143,8 @@ class PredictorTest : public ::testing::Test {
   }
 
   TempFolder home;
-  sim::VirtualMainLoop loop{kNow};
-  sim::VirtualClock clock{loop};
+  fake::VirtualMainLoop loop{kNow};
+  fake::VirtualClock clock{loop};
   RecordingConsole console;
 };
 
@@ -315,8 +315,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PredictorTest, UnwritableHomePrintsEachSaveAndKeepsLearning) {
   const auto missingHome = home.path() / "gone";
-  sim::VirtualMainLoop loop{kNow - 60.0 * 99};
-  sim::VirtualClock clock{loop};
+  fake::VirtualMainLoop loop{kNow - 60.0 * 99};
+  fake::VirtualClock clock{loop};
   BatteryPredictor predictor(missingHome, clock, console);
   predictor.incrementDayCounter();
   predictor.incrementDayCounter();

@@ -6,13 +6,13 @@
 
 #include <limits>
 
-#include "platform/sim/recording_console.h"
+#include "platform/fake/recording_console.h"
 #include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
 
-using ::kestrine::sim::RecordingConsole;
+using ::kestrine::fake::RecordingConsole;
 using namespace ::kestrine::testing;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;

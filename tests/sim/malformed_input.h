@@ -6,7 +6,7 @@
 #include <string>
 
 #include "sim/case_name.h"
-#include "sim/scenario.h"
+#include "sim/input_text.h"
 
 namespace kestrine::sim {
 

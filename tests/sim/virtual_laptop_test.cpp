@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "platform/sim/fixed_user_name.h"
-#include "platform/sim/scripted_alerts.h"
-#include "platform/sim/virtual_clock.h"
-#include "platform/sim/virtual_main_loop.h"
-#include "power/first_launch_setup.h"
-#include "power/power_control.h"
+#include "mac_power/first_launch_setup.h"
+#include "mac_power/power_control.h"
+#include "platform/fake/fixed_user_name.h"
+#include "platform/fake/scripted_alerts.h"
+#include "platform/fake/virtual_clock.h"
+#include "platform/fake/virtual_main_loop.h"
 #include "sim/virtual_laptop.h"
 
 namespace kestrine::sim {
@@ -13,11 +13,11 @@ namespace {
 
 class LaptopTest : public ::testing::Test {
  protected:
-  VirtualMainLoop loop{wallTimeFromCivil(2026, 3, 14, 9)};
-  VirtualClock clock{loop};
+  fake::VirtualMainLoop loop{fake::wallTimeFromCivil(2026, 3, 14, 9)};
+  fake::VirtualClock clock{loop};
   VirtualLaptop laptop{clock, "alice"};
   PowerSources& sources = laptop;
-  FixedUserName user;
+  fake::FixedUserName user;
   PowerControl power{laptop, sources, user, macSystemTools()};
 };
 
@@ -61,7 +61,7 @@ TEST_F(LaptopTest, AStartUpgradeNarrowsOnlyTheBroadRule) {
     laptop.setRule(c.before);
     laptop.setToolOutcome(ToolKey::kSudo, {c.sudo});
     if (c.cancel) laptop.queuePasswordAnswer({.accept = false});
-    ScriptedAlerts alerts;
+    fake::ScriptedAlerts alerts;
     power.upgradeOneTimeSetup(alerts);
     EXPECT_EQ(alerts.shown().size(), c.asked ? 1u : 0u);
     EXPECT_EQ(laptop.rule(), c.after);

@@ -3,22 +3,22 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/scripted_tool_runner.h"
+#include "platform/fake/scripted_tool_runner.h"
 
 namespace kestrine::testing_support {
 
 // Scripts the runner to answer its runs in turn with `results`; any later run
 // fails to start.
-inline void answerInTurn(sim::ScriptedToolRunner& runner, std::vector<ToolResult> results) {
+inline void answerInTurn(fake::ScriptedToolRunner& runner, std::vector<ToolResult> results) {
   runner.setHandler([&runner, results = std::move(results)](const ToolRequest&) {
     const std::size_t turn = runner.runs().size();
-    return turn < results.size() ? results[turn] : sim::failedToStart();
+    return turn < results.size() ? results[turn] : fake::failedToStart();
   });
 }
 
 // A run that the time limit ended, with what it had printed by then.
 inline ToolResult timedOutWith(std::string output) {
-  ToolResult result = sim::exitedWith(137, std::move(output));
+  ToolResult result = fake::exitedWith(137, std::move(output));
   result.timedOut = true;
   return result;
 }

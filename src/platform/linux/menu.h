@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/menu_model.h"
+#include "ports/menu_model.h"
 
 namespace kestrine::linux_desktop {
 

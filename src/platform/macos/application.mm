@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "app/app_delegate.h"
+#include "mac_power/power_control.h"
+#include "mac_power/system_tools.h"
 #include "platform/macos/alerts.h"
 #include "platform/macos/clock.h"
 #include "platform/macos/console.h"
@@ -17,8 +19,6 @@
 #include "platform/macos/user_name.h"
 #include "platform/posix/tool_runner.h"
 #include "ports/platform.h"
-#include "power/power_control.h"
-#include "power/system_tools.h"
 #include "storage/single_instance.h"
 
 // Forwards AppKit's application callbacks and the menu actions to the core.

@@ -1,0 +1,205 @@
+#include "platform/fake/virtual_main_loop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+namespace kestrine::fake {
+
+namespace {
+
+constexpr Ticks kTickLimit = Ticks{1} << 62;
+
+// A moment `delay` after `time`, stopping at the limit instead of wrapping.
+Ticks later(Ticks time, Ticks delay) { return std::min(time + delay, kTickLimit); }
+
+}  // namespace
+
+Ticks ticksFromSeconds(double seconds) {
+  constexpr auto kLimit = static_cast<double>(kTickLimit);
+  if (std::isnan(seconds)) return 0;
+  const double ticks = std::round(seconds * static_cast<double>(kTicksPerSecond));
+  return static_cast<Ticks>(std::clamp(ticks, -kLimit, kLimit));
+}
+
+struct VirtualMainLoop::TimerState {
+  std::uint64_t id = 0;
+  Ticks interval = 0;
+  std::function<void()> callback;
+  bool active = true;
+  Ticks nextDue = 0;  // due time of the regular pass in the queue
+};
+
+namespace {
+
+class VirtualTimer final : public Timer {
+ public:
+  explicit VirtualTimer(std::shared_ptr<void> state, bool* active)
+      : state_(std::move(state)), active_(active) {}
+  ~VirtualTimer() override { invalidate(); }
+  void invalidate() override { *active_ = false; }
+
+ private:
+  std::shared_ptr<void> state_;  // keeps `active_` alive
+  bool* active_;
+};
+
+}  // namespace
+
+std::string toString(LoopEvent::Kind kind) {
+  switch (kind) {
+    case LoopEvent::Kind::kTimerPass:
+      return "timer pass";
+    case LoopEvent::Kind::kHeldPass:
+      return "held pass";
+    case LoopEvent::Kind::kDeferredPass:
+      return "deferred pass";
+    case LoopEvent::Kind::kOneShot:
+      return "one-shot";
+    case LoopEvent::Kind::kModalEnter:
+      return "modal opens";
+    case LoopEvent::Kind::kModalLeave:
+      return "modal closes";
+    case LoopEvent::Kind::kTerminate:
+      return "terminate";
+  }
+  return "?";
+}
+
+VirtualMainLoop::VirtualMainLoop(WallTime start) : now_(ticksFromSeconds(start)) {}
+
+VirtualMainLoop::~VirtualMainLoop() = default;
+
+std::unique_ptr<Timer> VirtualMainLoop::scheduleRepeating(double intervalSeconds,
+                                                          std::function<void()> callback) {
+  auto state = std::make_shared<TimerState>();
+  state->id = nextTimerId_++;
+  // A zero interval would never let time move.
+  state->interval = std::max<Ticks>(ticksFromSeconds(intervalSeconds), kTicksPerSecond / 1000);
+  state->callback = std::move(callback);
+  state->nextDue = later(now_, state->interval);
+  enqueue(state->nextDue, Entry{.oneShot = {}, .timer = state, .deferred = false});
+  bool* active = &state->active;
+  return std::make_unique<VirtualTimer>(std::move(state), active);
+}
+
+void VirtualMainLoop::callAfter(double delaySeconds, std::function<void()> callback) {
+  enqueue(later(now_, std::max<Ticks>(0, ticksFromSeconds(delaySeconds))),
+          Entry{.oneShot = std::move(callback), .timer = nullptr, .deferred = false});
+}
+
+void VirtualMainLoop::terminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  emit(LoopEvent::Kind::kTerminate);
+}
+
+void VirtualMainLoop::enterModal() {
+  if (modalDepth_++ == 0) emit(LoopEvent::Kind::kModalEnter);
+}
+
+void VirtualMainLoop::leaveModal() {
+  if (modalDepth_ == 0) return;
+  if (--modalDepth_ > 0) return;
+  emit(LoopEvent::Kind::kModalLeave);
+  // One deferred pass per timer that fell due meanwhile, queued behind what is
+  // due now so that it runs once the callback that showed the alert returns.
+  std::vector<std::shared_ptr<TimerState>> held(held_.begin(), held_.end());
+  held_.clear();
+  std::sort(held.begin(), held.end(), [](const auto& a, const auto& b) { return a->id < b->id; });
+  for (auto& timer : held) {
+    // A regular pass due by now runs anyway and stands for the held one.
+    if (!timer->active || timer->nextDue <= now_) continue;
+    enqueue(now_, Entry{.oneShot = {}, .timer = timer, .deferred = true});
+  }
+}
+
+bool VirtualMainLoop::step() {
+  if (terminated_ || queue_.empty()) return false;
+  auto node = queue_.extract(queue_.begin());
+  now_ = std::max(now_, node.key().first);
+  dispatch(node.key().first, std::move(node.mapped()));
+  return true;
+}
+
+void VirtualMainLoop::runUntilTicks(Ticks time) {
+  runDueUpTo(time);
+  if (!terminated_) now_ = std::max(now_, time);
+}
+
+void VirtualMainLoop::runFor(double seconds) {
+  runUntilTicks(later(now_, ticksFromSeconds(seconds)));
+}
+
+void VirtualMainLoop::passTimeBlocked(double seconds) {
+  now_ = later(now_, std::max<Ticks>(0, ticksFromSeconds(seconds)));
+}
+
+void VirtualMainLoop::passTimeModal(double seconds) {
+  const Ticks until = later(now_, std::max<Ticks>(0, ticksFromSeconds(seconds)));
+  enterModal();
+  runDueUpTo(until);
+  now_ = std::max(now_, until);
+  leaveModal();
+}
+
+std::optional<WallTime> VirtualMainLoop::nextDueTime() const {
+  if (queue_.empty()) return std::nullopt;
+  return secondsFromTicks(queue_.begin()->first.first);
+}
+
+std::optional<Ticks> VirtualMainLoop::nextDueTicks() const {
+  if (queue_.empty()) return std::nullopt;
+  return queue_.begin()->first.first;
+}
+
+std::size_t VirtualMainLoop::activeTimerCount() const {
+  std::unordered_set<const TimerState*> timers;
+  for (const auto& [key, entry] : queue_) {
+    if (entry.timer && entry.timer->active && !entry.deferred) timers.insert(entry.timer.get());
+  }
+  return timers.size();
+}
+
+void VirtualMainLoop::enqueue(Ticks due, Entry entry) {
+  queue_.emplace(Key{due, nextSequence_++}, std::move(entry));
+}
+
+void VirtualMainLoop::runDueUpTo(Ticks time) {
+  while (!terminated_ && !queue_.empty() && queue_.begin()->first.first <= time) step();
+}
+
+void VirtualMainLoop::dispatch(Ticks due, Entry entry) {
+  if (!entry.timer) {
+    emit(LoopEvent::Kind::kOneShot);
+    if (entry.oneShot) entry.oneShot();
+    return;
+  }
+  const std::shared_ptr<TimerState> timer = std::move(entry.timer);
+  if (!timer->active) return;
+
+  if (modalDepth_ > 0) {
+    held_.insert(timer);
+    emit(LoopEvent::Kind::kHeldPass, timer->id);
+  } else {
+    emit(entry.deferred ? LoopEvent::Kind::kDeferredPass : LoopEvent::Kind::kTimerPass, timer->id);
+    timer->callback();
+  }
+  if (entry.deferred || !timer->active) return;
+
+  // The next regular pass stays on the timer's grid; the passes missed while
+  // the loop was busy are skipped, so a late timer runs only once.
+  Ticks next = later(due, timer->interval);
+  if (next <= now_)
+    next = later(next, (now_ - next) / timer->interval * timer->interval + timer->interval);
+  // At the limit of time the timer stops: a pass due there would run forever.
+  if (next == kTickLimit) return;
+  timer->nextDue = next;
+  enqueue(next, Entry{.oneShot = {}, .timer = timer, .deferred = false});
+}
+
+void VirtualMainLoop::emit(LoopEvent::Kind kind, std::uint64_t timerId) {
+  observers.notify(LoopEvent{.kind = kind, .time = now(), .timerId = timerId});
+}
+
+}  // namespace kestrine::fake

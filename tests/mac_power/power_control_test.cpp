@@ -1,0 +1,150 @@
+#include "mac_power/power_control.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <ostream>
+
+#include "platform/fake/fixed_user_name.h"
+#include "platform/fake/scripted_alerts.h"
+#include "platform/fake/scripted_power_sources.h"
+#include "platform/fake/scripted_tool_runner.h"
+#include "support/answer_in_turn.h"
+
+namespace kestrine {
+namespace {
+
+using ::testing::ElementsAre;
+using testing_support::answerInTurn;
+
+SystemTools relocatedTools() {
+  return SystemTools{
+      .pmset = "/opt/k/pmset",
+      .sudo = "/opt/k/sudo",
+      .osascript = "/opt/k/osascript",
+      .sudoersDirectory = "/etc/sudoers.d",
+      .rulePmsetPath = "/opt/k/pmset",
+  };
+}
+
+TEST(SwitchCommandLines, ByteExactForModes) {
+  struct Case {
+    std::int64_t mode;
+    const char* text;
+  };
+  for (const Case& c : {Case{1, "1"}, Case{0, "0"}, Case{-1, "-1"}}) {
+    SCOPED_TRACE(c.mode);
+    EXPECT_THAT(sudoSwitchArguments(macSystemTools(), c.mode),
+                ElementsAre("-n", "/usr/bin/pmset", "-b", "lowpowermode", c.text));
+    EXPECT_EQ(switchScript(c.mode),
+              std::string("do shell script \"pmset -b lowpowermode ") + c.text +
+                  "\" with administrator privileges with prompt \"Kestrine needs your password "
+                  "to change Low Power Mode.\"");
+  }
+}
+
+class PowerControlTest : public ::testing::Test {
+ protected:
+  fake::ScriptedToolRunner runner;
+  fake::ScriptedPowerSources sources;
+  fake::FixedUserName user;
+  PowerControl power{runner, sources, user, relocatedTools(), std::chrono::milliseconds{250}};
+};
+
+TEST_F(PowerControlTest, BatteryLevelAsksTheSourcesEveryTime) {
+  sources.setSources(
+      PowerSourceList{PowerSourceDescription{{"Current Capacity", std::int64_t{42}}}});
+  EXPECT_EQ(power.getBatteryLevel(), 42);
+  sources.setSources(std::nullopt);
+  EXPECT_EQ(power.getBatteryLevel(), std::nullopt);
+  EXPECT_EQ(sources.reads(), 2);
+  EXPECT_TRUE(runner.runs().empty());
+}
+
+TEST_F(PowerControlTest, ReportsAreCapturedWithTheTimeLimit) {
+  answerInTurn(runner, {fake::exitedWith(0, "Now drawing from 'Battery Power'\n"),
+                        fake::exitedWith(0, "Battery Power:\n lowpowermode 1\n")});
+  EXPECT_TRUE(power.isOnBattery());
+  EXPECT_EQ(power.getPowerMode(), PowerMode::kLowPower);
+  ASSERT_EQ(runner.runs().size(), 2u);
+  EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/pmset");
+  EXPECT_THAT(runner.runs()[0].request.arguments, ElementsAre("-g", "batt"));
+  EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-g", "custom"));
+  for (const auto& run : runner.runs()) {
+    const ToolRequest& request = run.request;
+    EXPECT_TRUE(request.captureOutput);
+    EXPECT_EQ(request.timeout, std::chrono::milliseconds{250});
+  }
+}
+
+TEST_F(PowerControlTest, ReportOutcomes) {
+  struct Case {
+    const char* name;
+    ToolResult result;
+    bool onBattery;
+    std::optional<PowerMode> mode;
+  };
+  const std::string both = "Battery Power:\n lowpowermode 1\n";
+  const Case cases[] = {
+      {"exit status ignored", fake::exitedWith(3, both), true, PowerMode::kLowPower},
+      {"not started", fake::failedToStart("Could not start"), false, std::nullopt},
+      {"timed out", testing_support::timedOutWith(both), false, std::nullopt},
+      {"ac only", fake::exitedWith(0, "AC Power:\n lowpowermode 1\n"), false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    answerInTurn(runner, {c.result, c.result});
+    EXPECT_EQ(power.isOnBattery(), c.onBattery);
+    EXPECT_EQ(power.getPowerMode(), c.mode);
+  }
+}
+
+struct SwitchCase {
+  const char* name;
+  std::vector<ToolResult> results;
+  bool switched;
+  std::size_t runs;
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.name; }
+
+class SetPowerMode : public PowerControlTest, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(SetPowerMode, SudoFirstThenThePasswordDialog) {
+  answerInTurn(runner, {GetParam().results.begin(), GetParam().results.end()});
+  EXPECT_EQ(power.setPowerMode(PowerMode::kLowPower), GetParam().switched);
+  ASSERT_EQ(runner.runs().size(), GetParam().runs);
+  EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/sudo");
+  EXPECT_THAT(runner.runs()[0].request.arguments,
+              ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
+  if (GetParam().runs == 2) {
+    EXPECT_EQ(runner.runs()[1].request.program, "/opt/k/osascript");
+    EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-e", switchScript(1)));
+  }
+  for (const auto& run : runner.runs()) {
+    const ToolRequest& request = run.request;
+    EXPECT_FALSE(request.captureOutput);
+    EXPECT_FALSE(request.timeout.has_value());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, SetPowerMode,
+    ::testing::Values(
+        SwitchCase{"RuleInstalled", {fake::exitedWith(0)}, true, 1},
+        SwitchCase{"NoRuleDialogAccepted", {fake::exitedWith(1), fake::exitedWith(0)}, true, 2},
+        SwitchCase{"DialogCancelled", {fake::exitedWith(1), fake::exitedWith(1)}, false, 2},
+        SwitchCase{
+            "NeitherStarts", {fake::failedToStart("x"), fake::failedToStart("y")}, false, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
+  answerInTurn(runner, {fake::exitedWith(1), fake::exitedWith(0)});
+  EXPECT_TRUE(power.setPowerMode(PowerMode{-1}));
+  ASSERT_EQ(runner.runs().size(), 2u);
+  EXPECT_EQ(runner.runs()[0].request.arguments.back(), "-1");
+  EXPECT_EQ(runner.runs()[1].request.arguments.back(), switchScript(-1));
+}
+
+}  // namespace
+}  // namespace kestrine
