@@ -34,6 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
         IconCase{"UnreadableModeCountsAsOff", 50, true, std::nullopt, 20, "🔋"},
         IconCase{"TwentyIsLowWhateverTheThreshold", 20, true, PowerMode::kAutomatic, 10, "🪫"},
         IconCase{"AtThresholdThirty", 30, true, PowerMode::kAutomatic, 30, "⚡"},
+        IconCase{"TwentyUnderThresholdThirty", 20, true, PowerMode::kAutomatic, 30, "🪫"},
         IconCase{"ThresholdTwentyGoesStraightToLow", 21, true, PowerMode::kAutomatic, 20, "🔋"}),
     [](const auto& info) { return info.param.name; });
 
