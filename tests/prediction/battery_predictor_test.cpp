@@ -99,7 +99,6 @@ void PrintTo(const MinutesCase& c, std::ostream* os) { *os << c.name; }
 
 const MinutesCase kMinutesCases[] = {
     {"HalfPointPerMinuteAt78", 78, 0.5, 140},
-    {"OnePointPerMinuteAt60", 60, 1.0, 54},
     {"ZeroPercent", 0, 2.0, 0},
     {"NegativePercentTruncatesTowardZero", -5, 2.0, -2},
     {"ZeroRate", 50, 0.0, std::nullopt},

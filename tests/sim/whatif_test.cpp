@@ -354,8 +354,6 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SimCommandTest,
     ::testing::Values(CommandCase{"run --scenario " + kData + "malformed/unknown_step.scenario", 2,
                                   "unknown_step.scenario:2: unknown step 'explode'"},
-                      CommandCase{"whatif --trace " + kData + "malformed/bad_percent.csv", 2,
-                                  "bad_percent.csv:3: bad percent 'fifty'"},
                       CommandCase{"frobnicate", 2, "unknown command"},
                       CommandCase{"run", 2, "needs --scenario"},
                       CommandCase{"demo --trace " + kData + "malformed/short_row.csv", 2,
