@@ -43,6 +43,8 @@ std::optional<std::int64_t> SystemBusPower::getBatteryLevel() {
   if (system == nullptr) return std::nullopt;
   const auto deadline = SystemBus::readingDeadline();
   const auto display = system->upowerDevice(kUPowerDisplayDevicePath, deadline);
+  // Most machines end here: the daemon's own combination of the batteries.
+  if (auto level = displayDeviceLevel(display)) return level;
   const auto devices = system->upowerDevices(deadline);
   return batteryLevel(display, devices.value_or(std::vector<UPowerDevice>{}));
 }

@@ -97,11 +97,14 @@ std::optional<std::int64_t> batteryLevelFromPercentage(std::optional<double> per
   return static_cast<std::int64_t>(std::llround(*percentage));
 }
 
+std::optional<std::int64_t> displayDeviceLevel(const std::optional<UPowerDevice>& display) {
+  if (!display || !display->isPresent || display->type != kUPowerTypeBattery) return std::nullopt;
+  return batteryLevelFromPercentage(display->percentage);
+}
+
 std::optional<std::int64_t> batteryLevel(const std::optional<UPowerDevice>& display,
                                          const std::vector<UPowerDevice>& devices) {
-  if (display && display->isPresent && display->type == kUPowerTypeBattery) {
-    if (auto level = batteryLevelFromPercentage(display->percentage)) return level;
-  }
+  if (auto level = displayDeviceLevel(display)) return level;
   std::vector<const UPowerDevice*> batteries;
   std::vector<const UPowerDevice*> upses;
   for (const UPowerDevice& device : devices) {

@@ -44,6 +44,10 @@ std::optional<std::int64_t> batteryLevelFromPercentage(std::optional<double> per
 // full energy, else the lowest level counts. Peripheral batteries (mice,
 // phones), empty bays and line power never count. Absent when nothing gives a
 // level.
+// The display device's own level, when it decides alone: present, a battery,
+// with a level. Then the other devices need not be read at all.
+std::optional<std::int64_t> displayDeviceLevel(const std::optional<UPowerDevice>& display);
+
 std::optional<std::int64_t> batteryLevel(const std::optional<UPowerDevice>& display,
                                          const std::vector<UPowerDevice>& devices);
 
