@@ -37,8 +37,18 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   ModeResult result;
   result.name = smart ? "Smart AI Mode" : "Classic Threshold Mode";
   MemoryLearningStore memory;
+  // The application's own learning file has a row for each of its check
+  // passes, dated once the pass had read the level: some milliseconds after
+  // the timer fired, more at one pass, less at the next. Its first row is its
+  // first pass, 30 s after the launch (the launch check records nothing). So
+  // the replay launches a pass before that row and gives each row to the pass
+  // nearest to it; held to "at or before the pass", a row dated a little
+  // later than the first would reach the application a pass late.
+  const fake::Ticks lead = trace.checkPasses ? kPassTicks : 0;
+  const fake::Ticks nearest = trace.checkPasses ? kPassTicks / 2 : 0;
+  const fake::Ticks start = fake::ticksFromSeconds(trace.start);
   LaptopRunOptions runOptions;
-  runOptions.start = trace.start;
+  runOptions.start = fake::secondsFromTicks(start - lead);
   runOptions.recordEvents = false;
   if (!options.learningOnDisk) runOptions.learningStore = &memory;
   if (options.home) {
@@ -61,15 +71,14 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   config.smartModeTargetMinutes = options.targetMinutes;
   run.writeHomeFile(".kestrine_config.json", encodeConfig(config));
 
-  const fake::Ticks start = fake::ticksFromSeconds(trace.start);
   const auto ticksOf = [](double t) { return fake::ticksFromSeconds(t); };
   bool onMains = trace.points.front().charging;
   std::size_t next = 1;
   // Between check passes the application does nothing the rows could change,
   // so they are simply applied up to the moment of the next pass.
-  const auto applyRowsUntil = [&](fake::Ticks t) {
+  const auto applyRowsUntil = [&](fake::Ticks t, fake::Ticks slack) {
     const TracePoint* last = nullptr;
-    while (next < trace.points.size() && ticksOf(trace.points[next].t) <= t) {
+    while (next < trace.points.size() && ticksOf(trace.points[next].t) <= t + slack) {
       last = &trace.points[next++];
       if (last->charging && !onMains)
         machine.setLowPowerMode(0);  // each discharge starts with it off
@@ -97,8 +106,8 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
     }
   };
   // Runs the pass due at `at`, the rows up to then applied first.
-  const auto runPass = [&](fake::Ticks at) {
-    applyRowsUntil(at);
+  const auto runPass = [&](fake::Ticks at, fake::Ticks slack) {
+    applyRowsUntil(at, slack);
     const bool wasOn = machine.lowPowerMode() != 0;
     run.runUntilTicks(start + at);
     passRan(at, wasOn);
@@ -115,20 +124,22 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   const fake::Ticks end = ticksOf(trace.duration());
   auto asleep = trace.asleep.begin();
   std::int64_t passes = 0;
-  for (fake::Ticks at = kPassTicks; at <= end; at += kPassTicks) {
-    if (asleep != trace.asleep.end() && at > ticksOf(asleep->first)) {
+  for (fake::Ticks at = kPassTicks - lead; at <= end; at += kPassTicks) {
+    if (asleep != trace.asleep.end() && at > ticksOf(asleep->first) + nearest) {
       // No check runs while the machine is asleep or off; on waking the
-      // timer's missed pass runs once, after the first row seen awake.
-      const fake::Ticks from = ticksOf(asleep->first), to = ticksOf(asleep->second);
+      // timer's missed pass runs once, after the first row seen awake (that
+      // row itself in a learning file, not the one after it).
+      const fake::Ticks to = ticksOf(asleep->second);
+      const fake::Ticks from = std::max(ticksOf(asleep->first), run.sim().loop.nowTicks() - start);
       ++asleep;
-      applyRowsUntil(from);
+      applyRowsUntil(from, 0);
       run.runUntilTicks(start + from);
       run.sleep(fake::secondsFromTicks(to - from));
-      runPass(to);
+      runPass(to, 0);
       // The timer's grid goes on after the waking.
       at = to - to % kPassTicks;
     } else {
-      runPass(at);
+      runPass(at, nearest);
     }
     ++passes;
   }

@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/fake/virtual_clock.h"
 #include "prediction/battery_predictor.h"
+#include "prediction/prediction_data.h"
+#include "settings/config.h"
 #include "sim/case_name.h"
 #include "sim/laptop_run.h"
 #include "sim/malformed_input.h"
@@ -88,6 +91,52 @@ TEST(WhatIf, LearningInMemoryDecidesAsTheLearningFileDoes) {
   EXPECT_EQ(a.smart.predictions, b.smart.predictions);
   EXPECT_EQ(a.classic.switches, b.classic.switches);
   EXPECT_TRUE(std::filesystem::exists(BatteryPredictor::dataPath(home.path() / "smart")));
+}
+
+// The application's own learning file, replayed, switches in the pass in
+// which the application did. Its rows are dated once each pass had read the
+// level, a little after the timer fired and not by the same amount each time
+// (here from 0 to 0.29 s, the first row on time): held to "at or before the
+// pass", a row dated later than the first reached the replay a pass late.
+TEST(WhatIf, TheApplicationsOwnLearningFileSwitchesInTheSamePass) {
+  RunFolder home;
+  LaptopRunOptions runOptions;
+  runOptions.start = fake::wallTimeFromCivil(2026, 3, 14, 23, 0, 0.0);
+  runOptions.home = home.path();
+  runOptions.recordEvents = false;
+  LaptopRun app(runOptions);
+  Config config;
+  config.setupComplete = true;
+  config.useSmartMode = true;
+  app.writeHomeFile(".kestrine_config.json", encodeConfig(config));
+  VirtualLaptop& machine = app.laptop();
+  machine.installRule();
+  machine.battery().setOnMains(true);
+  app.launch();
+  // Two midnights on the charger make Smart AI Mode ready; then 0.7 points a minute.
+  WallTime t = runOptions.start + 26 * 3600.0;
+  app.runUntil(t);
+  machine.battery().setDrainPerMinute(0.7);
+  machine.battery().setOnMains(false);
+  while (machine.lowPowerMode() == 0 && machine.level() > 0) app.runUntil(t += 30.0);
+  ASSERT_NE(machine.lowPowerMode(), 0);
+  ASSERT_GT(machine.level(), 30);  // by the prediction, well above the threshold
+  const WallTime switched = t;
+  app.runUntil(t + 600.0);
+
+  PredictionData data =
+      *decodePredictionData(*readInputFile(BatteryPredictor::dataPath(home.path()))).data;
+  for (std::size_t i = 0; i < data.snapshots.size(); ++i)
+    data.snapshots[i].timestamp += 0.001 * static_cast<double>(i * 97 % 290);
+  const auto file = home.path() / "learning.json";
+  std::ofstream(file) << *encodePredictionData(data);
+  const auto parsed = loadTrace(file);
+  ASSERT_TRUE(parsed.trace) << parsed.error->str();
+  RunFolder replayHome;
+  const WhatIfResult result = runWhatIf(*parsed.trace, optionsIn(replayHome));
+  ASSERT_EQ(result.smart.switches.size(), 1u);
+  EXPECT_EQ(result.smart.switches[0].rule, "prediction");
+  EXPECT_NEAR(parsed.trace->start + result.smart.switches[0].t, switched, 0.001);
 }
 
 // A trace refused: the file's own name as given, the line (0: the whole
@@ -193,8 +242,9 @@ TEST_P(TraceSources, AreReadAsTheyAre) {
 }
 
 // The daemon's start rows of 0 % are left out, "pending-charge" is on mains,
-// "unknown" keeps the state; the learning file's night is sleep (passes at 30
-// and 60 s, one on waking, one at 28890 s); a CSV header
+// "unknown" keeps the state; each row of the learning file is a pass and its
+// night is sleep (passes at 0, 30 and 60 s, this one seeing the row of 60.25 s,
+// one on waking, one at 28890 s); a CSV header
 // names its columns in any order, and large plain numbers are UNIX times.
 INSTANTIATE_TEST_SUITE_P(
     Cases, TraceSources,
@@ -204,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Sat 14 Mar 2026 10:00:05 UTC", 589},
         SourceCase{"LearningFile", *readInputFile(kData + "learning-sample.json"),
                    "0 90 0,30 90 0,60.25 89 0,28860 71 0,28890 71 1, asleep 60.25-28860",
-                   "Sat 14 Mar 2026 09:00:00 UTC", 4},
+                   "Sat 14 Mar 2026 09:00:00 UTC", 5},
         SourceCase{"CsvHeader",
                    "\xEF\xBB\xBFon_ac,Timestamp,battery_percent,note\nno,1773482400,50,x\n"
                    "yes,1773482460,49,y\n",
