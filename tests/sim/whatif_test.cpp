@@ -76,6 +76,82 @@ TEST(WhatIf, SmartSwitchesLeaveAboutTheTargetOnSteadyDrains) {
   }
 }
 
+// The advice on steady drains of 0.5 points a minute, where 30 % leaves a
+// little over an hour and 20 % some 40 minutes: four discharges name 30 %,
+// one is too few. The thresholds' switches are the replay's own passes: at the
+// threshold set they are where Classic Threshold Mode switched.
+TEST(WhatIf, AdvisesTheThresholdThatLeftTheTargetOnlyFromEnoughDischarges) {
+  for (const std::size_t discharges : {4u, 1u}) {
+    const auto parsed =
+        parseTrace(readyThenDischarges(std::vector<double>(discharges, 0.5)), "steady.csv");
+    ASSERT_TRUE(parsed.trace);
+    RunFolder home;
+    const WhatIfResult result = runWhatIf(*parsed.trace, optionsIn(home));
+    const auto outcomes = thresholdOutcomes(*parsed.trace, result);
+    ASSERT_EQ(outcomes[1].threshold, 20);
+    ASSERT_EQ(outcomes[1].minutesLeft.size(), discharges);
+    for (std::size_t i = 0; i < discharges; ++i) {
+      const auto s = switchIn(*parsed.trace, result.episodes[i], result.classic);
+      EXPECT_EQ(s.minutesLeft, outcomes[1].minutesLeft[i]);
+      EXPECT_NEAR(outcomes[2].minutesLeft[i], 62.0, 2.0);
+    }
+    const ThresholdAdvice advice = adviseThreshold(outcomes, 60.0);
+    EXPECT_EQ(advice.tooFew, discharges < 3);
+    EXPECT_EQ(advice.threshold, discharges < 3 ? std::nullopt : std::optional<std::int64_t>(30));
+    const std::string report = whatIfReport(*parsed.trace, optionsIn(home), result);
+    EXPECT_NE(
+        report.find(discharges < 3 ? "Classic:  no advice: it needs 3 discharges"
+                                   : "Classic:  30% is the lowest threshold that left 60 "
+                                     "min or more in most discharges that reached it (4 of 4)"),
+        std::string::npos)
+        << report;
+  }
+}
+
+// The rule: the lowest threshold judged on at least three discharges that
+// left the target in at least three in four of them.
+struct AdviceCase {
+  const char* name;
+  std::vector<ThresholdOutcome> outcomes;
+  const char*
+      advice;  // "30: 4 of 4", "none", "too few (2)"; "+lower" when lower ones were not judged
+};
+void PrintTo(const AdviceCase& c, std::ostream* os) { *os << c.name; }
+class AdviceRule : public ::testing::TestWithParam<AdviceCase> {};
+
+TEST_P(AdviceRule, NamesTheLowestThresholdThatFits) {
+  const ThresholdAdvice a = adviseThreshold(GetParam().outcomes, 60.0);
+  std::ostringstream text;
+  if (a.tooFew) {
+    text << "too few (" << a.mostReached << ")";
+  } else if (a.threshold) {
+    text << *a.threshold << ": " << a.fit << " of " << a.reached
+         << (a.lowerNotJudged ? " +lower" : "");
+  } else {
+    text << "none";
+  }
+  EXPECT_EQ(text.str(), GetParam().advice);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AdviceRule,
+    ::testing::Values(AdviceCase{"LowestThatFits",
+                                 {{10, {30, 40, 50}},
+                                  {20, {50, 55, 70, 80}},
+                                  {30, {60, 61, 70, 90}},
+                                  {40, {80, 81, 90, 99}}},
+                                 "30: 4 of 4"},
+                      AdviceCase{"ThreeInFourIsMostTwoInThreeIsNot",
+                                 {{20, {70, 70, 10}}, {30, {70, 70, 70, 10}}},
+                                 "30: 3 of 4"},
+                      AdviceCase{"TheTargetItselfIsEnough", {{20, {60, 60, 60}}}, "20: 3 of 3"},
+                      AdviceCase{"LowerOnesReachedTooRarely",
+                                 {{10, {90, 90}}, {20, {90, 90, 90}}},
+                                 "20: 3 of 3 +lower"},
+                      AdviceCase{"NoneFits", {{10, {10, 10, 10}}, {90, {59, 59, 61}}}, "none"},
+                      AdviceCase{"TooFewDischarges", {{10, {90}}, {20, {90, 90}}}, "too few (2)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // The record held in memory decides exactly as the application's own file,
 // saved at every pass, does.
 TEST(WhatIf, LearningInMemoryDecidesAsTheLearningFileDoes) {
@@ -273,7 +349,7 @@ TEST(WhatIf, MinutesLeftAreMeasuredOnTheTrace) {
   result.classic.switches = {{3000, 25, "threshold", std::nullopt}};
   // 0 % reached 10 minutes after the first; the second: 5 points in the 15
   // minutes to the plug-in, then 25 more at that pace; the last saw no drain.
-  EXPECT_EQ(whatIfJson(*parsed.trace, result),
+  EXPECT_EQ(whatIfJson(*parsed.trace, WhatIfOptions{}, result),
             "{\"discharges\":[{\"start\":\"2026-03-14T00:00:00Z\",\"end\":\"2026-03-14T00:30:00Z\","
             "\"startLevel\":50,\"endLevel\":0,\"classic\":null,\"smart\":{\"time\":"
             "\"2026-03-14T00:10:00Z\",\"level\":40,\"rule\":\"prediction\",\"predictedMinutes\":30,"
@@ -283,7 +359,11 @@ TEST(WhatIf, MinutesLeftAreMeasuredOnTheTrace) {
             "null,\"minutesLeft\":null},\"smart\":{\"time\":\"2026-03-14T00:45:00Z\",\"level\":28,"
             "\"rule\":\"threshold\",\"predictedMinutes\":null,\"minutesLeft\":90.0}}],"
             "\"summary\":{\"classic\":{\"switches\":1,\"minutesLeft\":null},\"smart\":{"
-            "\"switches\":2,\"minutesLeft\":{\"median\":50.0,\"min\":10.0,\"max\":90.0}}}}\n");
+            "\"switches\":2,\"minutesLeft\":{\"median\":50.0,\"min\":10.0,\"max\":90.0}}},"
+            "\"advice\":{\"targetMinutes\":60,\"classic\":{\"threshold\":null,\"tooFewDischarges\":"
+            "true,\"current\":{\"threshold\":20,\"fit\":0,\"reached\":0,\"minutesLeft\":null}},"
+            "\"smart\":{\"predictionSwitches\":1,\"minutesLeft\":{\"median\":10.0,\"min\":10.0,"
+            "\"max\":10.0}}}}\n");
 }
 
 // The lid closed for nine hours on battery: no row for more than 30 minutes.
