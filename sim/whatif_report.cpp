@@ -117,11 +117,8 @@ std::string classicAdviceText(const Advice& a) {
   const ThresholdAdvice& c = a.classic;
   std::ostringstream out;
   if (c.tooFew) {
-    out << "no advice: it needs " << kFewestDischargesToAdvise
-        << " discharges that reach a threshold, and no threshold from 10 to 90% was reached in "
-           "more "
-           "than "
-        << c.mostReached;
+    out << "no advice: no threshold from 10 to 90% was reached in " << kFewestDischargesToAdvise
+        << " discharges (at most " << c.mostReached << ")";
   } else if (c.threshold) {
     out << *c.threshold << "% is the lowest threshold that left " << a.target
         << " min or more in most discharges that reached it (" << c.fit << " of " << c.reached

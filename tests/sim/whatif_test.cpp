@@ -100,7 +100,8 @@ TEST(WhatIf, AdvisesTheThresholdThatLeftTheTargetOnlyFromEnoughDischarges) {
     EXPECT_EQ(advice.threshold, discharges < 3 ? std::nullopt : std::optional<std::int64_t>(30));
     const std::string report = whatIfReport(*parsed.trace, optionsIn(home), result);
     EXPECT_NE(
-        report.find(discharges < 3 ? "Classic:  no advice: it needs 3 discharges"
+        report.find(discharges < 3 ? "Classic:  no advice: no threshold from 10 to 90% was reached "
+                                     "in 3 discharges (at most 1)"
                                    : "Classic:  30% is the lowest threshold that left 60 "
                                      "min or more in most discharges that reached it (4 of 4)"),
         std::string::npos)
@@ -393,7 +394,7 @@ TEST(WhatIfCommand, ReadsTheNewestChargeHistoryByDefault) {
   const auto& dir = folder.path();
   const auto run = [&] {
     const std::string command = "KESTRINE_SIM_UPOWER_DIR=" + dir.string() + " " +
-                                KESTRINE_SIM_BINARY + " whatif --format json --home " +
+                                KESTRINE_SIM_BINARY + " whatif --json --home " +
                                 (dir / "home").string() + " > " + (dir / "out").string() + " 2> " +
                                 (dir / "err").string();
     const int raw = std::system(command.c_str());
@@ -490,6 +491,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "demo takes no --trace"},
                       CommandCase{"whatif --format xml --trace " + kData + "learning-sample.json",
                                   2, "--format takes text or json"},
+                      CommandCase{"whatif --json --format text", 2, "contradict"},
+                      CommandCase{"--version", 0, ""},
                       CommandCase{"demo --home /dev/null/home", 2,
                                   "cannot use /dev/null/home as the home folder"}));
 
