@@ -63,10 +63,10 @@ std::array<ModeSummary, 2> summarise(const Trace& trace, const WhatIfResult& res
   return summary;
 }
 
-// "median 49 min, 34 to 69"
+// "median 49 min, range 34 to 69"
 std::string minutesSummaryText(const ModeSummary& m) {
   char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "median %.0f min, %.0f to %.0f", m.median(),
+  std::snprintf(buffer, sizeof buffer, "median %.0f min, range %.0f to %.0f", m.median(),
                 m.minutesLeft.front(), m.minutesLeft.back());
   return buffer;
 }
@@ -181,11 +181,7 @@ std::string whatIfReport(const Trace& trace, const WhatIfOptions& options,
       out << "no switch with minutes left to measure\n";
       continue;
     }
-    char line[128];
-    std::snprintf(line, sizeof line,
-                  "minutes left at its switches: median %.0f, range %.0f to %.0f\n", l.median(),
-                  l.minutesLeft.front(), l.minutesLeft.back());
-    out << line;
+    out << "minutes left at its switches: " << minutesSummaryText(l) << "\n";
   }
   const Advice a = advise(trace, options, result, summary[0]);
   out << "\nAdvice, for at least " << a.target << " min left (Smart AI Mode's target):\n"

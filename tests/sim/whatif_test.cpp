@@ -385,6 +385,16 @@ TEST(WhatIf, SleepInTheDaemonHistoryIsNeitherBatteryLifeNorDrain) {
   EXPECT_EQ(s.at->t, 1800.0);
   ASSERT_TRUE(s.minutesLeft);
   EXPECT_NEAR(*s.minutesLeft, 56.5, 0.01);
+  // The plot: the sleep a band, the curve in two, only dotted across it.
+  const std::string svg = whatIfSvg(*parsed.trace, optionsIn(home), result);
+  const auto count = [&](const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = svg.find(part); at != std::string::npos; at = svg.find(part, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("fill=\"#e4e4e4\""), 2u);  // the band and its legend entry
+  EXPECT_EQ(count("stroke=\"#1f6fb2\" stroke-width=\"1.5\" points="), 2u);
+  EXPECT_EQ(count("stroke=\"#1f6fb2\" stroke-dasharray=\"1 3\" points="), 1u);
 }
 
 // Without --trace: the daemon's newest charge history, named on standard
