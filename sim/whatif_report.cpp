@@ -479,9 +479,23 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
     << "\" width=\"20\" height=\"12\" fill=\"#e4e4e4\"/><text x=\"" << left + 486 << "\" y=\""
     << ly2 << "\">asleep or off (no checks; curve dotted)</text>\n";
   const Advice a = advise(trace, options, result, summarise(trace, result)[0]);
-  s << "<text x=\"" << left << "\" y=\"" << ly3
-    << "\">Advice: Classic: " << escapeMarkup(classicAdviceText(a))
-    << "; Smart AI: " << escapeMarkup(smartAdviceText(a)) << "</text>\n";
+  // The advice, short enough for the picture's width.
+  s << "<text x=\"" << left << "\" y=\"" << ly3 << "\">Advice for " << a.target << "+ min left: ";
+  if (a.classic.tooFew) {
+    s << "too few discharges to advise a threshold";
+  } else if (a.classic.threshold) {
+    s << "a threshold of " << *a.classic.threshold << "% (it left that in " << a.classic.fit
+      << " of " << a.classic.reached << " discharges that reached it)";
+  } else {
+    s << "no threshold left that in most discharges";
+  }
+  s << "; Smart AI Mode ";
+  if (a.smart.minutesLeft.empty()) {
+    s << "never switched by its prediction";
+  } else {
+    s << "left " << minutesSummaryText(a.smart) << " by its prediction";
+  }
+  s << "</text>\n";
   s << "</svg>\n";
   return s.str();
 }
