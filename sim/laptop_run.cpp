@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <system_error>
 
 #include "sim/menu_actions.h"
@@ -265,10 +266,16 @@ void LaptopRun::pollFiles() {
   }
 }
 
-void LaptopRun::writeHomeFile(const std::string& name, const std::string& content) {
+bool LaptopRun::writeHomeFile(const std::string& name, const std::string& content) {
   const auto path = home() / name;
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
+  std::error_code error;
+  std::filesystem::create_directories(path.parent_path(), error);
+  std::ofstream file;
+  if (!error) file.open(path, std::ios::binary | std::ios::trunc);
+  if (!error && file << content && file.flush()) return true;
+  std::cerr << "kestrine-sim: cannot write " << path.string() << ": "
+            << (error ? error.message() : std::string("not a writable file")) << '\n';
+  return false;
 }
 
 void LaptopRun::launch() {

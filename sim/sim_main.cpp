@@ -208,8 +208,7 @@ int main(int argc, char** argv) {
     run.log().setStream(out);
     // Without an events file the run is told as a timeline, as the demo is.
     if (!out) tellTimeline(run);
-    playScenario(*parsed.scenario, run);
-    return 0;
+    return playScenario(*parsed.scenario, run) ? 0 : 1;
   }
   if (args.command == "demo") {
     if (const int status = runHome()) return status;

@@ -95,7 +95,7 @@ std::vector<SimEvent> play(const Scenario& scenario, std::ostream* jsonl = nullp
   LaptopRun run(options);
   run.log().listener = [&events](const SimEvent& e) { events.push_back(e); };
   run.log().setStream(jsonl);
-  playScenario(scenario, run);
+  EXPECT_TRUE(playScenario(scenario, run));
   return events;
 }
 
@@ -182,6 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
                                "back in time"},
                       BadInput{"at 0:10:00 plug\nend 0:05:00\n", 1, "after the end"},
                       BadInput{"file /etc/passwd x\nend 1:00\n", 1, "'/etc/passwd' must stay"},
+                      BadInput{"file notes hi\nfile notes/inner.txt x\nend 1:00\n", 2, "clashes"},
+                      BadInput{"file sub//a x\nfile sub y\nend 1:00\n", 2, "clashes"},
                       BadInput{"tool sudo explode\nend 1:00\n", 1, "unknown tool outcome"},
                       BadInput{"tool sudo hang\nend 1:00\n", 1, "only the reports"},
                       BadInput{"at 0:01:00 menu changeThreshold: 9223372036854775807\nend 1:00\n",
