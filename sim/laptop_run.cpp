@@ -118,8 +118,13 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
       recordEvents_(options.recordEvents),
       sim_(std::make_unique<fake::FakePlatform>(simOptions(options))),
       laptop_(std::make_unique<VirtualLaptop>(sim_->clock, options.userName)),
-      power_(std::make_unique<PowerControl>(sim_->tools, sim_->powerSources, sim_->user,
-                                            laptop_->tools())),
+      power_(std::make_unique<PowerControl>(
+          sim_->tools, sim_->powerSources, sim_->user, laptop_->tools(),
+          PowerControl::kDefaultReportTimeout,
+          SetupFollowUp{.home = sim_->home.path(),
+                        .console = &sim_->console,
+                        .registerLoginItem = [this] { return laptop_->registerLoginItem(); },
+                        .afterSetup = {}})),
       log_(options.start),
       watchingClock_(sim_->clock, *this) {
   if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
@@ -235,10 +240,12 @@ void LaptopRun::wire() {
     pollFiles();
     log_.add(now(), "print", JsonObject().add("line", line), "print " + line);
   });
-  machine.onPasswordDialog = [this](const std::string& prompt, bool accepted) {
-    log_.add(now(), "password",
-             JsonObject().add("prompt", prompt).add("answer", accepted ? "accept" : "cancel"),
-             std::string("password ") + (accepted ? "accept" : "cancel") + " / " + prompt);
+  machine.onPasswordDialog = [this](const std::string& prompt, std::string_view answer) {
+    log_.add(now(), "password", JsonObject().add("prompt", prompt).add("answer", answer),
+             "password " + std::string(answer) + " / " + prompt);
+  };
+  machine.onLoginItemAdded = [this] {
+    log_.add(now(), "login-item", JsonObject(), "login item added");
   };
   s.loop.observers.add([this](const fake::LoopEvent& event) {
     if (event.kind == fake::LoopEvent::Kind::kTerminate) {

@@ -204,14 +204,17 @@ const StepKind kStepKinds[] = {
     {"sudoers-rule",
      [](StepWords& w) -> std::optional<std::string> {
        const auto& a = w.step.args;
-       if (a.size() == 1 && (a[0] == "installed" || a[0] == "broad" || a[0] == "absent")) {
+       if (a.size() == 1 &&
+           (a[0] == "installed" || a[0] == "broad" || a[0] == "absent" || a[0] == "elsewhere")) {
          return std::nullopt;
        }
-       return "'sudoers-rule' takes 'installed', 'broad' or 'absent'";
+       return "'sudoers-rule' takes 'installed', 'broad', 'absent' or 'elsewhere'";
      },
      [](const ScenarioStep& s, LaptopRun& r) {
        using Rule = VirtualLaptop::Rule;
        const std::string& a = s.args[0];
+       // Another file than Kestrine's: the setup leaves it alone.
+       if (a == "elsewhere") return r.laptop().setBroadRuleElsewhere(true);
        r.laptop().setRule(a == "installed" ? Rule::kExact
                           : a == "broad"   ? Rule::kBroad
                                            : Rule::kAbsent);

@@ -79,6 +79,11 @@ void AppDelegate::applicationWillTerminate() {
   if (timer_) timer_->invalidate();
 }
 
+void AppDelegate::applicationShouldHandleReopen() {
+  if (alerts_.isOpen()) return;
+  showLaunchNotification();
+}
+
 void AppDelegate::performMenuAction(MenuAction action, std::int64_t tag) {
   switch (action) {
     case MenuAction::kToggleSmartMode:

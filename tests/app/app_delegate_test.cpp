@@ -354,5 +354,19 @@ TEST_F(AppDelegateTest, PassesRunWhileTheLaunchMessageIsOpenAndWaitWhileADialogI
   EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), 5);
 }
 
+// Opening the running application again shows the launch message, but never
+// over an alert of its own (here the launch message itself, open for 60 s).
+TEST_F(AppDelegateTest, ReopeningShowsTheLaunchMessageUnlessAnAlertIsOpen) {
+  writeConfig(Config{.threshold = 30, .setupComplete = true});
+  sim.alerts.queueAnswer(kAlertFirstButton, 60.0);
+  sim.loop.callAfter(30.0, [this] { app->applicationShouldHandleReopen(); });
+  launch();
+  sim.loop.runFor(90.0);
+  app->applicationShouldHandleReopen();
+  ASSERT_EQ(sim.alerts.shown().size(), 2u);
+  EXPECT_EQ(sim.alerts.shown()[1].alert.body, sim.alerts.shown()[0].alert.body);
+  EXPECT_EQ(sim.alerts.shown()[1].shownAt, sim.loop.now());
+}
+
 }  // namespace
 }  // namespace kestrine

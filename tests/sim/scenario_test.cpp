@@ -116,7 +116,8 @@ TEST_P(ScenarioTest, EventsMatchExpectations) {
 
 // Set up by an earlier release: its broader sudoers rule is narrowed at start.
 INSTANTIATE_TEST_SUITE_P(RuleUpgrade, ScenarioTest,
-                         ::testing::Values(ScenarioName{"rule_upgrade"}));
+                         ::testing::Values(ScenarioName{"rule_upgrade"},
+                                           ScenarioName{"rule_elsewhere"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, ScenarioTest,
@@ -125,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ScenarioName{"plug_cycle"}, ScenarioName{"user_switches_off"},
                       ScenarioName{"failing_switch"}, ScenarioName{"month_end"},
                       ScenarioName{"smart_prediction"}, ScenarioName{"change_while_waiting"},
+                      ScenarioName{"prompt_unanswered"}, ScenarioName{"dialog_at_start"},
                       ScenarioName{"launch_message_open"}));
 
 // One JSON line per event, whose time of day is the start plus its "t", even
