@@ -112,7 +112,7 @@ void AppDelegate::buildMenu() {
     state.daysCollected = batteryPredictor_->getDaysCollected();
     state.hasEnoughData = batteryPredictor_->hasEnoughData();
   }
-  statusItem_->setMenu(buildStatusMenu(state));
+  statusItem_->setMenu(buildStatusMenu(state, platform_.wording));
 }
 
 void AppDelegate::updateIcon() {
@@ -193,10 +193,11 @@ void AppDelegate::changeThreshold(std::int64_t tag) {
 void AppDelegate::showBatteryInfo() {
   const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
   if (!level) {
-    alerts_.runModal(batteryInfoErrorAlert());
+    alerts_.runModal(batteryInfoErrorAlert(platform_.wording));
     return;
   }
-  alerts_.runModal(batteryInfoAlert(*level, platform_.power.isOnBattery(), config_.threshold));
+  alerts_.runModal(batteryInfoAlert(*level, platform_.power.isOnBattery(), config_.threshold,
+                                    platform_.wording));
 }
 
 void AppDelegate::showPowerMode() {

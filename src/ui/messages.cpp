@@ -9,12 +9,12 @@ namespace kestrine {
 
 namespace {
 
-std::string percent(std::int64_t value) { return std::to_string(value) + "%"; }
-
-Notification notice(const NoticeWording& wording, std::initializer_list<TextValue> values) {
-  return Notification{.title = fillIn(wording.title, values),
-                      .subtitle = fillIn(wording.subtitle, values),
-                      .body = fillIn(wording.body, values)};
+// The title and the subtitle take `what` happened, the body the `details`.
+Notification notice(const NoticeWording& wording, std::initializer_list<TextValue> what,
+                    std::initializer_list<TextValue> details = {}) {
+  return Notification{.title = fillIn(wording.title, what),
+                      .subtitle = fillIn(wording.subtitle, what),
+                      .body = fillIn(wording.body, details)};
 }
 
 }  // namespace
@@ -60,85 +60,53 @@ std::string_view powerModeName(PowerMode mode, const Wording& wording) {
     case PowerMode::kHighPower:
       return wording.powerModes[2];
   }
-  return "Unknown";
+  return wording.unknownMode;
 }
 
-Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold) {
-  return Alert{
-      .title = "Battery Information",
-      .body = "Battery Level: " + percent(level) + "\n" + "Power Source: " +
-              (onBattery ? "Battery" : "AC Power") + "\n" + "Threshold: " + percent(threshold),
-      .buttons = {},
-  };
+std::string_view pluralFor(const PluralText& text, std::int64_t count, const Wording& wording) {
+  if (wording.plural != nullptr) return wording.plural(text, count);
+  return count == 1 ? text.one : text.other;
 }
 
-Alert batteryInfoErrorAlert() {
-  return Alert{.title = "Error", .body = "Unable to retrieve battery information", .buttons = {}};
+Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold,
+                       const Wording& wording) {
+  const std::string_view source = onBattery ? wording.batterySource : wording.acSource;
+  return Alert{.title = std::string(wording.batteryInfoTitle),
+               .body = fillIn(wording.batteryInfoBody, {level, source, threshold}),
+               .buttons = {}};
+}
+
+Alert batteryInfoErrorAlert(const Wording& wording) {
+  return Alert{.title = std::string(wording.errorTitle),
+               .body = std::string(wording.batteryInfoError),
+               .buttons = {}};
 }
 
 Alert powerModeAlert(std::optional<PowerMode> mode, const Wording& wording,
                      std::string_view unavailableReason) {
   if (!mode) {
-    std::string body = "Unable to retrieve power mode";
+    std::string body(wording.powerModeError);
     if (!unavailableReason.empty()) body += "\n\n" + std::string(unavailableReason);
-    return Alert{.title = "Error", .body = body, .buttons = {}};
+    return Alert{.title = std::string(wording.errorTitle), .body = body, .buttons = {}};
   }
-  return Alert{.title = "Current Power Mode",
-               .body = "Power Mode: " + std::string(powerModeName(*mode, wording)),
+  return Alert{.title = std::string(wording.powerModeTitle),
+               .body = fillIn(wording.powerModeBody, {powerModeName(*mode, wording)}),
                .buttons = {}};
 }
 
 Alert aboutAlert(const Config& config, const Wording& wording) {
-  const std::string mode =
-      config.useSmartMode
-          ? "Smart AI Mode (~" + std::to_string(config.smartModeTargetMinutes) + " min)"
-          : "Threshold: " + percent(config.threshold);
-  std::string body = "Automatic " + std::string(wording.powerModes[1]) +
-                     " Manager\n"
-                     "\n"
-                     "Version: " KESTRINE_VERSION
-                     " (AI Enhanced)\n"
-                     "Current Mode: " +
-                     mode +
-                     "\n"
-                     "\n"
-                     "Icon Legend:\n"
-                     "\U0001F4A4 - " +
-                     std::string(wording.powerModes[1]) +
-                     " ON\n"
-                     "\U0001F50C - Charging (AC Power)\n"
-                     "\U0001F50B - On Battery (normal)\n"
-                     "\U0001FAAB - Low Battery\n"
-                     "\u26A1 - At Threshold\n"
-                     "\n"
-                     "Features:\n"
-                     "\u2022 Classic threshold-based mode\n"
-                     "\u2022 AI-powered Smart Mode (predicts 1-hour remaining)\n"
-                     "\u2022 Local ML - all data stays on your " +
-                     std::string(wording.machine) +
-                     "\n"
-                     "\u2022 Zero battery impact\n"
-                     "\n"
-                     "Settings: ~/.kestrine_config.json\n"
-                     "Learning data: ~/.kestrine_ai_data.json\n" +
-                     std::string(wording.copyright);
-  return Alert{.title = "Kestrine", .body = std::move(body), .buttons = {}};
+  const std::string mode = config.useSmartMode
+                               ? fillIn(wording.aboutSmartMode, {config.smartModeTargetMinutes})
+                               : fillIn(wording.thresholdItem, {config.threshold});
+  return Alert{.title = "Kestrine",
+               .body = fillIn(wording.aboutBody, {KESTRINE_VERSION, mode, wording.copyright}),
+               .buttons = {}};
 }
 
 Alert launchAlert(std::int64_t threshold, const Wording& wording, bool itemShown) {
-  const std::string value = std::to_string(threshold);
-  const std::string area(wording.statusArea);
-  const std::string rule =
-      "Current threshold: " + value + "%\n" + std::string(wording.powerModes[1]) +
-      " will activate automatically when\nyour battery reaches " + value + "%.";
   return Alert{
-      .title = "Kestrine is Running",
-      .body = itemShown ? "The app is now active in your " + area + ".\n\n" + rule +
-                              "\n\nClick the battery icon in the " + area +
-                              " anytime\nto view battery info or change settings."
-                        : rule + "\n\nNo " + area +
-                              " on this desktop shows Kestrine's icon.\nIt keeps "
-                              "watching the battery; to quit it, run\nkestrine --quit",
+      .title = std::string(wording.launchTitle),
+      .body = fillIn(itemShown ? wording.launchShown : wording.launchHidden, {threshold}),
       .buttons = {},
       // Shown at login too, where nobody has just clicked the menu.
       .bringToFront = true,
@@ -149,16 +117,17 @@ Alert launchAlert(std::int64_t threshold, const Wording& wording, bool itemShown
 }
 
 std::string statusSummary(const StatusFacts& facts, const Config& config, const Wording& wording) {
-  std::string text =
-      facts.level ? fillIn(wording.summaryLevel, {*facts.level}) : "Battery level unknown";
-  text += facts.onBattery ? " \u00B7 on battery" : " \u00B7 on AC power";
+  std::string text = facts.level ? fillIn(wording.summaryLevel, {*facts.level})
+                                 : std::string(wording.summaryNoLevel);
   text += " \u00B7 ";
-  text += facts.mode ? std::string(powerModeName(*facts.mode, wording)) : "power mode unknown";
+  text += facts.onBattery ? wording.summaryOnBattery : wording.summaryOnAc;
+  text += " \u00B7 ";
+  text += facts.mode ? powerModeName(*facts.mode, wording) : wording.summaryModeUnknown;
+  text += " \u00B7 ";
   if (config.useSmartMode && facts.predictedMinutes) {
-    text += " \u00B7 Smart AI Mode: ~" + std::to_string(*facts.predictedMinutes) +
-            " min left, switches at " + std::to_string(config.smartModeTargetMinutes) + " min";
+    text += fillIn(wording.summarySmart, {*facts.predictedMinutes, config.smartModeTargetMinutes});
   } else {
-    text += " \u00B7 " + fillIn(wording.summaryThreshold, {config.threshold});
+    text += fillIn(wording.summaryThreshold, {config.threshold});
   }
   return text;
 }
@@ -173,26 +142,26 @@ Notification alreadyRunningNotification(const Wording& wording) {
 
 Notification thresholdSwitchNotification(std::int64_t level, std::int64_t threshold,
                                          const Wording& wording) {
-  return notice(wording.thresholdSwitch, {level, threshold});
+  return notice(wording.thresholdSwitch, {level}, {threshold});
 }
 
 Notification thresholdUpdatedNotification(std::int64_t threshold, const Wording& wording) {
-  return notice(wording.thresholdUpdated, {threshold});
+  return notice(wording.thresholdUpdated, {threshold}, {threshold});
 }
 
 Notification smartModeEnabledNotification(bool hasEnoughData, std::int64_t daysCollected,
                                           std::int64_t targetMinutes, const Wording& wording) {
-  if (hasEnoughData) return notice(wording.smartModeReady, {daysCollected, targetMinutes});
+  if (hasEnoughData) return notice(wording.smartModeReady, {daysCollected}, {targetMinutes});
   return notice(wording.smartModeTraining, {daysCollected});
 }
 
 Notification smartModeDisabledNotification(std::int64_t threshold, const Wording& wording) {
-  return notice(wording.smartModeDisabled, {threshold});
+  return notice(wording.smartModeDisabled, {}, {threshold});
 }
 
 Notification unreadableSettingsNotification(const std::filesystem::path& keptAt,
                                             const Wording& wording) {
-  return notice(wording.unreadableSettings, {keptAt.string()});
+  return notice(wording.unreadableSettings, {}, {keptAt.string()});
 }
 
 Notification automaticSwitchNotification(std::string_view reason, const Wording& wording) {

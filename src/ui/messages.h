@@ -37,10 +37,14 @@ std::string fillIn(std::string_view pattern, std::initializer_list<TextValue> va
 // Mode", "High Power Mode"); any other mode "Unknown".
 std::string_view powerModeName(PowerMode mode, const Wording& wording = {});
 
+// The text of `text` that `count` takes in the wording's language.
+std::string_view pluralFor(const PluralText& text, std::int64_t count, const Wording& wording);
+
 // "Current Battery": the level, the power source and the threshold; the error
 // alert when no level can be read.
-Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold);
-Alert batteryInfoErrorAlert();
+Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold,
+                       const Wording& wording = {});
+Alert batteryInfoErrorAlert(const Wording& wording = {});
 
 // "Current Power Mode": the named mode, or the error alert when none can be
 // read, followed by the platform's reason when it knows one.
