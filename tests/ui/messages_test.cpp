@@ -131,9 +131,9 @@ TEST(MessagesTest, FillInPutsValuesInTheirPlaces) {
 }
 
 // On Linux every text names the profile as the desktop does, writes one kind
-// of percentage, and each notification's title stands alone in a collapsed
-// banner; the Mac keeps its own words.
-TEST(MessagesTest, LinuxNotificationsUseTheDesktopsWords) {
+// of percentage, fills in every value, and each notification's title stands
+// alone in a collapsed banner; the Mac keeps its own words.
+TEST(MessagesTest, LinuxTextsUseTheDesktopsWords) {
   const Wording& w = kLinuxWording;
   const std::filesystem::path kept("/home/a/.kestrine_config.json.unreadable");
   const std::vector<Notification> onLinux = {
@@ -147,12 +147,18 @@ TEST(MessagesTest, LinuxNotificationsUseTheDesktopsWords) {
       alreadyRunningNotification(w),
       noStatusAreaNotification(w),
   };
+  std::vector<std::string> texts = {
+      aboutAlert(Config{}, w).body, launchAlert(20, w).body, launchAlert(20, w, false).body,
+      statusSummary({12, true, PowerMode::kLowPower, 30}, Config{.useSmartMode = true}, w),
+      batteryInfoAlert(12, true, 20, w).body};
   for (const Notification& n : onLinux) {
-    const std::string all = n.title + "\n" + n.body;
-    EXPECT_TRUE(n.subtitle.empty()) << all;
+    EXPECT_TRUE(n.subtitle.empty()) << n.title;
     EXPECT_NE(n.title, "Kestrine") << "the desktop names the application already";
-    for (std::string_view macWord : {"Low Power Mode", "LPM", " %", "%%", "%d", "%s"})
-      EXPECT_EQ(all.find(macWord), std::string::npos) << macWord << " in " << all;
+    texts.push_back(n.title + "\n" + n.body);
+  }
+  for (const std::string& text : texts) {
+    for (std::string_view macWord : {"Low Power Mode", "LPM", " %", "%%", "%d", "%s", "$"})
+      EXPECT_EQ(text.find(macWord), std::string::npos) << macWord << " in " << text;
   }
   EXPECT_EQ(onLinux[0].title, "Power Saver on: battery at 12%");
   EXPECT_EQ(onLinux[0].body, "Kestrine switched at the threshold, 20%.");
