@@ -93,11 +93,16 @@ class TrayHost(unittest.TestCase):
         self.assertIn('not running', again.log())
         self.assertNotIn('Failed to', app.log())
 
-        # No session bus, or a bus but no display: one line and status 1.
+        # No session bus, or a bus but no display: one line and status 1. A
+        # display but no bus address and no bus socket: no private bus of its
+        # own (where it would hold the lock unseen), for a start and --quit.
         bus = {'DBUS_SESSION_BUS_ADDRESS': os.environ['DBUS_SESSION_BUS_ADDRESS']}
-        for env, what in (({}, 'no session D-Bus'), (bus, 'cannot open the display')):
-            run = subprocess.run([os.environ['KESTRINE_E2E_APP']], env=env, capture_output=True,
-                                 text=True, timeout=10)
+        display = {'DISPLAY': os.environ['DISPLAY'], 'XDG_RUNTIME_DIR': self.home}
+        for env, args, what in (({}, [], 'no session D-Bus'), (display, [], 'no session D-Bus'),
+                                (display, ['--quit'], 'no session D-Bus'),
+                                (bus, [], 'cannot open the display')):
+            run = subprocess.run([os.environ['KESTRINE_E2E_APP'], *args], env=env,
+                                 capture_output=True, text=True, timeout=10)
             self.assertEqual((run.returncode, run.stderr.count('\n')), (1, 1), run.stderr)
             self.assertIn(what, run.stderr)
 
