@@ -741,6 +741,9 @@ class PlasmaDesktop(HostDesktop):
     PANEL = (0, 768 - 44, 1024, 44)  # the default layout's panel along the bottom
 
     def start_shell(self):
+        if not any(os.path.isdir(os.path.join(folder, 'plasma/shells/org.kde.plasma.desktop'))
+                   for folder in os.environ['XDG_DATA_DIRS'].split(':')):
+            raise AssertionError('Plasma\'s desktop shell is missing (package plasma-desktop)')
         self.spawn(['kwin_x11', '--replace'])
         self.wait_for_name('org.kde.KWin', 'the window manager')
         self.spawn(['plasmashell', '--no-respawn'])
