@@ -40,7 +40,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   const ConfigLoadResult loaded = config_.load(home_, platform_.console);
   if (loaded.outcome == ConfigLoadResult::Outcome::unreadable) {
     // An autostarted application's printed lines go unseen.
-    platform_.notifier.deliver(unreadableSettingsNotification(loaded.keptAt));
+    platform_.notifier.deliver(unreadableSettingsNotification(loaded.keptAt, platform_.wording));
   }
   if (!config_.setupComplete && !platform_.power.hasOneTimeSetup()) {
     // Nothing to set up on this platform: the first start is a normal one. A
@@ -164,9 +164,10 @@ void AppDelegate::toggleSmartMode() {
   if (config_.useSmartMode) {
     const bool ready = batteryPredictor_ && batteryPredictor_->hasEnoughData();
     const std::int64_t days = batteryPredictor_ ? batteryPredictor_->getDaysCollected() : 0;
-    notice = smartModeEnabledNotification(ready, days, config_.smartModeTargetMinutes);
+    notice = smartModeEnabledNotification(ready, days, config_.smartModeTargetMinutes,
+                                          platform_.wording);
   } else {
-    notice = smartModeDisabledNotification(config_.threshold);
+    notice = smartModeDisabledNotification(config_.threshold, platform_.wording);
   }
   sendNotification(notice.title, notice.subtitle, notice.body);
 }
@@ -181,10 +182,11 @@ void AppDelegate::changeThreshold(std::int64_t tag) {
   // the first test that fails ends the attempt.
   const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
   if (level && *level <= config_.threshold && platform_.power.isOnBattery() &&
-      switchLowPowerModeOn(thresholdSwitchNotification(*level, config_.threshold))) {
+      switchLowPowerModeOn(
+          thresholdSwitchNotification(*level, config_.threshold, platform_.wording))) {
     return;
   }
-  const Notification notice = thresholdUpdatedNotification(config_.threshold);
+  const Notification notice = thresholdUpdatedNotification(config_.threshold, platform_.wording);
   sendNotification(notice.title, notice.subtitle, notice.body);
 }
 

@@ -12,15 +12,15 @@ std::string_view chooseStatusIcon(std::int64_t lastBatteryLevel, bool onBattery,
   return kIconAtThreshold;
 }
 
-std::string iconMeaning(std::string_view icon) {
-  std::string_view meaning;
-  if (icon == kIconLowPowerMode) meaning = "Low Power Mode on";
+std::string iconMeaning(std::string_view icon, const Wording& wording) {
+  std::string meaning;
+  if (icon == kIconLowPowerMode) meaning = std::string(wording.powerModes[1]) + " on";
   if (icon == kIconExternalPower) meaning = "on external power";
   if (icon == kIconLowBattery) meaning = "low battery";
   if (icon == kIconOnBattery) meaning = "on battery";
   if (icon == kIconAtThreshold) meaning = "at the threshold";
   if (meaning.empty()) return "Kestrine";
-  return "Kestrine: " + std::string(meaning);
+  return "Kestrine: " + meaning;
 }
 
 }  // namespace kestrine

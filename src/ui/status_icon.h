@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "ports/power.h"
+#include "ports/wording.h"
 
 namespace kestrine {
 
@@ -28,6 +29,6 @@ std::string_view chooseStatusIcon(std::int64_t lastBatteryLevel, bool onBattery,
 
 // What an icon above means, in words, for screen readers: "Kestrine: low
 // battery". Any other title is named by the application alone.
-std::string iconMeaning(std::string_view icon);
+std::string iconMeaning(std::string_view icon, const Wording& wording = {});
 
 }  // namespace kestrine

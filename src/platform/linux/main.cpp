@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
   switch (claimSingleInstance(PasswdHomeDirectory().path())) {
     case InstanceLock::heldElsewhere:
       // Started from the applications menu, nobody reads standard error.
-      LibnotifyNotifier().deliver(alreadyRunningNotification());
+      LibnotifyNotifier().deliver(alreadyRunningNotification(kLinuxWording));
       return 0;
     case InstanceLock::refused:
       return 1;
@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     statusBar.setShown(present);
     if (present || toldNoHost) return;
     toldNoHost = true;
-    notifier.deliver(noStatusAreaNotification());
+    notifier.deliver(noStatusAreaNotification(kLinuxWording));
   });
 
   {

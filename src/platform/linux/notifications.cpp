@@ -9,7 +9,9 @@
 namespace kestrine::linux_desktop {
 
 std::string notificationBody(const Notification& notification, bool serverReadsMarkup) {
-  const std::string text = notification.subtitle + "\n" + notification.body;
+  const std::string text = notification.subtitle.empty()
+                               ? notification.body
+                               : notification.subtitle + "\n" + notification.body;
   if (!serverReadsMarkup) return text;
   return escapeMarkup(text);
 }

@@ -12,12 +12,13 @@ constexpr const char* kHowToInstall =
     "Install it with \"sudo apt install power-profiles-daemon\" (it cannot be installed "
     "beside TLP).";
 
-// What Kestrine says when power-profiles-daemon is on neither of its bus names.
+// What Kestrine says when power-profiles-daemon is on neither of its bus names:
+// the title alone reads right in a collapsed banner.
 Notification profilesServiceMissingNotification() {
   return Notification{
-      .title = "Kestrine",
-      .subtitle = kProfilesServiceMissing,
-      .body = std::string("Kestrine cannot switch to power saving without it. ") + kHowToInstall +
+      .title = kProfilesServiceMissing,
+      .subtitle = "",
+      .body = std::string("Kestrine cannot switch to Power Saver without it. ") + kHowToInstall +
               " Kestrine switches as soon as it runs.",
   };
 }

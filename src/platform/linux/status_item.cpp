@@ -95,7 +95,8 @@ class AppIndicatorStatusItem final : public StatusItem {
       drawn_.insert(name);
     }
     // The icon's accessible description: the state in words, not the emoji.
-    app_indicator_set_icon_full(indicator_, name.c_str(), iconMeaning(title).c_str());
+    app_indicator_set_icon_full(indicator_, name.c_str(),
+                                iconMeaning(title, kLinuxWording).c_str());
     return true;
   }
 

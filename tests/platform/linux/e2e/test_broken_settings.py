@@ -30,8 +30,8 @@ class BrokenSettings(LowBatteryFirstStart, unittest.TestCase):
         # 15 %), the old bytes are kept, and no new file takes their place.
         window = desktop.window('Kestrine is Running')
         self.assertEqual([n[:2] for n in desktop.notifications_sent()][0],
-                         ('Kestrine', 'Settings could not be read\n'
-                          f'Using the default settings. The old file is kept at {kept}'))
+                         ('Settings could not be read',
+                          f'Kestrine uses the default settings. The old file is kept at {kept}'))
         self.assertEqual(desktop.active_profile(), 'power-saver')
         with open(kept, 'rb') as f:
             self.assertEqual(f.read(), BROKEN)

@@ -25,7 +25,8 @@ class DeniedSwitch(LowBatteryFirstStart, unittest.TestCase):
         app.click('60%')
         sent = wait_for(desktop.notifications_sent, 10, 'the threshold notice')
         self.assertEqual([n[:2] for n in sent],
-                         [('Kestrine', 'Threshold Updated\nLow Power Mode will activate at 60%')])
+                         [('Threshold set to 60%',
+                           'Kestrine switches to Power Saver when the battery reaches it.')])
 
         # The daemon is back and the user now agrees: the next pass switches.
         desktop.start_power_profiles()
@@ -35,7 +36,7 @@ class DeniedSwitch(LowBatteryFirstStart, unittest.TestCase):
                  'the timer pass to switch to power-saver')
         notices = wait_for(lambda: desktop.notifications_sent()[1:], 5, 'the switch notice')
         self.assertEqual([n[:2] for n in notices],
-                         [('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')])
+                         [('Power Saver on: battery at 15%', 'Kestrine switched automatically.')])
         self.assertNotIn('Failed to', app.log())
 
 

@@ -38,8 +38,8 @@ class MissingThenHungDaemon(Helpers, unittest.TestCase):
         app.click('Current Power Mode')
         desktop.press_return(desktop.window('Error'))
         [(summary, body, _)] = desktop.notifications_sent()
-        self.assertEqual(summary, 'Kestrine')
-        self.assertTrue(body.startswith('power-profiles-daemon is not running\n'), body)
+        self.assertEqual(summary, 'power-profiles-daemon is not running')
+        self.assertTrue(body.startswith('Kestrine cannot switch to Power Saver without it.'), body)
         self.assertIn('sudo apt install power-profiles-daemon', body)
         self.assertIn('TLP', body)
 
@@ -57,8 +57,9 @@ class MissingThenHungDaemon(Helpers, unittest.TestCase):
                  'the timer pass to switch to power-saver')
         wait_for(lambda: desktop.notifications_sent()[2:], 5, 'the switch notice')
         self.assertEqual([n[:2] for n in desktop.notifications_sent()[1:]],  # told once
-                         [('Kestrine', 'Threshold Updated\nLow Power Mode will activate at 60%'),
-                          ('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')])
+                         [('Threshold set to 60%',
+                           'Kestrine switches to Power Saver when the battery reaches it.'),
+                          ('Power Saver on: battery at 15%', 'Kestrine switched automatically.')])
 
         # Hung again, a new threshold starts a switch; SIGTERM does not wait for it.
         desktop.set_active_profile('balanced')  # a Set of its own
