@@ -129,7 +129,7 @@ class HostSuite:
         desktop.key('Escape')
         if self.TOOLTIP:
             # The item's title is the tooltip.
-            self.assertIn('Battery 12 %', str(app.item_property('Title')))
+            self.assertIn('Battery 12%', str(app.item_property('Title')))
             subprocess.run(['xdotool', 'mousemove', '--sync', str(x + 1), str(y)], check=True)
             time.sleep(2)
             self.shoot('tooltip')
