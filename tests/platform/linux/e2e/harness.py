@@ -625,6 +625,11 @@ class HostDesktop(Desktop):
     def wait_for_name(self, name, what):
         wait_for(lambda: self.session.name_has_owner(name), SHELL_START_SECONDS, what)
 
+    def wait_for_tray(self):
+        wait_for(lambda: self.session.get_object(WATCHER, '/StatusNotifierWatcher').Get(
+            WATCHER, 'IsStatusNotifierHostRegistered', dbus_interface=PROPS),
+            SHELL_START_SECONDS, 'the tray')
+
     # ---- what the shell saw ---------------------------------------------
     def _calls(self, member, not_to=None):
         with open(self.monitor_path) as f:
@@ -644,7 +649,8 @@ class HostDesktop(Desktop):
 
     def menu_calls(self):
         """How many dbusmenu calls the shell has made: it asks when it opens the menu."""
-        return sum(len(self._calls(member)) for member in ('AboutToShow', 'AboutToShowGroup', 'GetLayout'))
+        return sum(len(self._calls(member))
+                   for member in ('AboutToShow', 'AboutToShowGroup', 'GetLayout'))
 
     def watcher_items(self):
         return [str(i) for i in self.session.get_object(WATCHER, '/StatusNotifierWatcher').Get(
@@ -704,7 +710,7 @@ class GnomeShellDesktop(HostDesktop):
         # Its notification server hands each notification on to the shell.
         self.forwarded_to = self.session.get_name_owner('org.gnome.Shell')
         if self.extension:
-            self.wait_for_name(WATCHER, 'the extension\'s watcher')
+            self.wait_for_tray()
         shell = self.session.get_object('org.gnome.Shell', '/org/gnome/Shell')
         # It starts in the overview, which hides the top bar's items, and
         # closes it at Escape.
@@ -751,9 +757,7 @@ class PlasmaDesktop(HostDesktop):
         kded = self.session.get_object('org.kde.kded5', '/kded')
         wait_for(lambda: kded.loadModule('statusnotifierwatcher', dbus_interface='org.kde.kded5'),
                  SHELL_START_SECONDS, 'kded\'s watcher module')
-        watcher = self.session.get_object(WATCHER, '/StatusNotifierWatcher')
-        wait_for(lambda: watcher.Get(WATCHER, 'IsStatusNotifierHostRegistered',
-                                     dbus_interface=PROPS), SHELL_START_SECONDS, 'the tray')
+        self.wait_for_tray()
 
 
 class XfceDesktop(HostDesktop):
@@ -763,6 +767,5 @@ class XfceDesktop(HostDesktop):
         proc, self.notifications = DBusTestCase.spawn_server_template(
             'notification_daemon', {}, stdout=self.log)
         self.processes.append(proc)
-        watcher = self.start_panel()
-        wait_for(lambda: watcher.Get(WATCHER, 'IsStatusNotifierHostRegistered',
-                                     dbus_interface=PROPS), SHELL_START_SECONDS, 'the tray')
+        self.start_panel()
+        self.wait_for_tray()
