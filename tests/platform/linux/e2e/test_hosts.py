@@ -86,6 +86,7 @@ class HostSuite(LowBatteryFirstStart):
         colour, meaning = STATES[name]
         self.assertEqual(str(app.item_property('IconAccessibleDesc')), 'Kestrine: ' + meaning)
         self.assertEqual(app.label(), '')
+        self.assertIn('Battery 15%', str(app.item_property('Title')))  # the hosts' tooltip
 
         # The state emoji once in the panel, and never the application icon.
         def state_icon():
