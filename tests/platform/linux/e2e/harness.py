@@ -744,7 +744,9 @@ class PlasmaDesktop(HostDesktop):
     SERVICES = ('org.kde.kded5', 'org.kde.ActivityManager', 'org.kde.kglobalaccel')
     ENV = {'XDG_SESSION_TYPE': 'x11', 'XDG_CURRENT_DESKTOP': 'KDE', 'KDE_FULL_SESSION': 'true',
            'KDE_SESSION_VERSION': '5', 'QT_QPA_PLATFORM': 'xcb', 'QT_QUICK_BACKEND': 'software'}
-    PANEL = (0, 768 - 44, 1024, 44)  # the default layout's panel along the bottom
+    # The default layout's panel along the bottom, its right half: the system
+    # tray, not the task manager's launchers with icons of their own.
+    PANEL = (512, 768 - 44, 512, 44)
 
     def start_shell(self):
         if not any(os.path.isdir(os.path.join(folder, 'plasma/shells/org.kde.plasma.desktop'))
