@@ -731,9 +731,12 @@ class GnomeShellDesktop(HostDesktop):
                 r, g, b = self.pixels((512, 60, 1, 1))[0][0]
                 return abs(r - b) < 20 and abs(g - b) < 20
             wait_for(banner, 20, 'the shell\'s banner for root')
-            # Banners wait for the user's next move before they time out.
-            subprocess.run(['xdotool', 'mousemove', '--sync', '10', '400'], check=True, timeout=10)
-            wait_for(lambda: not banner(), 30, 'the shell\'s banner for root to go')
+
+            def gone():
+                # A banner waits for the user's next move before it times out.
+                subprocess.run(['xdotool', 'mousemove_relative', '--', '1', '1'], timeout=10)
+                return not banner()
+            wait_for(gone, 30, 'the shell\'s banner for root to go', interval=0.5)
 
 
 class PlasmaDesktop(HostDesktop):
