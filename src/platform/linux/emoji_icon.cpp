@@ -11,10 +11,10 @@ namespace kestrine::linux_desktop {
 std::string iconNameForTitle(const std::string& title) {
   std::string name = "kestrine";
   const gchar* text = title.c_str();
-  if (!g_utf8_validate(text, static_cast<gssize>(title.size()), nullptr)) return name + "-invalid";
+  if (!g_utf8_validate(text, static_cast<gssize>(title.size()), nullptr)) return name + "_invalid";
   for (const gchar* p = text; *p != '\0'; p = g_utf8_next_char(p)) {
     char hex[16];
-    std::snprintf(hex, sizeof hex, "-%x", static_cast<unsigned>(g_utf8_get_char(p)));
+    std::snprintf(hex, sizeof hex, "_%x", static_cast<unsigned>(g_utf8_get_char(p)));
     name += hex;
   }
   return name;

@@ -4,7 +4,9 @@
 // of Kestrine's own is read.
 #include <glib-unix.h>
 #include <glib/gi18n.h>
+#include <glib/gstdio.h>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstdio>
@@ -94,6 +96,24 @@ bool initToolkitWithoutGl() {
   return ok;
 }
 
+// The session bus the desktop started, if there is one: the address it set,
+// or the socket at $XDG_RUNTIME_DIR/bus. Without either, GLib would start a
+// private bus of its own (X11 autolaunch), where no tray host or notification
+// server is and from which `kestrine --quit` cannot reach this instance.
+GDBusConnection* desktopSessionBus() {
+  const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address != nullptr && *address != '\0') {
+    if (g_str_has_prefix(address, "autolaunch:")) return nullptr;
+  } else {
+    const char* runtime = g_getenv("XDG_RUNTIME_DIR");
+    if (runtime == nullptr || *runtime == '\0') return nullptr;
+    g_autofree gchar* socket = g_build_filename(runtime, "bus", nullptr);
+    GStatBuf info;
+    if (g_stat(socket, &info) != 0 || !S_ISSOCK(info.st_mode)) return nullptr;
+  }
+  return g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+}
+
 gboolean onLaunched(gpointer data) {
   static_cast<kestrine::AppDelegate*>(data)->applicationDidFinishLaunching();
   return G_SOURCE_REMOVE;
@@ -111,7 +131,7 @@ int main(int argc, char** argv) {
       parseCommandLine(std::vector<std::string_view>(argv + 1, argv + argc), wording);
   g_autoptr(GDBusConnection) session = nullptr;
   if (line.command == Command::kRun || line.command == Command::kQuit)
-    session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    session = desktopSessionBus();
   if (const int status = runCommandLine(line, wording, session); status >= 0) return status;
 
   switch (claimSingleInstance(PasswdHomeDirectory().path())) {

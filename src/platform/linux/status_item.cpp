@@ -64,17 +64,13 @@ class AppIndicatorStatusItem final : public StatusItem {
     app_indicator_set_title(indicator_, ("Kestrine \u00B7 " + summary).c_str());
   }
 
+  // The state is the drawn icon, and no label: GNOME's extension shows the
+  // label beside the icon (the emoji twice), Plasma ignores labels, and Xfce
+  // shows the icon alone. Only when the icon cannot be drawn does the label
+  // carry the emoji, for the hosts that show one.
   void setTitle(const std::string& title) override {
-    app_indicator_set_label(indicator_, title.c_str(), "🔋");
-    const std::filesystem::path& iconDirectory = iconFolder_.path();
-    if (iconDirectory.empty()) return;
-    const std::string name = iconNameForTitle(title);
-    if (drawn_.count(name) == 0) {
-      if (!renderEmojiIcon(title, iconDirectory)) return;
-      drawn_.insert(name);
-    }
-    // The icon's accessible description: the state in words, not the emoji.
-    app_indicator_set_icon_full(indicator_, name.c_str(), iconMeaning(title, *wording_).c_str());
+    const bool drawn = drawIcon(title);
+    app_indicator_set_label(indicator_, drawn ? "" : title.c_str(), drawn ? "" : "🔋");
   }
 
   void setMenu(const Menu& menu) override {
@@ -86,12 +82,25 @@ class AppIndicatorStatusItem final : public StatusItem {
                       freePendingAction);
     });
     app_indicator_set_menu(indicator_, GTK_MENU(widget));
-    exportShortcuts(widget);
     if (menu_ != nullptr) g_object_unref(menu_);
     menu_ = widget;
   }
 
  private:
+  bool drawIcon(const std::string& title) {
+    const std::filesystem::path& iconDirectory = iconFolder_.path();
+    if (iconDirectory.empty()) return false;
+    const std::string name = iconNameForTitle(title);
+    if (drawn_.count(name) == 0) {
+      if (!renderEmojiIcon(title, iconDirectory)) return false;
+      drawn_.insert(name);
+    }
+    // The icon's accessible description: the state in words, not the emoji.
+    app_indicator_set_icon_full(indicator_, name.c_str(),
+                                iconMeaning(title, *wording_).c_str());
+    return true;
+  }
+
   std::weak_ptr<MenuActionHandler> handler_;
   std::shared_ptr<const bool> shown_;
   std::shared_ptr<const Wording> wording_;

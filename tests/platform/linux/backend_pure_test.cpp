@@ -17,10 +17,11 @@ TEST(EmojiIconName, OneNamePerTitleFromItsCodePoints) {
   const struct {
     const char* title;
     const char* name;
-  } table[] = {{"🔋", "kestrine-1f50b"},    {"💤", "kestrine-1f4a4"}, {"🔌", "kestrine-1f50c"},
-               {"🪫", "kestrine-1faab"}, {"⚡", "kestrine-26a1"},  {"", "kestrine"}};
+  } table[] = {{"🔋", "kestrine_1f50b"},           {"💤", "kestrine_1f4a4"},
+               {"🔌", "kestrine_1f50c"},           {"🪫", "kestrine_1faab"},
+               {"⚡\uFE0F", "kestrine_26a1_fe0f"}, {"", "kestrine"}};
   for (const auto& row : table) EXPECT_EQ(iconNameForTitle(row.title), row.name);
-  EXPECT_EQ(iconNameForTitle("\xff"), "kestrine-invalid");
+  EXPECT_EQ(iconNameForTitle("\xff"), "kestrine_invalid");
 }
 
 TEST(ClosedAlert, AnswersWithTheLastButtonOrTheSingleOk) {

@@ -120,10 +120,10 @@ class Desktop:
         os.close(read_end)
         os.environ['DISPLAY'] = ':' + number.decode().strip()
 
-    def _start_bus(self):
+    def _start_bus(self, config=os.path.join(HERE, 'bus.conf')):
         """A private bus that anyone may use, ended with the test process."""
         bus = subprocess.Popen(['dbus-daemon', '--nofork', '--print-address=1',
-                                '--config-file=' + os.path.join(HERE, 'bus.conf')],
+                                '--config-file=' + config],
                                stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True,
                                preexec_fn=_die_with_parent)
         self.buses.append(bus)
@@ -554,3 +554,226 @@ class ProfileHolder:
 
     def release(self):
         self.daemon.ReleaseProfile(self.cookie, dbus_interface=PPD)
+
+
+# ---- real desktop shells as tray hosts ------------------------------------
+APP_ICON = os.path.join(HERE, '..', '..', '..', '..', 'packaging', 'icons', 'kestrine.svg')
+WATCHER = 'org.kde.StatusNotifierWatcher'
+SHELL_START_SECONDS = 90  # software rendering on a busy machine
+
+
+class HostDesktop(Desktop):
+    """The desktop with a real shell for tray host and notification server
+    (started by a subclass), Kestrine's icon installed in a folder on
+    XDG_DATA_DIRS as the package installs it, the shell's own settings in the
+    test folder, and the session bus watched for notifications and menu calls.
+    PANEL is the strip (x, y, width, height) where the shell shows tray items."""
+
+    SERVICES = ()  # the session services the shell has the bus start on demand
+    PANEL = (0, 0, 1024, 32)
+    ENV = {}
+    forwarded_to = None  # where the notification server hands Notify calls on
+
+    def _start_buses(self):
+        data = os.path.join(self.tmp, 'share')
+        icons = os.path.join(data, 'icons', 'hicolor', 'scalable', 'apps')
+        os.makedirs(icons)
+        shutil.copy(APP_ICON, icons)
+        services = os.path.join(self.tmp, 'services')
+        os.makedirs(services)
+        for name in self.SERVICES:
+            shutil.copy(f'/usr/share/dbus-1/services/{name}.service', services)
+        config = os.path.join(self.tmp, 'session.conf')
+        with open(config, 'w') as f:
+            f.write(f'<busconfig><include>{HERE}/bus.conf</include>'
+                    f'<servicedir>{services}</servicedir></busconfig>\n')
+        # The shell and whatever the bus starts for it read these.
+        env = dict(self.ENV, XDG_DATA_DIRS=data + ':' + os.environ.get(
+            'XDG_DATA_DIRS', '/usr/local/share:/usr/share'),
+            XDG_CONFIG_HOME=os.path.join(self.tmp, 'xdg-config'),
+            XDG_DATA_HOME=os.path.join(self.tmp, 'xdg-data'),
+            XDG_CACHE_HOME=os.path.join(self.tmp, 'xdg-cache'),
+            XDG_RUNTIME_DIR=tempfile.mkdtemp(prefix='run-', dir=self.tmp),
+            LIBGL_ALWAYS_SOFTWARE='1', NO_AT_BRIDGE='1')
+        for key, value in env.items():
+            self.saved_env.setdefault(key, os.environ.get(key))
+            os.environ[key] = value
+        os.environ['DBUS_SESSION_BUS_ADDRESS'] = self._start_bus(config)
+        os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self._start_bus()
+        self.session = DBusTestCase.get_dbus(False)
+        self.system = DBusTestCase.get_dbus(True)
+
+    def _start_session_services(self):
+        self.monitor_path = os.path.join(self.tmp, 'monitor.log')
+        monitor = open(self.monitor_path, 'w')
+        self.processes.append(subprocess.Popen(
+            ['stdbuf', '-oL', 'dbus-monitor', '--session',
+             "type='method_call',interface='org.freedesktop.Notifications',member='Notify'",
+             f"type='method_call',interface='{DBUSMENU}'"],
+            stdout=monitor, stderr=self.log, stdin=subprocess.DEVNULL,
+            preexec_fn=_die_with_parent))
+        monitor.close()
+        wait_for(lambda: os.path.getsize(self.monitor_path), 10, 'dbus-monitor')
+        self.start_shell()
+
+    def start_shell(self):
+        raise NotImplementedError
+
+    def spawn(self, argv):
+        proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=self.log,
+                                stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+        self.processes.append(proc)
+        return proc
+
+    def wait_for_name(self, name, what):
+        wait_for(lambda: self.session.name_has_owner(name), SHELL_START_SECONDS, what)
+
+    def wait_for_tray(self):
+        wait_for(lambda: self.session.get_object(WATCHER, '/StatusNotifierWatcher').Get(
+            WATCHER, 'IsStatusNotifierHostRegistered', dbus_interface=PROPS),
+            SHELL_START_SECONDS, 'the tray')
+
+    # ---- what the shell saw ---------------------------------------------
+    def _calls(self, member, not_to=None):
+        with open(self.monitor_path) as f:
+            text = f.read()
+        calls = [call.split('\n', 1) for call in text.split('\nmethod call ')[1:]]
+        return [call[1] for call in calls if len(call) == 2 and call[0].endswith(
+            f'member={member}') and f'destination={not_to} ' not in call[0]]
+
+    def notifications_sent(self):
+        """(summary, body, {}) of every Notify call so far."""
+        sent = []
+        for call in self._calls('Notify', self.forwarded_to):
+            # The arguments, one a line at three spaces; a string may span lines.
+            fields = re.findall(r'^   string "(.*?)"(?=\n   \S|\n*$)', call, re.S | re.M)
+            sent.append((fields[2], fields[3], {}))
+        return sent
+
+    def menu_calls(self):
+        """How many dbusmenu calls the shell has made: it asks when it opens the menu."""
+        return sum(len(self._calls(member))
+                   for member in ('AboutToShow', 'AboutToShowGroup', 'GetLayout'))
+
+    def watcher_items(self):
+        return [str(i) for i in self.session.get_object(WATCHER, '/StatusNotifierWatcher').Get(
+            WATCHER, 'RegisteredStatusNotifierItems', dbus_interface=PROPS)]
+
+    def registered_items(self):
+        """The object paths of the items the shell's watcher knows."""
+        return ['/' + item.split('/', 1)[1] for item in self.watcher_items()]
+
+    # ---- the screen -----------------------------------------------------
+    def screenshot(self, path, region=None):
+        """The screen, or the region (x, y, width, height) of it, as a PNG."""
+        crop = ['-crop', '{2}x{3}+{0}+{1}'.format(*region)] if region else []
+        subprocess.run(['import', '-window', 'root', *crop, path], check=True, timeout=20)
+
+    def pixels(self, region):
+        """The region's pixels as rows of (r, g, b)."""
+        ppm = subprocess.run(['import', '-window', 'root', '-crop',
+                              '{2}x{3}+{0}+{1}'.format(*region), '-depth', '8', 'ppm:-'],
+                             capture_output=True, check=True, timeout=20).stdout
+        header = ppm.split(b'\n', 3)
+        width, height = map(int, header[1].split())
+        data = header[3]
+        return [[tuple(data[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
+                for y in range(height)]
+
+    def click(self, x, y, button=1):
+        subprocess.run(['xdotool', 'mousemove', '--sync', str(x), str(y), 'click', str(button)],
+                       check=True, timeout=10)
+
+    def key(self, name):
+        subprocess.run(['xdotool', 'key', name], check=True, timeout=10)
+
+
+class GnomeShellDesktop(HostDesktop):
+    """GNOME Shell as the X11 compositor, with or without the extension that
+    makes it a StatusNotifier host; its notification server runs under gjs."""
+
+    SERVICES = ('org.gnome.Shell.Notifications',)
+    ENV = {'GSETTINGS_BACKEND': 'keyfile', 'XDG_SESSION_TYPE': 'x11',
+           'XDG_CURRENT_DESKTOP': 'GNOME'}
+    EXTENSION = 'ubuntu-appindicators@ubuntu.com'
+
+    def __init__(self, extension=True):
+        self.extension = extension
+        super().__init__()
+
+    def start_shell(self):
+        settings = os.path.join(os.environ['XDG_CONFIG_HOME'], 'glib-2.0', 'settings')
+        os.makedirs(settings)
+        enabled = f"['{self.EXTENSION}']" if self.extension else '@as []'
+        with open(os.path.join(settings, 'keyfile'), 'w') as f:
+            f.write(f'[org/gnome/shell]\nenabled-extensions={enabled}\n'
+                    'disable-user-extensions=false\nwelcome-dialog-last-shown-version=\'999\'\n')
+        self.spawn(['gnome-shell', '--x11', '--replace', '--sm-disable'])
+        self.wait_for_name('org.gnome.Shell', 'GNOME Shell')
+        # Its notification server hands each notification on to the shell.
+        self.forwarded_to = self.session.get_name_owner('org.gnome.Shell')
+        if self.extension:
+            self.wait_for_tray()
+        shell = self.session.get_object('org.gnome.Shell', '/org/gnome/Shell')
+        # It starts in the overview, which hides the top bar's items, and
+        # closes it at Escape.
+        def overview():
+            return shell.Get('org.gnome.Shell', 'OverviewActive', dbus_interface=PROPS)
+
+        def overview_closed():
+            if overview():
+                self.key('Escape')
+                time.sleep(0.5)
+            return not overview()
+        wait_for(overview, SHELL_START_SECONDS, 'the start-up overview')
+        wait_for(overview_closed, 20, 'the overview to close')
+        if os.geteuid() == 0:
+            # The shell greets root with a banner of its own; let it go by so
+            # that it hides none of the app's.
+            def banner():
+                r, g, b = self.pixels((512, 60, 1, 1))[0][0]
+                return abs(r - b) < 20 and abs(g - b) < 20
+            wait_for(banner, 20, 'the shell\'s banner for root')
+
+            def gone():
+                # A banner waits for the user's next move before it times out.
+                subprocess.run(['xdotool', 'mousemove_relative', '--', '1', '1'], timeout=10)
+                return not banner()
+            wait_for(gone, 30, 'the shell\'s banner for root to go', interval=0.5)
+
+
+class PlasmaDesktop(HostDesktop):
+    """KDE Plasma's shell under its window manager; its system tray is the
+    host, its own notification server shows the notifications, and kded's
+    module is the StatusNotifier watcher, loaded as a full session would."""
+
+    SERVICES = ('org.kde.kded5', 'org.kde.ActivityManager', 'org.kde.kglobalaccel')
+    ENV = {'XDG_SESSION_TYPE': 'x11', 'XDG_CURRENT_DESKTOP': 'KDE', 'KDE_FULL_SESSION': 'true',
+           'KDE_SESSION_VERSION': '5', 'QT_QPA_PLATFORM': 'xcb', 'QT_QUICK_BACKEND': 'software'}
+    # The default layout's panel along the bottom, its right half: the system
+    # tray, not the task manager's launchers with icons of their own.
+    PANEL = (512, 768 - 44, 512, 44)
+
+    def start_shell(self):
+        if not any(os.path.isdir(os.path.join(folder, 'plasma/shells/org.kde.plasma.desktop'))
+                   for folder in os.environ['XDG_DATA_DIRS'].split(':')):
+            raise AssertionError('Plasma\'s desktop shell is missing (package plasma-desktop)')
+        self.spawn(['kwin_x11', '--replace'])
+        self.wait_for_name('org.kde.KWin', 'the window manager')
+        self.spawn(['plasmashell', '--no-respawn'])
+        self.wait_for_name('org.freedesktop.Notifications', 'the shell\'s notification server')
+        kded = self.session.get_object('org.kde.kded5', '/kded')
+        wait_for(lambda: kded.loadModule('statusnotifierwatcher', dbus_interface='org.kde.kded5'),
+                 SHELL_START_SECONDS, 'kded\'s watcher module')
+        self.wait_for_tray()
+
+
+class XfceDesktop(HostDesktop):
+    """Xfce's panel with its tray, and the scripted notification server."""
+
+    def start_shell(self):
+        proc, self.notifications = DBusTestCase.spawn_server_template(
+            'notification_daemon', {}, stdout=self.log)
+        self.processes.append(proc)
+        self.start_panel()
+        self.wait_for_tray()
