@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iostream>
 #include <system_error>
+#include <utility>
 
 #include "sim/menu_actions.h"
 #include "storage/utf8.h"
@@ -163,11 +164,7 @@ void LaptopRun::wire() {
   s.tools.setHandler([&machine](const ToolRequest& request) { return machine.run(request); });
   s.powerSources.setProvider([&machine] { return machine.copySources(); });
   // The application waits on a tool: the world goes on, the main thread does not.
-  machine.passTime = [this, &s](double seconds) {
-    const WallTime until = s.loop.now() + seconds;
-    if (machineChangesUntil) machineChangesUntil(until);
-    s.loop.passTimeBlocked(until - s.loop.now());
-  };
+  machine.passTime = [&s](double seconds) { s.loop.passTimeBlocked(seconds); };
 
   // The scripted user answers by button title; an alert without the awaited
   // button gets its first one and leaves the awaited answer queued.
@@ -321,8 +318,12 @@ void LaptopRun::runUntilTicks(fake::Ticks time) {
 
 void LaptopRun::runUntil(WallTime time) { runUntilTicks(fake::ticksFromSeconds(time)); }
 
+fake::Ticks LaptopRun::justBefore(WallTime time) {
+  return fake::ticksFromSeconds(time) - kJustBefore;
+}
+
 void LaptopRun::runUntilJustBefore(WallTime time) {
-  const fake::Ticks before = fake::ticksFromSeconds(time) - kJustBefore;
+  const fake::Ticks before = justBefore(time);
   if (before > sim_->loop.nowTicks()) runUntilTicks(before);
 }
 
@@ -342,7 +343,10 @@ void LaptopRun::sleep(double seconds) {
   std::snprintf(whole, sizeof whole, "%.0f", std::floor(seconds));
   note("sleep " + std::string(whole) + "s");
   laptop_->battery();  // the charge goes on changing at its rates while asleep
+  // The machine's changes due meanwhile wait for the waking.
+  auto outside = std::exchange(sim_->loop.outside, {});
   sim_->loop.passTimeBlocked(seconds);
+  sim_->loop.outside = std::move(outside);
 }
 
 void LaptopRun::queueAnswer(const std::string& button, double secondsOpen) {

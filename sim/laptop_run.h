@@ -82,10 +82,9 @@ class LaptopRun {
 
   // A change to the machine, put in the log.
   void note(std::string_view change);
-
-  // While the application waits on a tool until the given time, the machine
-  // changes due meanwhile happen at their own times (set by scenarios).
-  std::function<void(WallTime until)> machineChangesUntil;
+  // What happens from outside at `time` happens just before it: before
+  // anything the application does then.
+  static fake::Ticks justBefore(WallTime time);
 
   fake::FakePlatform& sim() { return *sim_; }
   VirtualLaptop& laptop() { return *laptop_; }

@@ -466,32 +466,36 @@ bool playScenario(const Scenario& scenario, LaptopRun& run) {
   for (const auto& [name, content] : scenario.homeFiles) {
     if (!run.writeHomeFile(name, content)) return false;
   }
-  std::size_t next = 0;
-  // The machine as it is when the application starts.
-  while (next < scenario.steps.size() && scenario.steps[next].at == 0.0 &&
-         scenario.steps[next].keyword != "menu") {
-    applyStep(scenario.steps[next++], run);
-  }
-  run.machineChangesUntil = [&](WallTime until) {
-    while (next < scenario.steps.size() && scenario.start + scenario.steps[next].at <= until &&
-           stepKind(scenario.steps[next].keyword)->machine) {
-      run.sim().loop.passTimeBlocked(scenario.start + scenario.steps[next].at - run.now());
-      applyStep(scenario.steps[next++], run);
+  // The machine as it is when the application starts; then the machine's
+  // changes go on at their own times whatever the application is doing, and
+  // the person's steps wait while its main thread is busy or an alert is open.
+  std::vector<const ScenarioStep*> changes, person;
+  bool started = false;
+  for (const auto& step : scenario.steps) {
+    started = started || step.at > 0.0 || step.keyword == "menu";
+    if (!started) {
+      applyStep(step, run);
+    } else {
+      (stepKind(step.keyword)->machine ? changes : person).push_back(&step);
     }
+  }
+  std::size_t nextChange = 0;
+  fake::VirtualMainLoop& loop = run.sim().loop;
+  loop.outside.due = [&]() -> std::optional<fake::Ticks> {
+    if (nextChange == changes.size()) return std::nullopt;
+    return LaptopRun::justBefore(scenario.start + changes[nextChange]->at);
   };
+  loop.outside.make = [&] { applyStep(*changes[nextChange++], run); };
   run.launch();
-  while (next < scenario.steps.size()) {
-    const ScenarioStep& step = scenario.steps[next];
-    run.runUntilJustBefore(scenario.start + step.at);
-    if (run.sim().loop.isTerminated()) break;
-    if (&scenario.steps[next] != &step) continue;  // it happened while the application waited
-    ++next;
-    applyStep(step, run);
+  for (const ScenarioStep* step : person) {
+    run.runUntilJustBefore(scenario.start + step->at);
+    if (loop.isTerminated()) break;
+    applyStep(*step, run);
   }
   run.runUntil(scenario.start + scenario.end);
   run.log().add(run.now(), "end", JsonObject(), "end");
   run.quit();
-  run.machineChangesUntil = nullptr;
+  loop.outside = {};
   return true;
 }
 
