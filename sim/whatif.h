@@ -15,10 +15,9 @@ namespace kestrine::sim {
 struct WhatIfOptions {
   std::int64_t threshold = 20;
   std::int64_t targetMinutes = 60;
-  std::optional<std::filesystem::path> home;  // the two runs get sub-folders of it
-  // The application keeps its learning record in memory; true keeps it in its
-  // file in the run's home, saved at every pass, as the real application does.
-  bool learningOnDisk = false;
+  // The two runs get sub-folders of it for their settings; the learning
+  // record is kept in memory.
+  std::optional<std::filesystem::path> home;
 };
 
 // When a mode switched Low Power Mode on.

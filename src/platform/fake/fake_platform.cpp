@@ -77,6 +77,7 @@ void FakePlatform::clearLogs() {
   notifier.clearLog();
   alerts.clearLog();
   statusBar.clearLog();
+  power.log.clear();
 }
 
 void FakePlatform::record(std::string source, std::string text) {
