@@ -301,6 +301,13 @@ const StepKind kStepKinds[] = {
        return std::nullopt;
      },
      [](const ScenarioStep& s, LaptopRun& r) { r.sleep(s.number); }, false},
+    {"say",
+     [](StepWords& w) -> std::optional<std::string> {
+       if (w.step.args.empty()) return "'say' needs a text";
+       return std::nullopt;
+     },
+     // The note that every change of the machine gets is all it does.
+     [](const ScenarioStep&, LaptopRun&) {}, true},
     {"restart", noArguments,
      [](const ScenarioStep&, LaptopRun& r) {
        r.note("restart");

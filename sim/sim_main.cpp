@@ -22,9 +22,9 @@ constexpr const char* kUsage =
 
 Usage:
   kestrine-sim demo [--home DIR] [--events FILE.jsonl]
-      A built-in story told as a timeline: first start and setup, a discharge
-      in Classic Threshold Mode, a few days of learning, then Smart AI Mode
-      switching by prediction. Takes well under a second.
+      A built-in story told as a timeline (the example demo.scenario): first
+      start and setup, a discharge in Classic Threshold Mode, a few days of
+      learning, then Smart AI Mode switching by prediction.
 
   kestrine-sim whatif [--trace FILE] [--threshold N] [--target MIN]
                       [--plot OUT.svg] [--format text|json | --json] [--home DIR]
@@ -56,7 +56,7 @@ Usage:
         level none|available, sudoers-rule installed|broad|absent,
         report batt|custom TEXT|auto, tool batt|custom|sudo|osascript
         normal|fail-start|exit N|hang, menu ACTION [TAG], answer BUTTON,
-        password accept|cancel, sleep 8h, restart, quit
+        password accept|cancel, sleep 8h, restart, quit, say TEXT
       Steps without a time set up the machine before the start; "at 0:10:00
       STEP" puts one on the timeline. Without --events the run is told as a
       timeline. docs/simulator.md has the details.
@@ -188,31 +188,11 @@ int main(int argc, char** argv) {
       return 2;
     }
     if (const int status = runHome()) return status;
-    std::ofstream file;
-    std::ostream* out = nullptr;
-    if (args.events && *args.events == "-") {
-      out = &std::cout;
-    } else if (args.events) {
-      file.open(*args.events, std::ios::binary | std::ios::trunc);
-      if (!file) {
-        std::cerr << "kestrine-sim: cannot write " << *args.events << "\n";
-        return 1;
-      }
-      out = &file;
-    }
-    LaptopRunOptions options;
-    options.start = parsed.scenario->start;
-    options.home = home;
-    options.userName = parsed.scenario->user;
-    LaptopRun run(options);
-    run.log().setStream(out);
-    // Without an events file the run is told as a timeline, as the demo is.
-    if (!out) tellTimeline(run);
-    return playScenario(*parsed.scenario, run) ? 0 : 1;
+    return playScenarioFile(*parsed.scenario, *home, args.events, false);
   }
   if (args.command == "demo") {
     if (const int status = runHome()) return status;
-    return runDemo(home, args.events);
+    return runDemo(*home, args.events);
   }
   if (args.command == "whatif") {
     WhatIfOptions options;
