@@ -291,50 +291,33 @@ std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::
   return newest;
 }
 
-int runWhatIfCommand(const std::optional<std::filesystem::path>& givenTrace,
-                     const WhatIfOptions& options, const std::optional<std::string>& plot,
-                     ReportFormat format, const std::filesystem::path& historyFolder) {
-  std::filesystem::path tracePath;
-  if (givenTrace) {
-    tracePath = *givenTrace;
-  } else if (const auto newest = newestChargeHistory(historyFolder)) {
-    tracePath = *newest;
-    std::cerr << "kestrine-sim: reading " << tracePath.string()
+std::optional<Trace> whatIfTrace(const std::optional<std::filesystem::path>& given,
+                                 const std::filesystem::path& historyFolder) {
+  std::optional<std::filesystem::path> path = given;
+  if (!path) {
+    path = newestChargeHistory(historyFolder);
+    if (!path) {
+      std::cerr << "kestrine-sim: no --trace given, and no battery charge history "
+                   "(history-charge-*.dat) in "
+                << historyFolder.string() << "; pass one with --trace FILE\n";
+      return std::nullopt;
+    }
+    std::cerr << "kestrine-sim: reading " << path->string()
               << ", this machine's newest battery charge history\n";
-  } else {
-    std::cerr << "kestrine-sim: no --trace given, and no battery charge history "
-                 "(history-charge-*.dat) in "
-              << historyFolder.string() << "; pass one with --trace FILE\n";
-    return 2;
   }
-  const TraceParse parsed = loadTrace(tracePath);
-  if (!parsed.trace) {
-    std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
-    return 2;
-  }
-  if (options.home) {
-    if (const auto error = makeHomeFolder(*options.home)) {
-      std::cerr << "kestrine-sim: " << *error << "\n";
-      return 2;
-    }
-  }
-  // Both replays write only into the run's own folder.
-  WhatIfOptions replayOptions = options;
-  std::optional<RunFolder> scratch;
-  if (!replayOptions.home) {
-    scratch.emplace();
-    if (scratch->path().empty()) {
-      std::cerr << "kestrine-sim: cannot make a temporary folder for the run\n";
-      return 1;
-    }
-    replayOptions.home = scratch->path();
-  }
-  const WhatIfResult result = runWhatIf(*parsed.trace, replayOptions);
-  std::cout << (format == ReportFormat::kJson ? whatIfJson(*parsed.trace, options, result)
-                                              : whatIfReport(*parsed.trace, options, result));
+  TraceParse parsed = loadTrace(*path);
+  if (!parsed.trace) std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
+  return std::move(parsed.trace);
+}
+
+int reportWhatIf(const Trace& trace, const WhatIfOptions& options,
+                 const std::optional<std::string>& plot, ReportFormat format) {
+  const WhatIfResult result = runWhatIf(trace, options);
+  std::cout << (format == ReportFormat::kJson ? whatIfJson(trace, options, result)
+                                              : whatIfReport(trace, options, result));
   if (plot) {
     std::ofstream out(*plot, std::ios::binary | std::ios::trunc);
-    out << whatIfSvg(*parsed.trace, options, result);
+    out << whatIfSvg(trace, options, result);
     if (!out) {
       std::cerr << "kestrine-sim: cannot write " << *plot << "\n";
       return 1;
