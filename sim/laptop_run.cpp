@@ -139,8 +139,7 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
                .clock = recordEvents_ ? static_cast<const Clock&>(watchingClock_) : p.clock,
                .home = p.home,
                .console = p.console,
-               .wording = p.wording,
-               .learningStore = options.learningStore});
+               .wording = p.wording});
   wire();
 }
 

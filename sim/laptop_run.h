@@ -42,8 +42,6 @@ struct LaptopRunOptions {
   std::optional<std::filesystem::path> home;  // default: a new temporary folder, removed after
   std::string userName = "alice";
   bool recordEvents = true;  // false: no event log, no journal, no watching of the home folder
-  // Where the application keeps its learning record; none: its file in the home.
-  LearningStore* learningStore = nullptr;
 };
 
 // One run of the real application on the virtual laptop: the simulated
@@ -89,7 +87,6 @@ class LaptopRun {
   fake::FakePlatform& sim() { return *sim_; }
   VirtualLaptop& laptop() { return *laptop_; }
   EventLog& log() { return log_; }
-  AppDelegate* app() { return app_.get(); }
   WallTime start() const { return start_; }
   WallTime now() const { return sim_->loop.now(); }
   std::filesystem::path home() const { return sim_->home.path(); }

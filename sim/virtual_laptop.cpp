@@ -128,7 +128,6 @@ std::optional<PowerSourceList> VirtualLaptop::copySources() {
 ToolResult VirtualLaptop::run(const ToolRequest& request) {
   ToolResult result = dispatch(request);
   if (!request.captureOutput) result.output.clear();
-  if (onToolRun) onToolRun(request, result);
   return result;
 }
 

@@ -98,7 +98,6 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
 
   // Observers, called as things happen. A password dialog's answer is
   // "accept", "cancel", or "unanswered" when the caller's time limit closed it.
-  std::function<void(const ToolRequest&, const ToolResult&)> onToolRun;
   std::function<void(const std::string& prompt, std::string_view answer)> onPasswordDialog;
   std::function<void()> onLoginItemAdded;
   // Time that passes while a tool runs (the user reading the password dialog,

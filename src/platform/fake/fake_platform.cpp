@@ -83,7 +83,6 @@ void FakePlatform::clearLogs() {
 void FakePlatform::record(std::string source, std::string text) {
   journal_.push_back(
       JournalEntry{.time = loop.now(), .source = std::move(source), .text = std::move(text)});
-  journalObservers.notify(journal_.back());
 }
 
 }  // namespace kestrine::fake
