@@ -341,7 +341,6 @@ void LaptopRun::sleep(double seconds) {
   char whole[32];  // whole seconds, printed without a conversion that could overflow
   std::snprintf(whole, sizeof whole, "%.0f", std::floor(seconds));
   note("sleep " + std::string(whole) + "s");
-  laptop_->battery();  // the charge goes on changing at its rates while asleep
   // The machine's changes due meanwhile wait for the waking.
   auto outside = std::exchange(sim_->loop.outside, {});
   sim_->loop.passTimeBlocked(seconds);

@@ -173,19 +173,17 @@ std::optional<std::string> parseAnswer(StepWords& w) {
 }
 
 void setOnMains(const ScenarioStep& step, LaptopRun& run) {
-  run.laptop().battery().setOnMains(step.keyword == "plug" ||
-                                    (step.keyword == "power" && step.args[0] == "mains"));
+  run.laptop().setOnMains(step.keyword == "plug" ||
+                          (step.keyword == "power" && step.args[0] == "mains"));
 }
 
 const StepKind kStepKinds[] = {
     {"battery", oneNumber,
-     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().battery().setPercent(s.number); }, true},
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setPercent(s.number); }, true},
     {"drain", oneNumber,
-     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().battery().setDrainPerMinute(s.number); },
-     true},
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setDrainPerMinute(s.number); }, true},
     {"charge", oneNumber,
-     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().battery().setChargePerMinute(s.number); },
-     true},
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setChargePerMinute(s.number); }, true},
     {"plug", noArguments, setOnMains, true},
     {"unplug", noArguments, setOnMains, true},
     {"power", [](StepWords& w) { return oneOf(w, "battery", "mains"); }, setOnMains, true},

@@ -137,7 +137,13 @@ VirtualLaptop::VirtualLaptop(const Clock& clock, std::string userName, SystemToo
   battery_.advanceTo(clock_.now());
 }
 
-BatteryModel& VirtualLaptop::battery() {
+BatteryModel VirtualLaptop::battery() const {
+  BatteryModel now = battery_;
+  now.advanceTo(clock_.now());
+  return now;
+}
+
+BatteryModel& VirtualLaptop::changing() {
   battery_.advanceTo(clock_.now());
   return battery_;
 }
@@ -149,7 +155,7 @@ ToolOutcome VirtualLaptop::outcome(ToolKey key) const {
 
 std::optional<PowerSourceList> VirtualLaptop::copySources() {
   if (!levelAvailable_) return std::nullopt;
-  BatteryModel& b = battery();
+  const BatteryModel b = battery();
   PowerSourceDescription description{
       {"Current Capacity", b.level()},
       {"Max Capacity", std::int64_t{100}},

@@ -171,13 +171,13 @@ TEST(WhatIf, TheApplicationsOwnLearningFileSwitchesInTheSamePass) {
   app.writeHomeFile(".kestrine_config.json", encodeConfig(config));
   VirtualLaptop& machine = app.laptop();
   machine.installRule();
-  machine.battery().setOnMains(true);
+  machine.setOnMains(true);
   app.launch();
   // Two midnights on the charger make Smart AI Mode ready; then 0.7 points a minute.
   WallTime t = runOptions.start + 26 * 3600.0;
   app.runUntil(t);
-  machine.battery().setDrainPerMinute(0.7);
-  machine.battery().setOnMains(false);
+  machine.setDrainPerMinute(0.7);
+  machine.setOnMains(false);
   while (machine.lowPowerMode() == 0 && machine.level() > 0) app.runUntil(t += 30.0);
   ASSERT_NE(machine.lowPowerMode(), 0);
   ASSERT_GT(machine.level(), 30);  // by the prediction, well above the threshold
