@@ -1,6 +1,7 @@
 #include "sim/scenario.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -92,18 +93,34 @@ struct StepWords {
 };
 
 // One kind of scenario step: its keyword, the parser of its arguments (the
-// error, if any) and what it does when played. Machine steps change the
-// machine itself, which happens even while the application waits on a tool.
+// error, if any) and what it does when played. A step that takes one word of
+// a few names them in `choices` instead, and gets the word's place in
+// `whole`; one with neither takes no arguments. Machine steps change the
+// machine itself, at their times whatever the application is doing.
 struct StepKind {
   std::string_view keyword;
   std::optional<std::string> (*parse)(StepWords&);
   void (*apply)(const ScenarioStep&, LaptopRun&);
   bool machine;
+  std::string_view choices = {};
 };
 
-std::optional<std::string> noArguments(StepWords& w) {
-  if (!w.step.args.empty()) return "'" + w.step.keyword + "' takes no arguments";
-  return std::nullopt;
+std::optional<std::string> parseStep(const StepKind& kind, StepWords& w) {
+  const auto& a = w.step.args;
+  if (kind.parse) return kind.parse(w);
+  if (kind.choices.empty()) {
+    if (a.empty()) return std::nullopt;
+    return "'" + w.step.keyword + "' takes no arguments";
+  }
+  const std::vector<std::string> choices = words(kind.choices);
+  const auto found =
+      a.size() == 1 ? std::find(choices.begin(), choices.end(), a[0]) : choices.end();
+  w.step.whole = found - choices.begin();
+  if (found != choices.end()) return std::nullopt;
+  std::string list;
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    list += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + ("'" + choices[i] + "'");
+  return "'" + w.step.keyword + "' takes " + list;
 }
 
 // Rates in percentage points per minute: 0, or from a point in 1000 minutes
@@ -140,14 +157,6 @@ std::optional<std::string> wholeNumber(StepWords& w, const std::string& text, st
   return std::nullopt;
 }
 
-// One argument out of two words.
-std::optional<std::string> oneOf(StepWords& w, std::string_view a, std::string_view b) {
-  if (w.step.args.size() != 1 || (w.step.args[0] != a && w.step.args[0] != b)) {
-    return "'" + w.step.keyword + "' takes '" + std::string(a) + "' or '" + std::string(b) + "'";
-  }
-  return std::nullopt;
-}
-
 std::optional<std::string> parseAnswer(StepWords& w) {
   const auto& k = w.step.keyword;
   std::vector<std::string> a = w.step.args;
@@ -172,11 +181,6 @@ std::optional<std::string> parseAnswer(StepWords& w) {
   return std::nullopt;
 }
 
-void setOnMains(const ScenarioStep& step, LaptopRun& run) {
-  run.laptop().setOnMains(step.keyword == "plug" ||
-                          (step.keyword == "power" && step.args[0] == "mains"));
-}
-
 const StepKind kStepKinds[] = {
     {"battery", oneNumber,
      [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setPercent(s.number); }, true},
@@ -184,9 +188,12 @@ const StepKind kStepKinds[] = {
      [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setDrainPerMinute(s.number); }, true},
     {"charge", oneNumber,
      [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setChargePerMinute(s.number); }, true},
-    {"plug", noArguments, setOnMains, true},
-    {"unplug", noArguments, setOnMains, true},
-    {"power", [](StepWords& w) { return oneOf(w, "battery", "mains"); }, setOnMains, true},
+    {"plug", nullptr, [](const ScenarioStep&, LaptopRun& r) { r.laptop().setOnMains(true); }, true},
+    {"unplug", nullptr, [](const ScenarioStep&, LaptopRun& r) { r.laptop().setOnMains(false); },
+     true},
+    {"power", nullptr,
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setOnMains(s.whole == 1); }, true,
+     "battery mains"},
     {"lowpowermode",
      [](StepWords& w) -> std::optional<std::string> {
        // What pmset itself takes: 0 off, 1 on.
@@ -194,30 +201,17 @@ const StepKind kStepKinds[] = {
        return wholeNumber(w, w.step.args[0], 0, 1, "'lowpowermode' needs a whole number");
      },
      [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setLowPowerMode(s.whole); }, true},
-    {"level", [](StepWords& w) { return oneOf(w, "none", "available"); },
-     [](const ScenarioStep& s, LaptopRun& r) {
-       r.laptop().setLevelAvailable(s.args[0] == "available");
-     },
-     true},
-    {"sudoers-rule",
-     [](StepWords& w) -> std::optional<std::string> {
-       const auto& a = w.step.args;
-       if (a.size() == 1 &&
-           (a[0] == "installed" || a[0] == "broad" || a[0] == "absent" || a[0] == "elsewhere")) {
-         return std::nullopt;
-       }
-       return "'sudoers-rule' takes 'installed', 'broad', 'absent' or 'elsewhere'";
-     },
+    {"level", nullptr,
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setLevelAvailable(s.whole == 1); }, true,
+     "none available"},
+    {"sudoers-rule", nullptr,
      [](const ScenarioStep& s, LaptopRun& r) {
        using Rule = VirtualLaptop::Rule;
-       const std::string& a = s.args[0];
        // Another file than Kestrine's: the setup leaves it alone.
-       if (a == "elsewhere") return r.laptop().setBroadRuleElsewhere(true);
-       r.laptop().setRule(a == "installed" ? Rule::kExact
-                          : a == "broad"   ? Rule::kBroad
-                                           : Rule::kAbsent);
+       if (s.whole == 3) return r.laptop().setBroadRuleElsewhere(true);
+       r.laptop().setRule(std::array{Rule::kExact, Rule::kBroad, Rule::kAbsent}[s.whole]);
      },
-     true},
+     true, "installed broad absent elsewhere"},
     {"report",
      [](StepWords& w) -> std::optional<std::string> {
        const auto& a = w.step.args;
@@ -306,14 +300,14 @@ const StepKind kStepKinds[] = {
      },
      // The note that every change of the machine gets is all it does.
      [](const ScenarioStep&, LaptopRun&) {}, true},
-    {"restart", noArguments,
+    {"restart", nullptr,
      [](const ScenarioStep&, LaptopRun& r) {
        r.note("restart");
        r.quit();
        if (!r.sim().loop.isTerminated()) r.launch();
      },
      false},
-    {"quit", noArguments,
+    {"quit", nullptr,
      [](const ScenarioStep&, LaptopRun& r) {
        r.note("quit");
        r.quit();
@@ -379,21 +373,16 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
         if (w.size() != 2) return fail("'user' takes one short login name");
         scenario.user = w[1];
         haveUser = true;
-      } else if (w[0] == "file") {
-        if (w.size() < 2)
-          return fail("'file' needs a name, e.g. 'file .kestrine_config.json {...}'");
-        if (!safeHomeName(w[1]))
-          return fail("file name '" + w[1] + "' must stay inside the home folder");
-        if (clashesWithEarlier(scenario, w[1]))
-          return fail("file name '" + w[1] + "' clashes with an earlier file's");
-        scenario.homeFiles.emplace_back(w[1], restAfterWords(line, 2));
       } else {
-        if (w.size() != 3) return fail("'file-from' takes a home file name and a source path");
+        const bool copied = w[0] == "file-from";
+        if (copied ? w.size() != 3 : w.size() < 2)
+          return fail(copied ? "'file-from' takes a home file name and a source path"
+                             : "'file' needs a name, e.g. 'file .kestrine_config.json {...}'");
         if (!safeHomeName(w[1]))
           return fail("file name '" + w[1] + "' must stay inside the home folder");
         if (clashesWithEarlier(scenario, w[1]))
           return fail("file name '" + w[1] + "' clashes with an earlier file's");
-        auto content = readInputFile(baseDir / w[2]);
+        auto content = copied ? readInputFile(baseDir / w[2]) : restAfterWords(line, 2);
         if (!content) return fail("cannot read '" + (baseDir / w[2]).string() + "'");
         scenario.homeFiles.emplace_back(w[1], std::move(*content));
       }
@@ -425,7 +414,7 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     const StepKind* kind = stepKind(k);
     if (!kind) return fail("unknown step '" + k + "'");
     StepWords stepWords{step, line, skip};
-    if (auto error = kind->parse(stepWords)) return fail(std::move(*error));
+    if (auto error = parseStep(*kind, stepWords)) return fail(std::move(*error));
     if (step.at == 0.0 && (k == "restart" || k == "quit")) {
       return fail("'" + k + "' needs a time after the start");
     }
