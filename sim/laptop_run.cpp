@@ -53,7 +53,7 @@ fake::FakeOptions simOptions(const LaptopRunOptions& options) {
   sim.start = options.start;
   sim.home = options.home;
   sim.userName = options.userName;
-  sim.journal = options.recordEvents;
+  sim.journal = false;  // the event log is the run's one record
   return sim;
 }
 

@@ -41,7 +41,7 @@ struct LaptopRunOptions {
   WallTime start = fake::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
   std::optional<std::filesystem::path> home;  // default: a new temporary folder, removed after
   std::string userName = "alice";
-  bool recordEvents = true;  // false: no event log, no journal, no watching of the home folder
+  bool recordEvents = true;  // false: no event log, no watching of the home folder
 };
 
 // One run of the real application on the virtual laptop: the simulated

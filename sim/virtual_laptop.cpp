@@ -25,6 +25,13 @@ ToolResult exited(int status, std::string output = {}) {
   return result;
 }
 
+// Killed when the caller's time limit ran out.
+ToolResult killedAtLimit() {
+  ToolResult result = exited(128 + 9);
+  result.timedOut = true;
+  return result;
+}
+
 ToolResult notStarted(const std::string& program) {
   ToolResult result;
   result.started = false;
@@ -189,11 +196,7 @@ ToolResult VirtualLaptop::runPmset(const std::vector<std::string>& args, bool as
     if (o.kind == ToolOutcome::Kind::kHang) {
       // Killed when the caller's time limit runs out (it always sets one for reports).
       if (passTime) passTime(10.0);
-      ToolResult result;
-      result.started = true;
-      result.timedOut = true;
-      result.exitStatus = 128 + 9;
-      return result;
+      return killedAtLimit();
     }
     std::string text;
     if (batt) {
@@ -295,11 +298,7 @@ ToolResult VirtualLaptop::runOsascript(const ToolRequest& request) {
   if (request.timeout && answer.seconds * 1000.0 > static_cast<double>(request.timeout->count())) {
     if (passTime) passTime(static_cast<double>(request.timeout->count()) / 1000.0);
     if (onPasswordDialog) onPasswordDialog(script->prompt, "unanswered");
-    ToolResult result;
-    result.started = true;
-    result.timedOut = true;
-    result.exitStatus = 128 + 9;
-    return result;
+    return killedAtLimit();
   }
   if (passTime && answer.seconds > 0) passTime(answer.seconds);
   if (onPasswordDialog) onPasswordDialog(script->prompt, answer.accept ? "accept" : "cancel");
