@@ -126,31 +126,25 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
                         .console = &sim_->console,
                         .registerLoginItem = [this] { return laptop_->registerLoginItem(); },
                         .afterSetup = {}})),
-      log_(options.start),
-      watchingClock_(sim_->clock, *this) {
+      log_(options.start) {
   if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
   const Platform& p = sim_->platform();
-  platform_ = std::make_unique<Platform>(
-      Platform{.statusBar = p.statusBar,
-               .alerts = p.alerts,
-               .notifier = p.notifier,
-               .mainLoop = p.mainLoop,
-               .power = *power_,
-               .clock = recordEvents_ ? static_cast<const Clock&>(watchingClock_) : p.clock,
-               .home = p.home,
-               .console = p.console,
-               .wording = p.wording});
+  platform_ = std::make_unique<Platform>(Platform{.statusBar = p.statusBar,
+                                                  .alerts = p.alerts,
+                                                  .notifier = p.notifier,
+                                                  .mainLoop = p.mainLoop,
+                                                  .power = *power_,
+                                                  .clock = p.clock,
+                                                  .home = p.home,
+                                                  .console = p.console,
+                                                  .wording = p.wording});
   wire();
 }
 
-WallTime LaptopRun::WatchingClock::now() const {
+std::optional<std::string> LaptopRun::WatchedLearningFile::save(const PredictionData& data) {
+  auto error = file_.save(data);
   run_.pollFiles();
-  return clock_.now();
-}
-
-int LaptopRun::WatchingClock::dayOfMonth(WallTime time) const {
-  run_.pollFiles();
-  return clock_.dayOfMonth(time);
+  return error;
 }
 
 LaptopRun::~LaptopRun() {
@@ -285,6 +279,7 @@ void LaptopRun::launch() {
   if (app_) return;
   pollFiles();  // what was there before launch is not the application's doing
   note("launch");
+  if (recordEvents_) platform_->learningStore = &learningFile_.emplace(*this);
   app_ = std::make_unique<AppDelegate>(*platform_);
   app_->applicationDidFinishLaunching();
   afterLoopStep();

@@ -10,6 +10,7 @@
 #include "app/app_delegate.h"
 #include "mac_power/power_control.h"
 #include "platform/fake/fake_platform.h"
+#include "prediction/learning_file.h"
 #include "sim/event_log.h"
 #include "sim/virtual_laptop.h"
 #include "storage/temporary_folder.h"
@@ -92,17 +93,16 @@ class LaptopRun {
   std::filesystem::path home() const { return sim_->home.path(); }
 
  private:
-  // The simulated clock, looking at the home folder whenever the application
-  // reads the time: two saves of one file always have a reading of the clock
-  // or another event between them, so each write becomes an event of its own.
-  class WatchingClock final : public Clock {
+  // The application's learning file, looked at after every save: each save
+  // becomes an event of its own.
+  class WatchedLearningFile final : public LearningStore {
    public:
-    WatchingClock(const Clock& clock, LaptopRun& run) : clock_(clock), run_(run) {}
-    WallTime now() const override;
-    int dayOfMonth(WallTime time) const override;
+    WatchedLearningFile(LaptopRun& run) : file_(run.home(), run.sim().console), run_(run) {}
+    std::optional<PredictionData> load() override { return file_.load(); }
+    std::optional<std::string> save(const PredictionData& data) override;
 
    private:
-    const Clock& clock_;
+    LearningFile file_;
     LaptopRun& run_;
   };
 
@@ -119,8 +119,8 @@ class LaptopRun {
   std::unique_ptr<PowerControl> power_;
   EventLog log_;
   std::unique_ptr<HomeWatcher> watcher_;
-  WatchingClock watchingClock_;
-  std::unique_ptr<Platform> platform_;  // the fake platform, seen through watchingClock_
+  std::optional<WatchedLearningFile> learningFile_;  // a new one at each launch, as the app's own
+  std::unique_ptr<Platform> platform_;
   std::unique_ptr<AppDelegate> app_;
   struct QueuedAnswer {
     std::string button;
