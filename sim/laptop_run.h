@@ -97,7 +97,8 @@ class LaptopRun {
   // becomes an event of its own.
   class WatchedLearningFile final : public LearningStore {
    public:
-    WatchedLearningFile(LaptopRun& run) : file_(run.home(), run.sim().console), run_(run) {}
+    explicit WatchedLearningFile(LaptopRun& run)
+        : file_(run.home(), run.sim().console), run_(run) {}
     std::optional<PredictionData> load() override { return file_.load(); }
     std::optional<std::string> save(const PredictionData& data) override;
 
