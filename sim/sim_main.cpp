@@ -25,54 +25,41 @@ constexpr const char* kUsage =
 
 Usage:
   kestrine-sim demo [--home DIR] [--events FILE.jsonl]
-      A built-in story told as a timeline (the example demo.scenario): first
-      start and setup, a discharge in Classic Threshold Mode, a few days of
-      learning, then Smart AI Mode switching by prediction.
+      The example demo.scenario, built in, told as a timeline: first start and
+      setup, Classic Threshold Mode, days of learning, then Smart AI Mode.
 
   kestrine-sim whatif [--trace FILE] [--threshold N] [--target MIN]
                       [--plot OUT.svg] [--format text|json | --json] [--home DIR]
       Replays a battery history through Classic Threshold Mode (threshold N,
-      default 20) and Smart AI Mode (learning from the trace, target MIN
-      minutes, default 60) and reports, for each discharge, when, at which
-      level and by which rule each mode would have switched Low Power Mode
-      on, and the minutes the battery actually had left then (awake minutes).
-      Without --trace it reads this machine's newest
-      /var/lib/upower/history-charge-*.dat. The trace is told from its content:
-        ~/.kestrine_ai_data.json                  Kestrine's own learning file
-        /var/lib/upower/history-charge-*.dat      the power daemon's history
-        a CSV with the columns time,percent,charging (in any order, named by
-        a header: time/timestamp, percent/level/battery/battery_percent,
-        charging/ac/on_ac); time in seconds, UNIX time or ISO 8601 UTC
-      It ends with advice: the lowest menu threshold that would have left
-      the target in most discharges, and what Smart AI Mode left.
-      --format json (or --json) prints one JSON object; --plot draws the
-      battery curve, sleep, the predictions, the target and the switch points.
+      default 20) and Smart AI Mode (target MIN minutes, default 60, learning
+      from the history) and reports when, at which level and by which rule
+      each would have switched Low Power Mode on in each discharge, the awake
+      minutes actually left then, and advice. The history is this machine's
+      newest /var/lib/upower/history-charge-*.dat by default, or a --trace:
+      one of those, Kestrine's ~/.kestrine_ai_data.json, or a CSV with the
+      columns time,percent,charging. --plot draws it as SVG.
 
   kestrine-sim run --scenario FILE [--events FILE.jsonl] [--home DIR]
-      Plays a scenario and writes every event (tool runs, status titles, menus,
-      alerts, password dialogs, notifications, files written, lines printed)
-      as one JSON object per line to --events ("-" for standard output).
-      A scenario has one line per step; '#' lines are comments:
-        file NAME CONTENT     a file in the home folder at the start
-        user NAME, start 2026-03-14T09:00:00, end 1:00:00 (required)
-        battery P, plug, unplug, drain R, charge R, lowpowermode N,
-        level none|available, sudoers-rule installed|broad|absent,
-        report batt|custom TEXT|auto, tool batt|custom|sudo|osascript
-        normal|fail-start|exit N|hang, menu ACTION [TAG], answer BUTTON,
-        password accept|cancel, sleep 8h, restart, quit, say TEXT
-      Steps without a time set up the machine before the start; "at 0:10:00
-      STEP" puts one on the timeline. Without --events the run is told as a
-      timeline. docs/simulator.md has the details.
+      Plays a scenario, one step per line ('#' lines are comments), and
+      writes every event as a JSON line to --events ("-": standard output);
+      without it the run is told as a timeline. Set-up lines: file NAME
+      CONTENT, user NAME, start 2026-03-14T09:00:00, end 1:00:00 (required).
+      Steps, at the start or after "at 0:10:00": battery P, plug, unplug,
+      drain R, charge R, lowpowermode N, level none|available, sudoers-rule
+      installed|broad|absent|elsewhere, report batt|custom TEXT|auto, tool
+      batt|custom|sudo|osascript normal|fail-start|exit N|hang, menu ACTION
+      [TAG], answer BUTTON, password accept|cancel, sleep 8h, restart, quit,
+      say TEXT.
 
 Options:
-  --home DIR   use DIR as the virtual user's home folder (made if missing,
-               kept afterwards); by default a new temporary folder is used
-               and removed, also on SIGINT or SIGTERM.
-  --help       this text.
-  --version    the version.
+  --home DIR   the virtual user's home folder (made if missing, kept); by
+               default a new temporary folder, removed at the end, also on
+               SIGINT or SIGTERM.
+  --help, --version
 
 Exit status: 0 done, 2 bad command line or malformed input (nothing is run),
-1 an output file could not be written.
+1 an output file could not be written. The manual page kestrine-sim(1) tells
+more.
 )";
 
 // Every option: whether it takes a value, and the commands that take it.
