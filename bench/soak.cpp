@@ -148,8 +148,8 @@ int soak(int days) {
   });
 
   run.queueAnswer("Continue");  // the welcome alert; the setup's password is given at once
-  machine.battery().setOnMains(true);
-  machine.battery().setPercent(100.0);
+  machine.setOnMains(true);
+  machine.setPercent(100.0);
   run.launch();
 
   const int fullDiskDay = days / 2;
@@ -168,10 +168,10 @@ int soak(int days) {
       // drain that crosses the threshold in the afternoon, on the charger at 17:00.
       if (offset == 0.0) {
         machine.setLowPowerMode(0);
-        machine.battery().setDrainPerMinute(0.19 + 0.01 * (d % 3));
-        machine.battery().setOnMains(false);
+        machine.setDrainPerMinute(0.19 + 0.01 * (d % 3));
+        machine.setOnMains(false);
       } else if (offset == 8 * kHour) {
-        machine.battery().setOnMains(true);
+        machine.setOnMains(true);
       }
       // A report that hangs for half an hour on alternate days, each kind.
       if (offset == 1 * kHour) {

@@ -126,7 +126,11 @@ void BM_WhatIfLargeTrace(benchmark::State& state) {
   int status = 0;
   for (auto _ : state) {
     std::streambuf* saved = std::cout.rdbuf(&null);
-    status = runWhatIfCommand(file, WhatIfOptions{}, std::nullopt, ReportFormat::kText);
+    const auto trace = whatIfTrace(file, kUpowerHistoryFolder);
+    RunFolder folder;
+    status = trace
+                 ? reportWhatIf(*trace, {.home = folder.path()}, std::nullopt, ReportFormat::kText)
+                 : 2;
     std::cout.rdbuf(saved);
   }
   if (status != 0) state.SkipWithError("what-if failed");

@@ -1,17 +1,12 @@
 #include "sim/demo.h"
 
-#include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string_view>
 
 #include "platform/fake/virtual_clock.h"
-#include "sim/laptop_run.h"
 
 namespace kestrine::sim {
 
@@ -58,7 +53,7 @@ std::string describe(const SimEvent& event) {
   auto after = [&](std::string_view prefix) { return s.substr(prefix.size()); };
   if (event.type == "machine") {
     const std::string change = after("machine ");
-    if (change.starts_with("story ")) return "\xE2\x96\xB6 " + change.substr(6);  // ▶
+    if (change.starts_with("say ")) return "\xE2\x96\xB6 " + change.substr(4);  // ▶
     if (change == "launch") return "Kestrine starts";
     if (change.starts_with("sleep ")) {
       return "(the laptop sleeps for " + std::to_string(std::stoll(change.substr(6)) / 3600) +
@@ -125,98 +120,36 @@ void tellTimeline(LaptopRun& run, std::function<void(const SimEvent&)> also) {
   };
 }
 
-int runDemo(const std::optional<std::filesystem::path>& home,
-            const std::optional<std::string>& eventsFile) {
-  LaptopRunOptions options;
-  options.start = fake::wallTimeFromCivil(2026, 3, 14, 8, 0, 0.0);
-  options.home = home;
-  LaptopRun run(options);
-  std::ofstream events;
-  if (eventsFile) {
-    events.open(*eventsFile, std::ios::binary | std::ios::trunc);
-    if (!events) {
-      std::cerr << "kestrine-sim: cannot write " << *eventsFile << "\n";
+int playScenarioFile(const Scenario& scenario, const std::filesystem::path& home,
+                     const std::optional<std::string>& events, bool tell) {
+  std::ofstream file;
+  std::ostream* out = nullptr;
+  if (events && *events == "-") {
+    out = &std::cout;
+  } else if (events) {
+    file.open(*events, std::ios::binary | std::ios::trunc);
+    if (!file) {
+      std::cerr << "kestrine-sim: cannot write " << *events << "\n";
       return 1;
     }
-    run.log().setStream(&events);
+    out = &file;
   }
-  VirtualLaptop& m = run.laptop();
-  std::optional<std::int64_t> smartSwitchLevel;
-  tellTimeline(run, [&](const SimEvent& event) {
-    // The notification of a switch that the prediction decided.
-    const AppDelegate* app = run.app();
-    if (event.type == "notification" && app && app->lastDecision() &&
-        app->lastDecision()->rule == LowBatteryRule::kSmart && !smartSwitchLevel) {
-      smartSwitchLevel = m.level();
-    }
-  });
-  const WallTime day = 86400;
-  auto at = [&](double dayIndex, int hour, int minute) {
-    run.runUntilJustBefore(options.start + dayIndex * day + (hour - 8) * 3600.0 + minute * 60.0);
-  };
-  auto story = [&](const std::string& text) { run.note("story " + text); };
+  LaptopRunOptions options;
+  options.start = scenario.start;
+  options.home = home;
+  options.userName = scenario.user;
+  LaptopRun run(options);
+  run.log().setStream(out);
+  if (tell || !out) tellTimeline(run);
+  return playScenario(scenario, run) ? 0 : 1;
+}
 
+int runDemo(const std::filesystem::path& home, const std::optional<std::string>& events) {
+  const ScenarioParse demo = parseScenario(kDemoScenario, "demo.scenario", {});
   std::cout << "Kestrine on a virtual laptop: three days in a few seconds.\n"
-            << "Its files go to " << run.home().string() << "\n"
+            << "Its files go to " << home.string() << "\n"
             << "Columns: the time (UTC), the menu bar icon, the battery, what happened.\n\n";
-
-  // Day 1: first start and setup, then the threshold at work.
-  m.battery().setPercent(46);
-  m.battery().setOnMains(false);
-  m.battery().setDrainPerMinute(0.2);
-  m.battery().setChargePerMinute(1.0);
-  story(
-      "First start: no settings yet. The laptop is at 46% on battery, using 0.2 points a minute.");
-  run.queueAnswer("Continue", 4);
-  run.launch();
-  at(0, 10, 0);
-  story("Classic Threshold Mode at 20%: Low Power Mode goes on when the battery reaches it.");
-  at(0, 10, 30);
-  story("The user plugs in.");
-  m.battery().setOnMains(true);
-  at(0, 10, 35);
-  story("...and switches Low Power Mode off again in the system settings.");
-  m.setLowPowerMode(0);
-  at(0, 12, 0);
-  story("Unplugged for the afternoon; every check also teaches the predictor.");
-  m.battery().setOnMains(false);
-  at(0, 16, 30);
-  m.battery().setOnMains(true);
-  at(0, 18, 0);
-  story("The laptop sleeps through the night, plugged in.");
-  run.sleep(14 * 3600.0);
-
-  // Day 2: another day of learning; the day change was counted on waking.
-  at(1, 8, 5);
-  story("Day 2: off the charger at 100%.");
-  m.battery().setOnMains(false);
-  m.battery().setDrainPerMinute(0.25);
-  at(1, 12, 0);
-  m.battery().setOnMains(true);
-  at(1, 13, 0);
-  m.battery().setOnMains(false);
-  at(1, 16, 0);
-  m.battery().setOnMains(true);
-  at(1, 18, 0);
-  story("Another night asleep.");
-  run.sleep(14 * 3600.0);
-
-  // Day 3: Smart AI Mode switches by the prediction, well above the threshold.
-  at(2, 8, 5);
-  story("Day 3: two days learned. The user turns Smart AI Mode on.");
-  run.menuAction(MenuAction::kToggleSmartMode, 0);
-  at(2, 8, 10);
-  story("Off the charger under heavy use: 0.5 points a minute.");
-  m.battery().setOnMains(false);
-  m.battery().setDrainPerMinute(0.5);
-  at(2, 11, 0);
-  run.log().add(run.now(), "end", JsonObject(), "end");
-  if (smartSwitchLevel) {
-    std::cout << "\nSmart AI Mode switched at " << *smartSwitchLevel
-              << "%, when about an hour was left;\n"
-              << "Classic Threshold Mode would have waited for 20%.\n";
-  }
-  return 0;
+  return playScenarioFile(*demo.scenario, home, events, true);
 }
 
 }  // namespace kestrine::sim

@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "platform/fake/virtual_clock.h"
-#include "storage/utf8.h"
 #include "sim/menu_actions.h"
+#include "storage/utf8.h"
 
 namespace kestrine::sim {
 

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iostream>
 #include <system_error>
+#include <utility>
 
 #include "sim/menu_actions.h"
 #include "storage/utf8.h"
@@ -52,7 +53,7 @@ fake::FakeOptions simOptions(const LaptopRunOptions& options) {
   sim.start = options.start;
   sim.home = options.home;
   sim.userName = options.userName;
-  sim.journal = options.recordEvents;
+  sim.journal = false;  // the event log is the run's one record
   return sim;
 }
 
@@ -125,32 +126,25 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
                         .console = &sim_->console,
                         .registerLoginItem = [this] { return laptop_->registerLoginItem(); },
                         .afterSetup = {}})),
-      log_(options.start),
-      watchingClock_(sim_->clock, *this) {
+      log_(options.start) {
   if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
   const Platform& p = sim_->platform();
-  platform_ = std::make_unique<Platform>(
-      Platform{.statusBar = p.statusBar,
-               .alerts = p.alerts,
-               .notifier = p.notifier,
-               .mainLoop = p.mainLoop,
-               .power = *power_,
-               .clock = recordEvents_ ? static_cast<const Clock&>(watchingClock_) : p.clock,
-               .home = p.home,
-               .console = p.console,
-               .wording = p.wording,
-               .learningStore = options.learningStore});
+  platform_ = std::make_unique<Platform>(Platform{.statusBar = p.statusBar,
+                                                  .alerts = p.alerts,
+                                                  .notifier = p.notifier,
+                                                  .mainLoop = p.mainLoop,
+                                                  .power = *power_,
+                                                  .clock = p.clock,
+                                                  .home = p.home,
+                                                  .console = p.console,
+                                                  .wording = p.wording});
   wire();
 }
 
-WallTime LaptopRun::WatchingClock::now() const {
+std::optional<std::string> LaptopRun::WatchedLearningFile::save(const PredictionData& data) {
+  auto error = file_.save(data);
   run_.pollFiles();
-  return clock_.now();
-}
-
-int LaptopRun::WatchingClock::dayOfMonth(WallTime time) const {
-  run_.pollFiles();
-  return clock_.dayOfMonth(time);
+  return error;
 }
 
 LaptopRun::~LaptopRun() {
@@ -163,11 +157,7 @@ void LaptopRun::wire() {
   s.tools.setHandler([&machine](const ToolRequest& request) { return machine.run(request); });
   s.powerSources.setProvider([&machine] { return machine.copySources(); });
   // The application waits on a tool: the world goes on, the main thread does not.
-  machine.passTime = [this, &s](double seconds) {
-    const WallTime until = s.loop.now() + seconds;
-    if (machineChangesUntil) machineChangesUntil(until);
-    s.loop.passTimeBlocked(until - s.loop.now());
-  };
+  machine.passTime = [&s](double seconds) { s.loop.passTimeBlocked(seconds); };
 
   // The scripted user answers by button title; an alert without the awaited
   // button gets its first one and leaves the awaited answer queued.
@@ -289,6 +279,7 @@ void LaptopRun::launch() {
   if (app_) return;
   pollFiles();  // what was there before launch is not the application's doing
   note("launch");
+  if (recordEvents_) platform_->learningStore = &learningFile_.emplace(*this);
   app_ = std::make_unique<AppDelegate>(*platform_);
   app_->applicationDidFinishLaunching();
   afterLoopStep();
@@ -321,8 +312,12 @@ void LaptopRun::runUntilTicks(fake::Ticks time) {
 
 void LaptopRun::runUntil(WallTime time) { runUntilTicks(fake::ticksFromSeconds(time)); }
 
+fake::Ticks LaptopRun::justBefore(WallTime time) {
+  return fake::ticksFromSeconds(time) - kJustBefore;
+}
+
 void LaptopRun::runUntilJustBefore(WallTime time) {
-  const fake::Ticks before = fake::ticksFromSeconds(time) - kJustBefore;
+  const fake::Ticks before = justBefore(time);
   if (before > sim_->loop.nowTicks()) runUntilTicks(before);
 }
 
@@ -341,8 +336,10 @@ void LaptopRun::sleep(double seconds) {
   char whole[32];  // whole seconds, printed without a conversion that could overflow
   std::snprintf(whole, sizeof whole, "%.0f", std::floor(seconds));
   note("sleep " + std::string(whole) + "s");
-  laptop_->battery();  // the charge goes on changing at its rates while asleep
+  // The machine's changes due meanwhile wait for the waking.
+  auto outside = std::exchange(sim_->loop.outside, {});
   sim_->loop.passTimeBlocked(seconds);
+  sim_->loop.outside = std::move(outside);
 }
 
 void LaptopRun::queueAnswer(const std::string& button, double secondsOpen) {

@@ -10,6 +10,7 @@
 #include "app/app_delegate.h"
 #include "mac_power/power_control.h"
 #include "platform/fake/fake_platform.h"
+#include "prediction/learning_file.h"
 #include "sim/event_log.h"
 #include "sim/virtual_laptop.h"
 #include "storage/temporary_folder.h"
@@ -41,9 +42,7 @@ struct LaptopRunOptions {
   WallTime start = fake::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
   std::optional<std::filesystem::path> home;  // default: a new temporary folder, removed after
   std::string userName = "alice";
-  bool recordEvents = true;  // false: no event log, no journal, no watching of the home folder
-  // Where the application keeps its learning record; none: its file in the home.
-  LearningStore* learningStore = nullptr;
+  bool recordEvents = true;  // false: no event log, no watching of the home folder
 };
 
 // One run of the real application on the virtual laptop: the simulated
@@ -82,31 +81,29 @@ class LaptopRun {
 
   // A change to the machine, put in the log.
   void note(std::string_view change);
-
-  // While the application waits on a tool until the given time, the machine
-  // changes due meanwhile happen at their own times (set by scenarios).
-  std::function<void(WallTime until)> machineChangesUntil;
+  // What happens from outside at `time` happens just before it: before
+  // anything the application does then.
+  static fake::Ticks justBefore(WallTime time);
 
   fake::FakePlatform& sim() { return *sim_; }
   VirtualLaptop& laptop() { return *laptop_; }
   EventLog& log() { return log_; }
-  AppDelegate* app() { return app_.get(); }
   WallTime start() const { return start_; }
   WallTime now() const { return sim_->loop.now(); }
   std::filesystem::path home() const { return sim_->home.path(); }
 
  private:
-  // The simulated clock, looking at the home folder whenever the application
-  // reads the time: two saves of one file always have a reading of the clock
-  // or another event between them, so each write becomes an event of its own.
-  class WatchingClock final : public Clock {
+  // The application's learning file, looked at after every save: each save
+  // becomes an event of its own.
+  class WatchedLearningFile final : public LearningStore {
    public:
-    WatchingClock(const Clock& clock, LaptopRun& run) : clock_(clock), run_(run) {}
-    WallTime now() const override;
-    int dayOfMonth(WallTime time) const override;
+    explicit WatchedLearningFile(LaptopRun& run)
+        : file_(run.home(), run.sim().console), run_(run) {}
+    std::optional<PredictionData> load() override { return file_.load(); }
+    std::optional<std::string> save(const PredictionData& data) override;
 
    private:
-    const Clock& clock_;
+    LearningFile file_;
     LaptopRun& run_;
   };
 
@@ -123,8 +120,8 @@ class LaptopRun {
   std::unique_ptr<PowerControl> power_;
   EventLog log_;
   std::unique_ptr<HomeWatcher> watcher_;
-  WatchingClock watchingClock_;
-  std::unique_ptr<Platform> platform_;  // the fake platform, seen through watchingClock_
+  std::optional<WatchedLearningFile> learningFile_;  // a new one at each launch, as the app's own
+  std::unique_ptr<Platform> platform_;
   std::unique_ptr<AppDelegate> app_;
   struct QueuedAnswer {
     std::string button;

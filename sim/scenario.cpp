@@ -1,6 +1,7 @@
 #include "sim/scenario.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -92,18 +93,34 @@ struct StepWords {
 };
 
 // One kind of scenario step: its keyword, the parser of its arguments (the
-// error, if any) and what it does when played. Machine steps change the
-// machine itself, which happens even while the application waits on a tool.
+// error, if any) and what it does when played. A step that takes one word of
+// a few names them in `choices` instead, and gets the word's place in
+// `whole`; one with neither takes no arguments. Machine steps change the
+// machine itself, at their times whatever the application is doing.
 struct StepKind {
   std::string_view keyword;
   std::optional<std::string> (*parse)(StepWords&);
   void (*apply)(const ScenarioStep&, LaptopRun&);
   bool machine;
+  std::string_view choices = {};
 };
 
-std::optional<std::string> noArguments(StepWords& w) {
-  if (!w.step.args.empty()) return "'" + w.step.keyword + "' takes no arguments";
-  return std::nullopt;
+std::optional<std::string> parseStep(const StepKind& kind, StepWords& w) {
+  const auto& a = w.step.args;
+  if (kind.parse) return kind.parse(w);
+  if (kind.choices.empty()) {
+    if (a.empty()) return std::nullopt;
+    return "'" + w.step.keyword + "' takes no arguments";
+  }
+  const std::vector<std::string> choices = words(kind.choices);
+  const auto found =
+      a.size() == 1 ? std::find(choices.begin(), choices.end(), a[0]) : choices.end();
+  w.step.whole = found - choices.begin();
+  if (found != choices.end()) return std::nullopt;
+  std::string list;
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    list += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + ("'" + choices[i] + "'");
+  return "'" + w.step.keyword + "' takes " + list;
 }
 
 // Rates in percentage points per minute: 0, or from a point in 1000 minutes
@@ -140,14 +157,6 @@ std::optional<std::string> wholeNumber(StepWords& w, const std::string& text, st
   return std::nullopt;
 }
 
-// One argument out of two words.
-std::optional<std::string> oneOf(StepWords& w, std::string_view a, std::string_view b) {
-  if (w.step.args.size() != 1 || (w.step.args[0] != a && w.step.args[0] != b)) {
-    return "'" + w.step.keyword + "' takes '" + std::string(a) + "' or '" + std::string(b) + "'";
-  }
-  return std::nullopt;
-}
-
 std::optional<std::string> parseAnswer(StepWords& w) {
   const auto& k = w.step.keyword;
   std::vector<std::string> a = w.step.args;
@@ -172,23 +181,19 @@ std::optional<std::string> parseAnswer(StepWords& w) {
   return std::nullopt;
 }
 
-void setOnMains(const ScenarioStep& step, LaptopRun& run) {
-  run.laptop().battery().setOnMains(step.keyword == "plug" ||
-                                    (step.keyword == "power" && step.args[0] == "mains"));
-}
-
 const StepKind kStepKinds[] = {
     {"battery", oneNumber,
-     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().battery().setPercent(s.number); }, true},
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setPercent(s.number); }, true},
     {"drain", oneNumber,
-     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().battery().setDrainPerMinute(s.number); },
-     true},
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setDrainPerMinute(s.number); }, true},
     {"charge", oneNumber,
-     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().battery().setChargePerMinute(s.number); },
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setChargePerMinute(s.number); }, true},
+    {"plug", nullptr, [](const ScenarioStep&, LaptopRun& r) { r.laptop().setOnMains(true); }, true},
+    {"unplug", nullptr, [](const ScenarioStep&, LaptopRun& r) { r.laptop().setOnMains(false); },
      true},
-    {"plug", noArguments, setOnMains, true},
-    {"unplug", noArguments, setOnMains, true},
-    {"power", [](StepWords& w) { return oneOf(w, "battery", "mains"); }, setOnMains, true},
+    {"power", nullptr,
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setOnMains(s.whole == 1); }, true,
+     "battery mains"},
     {"lowpowermode",
      [](StepWords& w) -> std::optional<std::string> {
        // What pmset itself takes: 0 off, 1 on.
@@ -196,30 +201,17 @@ const StepKind kStepKinds[] = {
        return wholeNumber(w, w.step.args[0], 0, 1, "'lowpowermode' needs a whole number");
      },
      [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setLowPowerMode(s.whole); }, true},
-    {"level", [](StepWords& w) { return oneOf(w, "none", "available"); },
-     [](const ScenarioStep& s, LaptopRun& r) {
-       r.laptop().setLevelAvailable(s.args[0] == "available");
-     },
-     true},
-    {"sudoers-rule",
-     [](StepWords& w) -> std::optional<std::string> {
-       const auto& a = w.step.args;
-       if (a.size() == 1 &&
-           (a[0] == "installed" || a[0] == "broad" || a[0] == "absent" || a[0] == "elsewhere")) {
-         return std::nullopt;
-       }
-       return "'sudoers-rule' takes 'installed', 'broad', 'absent' or 'elsewhere'";
-     },
+    {"level", nullptr,
+     [](const ScenarioStep& s, LaptopRun& r) { r.laptop().setLevelAvailable(s.whole == 1); }, true,
+     "none available"},
+    {"sudoers-rule", nullptr,
      [](const ScenarioStep& s, LaptopRun& r) {
        using Rule = VirtualLaptop::Rule;
-       const std::string& a = s.args[0];
        // Another file than Kestrine's: the setup leaves it alone.
-       if (a == "elsewhere") return r.laptop().setBroadRuleElsewhere(true);
-       r.laptop().setRule(a == "installed" ? Rule::kExact
-                          : a == "broad"   ? Rule::kBroad
-                                           : Rule::kAbsent);
+       if (s.whole == 3) return r.laptop().setBroadRuleElsewhere(true);
+       r.laptop().setRule(std::array{Rule::kExact, Rule::kBroad, Rule::kAbsent}[s.whole]);
      },
-     true},
+     true, "installed broad absent elsewhere"},
     {"report",
      [](StepWords& w) -> std::optional<std::string> {
        const auto& a = w.step.args;
@@ -301,14 +293,21 @@ const StepKind kStepKinds[] = {
        return std::nullopt;
      },
      [](const ScenarioStep& s, LaptopRun& r) { r.sleep(s.number); }, false},
-    {"restart", noArguments,
+    {"say",
+     [](StepWords& w) -> std::optional<std::string> {
+       if (w.step.args.empty()) return "'say' needs a text";
+       return std::nullopt;
+     },
+     // The note that every change of the machine gets is all it does.
+     [](const ScenarioStep&, LaptopRun&) {}, true},
+    {"restart", nullptr,
      [](const ScenarioStep&, LaptopRun& r) {
        r.note("restart");
        r.quit();
        if (!r.sim().loop.isTerminated()) r.launch();
      },
      false},
-    {"quit", noArguments,
+    {"quit", nullptr,
      [](const ScenarioStep&, LaptopRun& r) {
        r.note("quit");
        r.quit();
@@ -374,21 +373,16 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
         if (w.size() != 2) return fail("'user' takes one short login name");
         scenario.user = w[1];
         haveUser = true;
-      } else if (w[0] == "file") {
-        if (w.size() < 2)
-          return fail("'file' needs a name, e.g. 'file .kestrine_config.json {...}'");
-        if (!safeHomeName(w[1]))
-          return fail("file name '" + w[1] + "' must stay inside the home folder");
-        if (clashesWithEarlier(scenario, w[1]))
-          return fail("file name '" + w[1] + "' clashes with an earlier file's");
-        scenario.homeFiles.emplace_back(w[1], restAfterWords(line, 2));
       } else {
-        if (w.size() != 3) return fail("'file-from' takes a home file name and a source path");
+        const bool copied = w[0] == "file-from";
+        if (copied ? w.size() != 3 : w.size() < 2)
+          return fail(copied ? "'file-from' takes a home file name and a source path"
+                             : "'file' needs a name, e.g. 'file .kestrine_config.json {...}'");
         if (!safeHomeName(w[1]))
           return fail("file name '" + w[1] + "' must stay inside the home folder");
         if (clashesWithEarlier(scenario, w[1]))
           return fail("file name '" + w[1] + "' clashes with an earlier file's");
-        auto content = readInputFile(baseDir / w[2]);
+        auto content = copied ? readInputFile(baseDir / w[2]) : restAfterWords(line, 2);
         if (!content) return fail("cannot read '" + (baseDir / w[2]).string() + "'");
         scenario.homeFiles.emplace_back(w[1], std::move(*content));
       }
@@ -420,7 +414,7 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     const StepKind* kind = stepKind(k);
     if (!kind) return fail("unknown step '" + k + "'");
     StepWords stepWords{step, line, skip};
-    if (auto error = kind->parse(stepWords)) return fail(std::move(*error));
+    if (auto error = parseStep(*kind, stepWords)) return fail(std::move(*error));
     if (step.at == 0.0 && (k == "restart" || k == "quit")) {
       return fail("'" + k + "' needs a time after the start");
     }
@@ -466,32 +460,36 @@ bool playScenario(const Scenario& scenario, LaptopRun& run) {
   for (const auto& [name, content] : scenario.homeFiles) {
     if (!run.writeHomeFile(name, content)) return false;
   }
-  std::size_t next = 0;
-  // The machine as it is when the application starts.
-  while (next < scenario.steps.size() && scenario.steps[next].at == 0.0 &&
-         scenario.steps[next].keyword != "menu") {
-    applyStep(scenario.steps[next++], run);
-  }
-  run.machineChangesUntil = [&](WallTime until) {
-    while (next < scenario.steps.size() && scenario.start + scenario.steps[next].at <= until &&
-           stepKind(scenario.steps[next].keyword)->machine) {
-      run.sim().loop.passTimeBlocked(scenario.start + scenario.steps[next].at - run.now());
-      applyStep(scenario.steps[next++], run);
+  // The machine as it is when the application starts; then the machine's
+  // changes go on at their own times whatever the application is doing, and
+  // the person's steps wait while its main thread is busy or an alert is open.
+  std::vector<const ScenarioStep*> changes, person;
+  bool started = false;
+  for (const auto& step : scenario.steps) {
+    started = started || step.at > 0.0 || step.keyword == "menu";
+    if (!started) {
+      applyStep(step, run);
+    } else {
+      (stepKind(step.keyword)->machine ? changes : person).push_back(&step);
     }
+  }
+  std::size_t nextChange = 0;
+  fake::VirtualMainLoop& loop = run.sim().loop;
+  loop.outside.due = [&]() -> std::optional<fake::Ticks> {
+    if (nextChange == changes.size()) return std::nullopt;
+    return LaptopRun::justBefore(scenario.start + changes[nextChange]->at);
   };
+  loop.outside.make = [&] { applyStep(*changes[nextChange++], run); };
   run.launch();
-  while (next < scenario.steps.size()) {
-    const ScenarioStep& step = scenario.steps[next];
-    run.runUntilJustBefore(scenario.start + step.at);
-    if (run.sim().loop.isTerminated()) break;
-    if (&scenario.steps[next] != &step) continue;  // it happened while the application waited
-    ++next;
-    applyStep(step, run);
+  for (const ScenarioStep* step : person) {
+    run.runUntilJustBefore(scenario.start + step->at);
+    if (loop.isTerminated()) break;
+    applyStep(*step, run);
   }
   run.runUntil(scenario.start + scenario.end);
   run.log().add(run.now(), "end", JsonObject(), "end");
   run.quit();
-  run.machineChangesUntil = nullptr;
+  loop.outside = {};
   return true;
 }
 

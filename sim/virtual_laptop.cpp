@@ -1,10 +1,10 @@
 #include "sim/virtual_laptop.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "mac_power/first_launch_setup.h"
-#include "sim/pmset_reports.h"
 
 namespace kestrine::sim {
 
@@ -22,6 +22,13 @@ ToolResult exited(int status, std::string output = {}) {
   result.started = true;
   result.exitStatus = status;
   result.output = std::move(output);
+  return result;
+}
+
+// Killed when the caller's time limit ran out.
+ToolResult killedAtLimit() {
+  ToolResult result = exited(128 + 9);
+  result.timedOut = true;
   return result;
 }
 
@@ -53,6 +60,43 @@ bool consume(std::string_view s, std::size_t& pos, std::string_view expected) {
   if (s.substr(pos, expected.size()) != expected) return false;
   pos += expected.size();
   return true;
+}
+
+// `pmset -g batt` in the layout of current macOS releases:
+//   Now drawing from 'Battery Power'
+//    -InternalBattery-0 (id=5374051)<TAB>95%; discharging; 3:06 remaining present: true
+std::string batteryReport(const BatteryModel& b) {
+  std::string text = std::string("Now drawing from '") +
+                     (b.onMains() ? "AC Power" : "Battery Power") +
+                     "'\n -InternalBattery-0 (id=5374051)\t" + std::to_string(b.level()) + "%; " +
+                     (!b.onMains()       ? "discharging"
+                      : b.level() >= 100 ? "charged"
+                                         : "charging");
+  if (const auto minutes = b.minutesRemaining()) {
+    char remaining[64];  // "H:MM", hours unpadded, as pmset prints them
+    std::snprintf(remaining, sizeof remaining, "; %lld:%02lld remaining",
+                  static_cast<long long>(*minutes / 60), static_cast<long long>(*minutes % 60));
+    text += remaining;
+  } else {
+    text += "; (no estimate)";
+  }
+  return text + " present: true\n";
+}
+
+// `pmset -g custom`: the two profiles of a typical laptop, each setting padded
+// to 20 columns and one blank; Kestrine reads only "lowpowermode".
+std::string customReport(std::int64_t batteryMode, std::int64_t acMode) {
+  constexpr std::string_view kTail =
+      "\n standby              1\n ttyskeepawake        1\n hibernatemode        3\n"
+      " powernap             1\n hibernatefile        /var/vm/sleepimage\n";
+  return "Battery Power:\n Sleep On Power Button 1\n lowpowermode         " +
+         std::to_string(batteryMode) + std::string(kTail) +
+         " displaysleep         2\n womp                 0\n networkoversleep     0\n"
+         " sleep                1\n lessbright           1\n tcpkeepalive         1\n"
+         " disksleep            10\nAC Power:\n Sleep On Power Button 1\n lowpowermode         " +
+         std::to_string(acMode) + std::string(kTail) +
+         " displaysleep         10\n womp                 1\n networkoversleep     0\n"
+         " sleep                1\n tcpkeepalive         1\n disksleep            10\n";
 }
 
 }  // namespace
@@ -100,7 +144,13 @@ VirtualLaptop::VirtualLaptop(const Clock& clock, std::string userName, SystemToo
   battery_.advanceTo(clock_.now());
 }
 
-BatteryModel& VirtualLaptop::battery() {
+BatteryModel VirtualLaptop::battery() const {
+  BatteryModel now = battery_;
+  now.advanceTo(clock_.now());
+  return now;
+}
+
+BatteryModel& VirtualLaptop::changing() {
   battery_.advanceTo(clock_.now());
   return battery_;
 }
@@ -112,7 +162,7 @@ ToolOutcome VirtualLaptop::outcome(ToolKey key) const {
 
 std::optional<PowerSourceList> VirtualLaptop::copySources() {
   if (!levelAvailable_) return std::nullopt;
-  BatteryModel& b = battery();
+  const BatteryModel b = battery();
   PowerSourceDescription description{
       {"Current Capacity", b.level()},
       {"Max Capacity", std::int64_t{100}},
@@ -128,7 +178,6 @@ std::optional<PowerSourceList> VirtualLaptop::copySources() {
 ToolResult VirtualLaptop::run(const ToolRequest& request) {
   ToolResult result = dispatch(request);
   if (!request.captureOutput) result.output.clear();
-  if (onToolRun) onToolRun(request, result);
   return result;
 }
 
@@ -147,29 +196,17 @@ ToolResult VirtualLaptop::runPmset(const std::vector<std::string>& args, bool as
     if (o.kind == ToolOutcome::Kind::kHang) {
       // Killed when the caller's time limit runs out (it always sets one for reports).
       if (passTime) passTime(10.0);
-      ToolResult result;
-      result.started = true;
-      result.timedOut = true;
-      result.exitStatus = 128 + 9;
-      return result;
+      return killedAtLimit();
     }
     std::string text;
     if (batt) {
       if (battText_) {
         text = *battText_;
       } else {
-        BatteryModel& b = battery();
-        BatteryReportInfo info;
-        info.onBattery = !b.onMains();
-        info.percent = b.level();
-        info.state = !b.onMains()       ? BatteryReportInfo::State::kDischarging
-                     : b.level() >= 100 ? BatteryReportInfo::State::kCharged
-                                        : BatteryReportInfo::State::kCharging;
-        info.minutesRemaining = b.minutesRemaining();
-        text = renderBatteryReport(info);
+        text = batteryReport(battery());
       }
     } else {
-      text = customText_ ? *customText_ : renderCustomReport(batteryLowPowerMode_, acLowPowerMode_);
+      text = customText_ ? *customText_ : customReport(batteryLowPowerMode_, acLowPowerMode_);
     }
     return exited(o.kind == ToolOutcome::Kind::kExit ? o.status : 0, std::move(text));
   }
@@ -261,11 +298,7 @@ ToolResult VirtualLaptop::runOsascript(const ToolRequest& request) {
   if (request.timeout && answer.seconds * 1000.0 > static_cast<double>(request.timeout->count())) {
     if (passTime) passTime(static_cast<double>(request.timeout->count()) / 1000.0);
     if (onPasswordDialog) onPasswordDialog(script->prompt, "unanswered");
-    ToolResult result;
-    result.started = true;
-    result.timedOut = true;
-    result.exitStatus = 128 + 9;
-    return result;
+    return killedAtLimit();
   }
   if (passTime && answer.seconds > 0) passTime(answer.seconds);
   if (onPasswordDialog) onPasswordDialog(script->prompt, answer.accept ? "accept" : "cancel");

@@ -49,10 +49,15 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   // PowerSources: one internal battery whose "Current Capacity" is the level.
   std::optional<PowerSourceList> copySources() override;
 
-  // The battery, brought up to the clock's time.
-  BatteryModel& battery();
-  std::int64_t level() { return battery().level(); }
-  bool onBattery() { return !battery().onMains(); }
+  // The battery as it is at the clock's time; reading it changes nothing.
+  BatteryModel battery() const;
+  std::int64_t level() const { return battery().level(); }
+  bool onBattery() const { return !battery().onMains(); }
+  // Changes to the battery, from the clock's time on.
+  void setPercent(double percent) { changing().setPercent(percent); }
+  void setOnMains(bool onMains) { changing().setOnMains(onMains); }
+  void setDrainPerMinute(double rate) { changing().setDrainPerMinute(rate); }
+  void setChargePerMinute(double rate) { changing().setChargePerMinute(rate); }
 
   // Low Power Mode of the battery profile (what `pmset -b` sets). The AC
   // profile's is only ever set through pmset and shows in the custom report.
@@ -98,7 +103,6 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
 
   // Observers, called as things happen. A password dialog's answer is
   // "accept", "cancel", or "unanswered" when the caller's time limit closed it.
-  std::function<void(const ToolRequest&, const ToolResult&)> onToolRun;
   std::function<void(const std::string& prompt, std::string_view answer)> onPasswordDialog;
   std::function<void()> onLoginItemAdded;
   // Time that passes while a tool runs (the user reading the password dialog,
@@ -115,6 +119,7 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   std::string sudoListing() const;
   int runAsAdministrator(const std::string& command);
   ToolOutcome outcome(ToolKey key) const;
+  BatteryModel& changing();
 
   const Clock& clock_;
   std::string userName_;

@@ -8,10 +8,12 @@
 #include <sstream>
 
 #include "app/check_cycle.h"
+#include "platform/fake/fake_platform.h"
 #include "platform/fake/virtual_clock.h"
 #include "prediction/battery_predictor.h"
 #include "prediction/learning_file.h"
 #include "settings/config.h"
+#include "sim/battery_model.h"
 #include "sim/laptop_run.h"
 #include "ui/status_menu.h"
 
@@ -33,121 +35,134 @@ const char* ruleName(LowBatteryRule rule) {
   return "threshold";
 }
 
-ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
-                  WhatIfResult* shared) {
-  ModeResult result;
-  result.name = smart ? "Smart AI Mode" : "Classic Threshold Mode";
-  MemoryLearningStore memory;
-  // The application's own learning file has a row for each of its check
-  // passes, dated once the pass had read the level: some milliseconds after
-  // the timer fired, more at one pass, less at the next. Its first row is its
-  // first pass, 30 s after the launch (the launch check records nothing). So
-  // the replay launches a pass before that row and gives each row to the pass
-  // nearest to it; held to "at or before the pass", a row dated a little
-  // later than the first would reach the application a pass late.
-  const fake::Ticks lead = trace.checkPasses ? kPassTicks : 0;
-  const fake::Ticks nearest = trace.checkPasses ? kPassTicks / 2 : 0;
-  const fake::Ticks start = fake::ticksFromSeconds(trace.start);
-  LaptopRunOptions runOptions;
-  runOptions.start = fake::secondsFromTicks(start - lead);
-  runOptions.recordEvents = false;
-  if (!options.learningOnDisk) runOptions.learningStore = &memory;
-  if (options.home) {
-    runOptions.home = *options.home / (smart ? "smart" : "classic");
-    std::filesystem::create_directories(*runOptions.home);
-    std::filesystem::remove(BatteryPredictor::dataPath(*runOptions.home));
-  }
-  LaptopRun run(runOptions);
-  VirtualLaptop& machine = run.laptop();
-  machine.installRule();
-  machine.battery().setDrainPerMinute(0.0);
-  machine.battery().setChargePerMinute(0.0);
-  machine.battery().setPercent(trace.points.front().percent);
-  machine.battery().setOnMains(trace.points.front().charging);
-
-  Config config;
-  config.threshold = options.threshold;
-  config.setupComplete = true;
-  config.useSmartMode = smart;
-  config.smartModeTargetMinutes = options.targetMinutes;
-  run.writeHomeFile(".kestrine_config.json", encodeConfig(config));
-
-  const auto ticksOf = [](double t) { return fake::ticksFromSeconds(t); };
-  bool onMains = trace.points.front().charging;
-  std::size_t next = 1;
-  // Between check passes the application does nothing the rows could change,
-  // so they are simply applied up to the moment of the next pass.
-  const auto applyRowsUntil = [&](fake::Ticks t, fake::Ticks slack) {
-    const TracePoint* last = nullptr;
-    while (next < trace.points.size() && ticksOf(trace.points[next].t) <= t + slack) {
-      last = &trace.points[next++];
-      if (last->charging && !onMains)
-        machine.setLowPowerMode(0);  // each discharge starts with it off
-      onMains = last->charging;
-    }
-    if (last) {
-      BatteryModel& battery = machine.battery();
-      battery.setPercent(last->percent);
-      battery.setOnMains(last->charging);
-    }
-  };
-  // Low Power Mode going on during a pass is that pass's switch, by the rule
-  // of its decision; the launch check decides by the threshold alone.
-  const auto passRan = [&](fake::Ticks at, bool wasOn) {
-    const double t = fake::secondsFromTicks(at);
-    const std::int64_t level = machine.level();
-    if (shared) shared->levels.emplace_back(t, level);
-    const AppDelegate* app = run.app();
-    if (smart && !result.readyAt && app->batteryPredictor()->hasEnoughData()) result.readyAt = t;
-    if (onMains || !app->lastDecision()) return;
-    const LowBatteryDecision& decision = *app->lastDecision();
-    if (decision.predictedMinutes) result.predictions.emplace_back(t, *decision.predictedMinutes);
-    if (!wasOn && machine.lowPowerMode() != 0) {
-      result.switches.push_back({t, level, ruleName(decision.rule), decision.predictedMinutes});
-    }
-  };
-  // Runs the pass due at `at`, the rows up to then applied first.
-  const auto runPass = [&](fake::Ticks at, fake::Ticks slack) {
-    applyRowsUntil(at, slack);
-    const bool wasOn = machine.lowPowerMode() != 0;
-    run.runUntilTicks(start + at);
-    passRan(at, wasOn);
-    // The fake ports' logs are for tests; a month of them is not kept.
-    run.sim().tools.clearLog();
-    run.sim().statusBar.clearLog();
-    run.sim().notifier.clearLog();
-  };
-
-  run.launch();
-  if (shared && lead == 0) shared->levels.emplace_back(0.0, machine.level());
-  if (machine.lowPowerMode() != 0) {
-    result.switches.push_back({0.0, machine.level(), "threshold", std::nullopt});
-  }
-  const fake::Ticks end = ticksOf(trace.duration());
-  auto asleep = trace.asleep.begin();
+// One mode's run through the trace: the application on the fake platform,
+// whose power port reads the trace's level and power source and whose switch
+// just sets the mode.
+struct Replayed {
+  ModeResult mode;
+  // The level at the launch check and at each pass.
+  std::vector<std::pair<double, std::int64_t>> levels;
   std::int64_t passes = 0;
-  for (fake::Ticks at = kPassTicks - lead; at <= end; at += kPassTicks) {
-    if (asleep != trace.asleep.end() && at > ticksOf(asleep->first) + nearest) {
+};
+
+class Replay {
+ public:
+  Replay(const Trace& trace, const WhatIfOptions& options, bool smart)
+      : trace_(trace),
+        smart_(smart),
+        // The application's own learning file has a row for each of its check
+        // passes, dated once the pass had read the level: some milliseconds
+        // after the timer fired, more at one pass, less at the next. Its first
+        // row is its first pass, 30 s after the launch (the launch check
+        // records nothing). So the replay launches a pass before that row and
+        // gives each row to the pass nearest to it; held to "at or before the
+        // pass", a row dated a little later than the first would reach the
+        // application a pass late.
+        lead_(trace.checkPasses ? kPassTicks : 0),
+        nearest_(trace.checkPasses ? kPassTicks / 2 : 0),
+        start_(fake::ticksFromSeconds(trace.start)),
+        fake_(fakeOptions(options, smart, fake::secondsFromTicks(start_ - lead_))),
+        onMains_(trace.points.front().charging) {
+    out_.mode.name = smart ? "Smart AI Mode" : "Classic Threshold Mode";
+    Config config;
+    config.threshold = options.threshold;
+    config.setupComplete = true;
+    config.useSmartMode = smart;
+    config.smartModeTargetMinutes = options.targetMinutes;
+    config.save(fake_.home.path(), fake_.console);
+    read(trace.points.front());
+    fake_.platform().learningStore = &memory_;
+    app_.emplace(fake_.platform());
+  }
+
+  Replayed run() && {
+    app_->applicationDidFinishLaunching();
+    if (lead_ == 0) out_.levels.emplace_back(0.0, level());
+    if (lowPowerModeOn()) out_.mode.switches.push_back({0.0, level(), "threshold", std::nullopt});
+    const fake::Ticks end = fake::ticksFromSeconds(trace_.duration());
+    auto asleep = trace_.asleep.begin();
+    for (fake::Ticks at = kPassTicks - lead_; at <= end; at += kPassTicks, ++out_.passes) {
+      if (asleep == trace_.asleep.end() || at <= ticksOf(asleep->first) + nearest_) {
+        pass(at, nearest_);
+        continue;
+      }
       // No check runs while the machine is asleep or off; on waking the
       // timer's missed pass runs once, after the first row seen awake (that
       // row itself in a learning file, not the one after it).
       const fake::Ticks to = ticksOf(asleep->second);
-      const fake::Ticks from = std::max(ticksOf(asleep->first), run.sim().loop.nowTicks() - start);
+      const fake::Ticks from = std::max(ticksOf(asleep->first), fake_.loop.nowTicks() - start_);
       ++asleep;
-      applyRowsUntil(from, 0);
-      run.runUntilTicks(start + from);
-      run.sleep(fake::secondsFromTicks(to - from));
-      runPass(to, 0);
-      // The timer's grid goes on after the waking.
-      at = to - to % kPassTicks;
-    } else {
-      runPass(at, nearest);
+      rowsUntil(from, 0);
+      fake_.loop.runUntilTicks(start_ + from);
+      fake_.loop.passTimeBlocked(fake::secondsFromTicks(to - from));
+      pass(to, 0);
+      at = to - to % kPassTicks;  // the timer's grid goes on after the waking
     }
-    ++passes;
+    app_->applicationWillTerminate();
+    return std::move(out_);
   }
-  if (shared) shared->passes = passes;
-  return result;
-}
+
+ private:
+  static fake::FakeOptions fakeOptions(const WhatIfOptions& options, bool smart, WallTime start) {
+    fake::FakeOptions o;
+    o.start = start;
+    o.journal = false;
+    if (options.home) {
+      o.home = *options.home / (smart ? "smart" : "classic");
+      std::filesystem::create_directories(*o.home);
+    }
+    return o;
+  }
+  static fake::Ticks ticksOf(double t) { return fake::ticksFromSeconds(t); }
+
+  std::int64_t level() const { return *fake_.power.level; }
+  bool lowPowerModeOn() const { return fake_.power.mode != PowerMode::kAutomatic; }
+  void read(const TracePoint& row) {
+    fake_.power.level = BatteryModel(row.percent).level();
+    fake_.power.onBattery = !row.charging;
+  }
+
+  // Between check passes the application does nothing the rows could change,
+  // so they are simply applied up to the moment of the next pass.
+  void rowsUntil(fake::Ticks t, fake::Ticks slack) {
+    const TracePoint* last = nullptr;
+    for (; next_ < trace_.points.size() && ticksOf(trace_.points[next_].t) <= t + slack; ++next_) {
+      last = &trace_.points[next_];
+      // Each discharge starts with Low Power Mode off.
+      if (last->charging && !onMains_) fake_.power.mode = PowerMode::kAutomatic;
+      onMains_ = last->charging;
+    }
+    if (last) read(*last);
+  }
+
+  // The pass due at `at`, the rows up to then read first. Low Power Mode
+  // going on during it is its switch, by the rule of its decision.
+  void pass(fake::Ticks at, fake::Ticks slack) {
+    rowsUntil(at, slack);
+    const bool wasOn = lowPowerModeOn();
+    fake_.loop.runUntilTicks(start_ + at);
+    fake_.clearLogs();  // the ports' records are for tests; a month of them is not kept
+    const double t = fake::secondsFromTicks(at);
+    out_.levels.emplace_back(t, level());
+    ModeResult& mode = out_.mode;
+    if (smart_ && !mode.readyAt && app_->batteryPredictor()->hasEnoughData()) mode.readyAt = t;
+    if (onMains_ || !app_->lastDecision()) return;
+    const LowBatteryDecision& decision = *app_->lastDecision();
+    if (decision.predictedMinutes) mode.predictions.emplace_back(t, *decision.predictedMinutes);
+    if (!wasOn && lowPowerModeOn())
+      mode.switches.push_back({t, level(), ruleName(decision.rule), decision.predictedMinutes});
+  }
+
+  const Trace& trace_;
+  const bool smart_;
+  const fake::Ticks lead_, nearest_, start_;
+  fake::FakePlatform fake_;
+  MemoryLearningStore memory_;
+  std::optional<AppDelegate> app_;
+  bool onMains_;
+  std::size_t next_ = 1;
+  Replayed out_;
+};
 
 }  // namespace
 
@@ -250,11 +265,12 @@ std::vector<Episode> dischargeEpisodes(const Trace& trace) {
 }
 
 WhatIfResult runWhatIf(const Trace& trace, const WhatIfOptions& options) {
-  WhatIfResult result;
-  result.classic = replay(trace, options, false, &result);
-  result.smart = replay(trace, options, true, nullptr);
-  result.episodes = dischargeEpisodes(trace);
-  return result;
+  Replayed classic = Replay(trace, options, false).run();
+  return {.classic = std::move(classic.mode),
+          .smart = Replay(trace, options, true).run().mode,
+          .episodes = dischargeEpisodes(trace),
+          .levels = std::move(classic.levels),
+          .passes = classic.passes};
 }
 
 std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::path& folder) {
@@ -275,50 +291,33 @@ std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::
   return newest;
 }
 
-int runWhatIfCommand(const std::optional<std::filesystem::path>& givenTrace,
-                     const WhatIfOptions& options, const std::optional<std::string>& plot,
-                     ReportFormat format, const std::filesystem::path& historyFolder) {
-  std::filesystem::path tracePath;
-  if (givenTrace) {
-    tracePath = *givenTrace;
-  } else if (const auto newest = newestChargeHistory(historyFolder)) {
-    tracePath = *newest;
-    std::cerr << "kestrine-sim: reading " << tracePath.string()
+std::optional<Trace> whatIfTrace(const std::optional<std::filesystem::path>& given,
+                                 const std::filesystem::path& historyFolder) {
+  std::optional<std::filesystem::path> path = given;
+  if (!path) {
+    path = newestChargeHistory(historyFolder);
+    if (!path) {
+      std::cerr << "kestrine-sim: no --trace given, and no battery charge history "
+                   "(history-charge-*.dat) in "
+                << historyFolder.string() << "; pass one with --trace FILE\n";
+      return std::nullopt;
+    }
+    std::cerr << "kestrine-sim: reading " << path->string()
               << ", this machine's newest battery charge history\n";
-  } else {
-    std::cerr << "kestrine-sim: no --trace given, and no battery charge history "
-                 "(history-charge-*.dat) in "
-              << historyFolder.string() << "; pass one with --trace FILE\n";
-    return 2;
   }
-  const TraceParse parsed = loadTrace(tracePath);
-  if (!parsed.trace) {
-    std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
-    return 2;
-  }
-  if (options.home) {
-    if (const auto error = makeHomeFolder(*options.home)) {
-      std::cerr << "kestrine-sim: " << *error << "\n";
-      return 2;
-    }
-  }
-  // Both replays write only into the run's own folder.
-  WhatIfOptions replayOptions = options;
-  std::optional<RunFolder> scratch;
-  if (!replayOptions.home) {
-    scratch.emplace();
-    if (scratch->path().empty()) {
-      std::cerr << "kestrine-sim: cannot make a temporary folder for the run\n";
-      return 1;
-    }
-    replayOptions.home = scratch->path();
-  }
-  const WhatIfResult result = runWhatIf(*parsed.trace, replayOptions);
-  std::cout << (format == ReportFormat::kJson ? whatIfJson(*parsed.trace, options, result)
-                                              : whatIfReport(*parsed.trace, options, result));
+  TraceParse parsed = loadTrace(*path);
+  if (!parsed.trace) std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
+  return std::move(parsed.trace);
+}
+
+int reportWhatIf(const Trace& trace, const WhatIfOptions& options,
+                 const std::optional<std::string>& plot, ReportFormat format) {
+  const WhatIfResult result = runWhatIf(trace, options);
+  std::cout << (format == ReportFormat::kJson ? whatIfJson(trace, options, result)
+                                              : whatIfReport(trace, options, result));
   if (plot) {
     std::ofstream out(*plot, std::ios::binary | std::ios::trunc);
-    out << whatIfSvg(*parsed.trace, options, result);
+    out << whatIfSvg(trace, options, result);
     if (!out) {
       std::cerr << "kestrine-sim: cannot write " << *plot << "\n";
       return 1;

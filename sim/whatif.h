@@ -15,10 +15,9 @@ namespace kestrine::sim {
 struct WhatIfOptions {
   std::int64_t threshold = 20;
   std::int64_t targetMinutes = 60;
-  std::optional<std::filesystem::path> home;  // the two runs get sub-folders of it
-  // The application keeps its learning record in memory; true keeps it in its
-  // file in the run's home, saved at every pass, as the real application does.
-  bool learningOnDisk = false;
+  // The two runs get sub-folders of it for their settings; the learning
+  // record is kept in memory.
+  std::optional<std::filesystem::path> home;
 };
 
 // When a mode switched Low Power Mode on.
@@ -123,11 +122,15 @@ inline constexpr const char* kUpowerHistoryFolder = "/var/lib/upower";
 // there is none.
 std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::path& folder);
 
-// The whole command: exit status 0, 1 (plot not written) or 2 (bad trace, or
-// no trace given and no charge history in `historyFolder`).
-int runWhatIfCommand(const std::optional<std::filesystem::path>& trace,
-                     const WhatIfOptions& options, const std::optional<std::string>& plot,
-                     ReportFormat format,
-                     const std::filesystem::path& historyFolder = kUpowerHistoryFolder);
+// The trace `whatif` reads: `given`, or else the newest charge history in
+// `historyFolder`, named on standard error. Absent, with the reason on
+// standard error, when there is none or it is malformed.
+std::optional<Trace> whatIfTrace(const std::optional<std::filesystem::path>& given,
+                                 const std::filesystem::path& historyFolder);
+
+// Replays the trace in `options.home`, prints the report and writes the plot:
+// exit status 0, or 1 when the plot cannot be written.
+int reportWhatIf(const Trace& trace, const WhatIfOptions& options,
+                 const std::optional<std::string>& plot, ReportFormat format);
 
 }  // namespace kestrine::sim

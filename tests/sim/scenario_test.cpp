@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ScenarioName{"failing_switch"}, ScenarioName{"month_end"},
                       ScenarioName{"smart_prediction"}, ScenarioName{"change_while_waiting"},
                       ScenarioName{"prompt_unanswered"}, ScenarioName{"dialog_at_start"},
-                      ScenarioName{"launch_message_open"}));
+                      ScenarioName{"alert_open"}, ScenarioName{"launch_message_open"}));
 
 // One JSON line per event, whose time of day is the start plus its "t", even
 // for events a hair before a whole second.

@@ -153,23 +153,6 @@ INSTANTIATE_TEST_SUITE_P(
                       AdviceCase{"TooFewDischarges", {{10, {90}}, {20, {90, 90}}}, "too few (2)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The record held in memory decides exactly as the application's own file,
-// saved at every pass, does.
-TEST(WhatIf, LearningInMemoryDecidesAsTheLearningFileDoes) {
-  const auto parsed = parseTrace(readyThenDischarges({0.5, 1.2}), "steady.csv");
-  ASSERT_TRUE(parsed.trace);
-  RunFolder home;
-  WhatIfOptions onDisk = optionsIn(home);
-  onDisk.learningOnDisk = true;
-  const auto a = runWhatIf(*parsed.trace, optionsIn(home));
-  const auto b = runWhatIf(*parsed.trace, onDisk);
-  ASSERT_FALSE(a.smart.predictions.empty());
-  EXPECT_EQ(a.smart.switches, b.smart.switches);
-  EXPECT_EQ(a.smart.predictions, b.smart.predictions);
-  EXPECT_EQ(a.classic.switches, b.classic.switches);
-  EXPECT_TRUE(std::filesystem::exists(BatteryPredictor::dataPath(home.path() / "smart")));
-}
-
 // The application's own learning file, replayed, switches in the pass in
 // which the application did. Its rows are dated once each pass had read the
 // level, a little after the timer fired and not by the same amount each time
@@ -188,13 +171,13 @@ TEST(WhatIf, TheApplicationsOwnLearningFileSwitchesInTheSamePass) {
   app.writeHomeFile(".kestrine_config.json", encodeConfig(config));
   VirtualLaptop& machine = app.laptop();
   machine.installRule();
-  machine.battery().setOnMains(true);
+  machine.setOnMains(true);
   app.launch();
   // Two midnights on the charger make Smart AI Mode ready; then 0.7 points a minute.
   WallTime t = runOptions.start + 26 * 3600.0;
   app.runUntil(t);
-  machine.battery().setDrainPerMinute(0.7);
-  machine.battery().setOnMains(false);
+  machine.setDrainPerMinute(0.7);
+  machine.setOnMains(false);
   while (machine.lowPowerMode() == 0 && machine.level() > 0) app.runUntil(t += 30.0);
   ASSERT_NE(machine.lowPowerMode(), 0);
   ASSERT_GT(machine.level(), 30);  // by the prediction, well above the threshold

@@ -77,12 +77,12 @@ void FakePlatform::clearLogs() {
   notifier.clearLog();
   alerts.clearLog();
   statusBar.clearLog();
+  power.log.clear();
 }
 
 void FakePlatform::record(std::string source, std::string text) {
   journal_.push_back(
       JournalEntry{.time = loop.now(), .source = std::move(source), .text = std::move(text)});
-  journalObservers.notify(journal_.back());
 }
 
 }  // namespace kestrine::fake

@@ -69,7 +69,6 @@ class FakePlatform {
   // Forgets what every port recorded (the status bar keeps its current title
   // and menu), for runs too long to keep it all.
   void clearLogs();
-  Observers<JournalEntry> journalObservers;
 
  private:
   void record(std::string source, std::string text);

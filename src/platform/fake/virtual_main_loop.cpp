@@ -114,7 +114,14 @@ void VirtualMainLoop::leaveModal() {
 }
 
 bool VirtualMainLoop::step() {
-  if (terminated_ || queue_.empty()) return false;
+  if (terminated_) return false;
+  const auto change = outsideDue();
+  if (change && (queue_.empty() || *change < queue_.begin()->first.first)) {
+    now_ = std::max(now_, *change);
+    outside.make();
+    return true;
+  }
+  if (queue_.empty()) return false;
   auto node = queue_.extract(queue_.begin());
   now_ = std::max(now_, node.key().first);
   dispatch(node.key().first, std::move(node.mapped()));
@@ -131,7 +138,12 @@ void VirtualMainLoop::runFor(double seconds) {
 }
 
 void VirtualMainLoop::passTimeBlocked(double seconds) {
-  now_ = later(now_, std::max<Ticks>(0, ticksFromSeconds(seconds)));
+  const Ticks until = later(now_, std::max<Ticks>(0, ticksFromSeconds(seconds)));
+  for (auto change = outsideDue(); change && *change <= until; change = outsideDue()) {
+    now_ = std::max(now_, *change);
+    outside.make();
+  }
+  now_ = until;
 }
 
 void VirtualMainLoop::passTimeModal(double seconds) {
@@ -142,14 +154,11 @@ void VirtualMainLoop::passTimeModal(double seconds) {
   leaveModal();
 }
 
-std::optional<WallTime> VirtualMainLoop::nextDueTime() const {
-  if (queue_.empty()) return std::nullopt;
-  return secondsFromTicks(queue_.begin()->first.first);
-}
-
 std::optional<Ticks> VirtualMainLoop::nextDueTicks() const {
-  if (queue_.empty()) return std::nullopt;
-  return queue_.begin()->first.first;
+  const auto change = outsideDue();
+  if (queue_.empty()) return change;
+  const Ticks due = queue_.begin()->first.first;
+  return change ? std::min(*change, due) : due;
 }
 
 std::size_t VirtualMainLoop::activeTimerCount() const {
@@ -165,7 +174,7 @@ void VirtualMainLoop::enqueue(Ticks due, Entry entry) {
 }
 
 void VirtualMainLoop::runDueUpTo(Ticks time) {
-  while (!terminated_ && !queue_.empty() && queue_.begin()->first.first <= time) step();
+  for (auto due = nextDueTicks(); !terminated_ && due && *due <= time; due = nextDueTicks()) step();
 }
 
 void VirtualMainLoop::dispatch(Ticks due, Entry entry) {

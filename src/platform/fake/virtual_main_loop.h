@@ -62,6 +62,9 @@ std::string toString(LoopEvent::Kind kind);
 //    pass runs from the loop, after the current callback.
 //  - runFor() from a callback: an alert that does not hold the checks is open;
 //    everything runs as usual meanwhile.
+// The world outside the application does not wait for any of these: its
+// changes (`outside`) happen at their own times, before the callbacks due at
+// or after them.
 class VirtualMainLoop final : public MainLoop {
  public:
   explicit VirtualMainLoop(WallTime start = 0.0);
@@ -95,15 +98,21 @@ class VirtualMainLoop final : public MainLoop {
   void passTimeModal(double seconds);
 
   bool isTerminated() const { return terminated_; }
-  bool isModal() const { return gate_.isModal(); }
-  // When the next scheduled callback is due, if any.
-  std::optional<WallTime> nextDueTime() const;
+  // When the next scheduled callback or outside change is due, if any.
   std::optional<Ticks> nextDueTicks() const;
   std::size_t pendingCount() const { return queue_.size(); }
   std::size_t activeTimerCount() const;
 
   // Told about everything the loop does, in order.
   Observers<LoopEvent> observers;
+
+  // The machine around the application: `due` says when its next change is,
+  // if it has one, and `make` makes that change.
+  struct Outside {
+    std::function<std::optional<Ticks>()> due;
+    std::function<void()> make;
+  };
+  Outside outside;
 
  private:
   struct TimerState;
@@ -117,6 +126,7 @@ class VirtualMainLoop final : public MainLoop {
   void enqueue(Ticks due, Entry entry);
   void dispatch(Ticks due, Entry entry);
   void runDueUpTo(Ticks time);
+  std::optional<Ticks> outsideDue() const { return outside.due ? outside.due() : std::nullopt; }
   void emit(LoopEvent::Kind kind, std::uint64_t timerId = 0);
 
   Ticks now_;
