@@ -198,4 +198,40 @@ Notification automaticSwitchNotification(std::string_view subtitle) {
   };
 }
 
+Notification switchFailedNotification(SwitchFailure why, const Wording& wording) {
+  constexpr std::string_view kAgain = " Kestrine tries again at every check.";
+  std::string body;
+  switch (why) {
+    case SwitchFailure::kNotAllowed:
+      body = "The system's policy (polkit) does not let this session switch the power profile.";
+      break;
+    case SwitchFailure::kNoAnswer:
+      body = "power-profiles-daemon did not answer.";
+      break;
+    case SwitchFailure::kNoService:
+      body = "power-profiles-daemon is not running.";
+      break;
+    case SwitchFailure::kRefused:
+      body = "power-profiles-daemon refused the switch.";
+      break;
+  }
+  return Notification{
+      .title = "Kestrine",
+      .subtitle =
+          std::string(powerModeName(PowerMode::kLowPower, wording)) + " could not be turned on",
+      .body = body + std::string(kAgain),
+  };
+}
+
+Notification saveFailedNotification(SavedFile file, std::string_view line) {
+  const bool settings = file == SavedFile::kSettings;
+  return Notification{
+      .title = "Kestrine",
+      .subtitle = settings ? "Settings could not be saved" : "Learning data could not be saved",
+      .body = std::string(line) + (settings ? ". Your settings apply until Kestrine quits; it "
+                                              "saves them again at every check."
+                                            : ". Kestrine saves it again at every check."),
+  };
+}
+
 }  // namespace kestrine

@@ -79,4 +79,14 @@ Notification unreadableSettingsNotification(const std::filesystem::path& keptAt)
 // Low Power Mode switched on by a check pass; the subtitle tells which rule decided.
 Notification automaticSwitchNotification(std::string_view subtitle);
 
+// Low Power Mode (in the wording's name: "Power Saver" on Linux) could not be
+// switched on for a low battery, and why. Sent once per low-battery episode.
+Notification switchFailedNotification(SwitchFailure why, const Wording& wording = {});
+
+// The two files Kestrine keeps.
+enum class SavedFile { kSettings, kLearningData };
+// A save that failed (`line`: the printed "Failed to save ..." line), sent
+// once until a save of that file succeeds.
+Notification saveFailedNotification(SavedFile file, std::string_view line);
+
 }  // namespace kestrine

@@ -1,10 +1,12 @@
 // Kestrine on a Linux desktop: GTK3 for alerts and the menu, a
-// StatusNotifierItem for the tray, libnotify, UPower and power-profiles-daemon.
+// StatusNotifierItem for the tray, desktop notifications, UPower and
+// power-profiles-daemon, every call to another process asynchronous.
 // The command line takes --help, --version and --quit; no environment variable
 // of Kestrine's own is read.
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -26,6 +28,9 @@
 #include "version.h"
 
 namespace {
+
+// How long a second start waits to hand its notification to the bus.
+constexpr std::chrono::milliseconds kNotifierGrace{1'000};
 
 struct Termination {
   kestrine::linux_desktop::GlibMainLoop& mainLoop;
@@ -92,11 +97,6 @@ bool initToolkitWithoutGl() {
   return ok;
 }
 
-gboolean onLaunched(gpointer data) {
-  static_cast<kestrine::AppDelegate*>(data)->applicationDidFinishLaunching();
-  return G_SOURCE_REMOVE;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,12 +110,16 @@ int main(int argc, char** argv) {
   if (const int status = runCommandLine(line, session); status >= 0) return status;
 
   switch (claimSingleInstance(PasswdHomeDirectory().path())) {
-    case InstanceLock::heldElsewhere:
-      // Started from the applications menu, nobody reads standard error.
-      LibnotifyNotifier().deliver(alreadyRunningNotification());
+    case InstanceLock::heldElsewhere: {
+      // Started from the applications menu, nobody reads standard error. A
+      // notification server that does not answer does not hold the exit.
+      DbusNotifier notifier(session);
+      notifier.deliver(alreadyRunningNotification());
+      notifier.send(kNotifierGrace);
       return 0;
+    }
     case InstanceLock::refused:
-      return 1;
+      return 0;  // as on the Mac: the line said why, and nothing is wrong with this start
     case InstanceLock::acquired:
     case InstanceLock::unavailable:
       break;
@@ -134,7 +138,7 @@ int main(int argc, char** argv) {
   GlibMainLoop mainLoop;
   AppIndicatorStatusBar statusBar;
   GtkAlerts alerts;
-  LibnotifyNotifier notifier;
+  DbusNotifier notifier(session);
   SystemClock clock;
   PasswdHomeDirectory home;
   SystemBusPower power(
@@ -151,6 +155,7 @@ int main(int argc, char** argv) {
       .home = home,
       .console = console,
       .wording = kLinuxWording,
+      .notifiesFailures = true,
   };
 
   // A session logout or `kill` ends Kestrine like its Quit item does, also
@@ -174,10 +179,17 @@ int main(int argc, char** argv) {
 
   {
     AppDelegate delegate(platform);
-    statusBar.setActionHandler([&delegate](MenuAction action, std::int64_t tag) {
-      delegate.performMenuAction(action, tag);
+    // One thing at a time: a choice made while a pass waits for a daemon runs
+    // after the pass. Quit does not wait: it makes the pass give up its call.
+    statusBar.setActionHandler([&delegate, &mainLoop, &termination](MenuAction action,
+                                                                    std::int64_t tag) {
+      if (action == MenuAction::kQuit) {
+        endApplication(termination);
+        return;
+      }
+      mainLoop.runCommand([&delegate, action, tag] { delegate.performMenuAction(action, tag); });
     });
-    g_idle_add(onLaunched, &delegate);
+    mainLoop.callAfter(0, [&delegate] { delegate.applicationDidFinishLaunching(); });
     mainLoop.run();
     delegate.applicationWillTerminate();
     statusBar.setActionHandler(nullptr);

@@ -15,19 +15,22 @@ constexpr const char* kUPowerDeviceInterface = "org.freedesktop.UPower.Device";
 // caller gave up (then the late reply is freed with it).
 struct PendingCall {
   GVariant* reply = nullptr;
+  GError* error = nullptr;
   bool done = false;
   PendingCall() = default;
   PendingCall(const PendingCall&) = delete;
   PendingCall& operator=(const PendingCall&) = delete;
   ~PendingCall() {
     if (reply != nullptr) g_variant_unref(reply);
+    if (error != nullptr) g_error_free(error);
   }
 };
 
 void onReply(GObject* source, GAsyncResult* result, gpointer data) {
   std::unique_ptr<std::shared_ptr<PendingCall>> pending(
       static_cast<std::shared_ptr<PendingCall>*>(data));
-  (*pending)->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+  (*pending)->reply =
+      g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &(*pending)->error);
   (*pending)->done = true;
 }
 
@@ -38,17 +41,41 @@ gboolean onLate(gpointer late) {
 
 }  // namespace
 
-std::shared_ptr<SystemBus> SystemBus::connect(WaitForAnswer wait) {
-  GDBusConnection* connection = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
-  if (connection == nullptr) return nullptr;
+std::shared_ptr<SystemBus> SystemBus::made(GDBusConnection* connection, GError* error,
+                                           WaitForAnswer wait, ReportError report) {
+  if (connection == nullptr) {
+    report("connecting to the system bus", "", error != nullptr ? error->message : "");
+    if (error != nullptr) g_error_free(error);
+    return nullptr;
+  }
   // A restarted system bus must not end the application.
   g_dbus_connection_set_exit_on_close(connection, FALSE);
-  return std::shared_ptr<SystemBus>(new SystemBus(connection, std::move(wait)));
+  return std::shared_ptr<SystemBus>(new SystemBus(connection, std::move(wait), std::move(report)));
 }
 
-SystemBus::SystemBus(GDBusConnection* connection, WaitForAnswer wait)
+// Connecting is the one call that waits: the bus daemon (not a service on it)
+// answers, on a local socket.
+std::shared_ptr<SystemBus> SystemBus::connect(WaitForAnswer wait, ReportError report) {
+  GError* error = nullptr;
+  GDBusConnection* connection = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+  return made(connection, error, std::move(wait), std::move(report));
+}
+
+std::shared_ptr<SystemBus> SystemBus::connectTo(const char* address, WaitForAnswer wait,
+                                                ReportError report) {
+  GError* error = nullptr;
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      address,
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  return made(connection, error, std::move(wait), std::move(report));
+}
+
+SystemBus::SystemBus(GDBusConnection* connection, WaitForAnswer wait, ReportError report)
     : connection_(connection),
       wait_(std::move(wait)),
+      report_(std::move(report)),
       // The daemon moved to UPower's namespace in later versions; older ones
       // (Debian 12) only own the original name.
       profiles_{
@@ -70,11 +97,14 @@ SystemBus::~SystemBus() {
 GVariant* SystemBus::call(const char* name, const char* path, const char* interface,
                           const char* method, GVariant* parameters, const GVariantType* replyType,
                           GDBusCallFlags flags, Deadline deadline) {
+  lastErrorName_.clear();
+  lastTimedOut_ = false;
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())
                         .count();
   if (left <= 0) {
     if (parameters != nullptr) g_variant_unref(g_variant_ref_sink(parameters));
+    lastTimedOut_ = true;
     return nullptr;
   }
   auto pending = std::make_shared<PendingCall>();
@@ -85,6 +115,14 @@ GVariant* SystemBus::call(const char* name, const char* path, const char* interf
   if (!wait_([&pending] { return pending->done; })) {
     g_cancellable_cancel(cancellable);
     return nullptr;
+  }
+  if (const GError* error = pending->error) {
+    g_autofree gchar* remote = g_dbus_error_get_remote_error(error);
+    lastErrorName_ = remote != nullptr ? remote : "";
+    lastTimedOut_ = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT);
+    g_autoptr(GError) plain = g_error_copy(error);
+    g_dbus_error_strip_remote_error(plain);
+    report_(std::string(interface) + "." + method + " on " + name, lastErrorName_, plain->message);
   }
   return std::exchange(pending->reply, nullptr);
 }
@@ -183,16 +221,18 @@ std::optional<std::string> SystemBus::activeProfile(Deadline deadline) {
   return profile;
 }
 
-bool SystemBus::setActiveProfile(const std::string& profile) {
+std::optional<SwitchFailure> SystemBus::setActiveProfile(const std::string& profile) {
   const ProfilesService* service = profilesService();
-  if (service == nullptr) return false;
+  if (service == nullptr) return SwitchFailure::kNoService;
   g_autoptr(GVariant) reply = call(service->name, service->path, kProperties, "Set",
                                    g_variant_new("(ssv)", service->interface, "ActiveProfile",
                                                  g_variant_new_string(profile.c_str())),
                                    nullptr, G_DBUS_CALL_FLAGS_ALLOW_INTERACTIVE_AUTHORIZATION,
                                    std::chrono::steady_clock::now() + kSwitchTimeout);
-  if (reply == nullptr) return false;
-  return activeProfile(readingDeadline()) == profile;
+  if (reply == nullptr) return switchFailureFromError(lastErrorName_, lastTimedOut_);
+  if (activeProfile(readingDeadline()) == profile) return std::nullopt;
+  // Accepted but not in force: a daemon that answers yet does not switch.
+  return lastTimedOut_ ? SwitchFailure::kNoAnswer : SwitchFailure::kRefused;
 }
 
 }  // namespace kestrine::linux_desktop
