@@ -24,6 +24,46 @@ using testing::writeText;
 
 // ---- Start-up ----
 
+// A locked file fails every save: one line and (where the platform tells
+// failures) one notification per file, the settings saved again at each pass
+// until they are on disk, and told again after a save that succeeded.
+TEST_F(AppDelegateTest, FailedSavesAreToldOnceAndTheSettingsSavedAgainUntilOnDisk) {
+  writeConfig(Config{.setupComplete = true});
+  writeLearningData(PredictionData{});
+  sim.platform().notifiesFailures = true;
+  mac.onBattery = false;
+  launch();
+  const auto configFile = Config::configPath(home());
+  const auto learningFile = BatteryPredictor::dataPath(home());
+  auto lock = [](const std::filesystem::path& file, bool locked) {
+    std::filesystem::permissions(file, locked ? std::filesystem::perms::owner_read
+                                              : std::filesystem::perms::owner_all);
+  };
+  lock(configFile, true);
+  lock(learningFile, true);
+  app->performMenuAction(MenuAction::kChangeThreshold, 30);
+  runPasses(3);
+  auto told = [this](const std::string& start) {
+    return std::count_if(sim.console.lines().begin(), sim.console.lines().end(),
+                         [&](const std::string& line) { return line.starts_with(start); });
+  };
+  EXPECT_EQ(told("Failed to save config: "), 1);
+  EXPECT_EQ(told("Failed to save prediction data: "), 1);
+  std::vector<std::string> subtitles;
+  for (const Notification& n : notifications()) subtitles.push_back(n.subtitle);
+  EXPECT_THAT(subtitles, ElementsAre("Settings could not be saved", "Threshold Updated",
+                                     "Learning data could not be saved"));
+
+  lock(configFile, false);
+  lock(learningFile, false);
+  runPasses();
+  EXPECT_EQ(readConfig()->threshold, 30);
+  lock(configFile, true);
+  app->performMenuAction(MenuAction::kChangeThreshold, 40);
+  EXPECT_EQ(told("Failed to save config: "), 2);
+  EXPECT_EQ(notifications().size(), 5U);
+}
+
 TEST_F(AppDelegateTest, StartWithSetupDoneRunsTheLaunchCheckAtOnceAndTheMessageASecondLater) {
   writeConfig(Config{.threshold = 30, .setupComplete = true});
   mac.level = 25;
