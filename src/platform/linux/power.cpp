@@ -34,8 +34,7 @@ std::shared_ptr<SystemBus> SystemBusPower::bus() {
   if (!bus_) {
     auto report = [this](const std::string& call, const std::string& errorName,
                          const std::string& message) { this->report(call, errorName, message); };
-    bus_ = busAddress_.empty() ? SystemBus::connect(wait_, report)
-                               : SystemBus::connectTo(busAddress_.c_str(), wait_, report);
+    bus_ = SystemBus::connect(wait_, report);
   }
   if (bus_ && !checkedProfilesService_) {
     checkedProfilesService_ = true;

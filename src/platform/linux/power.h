@@ -23,9 +23,8 @@ namespace kestrine::linux_desktop {
 // once per distinct error.
 class SystemBusPower final : public Power {
  public:
-  // `busAddress`: a test's private bus instead of the system bus.
-  SystemBusPower(WaitForAnswer wait, Notifier& notifier, std::string busAddress = {})
-      : wait_(std::move(wait)), notifier_(notifier), busAddress_(std::move(busAddress)) {}
+  SystemBusPower(WaitForAnswer wait, Notifier& notifier)
+      : wait_(std::move(wait)), notifier_(notifier) {}
 
   std::optional<std::int64_t> getBatteryLevel() override;
   bool isOnBattery() override;
@@ -47,7 +46,6 @@ class SystemBusPower final : public Power {
 
   WaitForAnswer wait_;
   Notifier& notifier_;
-  std::string busAddress_;
   std::shared_ptr<SystemBus> bus_;
   std::optional<SwitchFailure> failure_;
   std::set<std::string> reported_;

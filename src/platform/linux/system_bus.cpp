@@ -14,23 +14,27 @@ constexpr const char* kUPowerDeviceInterface = "org.freedesktop.UPower.Device";
 // A call's answer. Shared with the reply callback, which may run after the
 // caller gave up (then the late reply is freed with it).
 struct PendingCall {
+  GDBusConnection* connection;  // held: a call may end after its SystemBus
   GVariant* reply = nullptr;
   GError* error = nullptr;
   bool done = false;
-  PendingCall() = default;
+  explicit PendingCall(GDBusConnection* bus) : connection(G_DBUS_CONNECTION(g_object_ref(bus))) {}
   PendingCall(const PendingCall&) = delete;
   PendingCall& operator=(const PendingCall&) = delete;
   ~PendingCall() {
     if (reply != nullptr) g_variant_unref(reply);
     if (error != nullptr) g_error_free(error);
+    g_object_unref(connection);
   }
 };
 
-void onReply(GObject* source, GAsyncResult* result, gpointer data) {
+// The connection is the call's own: on a closed connection GDBus answers with
+// no source object.
+void onReply(GObject*, GAsyncResult* result, gpointer data) {
   std::unique_ptr<std::shared_ptr<PendingCall>> pending(
       static_cast<std::shared_ptr<PendingCall>*>(data));
   (*pending)->reply =
-      g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &(*pending)->error);
+      g_dbus_connection_call_finish((*pending)->connection, result, &(*pending)->error);
   (*pending)->done = true;
 }
 
@@ -41,35 +45,28 @@ gboolean onLate(gpointer late) {
 
 }  // namespace
 
-std::shared_ptr<SystemBus> SystemBus::made(GDBusConnection* connection, GError* error,
-                                           WaitForAnswer wait, ReportError report) {
+// A connection of its own rather than GLib's shared one: after a bus restart
+// the shared one stays closed for as long as anything still holds it, and a
+// new one is wanted at once. Connecting is the one step that waits: the bus
+// daemon (not a service on it) answers, on a local socket.
+std::shared_ptr<SystemBus> SystemBus::connect(WaitForAnswer wait, ReportError report) {
+  g_autoptr(GError) error = nullptr;
+  g_autofree gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+  GDBusConnection* connection =
+      address == nullptr
+          ? nullptr
+          : g_dbus_connection_new_for_address_sync(
+                address,
+                static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                  G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                nullptr, nullptr, &error);
   if (connection == nullptr) {
     report("connecting to the system bus", "", error != nullptr ? error->message : "");
-    if (error != nullptr) g_error_free(error);
     return nullptr;
   }
   // A restarted system bus must not end the application.
   g_dbus_connection_set_exit_on_close(connection, FALSE);
   return std::shared_ptr<SystemBus>(new SystemBus(connection, std::move(wait), std::move(report)));
-}
-
-// Connecting is the one call that waits: the bus daemon (not a service on it)
-// answers, on a local socket.
-std::shared_ptr<SystemBus> SystemBus::connect(WaitForAnswer wait, ReportError report) {
-  GError* error = nullptr;
-  GDBusConnection* connection = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-  return made(connection, error, std::move(wait), std::move(report));
-}
-
-std::shared_ptr<SystemBus> SystemBus::connectTo(const char* address, WaitForAnswer wait,
-                                                ReportError report) {
-  GError* error = nullptr;
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      address,
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error);
-  return made(connection, error, std::move(wait), std::move(report));
 }
 
 SystemBus::SystemBus(GDBusConnection* connection, WaitForAnswer wait, ReportError report)
@@ -91,6 +88,7 @@ SystemBus::SystemBus(GDBusConnection* connection, WaitForAnswer wait, ReportErro
 
 SystemBus::~SystemBus() {
   for (ProfilesService& service : profiles_) g_bus_unwatch_name(service.watch);
+  g_dbus_connection_close(connection_, nullptr, nullptr, nullptr);
   g_object_unref(connection_);
 }
 
@@ -107,7 +105,7 @@ GVariant* SystemBus::call(const char* name, const char* path, const char* interf
     lastTimedOut_ = true;
     return nullptr;
   }
-  auto pending = std::make_shared<PendingCall>();
+  auto pending = std::make_shared<PendingCall>(connection_);
   g_autoptr(GCancellable) cancellable = g_cancellable_new();
   g_dbus_connection_call(connection_, name, path, interface, method, parameters, replyType, flags,
                          static_cast<int>(left), cancellable, onReply,

@@ -39,10 +39,8 @@ class SystemBus {
   static Deadline readingDeadline() { return std::chrono::steady_clock::now() + kReadTimeout; }
 
   // The system bus connection; absent when there is none.
+  // (DBUS_SYSTEM_BUS_ADDRESS names another one, a test's, as for any program.)
   static std::shared_ptr<SystemBus> connect(WaitForAnswer wait, ReportError report);
-  // The same on the bus at `address` (a test's private bus).
-  static std::shared_ptr<SystemBus> connectTo(const char* address, WaitForAnswer wait,
-                                              ReportError report);
   ~SystemBus();
   SystemBus(const SystemBus&) = delete;
   SystemBus& operator=(const SystemBus&) = delete;
@@ -68,8 +66,6 @@ class SystemBus {
 
  private:
   SystemBus(GDBusConnection* connection, WaitForAnswer wait, ReportError report);
-  static std::shared_ptr<SystemBus> made(GDBusConnection* connection, GError* error,
-                                         WaitForAnswer wait, ReportError report);
   // One call, its reply or null; no call is made once the deadline has passed.
   GVariant* call(const char* name, const char* path, const char* interface, const char* method,
                  GVariant* parameters, const GVariantType* replyType, GDBusCallFlags flags,
