@@ -36,8 +36,8 @@ TEST_F(AppDelegateTest, FailedSavesAreToldOnceAndTheSettingsSavedAgainUntilOnDis
   const auto configFile = Config::configPath(home());
   const auto learningFile = BatteryPredictor::dataPath(home());
   auto lock = [](const std::filesystem::path& file, bool locked) {
-    std::filesystem::permissions(file, locked ? std::filesystem::perms::owner_read
-                                              : std::filesystem::perms::owner_all);
+    std::filesystem::permissions(
+        file, locked ? std::filesystem::perms::owner_read : std::filesystem::perms::owner_all);
   };
   lock(configFile, true);
   lock(learningFile, true);
@@ -258,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Information dialogs and menu routing ----
 
 TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
-  writeConfig(Config{.threshold = 20, .setupComplete = true});
+  writeConfig(Config{.threshold = 20, .setupComplete = true, .useSmartMode = true});
   launch();
   sim.loop.runFor(1.0);
   sim.alerts.clearLog();
@@ -274,28 +274,19 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   app->performMenuAction(MenuAction::kShowPowerMode);
   mac.mode = std::nullopt;
   app->performMenuAction(MenuAction::kShowPowerMode);
+  app->performMenuAction(MenuAction::kShowAbout);
 
-  ASSERT_EQ(sim.alerts.shown().size(), 4U);
+  ASSERT_EQ(sim.alerts.shown().size(), 5U);
   EXPECT_EQ(sim.alerts.shown()[0].alert.body, batteryInfoAlert(57, false, 20).body);
   EXPECT_EQ(sim.alerts.shown()[1].alert.body, batteryInfoErrorAlert().body);
   EXPECT_EQ(sim.alerts.shown()[2].alert.body, powerModeAlert(PowerMode::kHighPower).body);
   EXPECT_EQ(sim.alerts.shown()[3].alert.body,
             "Unable to retrieve power mode\n\nThe service is missing.");
+  EXPECT_THAT(sim.alerts.shown()[4].alert.body,
+              ::testing::HasSubstr("\nCurrent Mode: Smart AI Mode (~60 min)\n"));
   // The power source is read for the first dialog only: not when there is no level.
   EXPECT_EQ(mac.count("onBattery"), 1U);
   EXPECT_TRUE(notifications().empty());
-}
-
-TEST_F(AppDelegateTest, AboutShowsTheCurrentMode) {
-  writeConfig(Config{.threshold = 20, .setupComplete = true, .useSmartMode = true});
-  launch();
-  sim.loop.runFor(1.0);
-  sim.alerts.clearLog();
-
-  app->performMenuAction(MenuAction::kShowAbout);
-  ASSERT_EQ(sim.alerts.shown().size(), 1U);
-  EXPECT_THAT(sim.alerts.shown()[0].alert.body,
-              ::testing::HasSubstr("\nCurrent Mode: Smart AI Mode (~60 min)\n"));
 }
 
 // ---- Quit and lifetime ----

@@ -199,7 +199,7 @@ TEST_F(CheckCycleTest, AFailedSwitchIsToldOncePerEpisodeWithItsReason) {
   EXPECT_EQ(notifications().size(), 2U);
 }
 
-TEST_F(CheckCycleTest, PluggingInClearsTheLatchSoTheNextEpisodeNotifiesAgain) {
+TEST_F(CheckCycleTest, PluggingInOrRisingAboveTheThresholdClearsTheLatch) {
   writeConfig(Config{.setupComplete = true});
   launch();
   mac.level = 15;
@@ -216,20 +216,14 @@ TEST_F(CheckCycleTest, PluggingInClearsTheLatchSoTheNextEpisodeNotifiesAgain) {
   runPasses();
   ASSERT_EQ(notifications().size(), 2U);
   EXPECT_EQ(notifications()[1].subtitle, "Battery at 15%");
-}
 
-TEST_F(CheckCycleTest, RisingAboveTheThresholdClearsTheLatch) {
-  writeConfig(Config{.setupComplete = true});
-  launch();
-  mac.level = 15;
-  runPasses();
   mac.level = 21;
   runPasses();
   EXPECT_FALSE(app->notificationShown());
   mac.level = 20;
   mac.mode = PowerMode::kAutomatic;
   runPasses();
-  EXPECT_EQ(notifications().size(), 2U);
+  EXPECT_EQ(notifications().size(), 3U);
 }
 
 // ---- The launch check ----

@@ -22,12 +22,16 @@ void spin(int ms) {
   }
 }
 
+// Also with one alert over another: only the outermost close releases.
 TEST(GlibMainLoop, PassesHeldWhileModalRunOnceAfterwards) {
   GlibMainLoop loop;
   int passes = 0;
   auto timer = loop.scheduleRepeating(0.03, [&] { ++passes; });
   loop.enterModal();
+  loop.enterModal();
   spin(100);  // several passes fall due
+  loop.leaveModal();
+  drain();
   EXPECT_EQ(passes, 0);
   loop.leaveModal();
   EXPECT_EQ(passes, 0) << "the held pass runs from the loop, not inside leaveModal";

