@@ -38,6 +38,28 @@ void onReply(GObject*, GAsyncResult* result, gpointer data) {
   (*pending)->done = true;
 }
 
+// A connection being made; shared with its callback, which may come after the
+// caller gave up.
+struct PendingConnection {
+  GDBusConnection* connection = nullptr;
+  GError* error = nullptr;
+  bool done = false;
+  PendingConnection() = default;
+  PendingConnection(const PendingConnection&) = delete;
+  PendingConnection& operator=(const PendingConnection&) = delete;
+  ~PendingConnection() {
+    if (connection != nullptr) g_object_unref(connection);
+    if (error != nullptr) g_error_free(error);
+  }
+};
+
+void onConnected(GObject*, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<std::shared_ptr<PendingConnection>> pending(
+      static_cast<std::shared_ptr<PendingConnection>*>(data));
+  (*pending)->connection = g_dbus_connection_new_for_address_finish(result, &(*pending)->error);
+  (*pending)->done = true;
+}
+
 gboolean onLate(gpointer late) {
   *static_cast<bool*>(late) = true;
   return G_SOURCE_REMOVE;
@@ -47,21 +69,34 @@ gboolean onLate(gpointer late) {
 
 // A connection of its own rather than GLib's shared one: after a bus restart
 // the shared one stays closed for as long as anything still holds it, and a
-// new one is wanted at once. Connecting is the one step that waits: the bus
-// daemon (not a service on it) answers, on a local socket.
+// new one is wanted at once. Connecting is awaited like a call, for at most a
+// reading's time.
 std::shared_ptr<SystemBus> SystemBus::connect(WaitForAnswer wait, ReportError report) {
   g_autoptr(GError) error = nullptr;
   g_autofree gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-  GDBusConnection* connection =
-      address == nullptr
-          ? nullptr
-          : g_dbus_connection_new_for_address_sync(
-                address,
-                static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                                  G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-                nullptr, nullptr, &error);
+  if (address == nullptr) {
+    report("connecting to the system bus", "", error->message);
+    return nullptr;
+  }
+  auto pending = std::make_shared<PendingConnection>();
+  g_autoptr(GCancellable) cancellable = g_cancellable_new();
+  g_dbus_connection_new_for_address(
+      address,
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, cancellable, onConnected, new std::shared_ptr<PendingConnection>(pending));
+  bool late = false;
+  const guint timer = g_timeout_add(static_cast<guint>(kReadTimeout.count()), onLate, &late);
+  wait([&] { return pending->done || late; });
+  if (!late) g_source_remove(timer);
+  if (!pending->done) {
+    g_cancellable_cancel(cancellable);
+    if (late) report("connecting to the system bus", "", "no answer");
+    return nullptr;
+  }
+  GDBusConnection* connection = std::exchange(pending->connection, nullptr);
   if (connection == nullptr) {
-    report("connecting to the system bus", "", error != nullptr ? error->message : "");
+    report("connecting to the system bus", "", pending->error->message);
     return nullptr;
   }
   // A restarted system bus must not end the application.

@@ -92,8 +92,8 @@ class Daemons {
     } else if (name == "Get") {
       const gchar* property = nullptr;
       g_variant_get(parameters, "(&s&s)", nullptr, &property);
-      g_dbus_method_invocation_return_value(
-          call, g_variant_new("(v)", g_variant_lookup_value(properties, property, nullptr)));
+      g_autoptr(GVariant) value = g_variant_lookup_value(properties, property, nullptr);
+      g_dbus_method_invocation_return_value(call, g_variant_new("(v)", value));
     } else {  // Set, of the one writable property
       g_autoptr(GVariant) value = nullptr;
       g_variant_get(parameters, "(&s&sv)", nullptr, nullptr, &value);
