@@ -47,6 +47,7 @@ int GtkAlerts::runModal(const Alert& alert) {
     // Only informs: it stays open on its own while the loop goes on, and
     // closes itself when answered; nobody waits for the answer.
     g_signal_connect(dialog, "response", G_CALLBACK(onMessageAnswered), nullptr);
+    messages_.remove(nullptr);  // the ones closed since
     GtkWidget*& entry = messages_.emplace_back(dialog);
     g_signal_connect(dialog, "destroy", G_CALLBACK(gtk_widget_destroyed), &entry);
     gtk_window_present(GTK_WINDOW(dialog));

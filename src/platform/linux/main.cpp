@@ -195,7 +195,8 @@ int main(int argc, char** argv) {
     statusBar.setActionHandler(nullptr);
   }
   // Replies still queued for the session bus (the answer to the menu click
-  // that chose Quit, among them) would be lost with the process: send them.
-  g_dbus_connection_flush_sync(session, nullptr, nullptr);
+  // that chose Quit, among them) and notifications still waiting for the
+  // server's capabilities would be lost with the process: send them.
+  notifier.send(kNotifierGrace);
   return 0;
 }
