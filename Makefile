@@ -1,6 +1,7 @@
 # One-word commands for Kestrine. Everything goes through CMake presets.
 PREFIX ?= /usr/local
-JOBS ?= $(shell nproc)
+# macOS has no nproc; sysctl gives the same count there.
+JOBS ?= $(shell nproc 2>/dev/null || sysctl -n hw.ncpu)
 # Installing into a system prefix needs root; ask sudo when we are not root.
 AS_ROOT := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
@@ -69,11 +70,10 @@ package: deps
 	cd build/package/src && DEB_BUILD_OPTIONS="parallel=$(JOBS) $(DEB_BUILD_OPTIONS)" dpkg-buildpackage -b -us -uc
 	rm -rf build/package/src
 
-# On a Mac: the release bundle, signed ad hoc for local use (docs/macos.md).
+# On a Mac: the release bundle, which every build signs ad hoc (docs/macos.md).
 sign: deps
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
-	scripts/sign-macos-app.sh build/release/src/platform/macos/Kestrine.app
 
 format:
 	git ls-files '*.cpp' '*.h' '*.mm' | xargs clang-format -i

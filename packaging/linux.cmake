@@ -1,5 +1,6 @@
 # What the Linux build installs besides the binaries: the menu and autostart
-# entries, the icon, the AppStream metadata and the manual pages. These rules
+# entries, the icon, the AppStream metadata, the manual pages and (po/) the
+# message catalogues. These rules
 # are the one list of what is installed; `make install` and the Debian
 # package (debian/) both go through them.
 
@@ -8,8 +9,29 @@
 # default XDG_CONFIG_DIRS), so system-wide prefixes (under /usr or /opt) put it
 # there. Any other prefix keeps it in <prefix>/etc/xdg/autostart, which no
 # session reads: docs/linux.md says how to enable it for one user.
+# Its words, and the AppStream metadata's, come translated from the message
+# catalogues (po/).
 configure_file(${CMAKE_SOURCE_DIR}/packaging/kestrine.desktop.in
-               ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop @ONLY)
+               ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop.in @ONLY)
+set(KESTRINE_METAINFO ${CMAKE_CURRENT_BINARY_DIR}/org.kestrine.Kestrine.metainfo.xml)
+file(GLOB KESTRINE_PO_FILES ${CMAKE_SOURCE_DIR}/po/*.po)
+add_custom_command(
+  OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop
+  COMMAND ${KESTRINE_MSGFMT} --desktop --template=${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop.in
+          -d ${CMAKE_SOURCE_DIR}/po -o ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop.in ${KESTRINE_PO_FILES}
+          ${CMAKE_SOURCE_DIR}/po/LINGUAS
+  VERBATIM)
+add_custom_command(
+  OUTPUT ${KESTRINE_METAINFO}
+  COMMAND ${KESTRINE_MSGFMT} --xml
+          --template=${CMAKE_SOURCE_DIR}/packaging/org.kestrine.Kestrine.metainfo.xml
+          -d ${CMAKE_SOURCE_DIR}/po -o ${KESTRINE_METAINFO}
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/org.kestrine.Kestrine.metainfo.xml ${KESTRINE_PO_FILES}
+          ${CMAKE_SOURCE_DIR}/po/LINGUAS
+  VERBATIM)
+add_custom_target(kestrine_desktop_files ALL
+                  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop ${KESTRINE_METAINFO})
 if(CMAKE_INSTALL_PREFIX MATCHES "^/(usr|opt)(/|$)")
   set(KESTRINE_AUTOSTART_DIR "/etc/xdg/autostart")
 else()
@@ -20,8 +42,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kestrine.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/kestrine.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.kestrine.Kestrine.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${KESTRINE_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # Manual pages, turned from scdoc into roff at build time.
 find_program(KESTRINE_SCDOC scdoc REQUIRED)

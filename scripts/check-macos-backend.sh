@@ -210,6 +210,63 @@ check_menu_actions() {
   return $status
 }
 
+# check_cf_owned FILE...: every CFOwned made in FILE owns what it holds: it is
+# made from a call whose name has Copy or Create in it, the functions that hand
+# their caller a reference to release. The analyzer does not see through the
+# wrapper, so a Get result wrapped in one (released without being owned)
+# passes it. A reference or pointer to a CFOwned owns nothing and is skipped.
+check_cf_owned() {
+  perl -0777 -ne '
+    my $file = $ARGV;
+    next if $file =~ m{/cf_owned\.h$};
+    while (/CFOwned<[^;{}()]*?>(?!\s*[&*])\s*([A-Za-z_]\w*)?\s*[({]\s*([A-Za-z_]\w*)?\s*(\()?/g) {
+      my ($call, $paren) = ($2, $3);
+      my $line = 1 + (substr($_, 0, $-[0]) =~ tr/\n//);
+      if (!defined $call || !defined $paren) {
+        print "$file:$line: a CFOwned made from something other than a Copy or Create call\n";
+        $bad = 1;
+      } elsif ($call !~ /Copy|Create/) {
+        print "$file:$line: a CFOwned made from $call, whose result the caller does not own\n";
+        $bad = 1;
+      }
+    }
+    END { exit($bad ? 1 : 0) }
+  ' "$@"
+}
+
+# check_menu_mapping STATUS_BAR_SOURCE APPLICATION_SOURCE: each menu action is
+# sent under a selector (status_bar.mm) that the application delegate forwards
+# as that same action (application.mm), and Quit as "terminate:". Swapped
+# selectors compile and reach a method, just the wrong one.
+check_menu_mapping() {
+  local status_bar="$1" application="$2" sent forwarded action selector back failed=0
+  sent="$(awk '
+    /case MenuAction::k/ { match($0, /MenuAction::k[A-Za-z]+/); action = substr($0, RSTART + 13, RLENGTH - 13) }
+    /return @selector\(/ && action != "" { match($0, /@selector\([^)]*\)/); print action, substr($0, RSTART + 10, RLENGTH - 11); action = "" }
+  ' "$status_bar")"
+  forwarded="$(awk '
+    /^- \(/ { line = $0; sub(/\{.*/, "", line); sub(/^- \([^)]*\)/, "", line); selector = ""
+               if (line ~ /:/) { while (match(line, /[A-Za-z]+:/)) { selector = selector substr(line, RSTART, RLENGTH); line = substr(line, RSTART + RLENGTH) } }
+               else { match(line, /[A-Za-z]+/); selector = substr(line, RSTART, RLENGTH) } }
+    /MenuAction::k[A-Za-z]+/ && selector != "" { match($0, /MenuAction::k[A-Za-z]+/); print selector, substr($0, RSTART + 13, RLENGTH - 13); selector = "" }
+  ' "$application")"
+  [ -n "$sent" ] || { echo "no menu actions found in $status_bar"; return 1; }
+  while read -r action selector; do
+    if [ "$action" = Quit ]; then
+      [ "$selector" = "terminate:" ] && continue
+      echo "kQuit is sent as $selector, not terminate:"
+      failed=1
+      continue
+    fi
+    back="$(awk -v s="$selector" '$1 == s { print $2 }' <<<"$forwarded")"
+    if [ "$back" != "$action" ]; then
+      echo "k$action is sent as $selector, which the application delegate forwards as k${back:-nothing}"
+      failed=1
+    fi
+  done <<<"$sent"
+  return $failed
+}
+
 check_backend() {
   local files=("$@") failed=0 file output
   if [ ${#files[@]} -eq 0 ]; then
@@ -256,6 +313,21 @@ check_backend() {
       echo "ok      every menu item's selector reaches the application delegate"
     else
       echo "FAILED  menu item selectors that the application delegate lacks:"
+      echo "$output"
+      failed=1
+    fi
+    if output="$(check_menu_mapping "$root/src/platform/macos/status_bar.mm" \
+      "$root/src/platform/macos/application.mm")"; then
+      echo "ok      every menu action comes back to the delegate as itself"
+    else
+      echo "FAILED  menu actions that reach another action's method:"
+      echo "$output"
+      failed=1
+    fi
+    if output="$(check_cf_owned "${files[@]}" "$root"/src/platform/macos/*.h)"; then
+      echo "ok      every CFOwned holds a Copy or Create result"
+    else
+      echo "FAILED  CFOwned values that do not own what they release:"
       echo "$output"
       failed=1
     fi
@@ -321,6 +393,30 @@ CASES
   expect_failure "menu action unknown to the delegate" \
     "no visible @interface for 'KestrineApplicationDelegate' declares the selector 'showAbuot'" \
     check_menu_actions "$source" || failed=1
+
+  # Two menu actions whose selectors are swapped, in the status bar and in the
+  # delegate's forwarding.
+  local application
+  application="$(mktemp)" || return 1
+  sed 's/@selector(showBatteryInfo)/@selector(SWAP)/; s/@selector(showPowerMode)/@selector(showBatteryInfo)/; s/@selector(SWAP)/@selector(showPowerMode)/' \
+    "$root/src/platform/macos/status_bar.mm" >"$source"
+  expect_failure "status bar with swapped selectors" \
+    "kShowBatteryInfo is sent as showPowerMode, which the application delegate forwards as kShowPowerMode" \
+    check_menu_mapping "$source" "$root/src/platform/macos/application.mm" || failed=1
+  sed 's/MenuAction::kShowBatteryInfo/SWAP/; s/MenuAction::kShowPowerMode/MenuAction::kShowBatteryInfo/; s/SWAP/MenuAction::kShowPowerMode/' \
+    "$root/src/platform/macos/application.mm" >"$application"
+  expect_failure "delegate forwarding swapped actions" \
+    "kShowPowerMode is sent as showPowerMode, which the application delegate forwards as kShowBatteryInfo" \
+    check_menu_mapping "$root/src/platform/macos/status_bar.mm" "$application" || failed=1
+  rm -f "$application"
+
+  # A Get result wrapped in CFOwned: released at the end of its scope without
+  # being owned, which the analyzer does not see through the wrapper.
+  sed 's/CFDictionaryRef description = IOPSGetPowerSourceDescription(snapshot, source);/const macos::CFOwned<CFDictionaryRef> owned(IOPSGetPowerSourceDescription(snapshot, source));\n  CFDictionaryRef description = owned.get();/' \
+    "$root/src/platform/macos/power_sources.mm" >"$source"
+  expect_failure "CFOwned of a Get result" \
+    "a CFOwned made from IOPSGetPowerSourceDescription, whose result the caller does not own" \
+    check_cf_owned "$source" || failed=1
   rm -f "$source"
   return $failed
 }

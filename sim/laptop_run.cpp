@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <system_error>
 
 #include "sim/menu_actions.h"
@@ -117,8 +118,13 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
       recordEvents_(options.recordEvents),
       sim_(std::make_unique<fake::FakePlatform>(simOptions(options))),
       laptop_(std::make_unique<VirtualLaptop>(sim_->clock, options.userName)),
-      power_(std::make_unique<PowerControl>(sim_->tools, sim_->powerSources, sim_->user,
-                                            laptop_->tools())),
+      power_(std::make_unique<PowerControl>(
+          sim_->tools, sim_->powerSources, sim_->user, laptop_->tools(),
+          PowerControl::kDefaultReportTimeout,
+          SetupFollowUp{.home = sim_->home.path(),
+                        .console = &sim_->console,
+                        .registerLoginItem = [this] { return laptop_->registerLoginItem(); },
+                        .afterSetup = {}})),
       log_(options.start),
       watchingClock_(sim_->clock, *this) {
   if (recordEvents_) watcher_ = std::make_unique<HomeWatcher>(sim_->home.path());
@@ -234,10 +240,12 @@ void LaptopRun::wire() {
     pollFiles();
     log_.add(now(), "print", JsonObject().add("line", line), "print " + line);
   });
-  machine.onPasswordDialog = [this](const std::string& prompt, bool accepted) {
-    log_.add(now(), "password",
-             JsonObject().add("prompt", prompt).add("answer", accepted ? "accept" : "cancel"),
-             std::string("password ") + (accepted ? "accept" : "cancel") + " / " + prompt);
+  machine.onPasswordDialog = [this](const std::string& prompt, std::string_view answer) {
+    log_.add(now(), "password", JsonObject().add("prompt", prompt).add("answer", answer),
+             "password " + std::string(answer) + " / " + prompt);
+  };
+  machine.onLoginItemAdded = [this] {
+    log_.add(now(), "login-item", JsonObject(), "login item added");
   };
   s.loop.observers.add([this](const fake::LoopEvent& event) {
     if (event.kind == fake::LoopEvent::Kind::kTerminate) {
@@ -265,10 +273,16 @@ void LaptopRun::pollFiles() {
   }
 }
 
-void LaptopRun::writeHomeFile(const std::string& name, const std::string& content) {
+bool LaptopRun::writeHomeFile(const std::string& name, const std::string& content) {
   const auto path = home() / name;
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
+  std::error_code error;
+  std::filesystem::create_directories(path.parent_path(), error);
+  std::ofstream file;
+  if (!error) file.open(path, std::ios::binary | std::ios::trunc);
+  if (!error && file << content && file.flush()) return true;
+  std::cerr << "kestrine-sim: cannot write " << path.string() << ": "
+            << (error ? error.message() : std::string("not a writable file")) << '\n';
+  return false;
 }
 
 void LaptopRun::launch() {

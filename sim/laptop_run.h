@@ -56,8 +56,9 @@ class LaptopRun {
   LaptopRun(const LaptopRun&) = delete;
   LaptopRun& operator=(const LaptopRun&) = delete;
 
-  // Writes a file into the home folder before launch (no event).
-  void writeHomeFile(const std::string& name, const std::string& content);
+  // Writes a file into the home folder before launch (no event). False, with
+  // the reason on stderr, when the home cannot hold it (a folder of that name).
+  bool writeHomeFile(const std::string& name, const std::string& content);
 
   // Creates the application and calls applicationDidFinishLaunching().
   void launch();

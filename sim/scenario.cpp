@@ -58,7 +58,26 @@ bool safeHomeName(std::string_view name) {
   for (const auto& part : p) {
     if (part == ".." || part == ".") return false;
   }
-  return true;
+  return name.back() != '/';
+}
+
+// A name that an earlier file's would make a folder of, or the other way
+// round, or the same name twice: the home cannot hold both.
+bool clashesWithEarlier(const Scenario& scenario, std::string_view name) {
+  const auto parts = [](std::string_view n) {
+    std::vector<std::filesystem::path> out;
+    for (const auto& part : std::filesystem::path(n).lexically_normal()) out.push_back(part);
+    return out;
+  };
+  const auto mine = parts(name);
+  for (const auto& earlier : scenario.homeFiles) {
+    const auto theirs = parts(earlier.first);
+    const std::size_t common = std::min(mine.size(), theirs.size());
+    if (std::equal(mine.begin(), mine.begin() + static_cast<std::ptrdiff_t>(common),
+                   theirs.begin()))
+      return true;
+  }
+  return false;
 }
 
 // Every button a Kestrine alert offers: the welcome alert's two and OK, the
@@ -185,14 +204,17 @@ const StepKind kStepKinds[] = {
     {"sudoers-rule",
      [](StepWords& w) -> std::optional<std::string> {
        const auto& a = w.step.args;
-       if (a.size() == 1 && (a[0] == "installed" || a[0] == "broad" || a[0] == "absent")) {
+       if (a.size() == 1 &&
+           (a[0] == "installed" || a[0] == "broad" || a[0] == "absent" || a[0] == "elsewhere")) {
          return std::nullopt;
        }
-       return "'sudoers-rule' takes 'installed', 'broad' or 'absent'";
+       return "'sudoers-rule' takes 'installed', 'broad', 'absent' or 'elsewhere'";
      },
      [](const ScenarioStep& s, LaptopRun& r) {
        using Rule = VirtualLaptop::Rule;
        const std::string& a = s.args[0];
+       // Another file than Kestrine's: the setup leaves it alone.
+       if (a == "elsewhere") return r.laptop().setBroadRuleElsewhere(true);
        r.laptop().setRule(a == "installed" ? Rule::kExact
                           : a == "broad"   ? Rule::kBroad
                                            : Rule::kAbsent);
@@ -252,9 +274,9 @@ const StepKind kStepKinds[] = {
          return "'menu' takes an action: toggleSmartMode, changeThreshold: N, "
                 "showBatteryInfo, showPowerMode, showAbout or terminate:";
        }
-      if (menuActionFromWord(a[0]) == MenuAction::kChangeThreshold) {
-        return wholeNumber(w, a.size() == 2 ? a[1] : "", 0, 100,
-                           "'changeThreshold:' needs a whole-number tag (a percentage)");
+       if (menuActionFromWord(a[0]) == MenuAction::kChangeThreshold) {
+         return wholeNumber(w, a.size() == 2 ? a[1] : "", 0, 100,
+                            "'changeThreshold:' needs a whole-number tag (a percentage)");
        } else if (a.size() != 1) {
          return "'" + a[0] + "' takes no tag";
        }
@@ -357,11 +379,15 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
           return fail("'file' needs a name, e.g. 'file .kestrine_config.json {...}'");
         if (!safeHomeName(w[1]))
           return fail("file name '" + w[1] + "' must stay inside the home folder");
+        if (clashesWithEarlier(scenario, w[1]))
+          return fail("file name '" + w[1] + "' clashes with an earlier file's");
         scenario.homeFiles.emplace_back(w[1], restAfterWords(line, 2));
       } else {
         if (w.size() != 3) return fail("'file-from' takes a home file name and a source path");
         if (!safeHomeName(w[1]))
           return fail("file name '" + w[1] + "' must stay inside the home folder");
+        if (clashesWithEarlier(scenario, w[1]))
+          return fail("file name '" + w[1] + "' clashes with an earlier file's");
         auto content = readInputFile(baseDir / w[2]);
         if (!content) return fail("cannot read '" + (baseDir / w[2]).string() + "'");
         scenario.homeFiles.emplace_back(w[1], std::move(*content));
@@ -436,8 +462,10 @@ void applyStep(const ScenarioStep& step, LaptopRun& run) {
 
 }  // namespace
 
-void playScenario(const Scenario& scenario, LaptopRun& run) {
-  for (const auto& [name, content] : scenario.homeFiles) run.writeHomeFile(name, content);
+bool playScenario(const Scenario& scenario, LaptopRun& run) {
+  for (const auto& [name, content] : scenario.homeFiles) {
+    if (!run.writeHomeFile(name, content)) return false;
+  }
   std::size_t next = 0;
   // The machine as it is when the application starts.
   while (next < scenario.steps.size() && scenario.steps[next].at == 0.0 &&
@@ -464,6 +492,7 @@ void playScenario(const Scenario& scenario, LaptopRun& run) {
   run.log().add(run.now(), "end", JsonObject(), "end");
   run.quit();
   run.machineChangesUntil = nullptr;
+  return true;
 }
 
 }  // namespace kestrine::sim

@@ -53,7 +53,8 @@ ScenarioParse loadScenario(const std::filesystem::path& path);
 inline constexpr double kLongestWait = 100.0 * 365.25 * 86400.0;
 
 // Plays the scenario on `run`: home files, the steps at 0:00, launch, the
-// timeline, then the clock runs on to the end.
-void playScenario(const Scenario& scenario, LaptopRun& run);
+// timeline, then the clock runs on to the end. False, having launched nothing,
+// when a home file cannot be written.
+bool playScenario(const Scenario& scenario, LaptopRun& run);
 
 }  // namespace kestrine::sim

@@ -13,6 +13,7 @@
 #include "sim/demo.h"
 #include "sim/scenario.h"
 #include "sim/whatif.h"
+#include "version.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ Usage:
       switching by prediction. Takes well under a second.
 
   kestrine-sim whatif [--trace FILE] [--threshold N] [--target MIN]
-                      [--plot OUT.svg] [--format text|json] [--home DIR]
+                      [--plot OUT.svg] [--format text|json | --json] [--home DIR]
       Replays a battery history through Classic Threshold Mode (threshold N,
       default 20) and Smart AI Mode (learning from the trace, target MIN
       minutes, default 60) and reports, for each discharge, when, at which
@@ -39,8 +40,10 @@ Usage:
         a CSV with the columns time,percent,charging (in any order, named by
         a header: time/timestamp, percent/level/battery/battery_percent,
         charging/ac/on_ac); time in seconds, UNIX time or ISO 8601 UTC
-      --format json prints one JSON object; --plot draws the battery curve,
-      the predictions, the target and the switch points.
+      It ends with advice: the lowest menu threshold that would have left
+      the target in most discharges, and what Smart AI Mode left.
+      --format json (or --json) prints one JSON object; --plot draws the
+      battery curve, sleep, the predictions, the target and the switch points.
 
   kestrine-sim run --scenario FILE [--events FILE.jsonl] [--home DIR]
       Plays a scenario and writes every event (tool runs, status titles, menus,
@@ -63,6 +66,7 @@ Options:
                kept afterwards); by default a new temporary folder is used
                and removed, also on SIGINT or SIGTERM.
   --help       this text.
+  --version    the version.
 
 Exit status: 0 done, 2 bad command line or malformed input (nothing is run),
 1 an output file could not be written.
@@ -73,6 +77,7 @@ struct Args {
   std::vector<std::string> given;  // the options, in order
   std::optional<std::string> home, events, trace, plot, scenario, format;
   std::optional<long long> threshold, target;
+  bool json = false;  // --json, the same as --format json
 };
 
 int usageError(const std::string& message) {
@@ -98,6 +103,10 @@ int main(int argc, char** argv) {
       std::cout << kUsage;
       return 0;
     }
+    if (arg == "--version") {
+      std::cout << "kestrine-sim " KESTRINE_VERSION "\n";
+      return 0;
+    }
   }
   if (a.empty()) return usageError("no command given (demo, whatif or run)");
   Args args;
@@ -116,6 +125,10 @@ int main(int argc, char** argv) {
     if (option == "--plot") slot = &args.plot;
     if (option == "--scenario") slot = &args.scenario;
     if (option == "--format") slot = &args.format;
+    if (option == "--json") {
+      args.json = true;
+      continue;
+    }
     if (slot) {
       *slot = value();
       if (!*slot) return usageError(option + " needs a value");
@@ -133,11 +146,12 @@ int main(int argc, char** argv) {
 
   // An option that another use takes is a mistake, not something to ignore.
   const std::vector<std::string> allowed =
-      args.command == "demo"     ? std::vector<std::string>{"--home", "--events"}
-      : args.command == "whatif" ? std::vector<std::string>{"--trace", "--threshold", "--target",
-                                                            "--plot",  "--home",      "--format"}
-      : args.command == "run"    ? std::vector<std::string>{"--scenario", "--events", "--home"}
-                                 : std::vector<std::string>{};
+      args.command == "demo" ? std::vector<std::string>{"--home", "--events"}
+      : args.command == "whatif"
+          ? std::vector<std::string>{"--trace", "--threshold", "--target", "--plot",
+                                     "--home",  "--format",    "--json"}
+      : args.command == "run" ? std::vector<std::string>{"--scenario", "--events", "--home"}
+                              : std::vector<std::string>{};
   if (allowed.empty()) return usageError("unknown command '" + args.command + "'");
   for (const auto& option : args.given) {
     if (std::find(allowed.begin(), allowed.end(), option) == allowed.end()) {
@@ -194,8 +208,7 @@ int main(int argc, char** argv) {
     run.log().setStream(out);
     // Without an events file the run is told as a timeline, as the demo is.
     if (!out) tellTimeline(run);
-    playScenario(*parsed.scenario, run);
-    return 0;
+    return playScenario(*parsed.scenario, run) ? 0 : 1;
   }
   if (args.command == "demo") {
     if (const int status = runHome()) return status;
@@ -209,6 +222,9 @@ int main(int argc, char** argv) {
     if (args.format && *args.format != "text" && *args.format != "json") {
       return usageError("--format takes text or json");
     }
+    if (args.json && args.format == "text")
+      return usageError("--json and --format text contradict");
+    if (args.json) args.format = "json";
     // Only the tests point it elsewhere.
     const char* folder = std::getenv("KESTRINE_SIM_UPOWER_DIR");
     std::optional<std::filesystem::path> trace;

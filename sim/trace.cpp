@@ -265,6 +265,7 @@ std::optional<Failure> parseLearningFile(std::string_view text, Trace& trace) {
   const auto& snapshots = decoded.data->snapshots;
   if (snapshots.empty()) return Failure{0, "the learning file holds no samples"};
   trace.dated = true;
+  trace.checkPasses = true;
   trace.start = snapshots.front().timestamp;
   for (const BatterySnapshot& s : snapshots) {
     const double t = s.timestamp - trace.start;

@@ -24,6 +24,9 @@ struct Trace {
   std::string file;
   WallTime start = 0.0;  // the first row's wall-clock time
   bool dated = false;    // the rows carry real dates (else the times count from 0)
+  // Each row is one check pass of the application, dated when the pass had
+  // read the level: its own learning file.
+  bool checkPasses = false;
   std::vector<TracePoint> points;
   // Stretches [from, to) in which no check runs: the machine asleep or off.
   std::vector<std::pair<double, double>> asleep;

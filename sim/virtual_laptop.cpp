@@ -135,7 +135,7 @@ ToolResult VirtualLaptop::run(const ToolRequest& request) {
 ToolResult VirtualLaptop::dispatch(const ToolRequest& request) {
   if (request.program == tools_.pmset) return runPmset(request.arguments, false);
   if (request.program == tools_.sudo) return runSudo(request.arguments);
-  if (request.program == tools_.osascript) return runOsascript(request.arguments);
+  if (request.program == tools_.osascript) return runOsascript(request);
   return notStarted(request.program);
 }
 
@@ -186,21 +186,33 @@ int VirtualLaptop::setSetting(const std::vector<std::string>& args) {
   return args[0] == "-b" || args[0] == "-c" || args[0] == "-a" ? 0 : 1;
 }
 
+bool VirtualLaptop::registerLoginItem() {
+  inLoginItems_ = true;
+  if (onLoginItemAdded) onLoginItemAdded();
+  return true;
+}
+
 bool VirtualLaptop::sudoAllows(const std::vector<std::string>& args) const {
-  if (rule_ == Rule::kAbsent || args.size() < 5 || args[0] != "-n" ||
+  const bool broad = rule_ == Rule::kBroad || broadRuleElsewhere_;
+  if ((rule_ == Rule::kAbsent && !broad) || args.size() < 5 || args[0] != "-n" ||
       args[1] != tools_.rulePmsetPath || args[2] != "-b" || args[3] != "lowpowermode") {
     return false;
   }
   // The broad rule's '*' also matches further arguments; the exact rule names two commands.
-  return rule_ == Rule::kBroad || (args.size() == 5 && (args[4] == "0" || args[4] == "1"));
+  return broad || (args.size() == 5 && (args[4] == "0" || args[4] == "1"));
 }
 
 // As sudo 1.9 lists it (the Defaults part left out), entries indented by 4.
 std::string VirtualLaptop::sudoListing() const {
   const std::string pmset = tools_.rulePmsetPath + " -b lowpowermode ";
-  return "User " + userName_ + " may run the following commands on this host:\n    (ALL) ALL\n" +
-         (rule_ == Rule::kBroad ? "    (ALL) NOPASSWD: " + pmset + "*\n"
-                                : "    (root) NOPASSWD: " + pmset + "0, " + pmset + "1\n");
+  std::string listing =
+      "User " + userName_ + " may run the following commands on this host:\n    (ALL) ALL\n";
+  if (rule_ == Rule::kBroad) listing += "    (ALL) NOPASSWD: " + pmset + "*\n";
+  if (rule_ == Rule::kExact) listing += "    (root) NOPASSWD: " + pmset + "0, " + pmset + "1\n";
+  if (broadRuleElsewhere_) {
+    listing += "    (ALL) NOPASSWD: /usr/local/sbin/nightly-backup, " + pmset + "*\n";
+  }
+  return listing;
 }
 
 int VirtualLaptop::runAsAdministrator(const std::string& command) {
@@ -224,14 +236,15 @@ ToolResult VirtualLaptop::runSudo(const std::vector<std::string>& args) {
   if (o.kind == ToolOutcome::Kind::kExit) return exited(o.status);
   // Without a rule, `-n` makes sudo give up at once rather than ask for a password;
   // listing too needs one unless some rule of the user needs none.
-  if (args == std::vector<std::string>{"-n", "-l"} && ruleInstalled()) {
+  if (args == std::vector<std::string>{"-n", "-l"} && (ruleInstalled() || broadRuleElsewhere_)) {
     return exited(0, sudoListing());
   }
   if (!sudoAllows(args)) return exited(1);
   return exited(setSetting({args.begin() + 2, args.end()}));
 }
 
-ToolResult VirtualLaptop::runOsascript(const std::vector<std::string>& args) {
+ToolResult VirtualLaptop::runOsascript(const ToolRequest& request) {
+  const std::vector<std::string>& args = request.arguments;
   const ToolOutcome o = outcome(ToolKey::kOsascript);
   if (o.kind == ToolOutcome::Kind::kFailStart) return notStarted(tools_.osascript);
   if (o.kind == ToolOutcome::Kind::kExit) return exited(o.status);
@@ -244,8 +257,18 @@ ToolResult VirtualLaptop::runOsascript(const std::vector<std::string>& args) {
     answer = passwordAnswers_.front();
     passwordAnswers_.pop_front();
   }
+  // The caller kills osascript when its limit runs out, which closes the dialog.
+  if (request.timeout && answer.seconds * 1000.0 > static_cast<double>(request.timeout->count())) {
+    if (passTime) passTime(static_cast<double>(request.timeout->count()) / 1000.0);
+    if (onPasswordDialog) onPasswordDialog(script->prompt, "unanswered");
+    ToolResult result;
+    result.started = true;
+    result.timedOut = true;
+    result.exitStatus = 128 + 9;
+    return result;
+  }
   if (passTime && answer.seconds > 0) passTime(answer.seconds);
-  if (onPasswordDialog) onPasswordDialog(script->prompt, answer.accept);
+  if (onPasswordDialog) onPasswordDialog(script->prompt, answer.accept ? "accept" : "cancel");
   if (!answer.accept) return exited(1);  // "User canceled." (-128)
 
   // A failing command makes the script fail, and osascript exit 1.

@@ -81,6 +81,9 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   // is, so `sudo -l` also lists "(ALL) ALL".
   enum class Rule { kAbsent, kExact, kBroad };
   void setRule(Rule rule) { rule_ = rule; }
+  // A broad rule for pmset in another sudoers file, written by hand and merged
+  // into a line with another command; Kestrine's setup does not replace it.
+  void setBroadRuleElsewhere(bool present) { broadRuleElsewhere_ = present; }
   void installRule() { rule_ = Rule::kExact; }
   Rule rule() const { return rule_; }
   bool ruleInstalled() const { return rule_ != Rule::kAbsent; }
@@ -88,9 +91,16 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   const SystemTools& tools() const { return tools_; }
   const std::string& userName() const { return userName_; }
 
-  // Observers, called as things happen.
+  // The login items: Kestrine adds itself once after its setup; the user may
+  // remove it again.
+  bool registerLoginItem();
+  bool inLoginItems() const { return inLoginItems_; }
+
+  // Observers, called as things happen. A password dialog's answer is
+  // "accept", "cancel", or "unanswered" when the caller's time limit closed it.
   std::function<void(const ToolRequest&, const ToolResult&)> onToolRun;
-  std::function<void(const std::string& prompt, bool accepted)> onPasswordDialog;
+  std::function<void(const std::string& prompt, std::string_view answer)> onPasswordDialog;
+  std::function<void()> onLoginItemAdded;
   // Time that passes while a tool runs (the user reading the password dialog,
   // a report that hangs until its time limit); the main thread waits meanwhile.
   std::function<void(double seconds)> passTime;
@@ -99,7 +109,7 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   ToolResult dispatch(const ToolRequest& request);
   ToolResult runPmset(const std::vector<std::string>& arguments, bool asRoot);
   ToolResult runSudo(const std::vector<std::string>& arguments);
-  ToolResult runOsascript(const std::vector<std::string>& arguments);
+  ToolResult runOsascript(const ToolRequest& request);
   int setSetting(const std::vector<std::string>& arguments);
   bool sudoAllows(const std::vector<std::string>& arguments) const;
   std::string sudoListing() const;
@@ -118,6 +128,8 @@ class VirtualLaptop final : public ToolRunner, public PowerSources {
   std::map<ToolKey, ToolOutcome> outcomes_;
   std::deque<PasswordAnswer> passwordAnswers_;
   Rule rule_ = Rule::kAbsent;
+  bool broadRuleElsewhere_ = false;
+  bool inLoginItems_ = false;
 };
 
 // The pieces of `do shell script "<command>" with administrator privileges

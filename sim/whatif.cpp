@@ -13,6 +13,7 @@
 #include "prediction/learning_file.h"
 #include "settings/config.h"
 #include "sim/laptop_run.h"
+#include "ui/status_menu.h"
 
 namespace kestrine::sim {
 
@@ -37,8 +38,18 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   ModeResult result;
   result.name = smart ? "Smart AI Mode" : "Classic Threshold Mode";
   MemoryLearningStore memory;
+  // The application's own learning file has a row for each of its check
+  // passes, dated once the pass had read the level: some milliseconds after
+  // the timer fired, more at one pass, less at the next. Its first row is its
+  // first pass, 30 s after the launch (the launch check records nothing). So
+  // the replay launches a pass before that row and gives each row to the pass
+  // nearest to it; held to "at or before the pass", a row dated a little
+  // later than the first would reach the application a pass late.
+  const fake::Ticks lead = trace.checkPasses ? kPassTicks : 0;
+  const fake::Ticks nearest = trace.checkPasses ? kPassTicks / 2 : 0;
+  const fake::Ticks start = fake::ticksFromSeconds(trace.start);
   LaptopRunOptions runOptions;
-  runOptions.start = trace.start;
+  runOptions.start = fake::secondsFromTicks(start - lead);
   runOptions.recordEvents = false;
   if (!options.learningOnDisk) runOptions.learningStore = &memory;
   if (options.home) {
@@ -61,15 +72,14 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   config.smartModeTargetMinutes = options.targetMinutes;
   run.writeHomeFile(".kestrine_config.json", encodeConfig(config));
 
-  const fake::Ticks start = fake::ticksFromSeconds(trace.start);
   const auto ticksOf = [](double t) { return fake::ticksFromSeconds(t); };
   bool onMains = trace.points.front().charging;
   std::size_t next = 1;
   // Between check passes the application does nothing the rows could change,
   // so they are simply applied up to the moment of the next pass.
-  const auto applyRowsUntil = [&](fake::Ticks t) {
+  const auto applyRowsUntil = [&](fake::Ticks t, fake::Ticks slack) {
     const TracePoint* last = nullptr;
-    while (next < trace.points.size() && ticksOf(trace.points[next].t) <= t) {
+    while (next < trace.points.size() && ticksOf(trace.points[next].t) <= t + slack) {
       last = &trace.points[next++];
       if (last->charging && !onMains)
         machine.setLowPowerMode(0);  // each discharge starts with it off
@@ -97,8 +107,8 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
     }
   };
   // Runs the pass due at `at`, the rows up to then applied first.
-  const auto runPass = [&](fake::Ticks at) {
-    applyRowsUntil(at);
+  const auto runPass = [&](fake::Ticks at, fake::Ticks slack) {
+    applyRowsUntil(at, slack);
     const bool wasOn = machine.lowPowerMode() != 0;
     run.runUntilTicks(start + at);
     passRan(at, wasOn);
@@ -109,26 +119,29 @@ ModeResult replay(const Trace& trace, const WhatIfOptions& options, bool smart,
   };
 
   run.launch();
+  if (shared && lead == 0) shared->levels.emplace_back(0.0, machine.level());
   if (machine.lowPowerMode() != 0) {
     result.switches.push_back({0.0, machine.level(), "threshold", std::nullopt});
   }
   const fake::Ticks end = ticksOf(trace.duration());
   auto asleep = trace.asleep.begin();
   std::int64_t passes = 0;
-  for (fake::Ticks at = kPassTicks; at <= end; at += kPassTicks) {
-    if (asleep != trace.asleep.end() && at > ticksOf(asleep->first)) {
+  for (fake::Ticks at = kPassTicks - lead; at <= end; at += kPassTicks) {
+    if (asleep != trace.asleep.end() && at > ticksOf(asleep->first) + nearest) {
       // No check runs while the machine is asleep or off; on waking the
-      // timer's missed pass runs once, after the first row seen awake.
-      const fake::Ticks from = ticksOf(asleep->first), to = ticksOf(asleep->second);
+      // timer's missed pass runs once, after the first row seen awake (that
+      // row itself in a learning file, not the one after it).
+      const fake::Ticks to = ticksOf(asleep->second);
+      const fake::Ticks from = std::max(ticksOf(asleep->first), run.sim().loop.nowTicks() - start);
       ++asleep;
-      applyRowsUntil(from);
+      applyRowsUntil(from, 0);
       run.runUntilTicks(start + from);
       run.sleep(fake::secondsFromTicks(to - from));
-      runPass(to);
+      runPass(to, 0);
       // The timer's grid goes on after the waking.
       at = to - to % kPassTicks;
     } else {
-      runPass(at);
+      runPass(at, nearest);
     }
     ++passes;
   }
@@ -146,26 +159,70 @@ EpisodeSwitch switchIn(const Trace& trace, const Episode& episode, const ModeRes
       break;
     }
   }
-  if (!found.at) return found;
+  if (found.at) found.minutesLeft = minutesLeftAt(trace, episode, found.at->t);
+  return found;
+}
+
+std::optional<double> minutesLeftAt(const Trace& trace, const Episode& episode, double at) {
   const auto& pts = trace.points;
-  const double at = found.at->t;
   // The level held at the switch: the last row at or before it.
   std::size_t i = episode.first;
   while (i < episode.last && pts[i + 1].t <= at) ++i;
   const double levelThen = pts[i].percent;
   for (std::size_t j = i; j <= episode.last; ++j) {
-    if (pts[j].percent <= 0.0) {
-      found.minutesLeft = trace.awakeSeconds(at, std::max(at, pts[j].t)) / 60.0;
-      return found;
-    }
+    if (pts[j].percent <= 0.0) return trace.awakeSeconds(at, std::max(at, pts[j].t)) / 60.0;
   }
   const double levelAtEnd = pts[episode.last].percent;
   const double seconds = trace.awakeSeconds(at, episode.to);
-  if (levelThen > levelAtEnd && seconds > 0.0) {
-    const double perSecond = (levelThen - levelAtEnd) / seconds;
-    found.minutesLeft = (seconds + levelAtEnd / perSecond) / 60.0;
+  if (!(levelThen > levelAtEnd && seconds > 0.0)) return std::nullopt;
+  const double perSecond = (levelThen - levelAtEnd) / seconds;
+  return (seconds + levelAtEnd / perSecond) / 60.0;
+}
+
+std::vector<ThresholdOutcome> thresholdOutcomes(const Trace& trace, const WhatIfResult& result) {
+  std::vector<ThresholdOutcome> outcomes;
+  for (const std::int64_t threshold : kThresholdChoices) outcomes.push_back({threshold, {}});
+  const auto& levels = result.levels;
+  auto pass = levels.begin();
+  for (const Episode& e : result.episodes) {
+    pass = std::lower_bound(pass, levels.end(), e.from,
+                            [](const auto& p, double t) { return p.first < t; });
+    // A pass at the plug-in's own moment already sees the charger.
+    const auto onBattery = [&](double t) { return e.pluggedIn ? t < e.to : t <= e.to; };
+    for (ThresholdOutcome& o : outcomes) {
+      const auto hit = std::find_if(pass, levels.end(), [&](const auto& p) {
+        return !onBattery(p.first) || p.second <= o.threshold;
+      });
+      if (hit == levels.end() || !onBattery(hit->first)) continue;
+      if (const auto minutes = minutesLeftAt(trace, e, hit->first))
+        o.minutesLeft.push_back(*minutes);
+    }
   }
-  return found;
+  return outcomes;
+}
+
+ThresholdAdvice adviseThreshold(const std::vector<ThresholdOutcome>& outcomes,
+                                double targetMinutes) {
+  ThresholdAdvice advice;
+  advice.tooFew = true;
+  for (const ThresholdOutcome& o : outcomes) {
+    const std::size_t reached = o.minutesLeft.size();
+    advice.mostReached = std::max(advice.mostReached, reached);
+    if (reached < kFewestDischargesToAdvise) {
+      if (!advice.threshold) advice.lowerNotJudged = true;
+      continue;
+    }
+    advice.tooFew = false;
+    const auto fit = static_cast<std::size_t>(std::count_if(
+        o.minutesLeft.begin(), o.minutesLeft.end(), [&](double m) { return m >= targetMinutes; }));
+    // Most: at least three in four.
+    if (!advice.threshold && 4 * fit >= 3 * reached) {
+      advice.threshold = o.threshold;
+      advice.fit = fit;
+      advice.reached = reached;
+    }
+  }
+  return advice;
 }
 
 std::vector<Episode> dischargeEpisodes(const Trace& trace) {
@@ -257,7 +314,7 @@ int runWhatIfCommand(const std::optional<std::filesystem::path>& givenTrace,
     replayOptions.home = scratch->path();
   }
   const WhatIfResult result = runWhatIf(*parsed.trace, replayOptions);
-  std::cout << (format == ReportFormat::kJson ? whatIfJson(*parsed.trace, result)
+  std::cout << (format == ReportFormat::kJson ? whatIfJson(*parsed.trace, options, result)
                                               : whatIfReport(*parsed.trace, options, result));
   if (plot) {
     std::ofstream out(*plot, std::ios::binary | std::ios::trunc);

@@ -56,7 +56,8 @@ struct EpisodeSwitch {
 struct WhatIfResult {
   ModeResult classic, smart;
   std::vector<Episode> episodes;
-  std::vector<std::pair<double, std::int64_t>> levels;  // the level at each pass
+  // The level at the launch check and at each pass.
+  std::vector<std::pair<double, std::int64_t>> levels;
   std::int64_t passes = 0;
 };
 
@@ -72,10 +73,45 @@ WhatIfResult runWhatIf(const Trace& trace, const WhatIfOptions& options);
 // awake minutes since the switch.
 EpisodeSwitch switchIn(const Trace& trace, const Episode& episode, const ModeResult& mode);
 
+// The minutes the battery actually had left at `at` inside the discharge, as
+// switchIn() measures them.
+std::optional<double> minutesLeftAt(const Trace& trace, const Episode& episode, double at);
+
+// --- Advice: which threshold would have left the target ---
+
+// The minutes left in each discharge that reached a threshold, had Classic
+// Threshold Mode been set to it.
+struct ThresholdOutcome {
+  std::int64_t threshold = 0;
+  std::vector<double> minutesLeft;
+};
+
+// A threshold is judged only on at least this many discharges that reached it.
+inline constexpr std::size_t kFewestDischargesToAdvise = 3;
+
+struct ThresholdAdvice {
+  // The lowest threshold that left at least the target in most discharges
+  // that reached it (at least three in four); absent when none did or too few
+  // discharges reached any.
+  std::optional<std::int64_t> threshold;
+  std::size_t fit = 0, reached = 0;  // for that threshold
+  bool tooFew = false;               // no threshold reached in kFewestDischargesToAdvise
+  bool lowerNotJudged = false;       // a lower threshold was reached in too few
+  std::size_t mostReached = 0;       // the most discharges that reached any threshold
+};
+
+ThresholdAdvice adviseThreshold(const std::vector<ThresholdOutcome>& outcomes,
+                                double targetMinutes);
+
+// Each menu threshold's outcomes, from the levels the replay's passes saw:
+// Classic Threshold Mode switches at the first pass on battery at or below it.
+std::vector<ThresholdOutcome> thresholdOutcomes(const Trace& trace, const WhatIfResult& result);
+
 // The reports (whatif_report.cpp): text, one JSON object, an SVG plot.
 std::string whatIfReport(const Trace& trace, const WhatIfOptions& options,
                          const WhatIfResult& result);
-std::string whatIfJson(const Trace& trace, const WhatIfResult& result);
+std::string whatIfJson(const Trace& trace, const WhatIfOptions& options,
+                       const WhatIfResult& result);
 std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options, const WhatIfResult& result);
 
 enum class ReportFormat { kText, kJson };

@@ -63,6 +63,80 @@ std::array<ModeSummary, 2> summarise(const Trace& trace, const WhatIfResult& res
   return summary;
 }
 
+// "median 49 min, range 34 to 69"
+std::string minutesSummaryText(const ModeSummary& m) {
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, "median %.0f min, range %.0f to %.0f", m.median(),
+                m.minutesLeft.front(), m.minutesLeft.back());
+  return buffer;
+}
+
+std::string minutesSummaryJson(const ModeSummary& m) {
+  if (m.minutesLeft.empty()) return "null";
+  return JsonObject()
+      .addNumber("median", m.median(), 1)
+      .addNumber("min", m.minutesLeft.front(), 1)
+      .addNumber("max", m.minutesLeft.back(), 1)
+      .str();
+}
+
+// What the history says about the settings: the threshold that would have
+// left the target, what the threshold set left, and what the prediction left.
+struct Advice {
+  std::int64_t target = 60, threshold = 20;
+  ThresholdAdvice classic;
+  ModeSummary current;  // Classic at the threshold set, as replayed
+  std::size_t currentFit = 0;
+  ModeSummary smart;  // Smart AI's switches by its prediction
+};
+
+Advice advise(const Trace& trace, const WhatIfOptions& options, const WhatIfResult& result,
+              const ModeSummary& classic) {
+  Advice a;
+  a.target = options.targetMinutes;
+  a.threshold = options.threshold;
+  const auto target = static_cast<double>(a.target);
+  a.classic = adviseThreshold(thresholdOutcomes(trace, result), target);
+  a.current = classic;
+  a.currentFit =
+      static_cast<std::size_t>(std::count_if(classic.minutesLeft.begin(), classic.minutesLeft.end(),
+                                             [&](double m) { return m >= target; }));
+  for (const Episode& e : result.episodes) {
+    const EpisodeSwitch s = switchIn(trace, e, result.smart);
+    if (s.at && s.at->rule == "prediction" && s.minutesLeft) {
+      ++a.smart.switches;
+      a.smart.minutesLeft.push_back(*s.minutesLeft);
+    }
+  }
+  std::sort(a.smart.minutesLeft.begin(), a.smart.minutesLeft.end());
+  return a;
+}
+
+// The Classic advice in one sentence.
+std::string classicAdviceText(const Advice& a) {
+  const ThresholdAdvice& c = a.classic;
+  std::ostringstream out;
+  if (c.tooFew) {
+    out << "no advice: no threshold from 10 to 90% was reached in " << kFewestDischargesToAdvise
+        << " discharges (at most " << c.mostReached << ")";
+  } else if (c.threshold) {
+    out << *c.threshold << "% is the lowest threshold that left " << a.target
+        << " min or more in most discharges that reached it (" << c.fit << " of " << c.reached
+        << ")";
+    if (c.lowerNotJudged) out << "; lower ones were reached in too few to judge";
+  } else {
+    out << "no threshold from 10 to 90% left " << a.target
+        << " min or more in most discharges that reached it";
+  }
+  return out.str();
+}
+
+std::string smartAdviceText(const Advice& a) {
+  if (a.smart.minutesLeft.empty()) return "it never switched by its prediction";
+  return "switching by its prediction it left " + minutesSummaryText(a.smart) + " (target " +
+         std::to_string(a.target) + " min, " + counted(a.smart.switches, "discharge") + ")";
+}
+
 }  // namespace
 
 std::string whatIfReport(const Trace& trace, const WhatIfOptions& options,
@@ -107,16 +181,22 @@ std::string whatIfReport(const Trace& trace, const WhatIfOptions& options,
       out << "no switch with minutes left to measure\n";
       continue;
     }
-    char line[128];
-    std::snprintf(line, sizeof line,
-                  "minutes left at its switches: median %.0f, range %.0f to %.0f\n", l.median(),
-                  l.minutesLeft.front(), l.minutesLeft.back());
-    out << line;
+    out << "minutes left at its switches: " << minutesSummaryText(l) << "\n";
   }
+  const Advice a = advise(trace, options, result, summary[0]);
+  out << "\nAdvice, for at least " << a.target << " min left (Smart AI Mode's target):\n"
+      << "  Classic:  " << classicAdviceText(a) << ".\n";
+  if (!a.current.minutesLeft.empty()) {
+    out << "            At " << a.threshold << "% it left " << a.target << " min or more in "
+        << a.currentFit << " of " << a.current.minutesLeft.size() << " ("
+        << minutesSummaryText(a.current) << ").\n";
+  }
+  out << "  Smart AI: " << smartAdviceText(a) << ".\n";
   return out.str();
 }
 
-std::string whatIfJson(const Trace& trace, const WhatIfResult& result) {
+std::string whatIfJson(const Trace& trace, const WhatIfOptions& options,
+                       const WhatIfResult& result) {
   std::string out = "{\"discharges\":[";
   for (std::size_t i = 0; i < result.episodes.size(); ++i) {
     const Episode& e = result.episodes[i];
@@ -150,21 +230,39 @@ std::string whatIfJson(const Trace& trace, const WhatIfResult& result) {
   JsonObject modes;
   for (std::size_t m = 0; m < kModes.size(); ++m) {
     const ModeSummary& l = summary[m];
-    std::string minutes = "null";
-    if (!l.minutesLeft.empty()) {
-      minutes = JsonObject()
-                    .addNumber("median", l.median(), 1)
-                    .addNumber("min", l.minutesLeft.front(), 1)
-                    .addNumber("max", l.minutesLeft.back(), 1)
-                    .str();
-    }
     modes.addRaw(m == 0 ? "classic" : "smart",
                  JsonObject()
                      .add("switches", static_cast<std::int64_t>(l.switches))
-                     .addRaw("minutesLeft", minutes)
+                     .addRaw("minutesLeft", minutesSummaryJson(l))
                      .str());
   }
-  return out + "],\"summary\":" + modes.str() + "}\n";
+  const Advice a = advise(trace, options, result, summary[0]);
+  const auto count = [](std::size_t n) { return static_cast<std::int64_t>(n); };
+  JsonObject classic;
+  if (a.classic.threshold) {
+    classic.add("threshold", *a.classic.threshold)
+        .add("fit", count(a.classic.fit))
+        .add("reached", count(a.classic.reached));
+  } else {
+    classic.addRaw("threshold", "null");
+  }
+  classic.add("tooFewDischarges", a.classic.tooFew)
+      .addRaw("current", JsonObject()
+                             .add("threshold", a.threshold)
+                             .add("fit", count(a.currentFit))
+                             .add("reached", count(a.current.minutesLeft.size()))
+                             .addRaw("minutesLeft", minutesSummaryJson(a.current))
+                             .str());
+  const std::string advice =
+      JsonObject()
+          .add("targetMinutes", a.target)
+          .addRaw("classic", classic.str())
+          .addRaw("smart", JsonObject()
+                               .add("predictionSwitches", count(a.smart.switches))
+                               .addRaw("minutesLeft", minutesSummaryJson(a.smart))
+                               .str())
+          .str();
+  return out + "],\"summary\":" + modes.str() + ",\"advice\":" + advice + "}\n";
 }
 
 namespace {
@@ -203,7 +301,7 @@ std::string tickText(const Trace& trace, double t, double step) {
 
 std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
                       const WhatIfResult& result) {
-  const double width = 1200, height = 540, left = 60, right = 80, top = 40, bottom = 80;
+  const double width = 1200, height = 562, left = 60, right = 80, top = 40, bottom = 102;
   const double plotW = width - left - right, plotH = height - top - bottom;
   const double span = std::max(trace.duration(), 1.0);
   // The minutes axis: whole hours, at least two and room above the target.
@@ -242,6 +340,11 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
       << "\" fill=\"#e6f4e6\"/>\n";
     i = end;
   }
+  // Sleep, in grey: no check ran there, and the curve is broken across it.
+  for (const auto& [from, to] : trace.asleep) {
+    s << "<rect x=\"" << x(from) << "\" y=\"" << top << "\" width=\""
+      << std::max(0.5, x(to) - x(from)) << "\" height=\"" << plotH << "\" fill=\"#e4e4e4\"/>\n";
+  }
   // Axes and grid: percent on the left, minutes on the right, each with its own ticks.
   for (int p = 0; p <= 100; p += 20) {
     s << "<line x1=\"" << left << "\" x2=\"" << left + plotW << "\" y1=\"" << yPercent(p)
@@ -275,12 +378,39 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
     << yPercent(static_cast<double>(options.threshold)) << "\" y2=\""
     << yPercent(static_cast<double>(options.threshold))
     << "\" stroke=\"#c33\" stroke-dasharray=\"6 4\"/>\n";
-  // Battery curve, at most about two points per pixel column.
-  const std::size_t stride = std::max<std::size_t>(1, result.levels.size() / 2400);
-  s << "<polyline fill=\"none\" stroke=\"#1f6fb2\" stroke-width=\"1.5\" points=\"";
-  for (std::size_t i = 0; i < result.levels.size(); i += stride) {
-    s << x(result.levels[i].first) << "," << yPercent(static_cast<double>(result.levels[i].second))
-      << " ";
+  // Battery curve, at most about two points per pixel column, one line per
+  // stretch awake: across a sleep only a dotted line joins the level before it
+  // to the level after it.
+  const auto& levels = result.levels;
+  const std::size_t stride = std::max<std::size_t>(1, levels.size() / 2400);
+  const auto point = [&](std::size_t i) {
+    std::ostringstream p;
+    p.setf(std::ios::fixed);
+    p.precision(1);
+    p << x(levels[i].first) << "," << yPercent(static_cast<double>(levels[i].second));
+    return p.str();
+  };
+  const char* const curve = "<polyline fill=\"none\" stroke=\"#1f6fb2\" stroke-width=\"1.5\"";
+  auto asleep = trace.asleep.begin();
+  s << curve << " points=\"";
+  for (std::size_t i = 0; i < levels.size();) {
+    s << point(i) << " ";
+    std::size_t next = std::min(i + stride, levels.size());
+    while (asleep != trace.asleep.end() && asleep->second <= levels[i].first) ++asleep;
+    if (asleep != trace.asleep.end() && next < levels.size() &&
+        levels[next].first >= asleep->second) {
+      // The last pass before the sleep, and the first after it.
+      std::size_t before = i;
+      while (before + 1 < levels.size() && levels[before + 1].first <= asleep->first) ++before;
+      next = before + 1;
+      if (before != i) s << point(before);
+      if (next < levels.size()) {
+        s << "\"/>\n<polyline fill=\"none\" stroke=\"#1f6fb2\" stroke-dasharray=\"1 3\" points=\""
+          << point(before) << " " << point(next) << "\"/>\n"
+          << curve << " points=\"";
+      }
+    }
+    i = next;
   }
   s << "\"/>\n";
   // Predictions on the minutes axis: one line per discharge. Whole-percent
@@ -322,8 +452,8 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
       << "," << cy + 5 << " Z\" fill=\"#e08a00\"><title>Smart AI: " << trace.timeText(sw.t) << ", "
       << sw.level << "% (" << sw.rule << ")</title></path>\n";
   }
-  // The legend, in two rows so that no entry runs off the picture.
-  const double ly1 = height - 36, ly2 = height - 14;
+  // The legend, in two rows so that no entry runs off the picture, and the advice.
+  const double ly1 = height - 58, ly2 = height - 36, ly3 = height - 14;
   s << "<line x1=\"" << left << "\" x2=\"" << left + 24 << "\" y1=\"" << ly1 - 4 << "\" y2=\""
     << ly1 - 4 << "\" stroke=\"#1f6fb2\" stroke-width=\"2\"/><text x=\"" << left + 30 << "\" y=\""
     << ly1 << "\">battery (left axis)</text>\n";
@@ -345,6 +475,27 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
   s << "<path d=\"M" << left + 306 << "," << ly2 - 11 << " L" << left + 312 << "," << ly2 + 1
     << " L" << left + 300 << "," << ly2 + 1 << " Z\" fill=\"#e08a00\"/><text x=\"" << left + 320
     << "\" y=\"" << ly2 << "\">Smart AI switch</text>\n";
+  s << "<rect x=\"" << left + 460 << "\" y=\"" << ly2 - 12
+    << "\" width=\"20\" height=\"12\" fill=\"#e4e4e4\"/><text x=\"" << left + 486 << "\" y=\""
+    << ly2 << "\">asleep or off (no checks; curve dotted)</text>\n";
+  const Advice a = advise(trace, options, result, summarise(trace, result)[0]);
+  // The advice, short enough for the picture's width.
+  s << "<text x=\"" << left << "\" y=\"" << ly3 << "\">Advice for " << a.target << "+ min left: ";
+  if (a.classic.tooFew) {
+    s << "too few discharges to advise a threshold";
+  } else if (a.classic.threshold) {
+    s << "a threshold of " << *a.classic.threshold << "% (it left that in " << a.classic.fit
+      << " of " << a.classic.reached << " discharges that reached it)";
+  } else {
+    s << "no threshold left that in most discharges";
+  }
+  s << "; Smart AI Mode ";
+  if (a.smart.minutesLeft.empty()) {
+    s << "never switched by its prediction";
+  } else {
+    s << "left " << minutesSummaryText(a.smart) << " by its prediction";
+  }
+  s << "</text>\n";
   s << "</svg>\n";
   return s.str();
 }

@@ -40,7 +40,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   const ConfigLoadResult loaded = config_.load(home_, platform_.console);
   if (loaded.outcome == ConfigLoadResult::Outcome::unreadable) {
     // An autostarted application's printed lines go unseen.
-    platform_.notifier.deliver(unreadableSettingsNotification(loaded.keptAt));
+    platform_.notifier.deliver(unreadableSettingsNotification(loaded.keptAt, platform_.wording));
   }
   if (!config_.setupComplete && !platform_.power.hasOneTimeSetup()) {
     // Nothing to set up on this platform: the first start is a normal one. A
@@ -78,6 +78,11 @@ void AppDelegate::applicationWillTerminate() {
   if (timer_) timer_->invalidate();
 }
 
+void AppDelegate::applicationShouldHandleReopen() {
+  if (alerts_.isOpen()) return;
+  showLaunchNotification();
+}
+
 void AppDelegate::performMenuAction(MenuAction action, std::int64_t tag) {
   switch (action) {
     case MenuAction::kToggleSmartMode:
@@ -111,7 +116,7 @@ void AppDelegate::buildMenu() {
     state.daysCollected = batteryPredictor_->getDaysCollected();
     state.hasEnoughData = batteryPredictor_->hasEnoughData();
   }
-  statusItem_->setMenu(buildStatusMenu(state));
+  statusItem_->setMenu(buildStatusMenu(state, platform_.wording));
 }
 
 void AppDelegate::updateIcon() {
@@ -174,7 +179,7 @@ void AppDelegate::tellSave(SavedFile file, const std::optional<std::string>& fai
   told = true;
   platform_.console.printLine(*failure);
   if (platform_.notifiesFailures)
-    platform_.notifier.deliver(saveFailedNotification(file, *failure));
+    platform_.notifier.deliver(saveFailedNotification(file, *failure, platform_.wording));
 }
 
 void AppDelegate::toggleSmartMode() {
@@ -186,9 +191,10 @@ void AppDelegate::toggleSmartMode() {
   if (config_.useSmartMode) {
     const bool ready = batteryPredictor_ && batteryPredictor_->hasEnoughData();
     const std::int64_t days = batteryPredictor_ ? batteryPredictor_->getDaysCollected() : 0;
-    notice = smartModeEnabledNotification(ready, days, config_.smartModeTargetMinutes);
+    notice = smartModeEnabledNotification(ready, days, config_.smartModeTargetMinutes,
+                                          platform_.wording);
   } else {
-    notice = smartModeDisabledNotification(config_.threshold);
+    notice = smartModeDisabledNotification(config_.threshold, platform_.wording);
   }
   sendNotification(notice.title, notice.subtitle, notice.body);
 }
@@ -203,20 +209,22 @@ void AppDelegate::changeThreshold(std::int64_t tag) {
   // the first test that fails ends the attempt.
   const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
   if (level && *level <= config_.threshold && platform_.power.isOnBattery() &&
-      switchLowPowerModeOn(thresholdSwitchNotification(*level, config_.threshold))) {
+      switchLowPowerModeOn(
+          thresholdSwitchNotification(*level, config_.threshold, platform_.wording))) {
     return;
   }
-  const Notification notice = thresholdUpdatedNotification(config_.threshold);
+  const Notification notice = thresholdUpdatedNotification(config_.threshold, platform_.wording);
   sendNotification(notice.title, notice.subtitle, notice.body);
 }
 
 void AppDelegate::showBatteryInfo() {
   const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
   if (!level) {
-    alerts_.runModal(batteryInfoErrorAlert());
+    alerts_.runModal(batteryInfoErrorAlert(platform_.wording));
     return;
   }
-  alerts_.runModal(batteryInfoAlert(*level, platform_.power.isOnBattery(), config_.threshold));
+  alerts_.runModal(batteryInfoAlert(*level, platform_.power.isOnBattery(), config_.threshold,
+                                    platform_.wording));
 }
 
 void AppDelegate::showPowerMode() {

@@ -32,6 +32,9 @@ class AppDelegate {
   // Application callbacks.
   void applicationDidFinishLaunching();
   void applicationWillTerminate();
+  // The running application was opened again (on the Mac: Finder, `open`):
+  // shows the launch message, unless an alert of Kestrine's is open.
+  void applicationShouldHandleReopen();
 
   // A chosen menu item: its action and, for a threshold entry, its tag.
   void performMenuAction(MenuAction action, std::int64_t tag = 0);

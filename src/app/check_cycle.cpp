@@ -1,21 +1,23 @@
 #include "app/check_cycle.h"
 
 #include "app/app_delegate.h"
+#include "ui/messages.h"
 
 namespace kestrine {
 
 LowBatteryDecision decideLowBattery(std::int64_t level, const Config& config, bool predictorReady,
-                                    std::optional<std::int64_t> prediction) {
-  const std::string levelText = "Battery at " + std::to_string(level) + "%";
+                                    std::optional<std::int64_t> prediction,
+                                    const Wording& wording) {
   if (!usesSmartRule(config, predictorReady)) {
-    return {LowBatteryRule::kThreshold, level <= config.threshold, levelText, std::nullopt};
+    return {LowBatteryRule::kThreshold, level <= config.threshold,
+            fillIn(wording.thresholdReason, {level}), std::nullopt};
   }
   if (prediction) {
     return {LowBatteryRule::kSmart, *prediction <= config.smartModeTargetMinutes,
-            "~" + std::to_string(*prediction) + " min remaining (Smart AI Mode)", prediction};
+            fillIn(wording.smartReason, {*prediction}), prediction};
   }
-  return {LowBatteryRule::kFallback, level <= config.threshold, levelText + " (fallback)",
-          std::nullopt};
+  return {LowBatteryRule::kFallback, level <= config.threshold,
+          fillIn(wording.fallbackReason, {level}), std::nullopt};
 }
 
 // The launch check: at or below the threshold on battery, switch and say so.
@@ -31,7 +33,7 @@ void AppDelegate::checkBatteryOnLaunch() {
   facts_.onBattery = true;
   updateSummary();
   if (*level > config_.threshold) return;
-  switchLowPowerModeOn(thresholdSwitchNotification(*level, config_.threshold));
+  switchLowPowerModeOn(thresholdSwitchNotification(*level, config_.threshold, platform_.wording));
 }
 
 // One check pass: read, record, count the day, refresh the icon and, on
@@ -67,8 +69,8 @@ void AppDelegate::checkBattery() {
     endLowBatteryEpisode();
     return;
   }
-  const LowBatteryDecision& decision =
-      lastDecision_.emplace(decideLowBattery(*level, config_, ready, prediction));
+  const LowBatteryDecision& decision = lastDecision_.emplace(
+      decideLowBattery(*level, config_, ready, prediction, platform_.wording));
   if (!decision.conditionMet) {
     endLowBatteryEpisode();
     return;
@@ -77,7 +79,8 @@ void AppDelegate::checkBattery() {
   // The latch is left alone from here on unless a notification goes out: a
   // mode already on or a failed switch neither sets nor clears it.
   std::optional<Notification> notice;
-  if (!notificationShown_) notice = automaticSwitchNotification(decision.subtitle);
+  if (!notificationShown_)
+    notice = automaticSwitchNotification(decision.subtitle, platform_.wording);
   if (switchLowPowerModeOn(notice) && notice) notificationShown_ = true;
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "ports/wording.h"
 #include "settings/config.h"
 
 namespace kestrine {
@@ -32,7 +33,9 @@ inline bool usesSmartRule(const Config& config, bool predictorReady) {
 // The low-battery decision of a pass on battery. `prediction` is only looked at
 // when usesSmartRule() holds; then a prediction decides alone (at or below the
 // target), and without one the threshold decides with the fallback subtitle.
+// The subtitle is the reason in the platform's words.
 LowBatteryDecision decideLowBattery(std::int64_t level, const Config& config, bool predictorReady,
-                                    std::optional<std::int64_t> prediction);
+                                    std::optional<std::int64_t> prediction,
+                                    const Wording& wording = {});
 
 }  // namespace kestrine

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ports/wording.h"
+
 namespace kestrine {
 
 // What the desktop application was asked to do on its command line.
@@ -21,11 +23,13 @@ struct CommandLine {
 };
 
 // Reads the arguments after the program name. One option at most; "--" and
-// values are not taken.
-CommandLine parseCommandLine(const std::vector<std::string_view>& arguments);
+// values are not taken. The error is in the wording's words.
+CommandLine parseCommandLine(const std::vector<std::string_view>& arguments,
+                             const Wording& wording = {});
 
-// The texts --help and --version print, each ending with a newline.
-std::string helpText();
+// The texts --help (in the wording's words) and --version print, each ending
+// with a newline.
+std::string helpText(const Wording& wording = {});
 std::string versionText();
 
 }  // namespace kestrine

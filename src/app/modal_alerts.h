@@ -13,6 +13,11 @@ class ModalAlerts final : public Alerts {
   ModalAlerts(Alerts& alerts, MainLoop& loop) : alerts_(alerts), loop_(loop) {}
 
   int runModal(const Alert& alert) override {
+    struct Open {
+      int& count;
+      explicit Open(int& c) : count(++c) {}
+      ~Open() { --count; }
+    } open(open_);
     if (!alert.holdsChecks) return alerts_.runModal(alert);
     loop_.enterModal();
     struct Leave {
@@ -22,9 +27,14 @@ class ModalAlerts final : public Alerts {
     return alerts_.runModal(alert);
   }
 
+  // Whether an alert shown through here is open now, whether it holds the
+  // checks or not.
+  bool isOpen() const { return open_ > 0; }
+
  private:
   Alerts& alerts_;
   MainLoop& loop_;
+  int open_ = 0;
 };
 
 }  // namespace kestrine

@@ -38,6 +38,7 @@ constexpr const char* kNarrowBody =
     "\n"
     "Kestrine replaces it with a rule that only switches Low Power Mode\n"
     "on or off. You'll be prompted for your password once.";
+constexpr const char* kElsewhereTitle = "Remove the Older Rule by Hand";
 
 bool isAsciiLetterOrDigit(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -78,24 +79,49 @@ struct RuleInstallation {
   bool installed = false;            // the command ran behind the prompt and ended with 0
 };
 
-// The setup command behind the administrator prompt. The user name and the
-// table's paths go into a shell command, an AppleScript string and a sudoers
-// rule, none of them quoted for it, so anything unsafe runs nothing.
-RuleInstallation installRule(ToolRunner& runner, const SystemTools& tools,
-                             std::string_view userName) {
-  if (!isSafeUserName(userName)) return {unsafeUserNameDescription(userName)};
+// Why the setup command cannot be built for this user and these paths. The
+// user name and the table's paths go into a shell command, an AppleScript
+// string and a sudoers rule, none of them quoted for it, so anything unsafe
+// runs nothing.
+std::optional<std::string> whyRuleCannotBeWritten(std::string_view userName,
+                                                  const SystemTools& tools) {
+  if (!isSafeUserName(userName)) return unsafeUserNameDescription(userName);
   for (const std::string* path : {&tools.sudoersDirectory, &tools.rulePmsetPath}) {
     if (!isPlainPath(*path)) {
-      return {"the path \xE2\x80\x9C" + *path +
-              "\xE2\x80\x9D cannot be written into the setup command."};
+      return "the path \xE2\x80\x9C" + *path +
+             "\xE2\x80\x9D cannot be written into the setup command.";
     }
   }
+  return std::nullopt;
+}
+
+// The setup command behind the administrator prompt. A prompt nobody answers
+// within the limit is closed and counts as a cancel.
+RuleInstallation installRule(ToolRunner& runner, const SystemTools& tools,
+                             std::string_view userName) {
+  if (auto why = whyRuleCannotBeWritten(userName, tools)) return {std::move(why)};
   ToolRequest request;
   request.program = tools.osascript;
   request.arguments = {"-e", setupScript(userName, tools)};
+  request.timeout = kPasswordPromptLimit;
   const ToolResult result = runner.run(request);
   if (!result.started) return {result.startError};
   return {std::nullopt, !result.timedOut && result.exitStatus == 0};
+}
+
+// Whether `sudo -n -l` lists the older rule now.
+bool listsBroadRule(ToolRunner& runner, const SystemTools& tools,
+                    std::chrono::milliseconds listingTimeout) {
+  // "sudo -l" asks whether a command is allowed, not whether it is allowed
+  // without a password, and an administrator's "(ALL) ALL" allows everything;
+  // so the listing is read for the older rule itself. `-n`: with no rule that
+  // needs no password, sudo fails at once instead of asking for one.
+  ToolRequest request;
+  request.program = tools.sudo;
+  request.arguments = {"-n", "-l"};
+  request.captureOutput = true;
+  request.timeout = listingTimeout;
+  return ruleNeedsNarrowing(runner.run(request), tools);
 }
 
 }  // namespace
@@ -171,21 +197,41 @@ bool ruleNeedsNarrowing(const ToolResult& listing, const SystemTools& tools) {
          sudoListingShowsBroadRule(listing.output, tools.rulePmsetPath);
 }
 
-void narrowBroadRule(Alerts& alerts, ToolRunner& runner, const SystemTools& tools,
-                     std::string_view userName, std::chrono::milliseconds listingTimeout) {
-  // "sudo -l" asks whether a command is allowed, not whether it is allowed
-  // without a password, and an administrator's "(ALL) ALL" allows everything;
-  // so the listing is read for the older rule itself. `-n`: with no rule that
-  // needs no password, sudo fails at once instead of asking for one.
-  ToolRequest request;
-  request.program = tools.sudo;
-  request.arguments = {"-n", "-l"};
-  request.captureOutput = true;
-  request.timeout = listingTimeout;
-  if (!ruleNeedsNarrowing(runner.run(request), tools)) return;
+NarrowingOutcome narrowBroadRule(Alerts& alerts, ToolRunner& runner, const SystemTools& tools,
+                                 std::string_view userName,
+                                 std::chrono::milliseconds listingTimeout) {
+  // The setup would refuse this name or these paths: no alert that promises
+  // a prompt that never comes.
+  if (whyRuleCannotBeWritten(userName, tools)) return NarrowingOutcome::kNothingToDo;
+  if (!listsBroadRule(runner, tools, listingTimeout)) return NarrowingOutcome::kNothingToDo;
   alerts.runModal(Alert{kNarrowTitle, kNarrowBody, {}, /*bringToFront=*/true});
   // A cancel or a failed step leaves the older rule, which still switches.
-  installRule(runner, tools, userName);
+  if (!installRule(runner, tools, userName).installed) return NarrowingOutcome::kKept;
+  // The rule file is replaced, yet sudo may still find the older rule in
+  // another file (a hand-made one, or the main sudoers file), which Kestrine
+  // cannot read without a password. Said once; asking again would not help.
+  if (!listsBroadRule(runner, tools, listingTimeout)) return NarrowingOutcome::kNarrowed;
+  alerts.runModal(Alert{kElsewhereTitle, ruleElsewhereBody(tools), {}, /*bringToFront=*/true});
+  return NarrowingOutcome::kRuleElsewhere;
+}
+
+std::string ruleElsewhereBody(const SystemTools& tools) {
+  return "Kestrine installed its narrower rule, but sudo still lets any program\n"
+         "run pmset as administrator with other settings, through a rule in\n"
+         "another file than " +
+         ruleFilePath(tools) +
+         ".\n"
+         "\n"
+         "Remove the entry \xE2\x80\x9CNOPASSWD: " +
+         tools.rulePmsetPath +
+         " -b lowpowermode *\xE2\x80\x9D\n"
+         "from /etc/sudoers or from its file in " +
+         tools.sudoersDirectory +
+         ",\n"
+         "with \xE2\x80\x9Csudo visudo\xE2\x80\x9D (\xE2\x80\x9Csudo visudo -f FILE\xE2\x80\x9D "
+         "for another file).\n"
+         "\n"
+         "Kestrine will not ask about it again.";
 }
 
 }  // namespace kestrine

@@ -4,6 +4,7 @@
 
 #include "mac_power/first_launch_setup.h"
 #include "mac_power/reports.h"
+#include "mac_power/setup_memory.h"
 
 namespace kestrine {
 
@@ -18,12 +19,14 @@ std::string switchScript(std::int64_t mode) {
 }
 
 PowerControl::PowerControl(ToolRunner& runner, PowerSources& sources, const UserName& user,
-                           SystemTools tools, std::chrono::milliseconds reportTimeout)
+                           SystemTools tools, std::chrono::milliseconds reportTimeout,
+                           SetupFollowUp followUp)
     : runner_(runner),
       sources_(sources),
       user_(user),
       tools_(std::move(tools)),
-      reportTimeout_(reportTimeout) {}
+      reportTimeout_(reportTimeout),
+      followUp_(std::move(followUp)) {}
 
 namespace {
 
@@ -41,13 +44,14 @@ std::optional<std::string> readReport(ToolRunner& runner, const std::string& pms
   return std::move(result.output);
 }
 
-// Started and ended with status 0. No capture and no time limit: the password
-// dialog behind osascript may stay open as long as the user likes.
+// Started and ended with status 0 within the time limit, if there is one.
 bool runsSuccessfully(ToolRunner& runner, const std::string& program,
-                      std::vector<std::string> arguments) {
+                      std::vector<std::string> arguments,
+                      std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
   ToolRequest request;
   request.program = program;
   request.arguments = std::move(arguments);
+  request.timeout = timeout;
   const ToolResult result = runner.run(request);
   return result.started && !result.timedOut && result.exitStatus == 0;
 }
@@ -75,15 +79,38 @@ std::optional<PowerMode> PowerControl::getPowerMode() {
 bool PowerControl::setPowerMode(PowerMode mode) {
   const auto value = static_cast<std::int64_t>(mode);
   if (runsSuccessfully(runner_, tools_.sudo, sudoSwitchArguments(tools_, value))) return true;
-  return runsSuccessfully(runner_, tools_.osascript, {"-e", switchScript(value)});
+  // The pass waits for the dialog; one nobody answers counts as a cancel.
+  return runsSuccessfully(runner_, tools_.osascript, {"-e", switchScript(value)},
+                          kPasswordPromptLimit);
 }
 
 void PowerControl::runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) {
-  runFirstLaunchSetup(alerts, runner_, tools_, user_.shortName(), hooks);
+  SetupHooks withFollowUp = hooks;
+  withFollowUp.installed = [this, &hooks] {
+    if (hooks.installed) hooks.installed();
+    followUpSetup();
+  };
+  runFirstLaunchSetup(alerts, runner_, tools_, user_.shortName(), withFollowUp);
+}
+
+void PowerControl::followUpSetup() {
+  if (followUp_.home.empty()) return;
+  if (followUp_.afterSetup) followUp_.afterSetup();
+  SetupMemory memory = SetupMemory::load(followUp_.home);
+  if (memory.loginItemRegistered || !followUp_.registerLoginItem) return;
+  if (!followUp_.registerLoginItem()) return;
+  memory.loginItemRegistered = true;
+  if (followUp_.console) memory.save(followUp_.home, *followUp_.console);
 }
 
 void PowerControl::upgradeOneTimeSetup(Alerts& alerts) {
-  narrowBroadRule(alerts, runner_, tools_, user_.shortName(), reportTimeout_);
+  SetupMemory memory = followUp_.home.empty() ? SetupMemory{} : SetupMemory::load(followUp_.home);
+  if (memory.broadRuleReported) return;
+  const NarrowingOutcome outcome =
+      narrowBroadRule(alerts, runner_, tools_, user_.shortName(), reportTimeout_);
+  if (outcome != NarrowingOutcome::kRuleElsewhere || followUp_.home.empty()) return;
+  memory.broadRuleReported = true;
+  if (followUp_.console) memory.save(followUp_.home, *followUp_.console);
 }
 
 }  // namespace kestrine

@@ -1,5 +1,6 @@
 #include "mac_power/reports.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 #include <vector>
@@ -97,12 +98,55 @@ std::optional<std::int64_t> powerModeFromCustomReport(std::string_view reportByt
   return std::nullopt;
 }
 
+namespace {
+
+std::string_view trimBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// A sudoers tag as sudo lists it: capitals (and '_') then ':', as in
+// "NOPASSWD:" or "SETENV:".
+bool isTag(std::string_view word) {
+  return word.size() > 1 && word.back() == ':' &&
+         word.substr(0, word.size() - 1).find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_") ==
+             std::string_view::npos;
+}
+
+// Whether one entry of the listing ("(runas) TAGS: cmd, (runas) TAGS: cmd, ...")
+// allows `broad` without a password. A runas list and tags carry over to the
+// commands after them in the entry until another one replaces them.
+bool entryAllowsWithoutPassword(std::string_view entry, std::string_view broad) {
+  bool noPassword = false;
+  for (std::string_view command : cutAt(entry, ',')) {
+    command = trimBlanks(command);
+    if (command.starts_with('(')) {
+      const std::size_t close = command.find(')');
+      if (close == std::string_view::npos) return false;
+      command = trimBlanks(command.substr(close + 1));
+    }
+    for (;;) {
+      const std::size_t blank = std::min(command.find(' '), command.size());
+      const std::string_view word = command.substr(0, blank);
+      if (!isTag(word)) break;
+      if (word == "NOPASSWD:") noPassword = true;
+      if (word == "PASSWD:") noPassword = false;
+      command = trimBlanks(command.substr(blank));
+    }
+    if (noPassword && command == broad) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool sudoListingShowsBroadRule(std::string_view listing, std::string_view pmsetPath) {
-  const std::string broad = "NOPASSWD: " + std::string(pmsetPath) + " -b lowpowermode *";
+  const std::string broad = std::string(pmsetPath) + " -b lowpowermode *";
   // Entries are indented by 4 blanks; sudo breaks a long one at a blank and
   // indents the rest of it by 8.
   std::string entry;
-  const auto showsBroad = [&] { return entry.ends_with(broad); };
+  const auto showsBroad = [&] { return entryAllowsWithoutPassword(entry, broad); };
   for (std::string_view line : lineFeedLines(listing)) {
     const std::size_t indent = line.find_first_not_of(' ');
     if (indent == std::string_view::npos) continue;

@@ -21,7 +21,8 @@ bool batteryReportSaysOnBattery(std::string_view reportBytes);
 std::optional<std::int64_t> powerModeFromCustomReport(std::string_view reportBytes);
 
 // True when `sudo -l` lists the older, broader rule of the setup for this pmset
-// ("NOPASSWD: <pmsetPath> -b lowpowermode *"), also where sudo wrapped the entry.
+// ("<pmsetPath> -b lowpowermode *" without a password) as any command of an
+// entry, also where sudo wrapped the entry.
 bool sudoListingShowsBroadRule(std::string_view listing, std::string_view pmsetPath);
 
 // Strict decimal: optional sign, one or more digits, fits in 64 bits.

@@ -9,9 +9,47 @@ namespace kestrine {
 
 namespace {
 
-std::string percent(std::int64_t value) { return std::to_string(value) + "%"; }
+// The title and the subtitle take `what` happened, the body the `details`.
+Notification notice(const NoticeWording& wording, std::initializer_list<TextValue> what,
+                    std::initializer_list<TextValue> details = {}) {
+  return Notification{.title = fillIn(wording.title, what),
+                      .subtitle = fillIn(wording.subtitle, what),
+                      .body = fillIn(wording.body, details)};
+}
 
 }  // namespace
+
+std::string fillIn(std::string_view pattern, std::initializer_list<TextValue> values) {
+  std::string text;
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != '%' || i + 1 == pattern.size()) {
+      text += pattern[i];
+      continue;
+    }
+    if (pattern[i + 1] == '%') {
+      text += '%';
+      ++i;
+      continue;
+    }
+    // "%d", "%s", or with the value's place first: "%2$d".
+    std::size_t end = i + 1;
+    std::size_t place = 0;
+    while (end < pattern.size() && pattern[end] >= '0' && pattern[end] <= '9')
+      place = place * 10 + static_cast<std::size_t>(pattern[end++] - '0');
+    const bool numbered = place > 0 && end < pattern.size() && pattern[end] == '$';
+    if (numbered) ++end;
+    if (end >= pattern.size() || (pattern[end] != 'd' && pattern[end] != 's') ||
+        (place > 0 && !numbered)) {
+      text += pattern[i];
+      continue;
+    }
+    const std::size_t index = numbered ? place - 1 : next++;
+    if (index < values.size()) text += values.begin()[index].text;
+    i = end;
+  }
+  return text;
+}
 
 std::string_view powerModeName(PowerMode mode, const Wording& wording) {
   switch (mode) {
@@ -22,83 +60,53 @@ std::string_view powerModeName(PowerMode mode, const Wording& wording) {
     case PowerMode::kHighPower:
       return wording.powerModes[2];
   }
-  return "Unknown";
+  return wording.unknownMode;
 }
 
-Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold) {
-  return Alert{
-      .title = "Battery Information",
-      .body = "Battery Level: " + percent(level) + "\n" + "Power Source: " +
-              (onBattery ? "Battery" : "AC Power") + "\n" + "Threshold: " + percent(threshold),
-      .buttons = {},
-  };
+std::string_view pluralFor(const PluralText& text, std::int64_t count, const Wording& wording) {
+  if (wording.plural != nullptr) return wording.plural(text, count);
+  return count == 1 ? text.one : text.other;
 }
 
-Alert batteryInfoErrorAlert() {
-  return Alert{.title = "Error", .body = "Unable to retrieve battery information", .buttons = {}};
+Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold,
+                       const Wording& wording) {
+  const std::string_view source = onBattery ? wording.batterySource : wording.acSource;
+  return Alert{.title = std::string(wording.batteryInfoTitle),
+               .body = fillIn(wording.batteryInfoBody, {level, source, threshold}),
+               .buttons = {}};
+}
+
+Alert batteryInfoErrorAlert(const Wording& wording) {
+  return Alert{.title = std::string(wording.errorTitle),
+               .body = std::string(wording.batteryInfoError),
+               .buttons = {}};
 }
 
 Alert powerModeAlert(std::optional<PowerMode> mode, const Wording& wording,
                      std::string_view unavailableReason) {
   if (!mode) {
-    std::string body = "Unable to retrieve power mode";
+    std::string body(wording.powerModeError);
     if (!unavailableReason.empty()) body += "\n\n" + std::string(unavailableReason);
-    return Alert{.title = "Error", .body = body, .buttons = {}};
+    return Alert{.title = std::string(wording.errorTitle), .body = body, .buttons = {}};
   }
-  return Alert{.title = "Current Power Mode",
-               .body = "Power Mode: " + std::string(powerModeName(*mode, wording)),
+  return Alert{.title = std::string(wording.powerModeTitle),
+               .body = fillIn(wording.powerModeBody, {powerModeName(*mode, wording)}),
                .buttons = {}};
 }
 
 Alert aboutAlert(const Config& config, const Wording& wording) {
-  const std::string mode =
-      config.useSmartMode
-          ? "Smart AI Mode (~" + std::to_string(config.smartModeTargetMinutes) + " min)"
-          : "Threshold: " + percent(config.threshold);
-  std::string body =
-      "Automatic Low Power Mode Manager\n"
-      "\n"
-      "Version: " KESTRINE_VERSION
-      " (AI Enhanced)\n"
-      "Current Mode: " +
-      mode +
-      "\n"
-      "\n"
-      "Icon Legend:\n"
-      "\U0001F4A4 - Low Power Mode ON\n"
-      "\U0001F50C - Charging (AC Power)\n"
-      "\U0001F50B - On Battery (normal)\n"
-      "\U0001FAAB - Low Battery\n"
-      "\u26A1 - At Threshold\n"
-      "\n"
-      "Features:\n"
-      "\u2022 Classic threshold-based mode\n"
-      "\u2022 AI-powered Smart Mode (predicts 1-hour remaining)\n"
-      "\u2022 Local ML - all data stays on your " +
-      std::string(wording.machine) +
-      "\n"
-      "\u2022 Zero battery impact\n"
-      "\n"
-      "Settings: ~/.kestrine_config.json\n"
-      "Learning data: ~/.kestrine_ai_data.json\n" +
-      std::string(wording.copyright);
-  return Alert{.title = "Kestrine", .body = std::move(body), .buttons = {}};
+  const std::string mode = config.useSmartMode
+                               ? fillIn(wording.aboutSmartMode, {config.smartModeTargetMinutes})
+                               : fillIn(wording.thresholdItem, {config.threshold});
+  return Alert{.title = "Kestrine",
+               .body = fillIn(wording.aboutBody, {KESTRINE_VERSION, mode, wording.copyright}),
+               .buttons = {}};
 }
 
 Alert launchAlert(std::int64_t threshold, const Wording& wording, bool itemShown) {
-  const std::string value = std::to_string(threshold);
-  const std::string area(wording.statusArea);
-  const std::string rule =
-      "Current threshold: " + value +
-      "%\nLow Power Mode will activate automatically when\nyour battery reaches " + value + "%.";
   return Alert{
-      .title = "Kestrine is Running",
-      .body = itemShown ? "The app is now active in your " + area + ".\n\n" + rule +
-                              "\n\nClick the battery icon in the " + area +
-                              " anytime\nto view battery info or change settings."
-                        : rule + "\n\nNo " + area +
-                              " on this desktop shows Kestrine's icon.\nIt keeps "
-                              "watching the battery; to quit it, run\nkestrine --quit",
+      .title = std::string(wording.launchTitle),
+      .body = fillIn(itemShown ? wording.launchShown : wording.launchHidden, {threshold}),
       .buttons = {},
       // Shown at login too, where nobody has just clicked the menu.
       .bringToFront = true,
@@ -109,129 +117,64 @@ Alert launchAlert(std::int64_t threshold, const Wording& wording, bool itemShown
 }
 
 std::string statusSummary(const StatusFacts& facts, const Config& config, const Wording& wording) {
-  std::string text =
-      facts.level ? "Battery " + std::to_string(*facts.level) + " %" : "Battery level unknown";
-  text += facts.onBattery ? " \u00B7 on battery" : " \u00B7 on AC power";
+  std::string text = facts.level ? fillIn(wording.summaryLevel, {*facts.level})
+                                 : std::string(wording.summaryNoLevel);
   text += " \u00B7 ";
-  text += facts.mode ? std::string(powerModeName(*facts.mode, wording)) : "power mode unknown";
+  text += facts.onBattery ? wording.summaryOnBattery : wording.summaryOnAc;
+  text += " \u00B7 ";
+  text += facts.mode ? powerModeName(*facts.mode, wording) : wording.summaryModeUnknown;
+  text += " \u00B7 ";
   if (config.useSmartMode && facts.predictedMinutes) {
-    text += " \u00B7 Smart AI Mode: ~" + std::to_string(*facts.predictedMinutes) +
-            " min left, switches at " + std::to_string(config.smartModeTargetMinutes) + " min";
+    text += fillIn(wording.summarySmart, {*facts.predictedMinutes, config.smartModeTargetMinutes});
   } else {
-    text += " \u00B7 switches at " + std::to_string(config.threshold) + " %";
+    text += fillIn(wording.summaryThreshold, {config.threshold});
   }
   return text;
 }
 
-Notification noStatusAreaNotification() {
-  return Notification{
-      .title = "Kestrine",
-      .subtitle = "No panel shows Kestrine's icon",
-      .body =
-          "It keeps switching Low Power Mode on. Quit: kestrine --quit. To show its icon on "
-          "GNOME, enable the AppIndicator extension (gnome-shell-extension-appindicator).",
-  };
+Notification noStatusAreaNotification(const Wording& wording) {
+  return notice(wording.noStatusArea, {});
 }
 
-Notification alreadyRunningNotification() {
-  return Notification{
-      .title = "Kestrine",
-      .subtitle = "Kestrine is already running",
-      .body = "It keeps watching the battery. Quit it from its menu or with kestrine --quit.",
-  };
+Notification alreadyRunningNotification(const Wording& wording) {
+  return notice(wording.alreadyRunning, {});
 }
 
-Notification thresholdSwitchNotification(std::int64_t level, std::int64_t threshold) {
-  return Notification{
-      .title = "Kestrine",
-      .subtitle = "Battery at " + percent(level),
-      .body = "Low Power Mode enabled (threshold: " + percent(threshold) + ")",
-  };
+Notification thresholdSwitchNotification(std::int64_t level, std::int64_t threshold,
+                                         const Wording& wording) {
+  return notice(wording.thresholdSwitch, {level}, {threshold});
 }
 
-Notification thresholdUpdatedNotification(std::int64_t threshold) {
-  return Notification{
-      .title = "Kestrine",
-      .subtitle = "Threshold Updated",
-      .body = "Low Power Mode will activate at " + percent(threshold),
-  };
+Notification thresholdUpdatedNotification(std::int64_t threshold, const Wording& wording) {
+  return notice(wording.thresholdUpdated, {threshold}, {threshold});
 }
 
 Notification smartModeEnabledNotification(bool hasEnoughData, std::int64_t daysCollected,
-                                          std::int64_t targetMinutes) {
-  const std::string days = std::to_string(daysCollected);
-  if (hasEnoughData) {
-    return Notification{
-        .title = "Smart AI Mode Enabled",
-        .subtitle = "AI Ready (" + days + " days trained)",
-        .body = "LPM will activate when ~" + std::to_string(targetMinutes) + " min remaining",
-    };
-  }
-  return Notification{
-      .title = "Smart AI Mode Enabled",
-      .subtitle = "Training... (" + days + "/2 days)",
-      .body = "Using threshold mode until AI has enough data",
-  };
+                                          std::int64_t targetMinutes, const Wording& wording) {
+  if (hasEnoughData) return notice(wording.smartModeReady, {daysCollected}, {targetMinutes});
+  return notice(wording.smartModeTraining, {daysCollected});
 }
 
-Notification smartModeDisabledNotification(std::int64_t threshold) {
-  return Notification{
-      .title = "Smart AI Mode Disabled",
-      .subtitle = "Classic Threshold Mode",
-      .body = "LPM will activate at " + percent(threshold),
-  };
+Notification smartModeDisabledNotification(std::int64_t threshold, const Wording& wording) {
+  return notice(wording.smartModeDisabled, {}, {threshold});
 }
 
-Notification unreadableSettingsNotification(const std::filesystem::path& keptAt) {
-  return Notification{
-      .title = "Kestrine",
-      .subtitle = "Settings could not be read",
-      .body = "Using the default settings. The old file is kept at " + keptAt.string(),
-  };
+Notification unreadableSettingsNotification(const std::filesystem::path& keptAt,
+                                            const Wording& wording) {
+  return notice(wording.unreadableSettings, {}, {keptAt.string()});
 }
 
-Notification automaticSwitchNotification(std::string_view subtitle) {
-  return Notification{
-      .title = "Kestrine",
-      .subtitle = std::string(subtitle),
-      .body = "Low Power Mode enabled automatically",
-  };
+Notification automaticSwitchNotification(std::string_view reason, const Wording& wording) {
+  return notice(wording.automaticSwitch, {reason});
 }
 
 Notification switchFailedNotification(SwitchFailure why, const Wording& wording) {
-  constexpr std::string_view kAgain = " Kestrine tries again at every check.";
-  std::string body;
-  switch (why) {
-    case SwitchFailure::kNotAllowed:
-      body = "The system's policy (polkit) does not let this session switch the power profile.";
-      break;
-    case SwitchFailure::kNoAnswer:
-      body = "power-profiles-daemon did not answer.";
-      break;
-    case SwitchFailure::kNoService:
-      body = "power-profiles-daemon is not running.";
-      break;
-    case SwitchFailure::kRefused:
-      body = "power-profiles-daemon refused the switch.";
-      break;
-  }
-  return Notification{
-      .title = "Kestrine",
-      .subtitle =
-          std::string(powerModeName(PowerMode::kLowPower, wording)) + " could not be turned on",
-      .body = body + std::string(kAgain),
-  };
+  return notice(wording.switchFailed, {}, {wording.switchFailures[static_cast<std::size_t>(why)]});
 }
 
-Notification saveFailedNotification(SavedFile file, std::string_view line) {
-  const bool settings = file == SavedFile::kSettings;
-  return Notification{
-      .title = "Kestrine",
-      .subtitle = settings ? "Settings could not be saved" : "Learning data could not be saved",
-      .body = std::string(line) + (settings ? ". Your settings apply until Kestrine quits; it "
-                                              "saves them again at every check."
-                                            : ". Kestrine saves it again at every check."),
-  };
+Notification saveFailedNotification(SavedFile file, std::string_view line, const Wording& wording) {
+  return notice(file == SavedFile::kSettings ? wording.settingsUnsaved : wording.learningUnsaved,
+                {}, {line});
 }
 
 }  // namespace kestrine

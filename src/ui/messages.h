@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "ports/alerts.h"
@@ -16,14 +18,33 @@ namespace kestrine {
 // Every text Kestrine shows in an alert or a notification, built from the
 // values it names so that the wording lives in one place.
 
+// A value for fillIn: a number, written in digits whatever the locale, or a text.
+// Implicit, so that a list of values reads as one: {level, threshold}.
+struct TextValue {
+  TextValue(std::int64_t number) : text(std::to_string(number)) {}
+  TextValue(std::string_view words) : text(words) {}
+  TextValue(const std::string& words) : text(words) {}
+  TextValue(const char* words) : text(words) {}
+  std::string text;
+};
+
+// `pattern` with its places filled in from `values`: "%d" and "%s" take the
+// next value, "%2$d" and "%2$s" the second, "%%" writes a percent sign. A place
+// with no value is left empty; anything else is copied as it stands.
+std::string fillIn(std::string_view pattern, std::initializer_list<TextValue> values);
+
 // The power mode's name in `wording` (the Mac's: "Automatic", "Low Power
 // Mode", "High Power Mode"); any other mode "Unknown".
 std::string_view powerModeName(PowerMode mode, const Wording& wording = {});
 
+// The text of `text` that `count` takes in the wording's language.
+std::string_view pluralFor(const PluralText& text, std::int64_t count, const Wording& wording);
+
 // "Current Battery": the level, the power source and the threshold; the error
 // alert when no level can be read.
-Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold);
-Alert batteryInfoErrorAlert();
+Alert batteryInfoAlert(std::int64_t level, bool onBattery, std::int64_t threshold,
+                       const Wording& wording = {});
+Alert batteryInfoErrorAlert(const Wording& wording = {});
 
 // "Current Power Mode": the named mode, or the error alert when none can be
 // read, followed by the platform's reason when it knows one.
@@ -52,32 +73,37 @@ struct StatusFacts {
 std::string statusSummary(const StatusFacts& facts, const Config& config,
                           const Wording& wording = {});
 
+// Notifications, in the platform's words (see Wording).
+
 // Where no status area shows the item: said once per start.
-Notification noStatusAreaNotification();
+Notification noStatusAreaNotification(const Wording& wording = {});
 
 // A second start while one instance runs.
-Notification alreadyRunningNotification();
+Notification alreadyRunningNotification(const Wording& wording = {});
 
 // Low Power Mode switched on because the level is at or below the threshold:
 // sent by the launch check and by a threshold change.
-Notification thresholdSwitchNotification(std::int64_t level, std::int64_t threshold);
+Notification thresholdSwitchNotification(std::int64_t level, std::int64_t threshold,
+                                         const Wording& wording = {});
 
 // A threshold change that did not switch anything.
-Notification thresholdUpdatedNotification(std::int64_t threshold);
+Notification thresholdUpdatedNotification(std::int64_t threshold, const Wording& wording = {});
 
 // Smart AI Mode switched on, with the predictor's progress.
 Notification smartModeEnabledNotification(bool hasEnoughData, std::int64_t daysCollected,
-                                          std::int64_t targetMinutes);
+                                          std::int64_t targetMinutes, const Wording& wording = {});
 
 // Smart AI Mode switched off.
-Notification smartModeDisabledNotification(std::int64_t threshold);
+Notification smartModeDisabledNotification(std::int64_t threshold, const Wording& wording = {});
 
 // The settings file could not be read at start: the defaults apply, and the
 // old file is at `keptAt`.
-Notification unreadableSettingsNotification(const std::filesystem::path& keptAt);
+Notification unreadableSettingsNotification(const std::filesystem::path& keptAt,
+                                            const Wording& wording = {});
 
-// Low Power Mode switched on by a check pass; the subtitle tells which rule decided.
-Notification automaticSwitchNotification(std::string_view subtitle);
+// Low Power Mode switched on by a check pass, for the reason the pass gives
+// (see decideLowBattery).
+Notification automaticSwitchNotification(std::string_view reason, const Wording& wording = {});
 
 // Low Power Mode (in the wording's name: "Power Saver" on Linux) could not be
 // switched on for a low battery, and why. Sent once per low-battery episode.
@@ -87,6 +113,7 @@ Notification switchFailedNotification(SwitchFailure why, const Wording& wording 
 enum class SavedFile { kSettings, kLearningData };
 // A save that failed (`line`: the printed "Failed to save ..." line), sent
 // once until a save of that file succeeds.
-Notification saveFailedNotification(SavedFile file, std::string_view line);
+Notification saveFailedNotification(SavedFile file, std::string_view line,
+                                    const Wording& wording = {});
 
 }  // namespace kestrine

@@ -1,5 +1,7 @@
 #include "ui/status_icon.h"
 
+#include <array>
+
 namespace kestrine {
 
 std::string_view chooseStatusIcon(std::int64_t lastBatteryLevel, bool onBattery,
@@ -12,15 +14,13 @@ std::string_view chooseStatusIcon(std::int64_t lastBatteryLevel, bool onBattery,
   return kIconAtThreshold;
 }
 
-std::string iconMeaning(std::string_view icon) {
-  std::string_view meaning;
-  if (icon == kIconLowPowerMode) meaning = "Low Power Mode on";
-  if (icon == kIconExternalPower) meaning = "on external power";
-  if (icon == kIconLowBattery) meaning = "low battery";
-  if (icon == kIconOnBattery) meaning = "on battery";
-  if (icon == kIconAtThreshold) meaning = "at the threshold";
-  if (meaning.empty()) return "Kestrine";
-  return "Kestrine: " + std::string(meaning);
+std::string iconMeaning(std::string_view icon, const Wording& wording) {
+  constexpr std::array<std::string_view, 5> kIcons = {
+      kIconLowPowerMode, kIconExternalPower, kIconLowBattery, kIconOnBattery, kIconAtThreshold};
+  for (std::size_t i = 0; i < kIcons.size(); ++i) {
+    if (icon == kIcons[i]) return "Kestrine: " + std::string(wording.iconMeanings[i]);
+  }
+  return "Kestrine";
 }
 
 }  // namespace kestrine

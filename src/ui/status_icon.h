@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "ports/power.h"
+#include "ports/wording.h"
 
 namespace kestrine {
 
@@ -26,8 +27,8 @@ inline constexpr std::int64_t kLowBatteryIconBound = 21;
 std::string_view chooseStatusIcon(std::int64_t lastBatteryLevel, bool onBattery,
                                   std::optional<PowerMode> powerMode, std::int64_t threshold);
 
-// What an icon above means, in words, for screen readers: "Kestrine: low
-// battery". Any other title is named by the application alone.
-std::string iconMeaning(std::string_view icon);
+// What an icon above means, in the wording's words, for screen readers:
+// "Kestrine: low battery". Any other title is named by the application alone.
+std::string iconMeaning(std::string_view icon, const Wording& wording = {});
 
 }  // namespace kestrine

@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "ui/messages.h"
+
 namespace kestrine {
 
 namespace {
@@ -27,12 +29,13 @@ MenuItem actionItem(std::string title, MenuAction action) {
 
 }  // namespace
 
-std::vector<MenuItem> buildThresholdEntries(std::int64_t threshold, bool checkMarksInTitles) {
+std::vector<MenuItem> buildThresholdEntries(std::int64_t threshold, bool checkMarksInTitles,
+                                            const Wording& wording) {
   std::vector<MenuItem> entries;
   entries.reserve(kThresholdChoices.size());
   for (std::int64_t percent : kThresholdChoices) {
     MenuItem item = choiceItem(MenuItem::Toggle::kRadio, percent == threshold,
-                               std::to_string(percent) + "%", checkMarksInTitles);
+                               fillIn(wording.thresholdChoice, {percent}), checkMarksInTitles);
     item.action = MenuAction::kChangeThreshold;
     item.tag = percent;
     entries.push_back(std::move(item));
@@ -40,39 +43,41 @@ std::vector<MenuItem> buildThresholdEntries(std::int64_t threshold, bool checkMa
   return entries;
 }
 
-Menu buildStatusMenu(const StatusMenuState& state) {
+Menu buildStatusMenu(const StatusMenuState& state, const Wording& wording) {
   Menu menu;
   auto& items = menu.items;
 
   MenuItem smart = choiceItem(MenuItem::Toggle::kCheck, state.useSmartMode,
-                              "Smart AI Mode (1 hour)", state.checkMarksInTitles);
+                              std::string(wording.smartModeItem), state.checkMarksInTitles);
   smart.action = MenuAction::kToggleSmartMode;
   items.push_back(std::move(smart));
 
   if (state.useSmartMode) {
-    const std::string days = std::to_string(state.daysCollected);
     MenuItem progress;
-    const std::string ready = state.checkMarksInTitles ? "\u2713 AI Ready (" : "AI Ready (";
+    const std::string ready =
+        (state.checkMarksInTitles ? "\u2713 " : "") +
+        fillIn(pluralFor(wording.readyItem, state.daysCollected, wording), {state.daysCollected});
     progress.title =
-        state.hasEnoughData ? ready + days + " days)" : "\u23F3 Training... (" + days + "/2 days)";
+        state.hasEnoughData ? ready : fillIn(wording.trainingItem, {state.daysCollected});
     progress.enabled = false;
     items.push_back(std::move(progress));
   }
 
   MenuItem threshold;
-  threshold.title = (state.useSmartMode ? "Fallback Threshold: " : "Threshold: ") +
-                    std::to_string(state.threshold) + "%";
-  threshold.submenu = buildThresholdEntries(state.threshold, state.checkMarksInTitles);
+  threshold.title =
+      fillIn(state.useSmartMode ? wording.fallbackThresholdItem : wording.thresholdItem,
+             {state.threshold});
+  threshold.submenu = buildThresholdEntries(state.threshold, state.checkMarksInTitles, wording);
   items.push_back(std::move(threshold));
 
   items.push_back(MenuItem::separator());
-  items.push_back(actionItem("Current Battery", MenuAction::kShowBatteryInfo));
-  items.push_back(actionItem("Current Power Mode", MenuAction::kShowPowerMode));
+  items.push_back(actionItem(std::string(wording.batteryItem), MenuAction::kShowBatteryInfo));
+  items.push_back(actionItem(std::string(wording.powerModeItem), MenuAction::kShowPowerMode));
   items.push_back(MenuItem::separator());
-  items.push_back(actionItem("About", MenuAction::kShowAbout));
+  items.push_back(actionItem(std::string(wording.aboutItem), MenuAction::kShowAbout));
   items.push_back(MenuItem::separator());
 
-  MenuItem quit = actionItem("Quit Kestrine", MenuAction::kQuit);
+  MenuItem quit = actionItem(std::string(wording.quitItem), MenuAction::kQuit);
   quit.keyEquivalent = "q";
   items.push_back(std::move(quit));
   return menu;

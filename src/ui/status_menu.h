@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ports/menu_model.h"
+#include "ports/wording.h"
 
 namespace kestrine {
 
@@ -27,9 +28,10 @@ inline constexpr std::array<std::int64_t, 9> kThresholdChoices = {10, 20, 30, 40
 // The nine threshold entries, radio items each tagged with its percentage; the
 // entry equal to `threshold` is checked (and with `checkMarksInTitles` its
 // title carries the check mark), so a threshold outside the nine values checks none.
-std::vector<MenuItem> buildThresholdEntries(std::int64_t threshold, bool checkMarksInTitles = true);
+std::vector<MenuItem> buildThresholdEntries(std::int64_t threshold, bool checkMarksInTitles = true,
+                                            const Wording& wording = {});
 
 // The whole status menu, top to bottom.
-Menu buildStatusMenu(const StatusMenuState& state);
+Menu buildStatusMenu(const StatusMenuState& state, const Wording& wording = {});
 
 }  // namespace kestrine

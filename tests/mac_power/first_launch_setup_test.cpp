@@ -86,7 +86,7 @@ TEST_F(SetupFlow, SuccessInstallsBeforeTheConfirmation) {
   EXPECT_THAT(runner.runs()[0].request.arguments,
               ElementsAre("-e", setupScript("alice", macSystemTools())));
   EXPECT_FALSE(runner.runs()[0].request.captureOutput);
-  EXPECT_FALSE(runner.runs()[0].request.timeout.has_value());
+  EXPECT_EQ(runner.runs()[0].request.timeout, kPasswordPromptLimit);
   const Alert& done = alerts.shown().back().alert;
   EXPECT_THAT(done.body, HasSubstr("Current threshold: 30%"));
   EXPECT_THAT(done.buttons, IsEmpty());
@@ -161,6 +161,12 @@ TEST_F(SetupFlow, UnsafeNamesAndPathsRunNothing) {
   }
   EXPECT_THAT(runner.runs(), IsEmpty());
   EXPECT_THAT(events, IsEmpty());
+  // Nor does the narrowing promise a prompt it cannot show.
+  for (const auto& [user, table] : cases) {
+    EXPECT_EQ(narrowBroadRule(alerts, runner, table, user, std::chrono::seconds{1}),
+              NarrowingOutcome::kNothingToDo);
+  }
+  EXPECT_THAT(runner.runs(), IsEmpty());
 }
 
 }  // namespace

@@ -4,17 +4,27 @@
 #include <gtest/gtest.h>
 #include <ostream>
 
+#include "mac_power/first_launch_setup.h"
+#include "mac_power/setup_memory.h"
 #include "platform/fake/fixed_user_name.h"
+#include "platform/fake/recording_console.h"
 #include "platform/fake/scripted_alerts.h"
 #include "platform/fake/scripted_power_sources.h"
 #include "platform/fake/scripted_tool_runner.h"
 #include "support/answer_in_turn.h"
+#include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
 
 using ::testing::ElementsAre;
 using testing_support::answerInTurn;
+
+ToolResult timedOut() {
+  ToolResult result = fake::exitedWith(137);
+  result.timedOut = true;
+  return result;
+}
 
 SystemTools relocatedTools() {
   return SystemTools{
@@ -121,10 +131,11 @@ TEST_P(SetPowerMode, SudoFirstThenThePasswordDialog) {
     EXPECT_EQ(runner.runs()[1].request.program, "/opt/k/osascript");
     EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-e", switchScript(1)));
   }
-  for (const auto& run : runner.runs()) {
-    const ToolRequest& request = run.request;
-    EXPECT_FALSE(request.captureOutput);
-    EXPECT_FALSE(request.timeout.has_value());
+  for (const auto& run : runner.runs()) EXPECT_FALSE(run.request.captureOutput);
+  // sudo -n never waits; the password dialog closes at its limit.
+  EXPECT_FALSE(runner.runs()[0].request.timeout.has_value());
+  if (GetParam().runs == 2) {
+    EXPECT_EQ(runner.runs()[1].request.timeout, kPasswordPromptLimit);
   }
 }
 
@@ -134,6 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"RuleInstalled", {fake::exitedWith(0)}, true, 1},
         SwitchCase{"NoRuleDialogAccepted", {fake::exitedWith(1), fake::exitedWith(0)}, true, 2},
         SwitchCase{"DialogCancelled", {fake::exitedWith(1), fake::exitedWith(1)}, false, 2},
+        SwitchCase{"DialogUnanswered", {fake::exitedWith(1), timedOut()}, false, 2},
         SwitchCase{
             "NeitherStarts", {fake::failedToStart("x"), fake::failedToStart("y")}, false, 2}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -144,6 +156,83 @@ TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
   ASSERT_EQ(runner.runs().size(), 2u);
   EXPECT_EQ(runner.runs()[0].request.arguments.back(), "-1");
   EXPECT_EQ(runner.runs()[1].request.arguments.back(), switchScript(-1));
+}
+
+// What the Mac remembers beside the settings, and what it does only once.
+class SetupFollowUps : public ::testing::Test {
+ protected:
+  SetupFollowUps() {
+    runner.setHandler([this](const ToolRequest& request) {
+      if (request.program == "/usr/bin/sudo") {
+        return fake::exitedWith(
+            0, "    (ALL) NOPASSWD: /usr/local/x, /usr/bin/pmset -b lowpowermode *\n");
+      }
+      return fake::exitedWith(osascriptStatus);
+    });
+  }
+
+  fake::ScriptedToolRunner runner;
+  fake::ScriptedPowerSources sources;
+  fake::FixedUserName user;
+  fake::ScriptedAlerts alerts;
+  fake::RecordingConsole console;
+  testing::TempFolder home;
+  int osascriptStatus = 0;
+  int registrations = 0;
+  int afterSetups = 0;
+  PowerControl power{runner,
+                     sources,
+                     user,
+                     macSystemTools(),
+                     PowerControl::kDefaultReportTimeout,
+                     SetupFollowUp{.home = home.path(),
+                                   .console = &console,
+                                   .registerLoginItem = [this] { return ++registrations > 0; },
+                                   .afterSetup = [this] { ++afterSetups; }}};
+};
+
+TEST_F(SetupFollowUps, TheLoginItemIsAddedAfterTheFirstSuccessfulSetupOnly) {
+  osascriptStatus = 1;  // cancelled: nothing follows
+  power.runOneTimeSetup(alerts, {});
+  EXPECT_EQ(registrations + afterSetups, 0);
+  osascriptStatus = 0;
+  power.runOneTimeSetup(alerts, {});
+  power.runOneTimeSetup(alerts, {});
+  EXPECT_EQ(registrations, 1);
+  EXPECT_EQ(afterSetups, 2);
+  EXPECT_TRUE(SetupMemory::load(home.path()).loginItemRegistered);
+}
+
+TEST_F(SetupFollowUps, ARuleThatOutlivesTheNarrowingIsReportedOnceThenLeftAlone) {
+  power.upgradeOneTimeSetup(alerts);
+  ASSERT_EQ(alerts.shown().size(), 2u);
+  EXPECT_EQ(alerts.shown()[1].alert.title, "Remove the Older Rule by Hand");
+  EXPECT_EQ(alerts.shown()[1].alert.body, ruleElsewhereBody(macSystemTools()));
+  EXPECT_EQ(runner.runs().size(), 3u);  // listing, the prompt, the listing again
+  power.upgradeOneTimeSetup(alerts);
+  EXPECT_EQ(alerts.shown().size(), 2u);
+  EXPECT_EQ(runner.runs().size(), 3u);
+  EXPECT_TRUE(SetupMemory::load(home.path()).broadRuleReported);
+}
+
+TEST(SetupMemoryFile, ReadsTheMembersItKnowsAndIgnoresTheRest) {
+  testing::TempFolder home;
+  const std::pair<const char*, SetupMemory> cases[] = {
+      {R"({"broadRuleReported":true,"fromANewerRelease":[1]})", {false, true}},
+      {R"({"loginItemRegistered":true,"broadRuleReported":false})", {true, false}},
+      {R"({"loginItemRegistered":1})", {}},
+      {"[true]", {}},
+      {"not json", {}},
+  };
+  EXPECT_EQ(SetupMemory::load(home.path()), SetupMemory{});
+  for (const auto& [text, memory] : cases) {
+    testing::writeText(SetupMemory::path(home.path()), text);
+    EXPECT_EQ(SetupMemory::load(home.path()), memory) << text;
+  }
+  fake::RecordingConsole console;
+  const SetupMemory both{true, true};
+  both.save(home.path(), console);
+  EXPECT_EQ(SetupMemory::load(home.path()), both);
 }
 
 }  // namespace

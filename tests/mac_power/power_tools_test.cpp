@@ -209,8 +209,11 @@ TEST_F(RealSudo, TheListingTellsTheBroadRuleApart) {
     std::string rules;
     bool narrow;
   };
-  for (const Case& c : {Case{broadRule(), true}, Case{admin + broadRule(), true},
-                        Case{exact, false}, Case{admin + exact, false}, Case{admin, false}}) {
+  const std::string merged =
+      "nobody ALL=(ALL) NOPASSWD: /bin/true, " + tools.rulePmsetPath + " -b lowpowermode *\n";
+  for (const Case& c :
+       {Case{broadRule(), true}, Case{admin + broadRule(), true}, Case{admin + merged, true},
+        Case{exact, false}, Case{admin + exact, false}, Case{admin, false}}) {
     SCOPED_TRACE(c.rules);
     EXPECT_EQ(ruleNeedsNarrowing(sudo(c.rules, {"-n", "-l"}), tools), c.narrow);
   }

@@ -173,5 +173,24 @@ TEST(SudoListing, TheBroadRuleForThisPmsetAlsoWhereSudoWrappedIt) {
       head + "    (ALL) NOPASSWD: /usr/local/bin/pmset -b lowpowermode *\n", "/usr/bin/pmset"));
 }
 
+// Every command of an entry counts, under the runas list and tags it inherits.
+TEST(SudoListing, TheBroadRuleAnywhereInAnEntryWithoutAPassword) {
+  const std::string broad = "/usr/bin/pmset -b lowpowermode *";
+  const std::pair<std::string, bool> entries[] = {
+      {"(ALL) NOPASSWD: /usr/local/sbin/x, " + broad, true},
+      {"(ALL) NOPASSWD: /a, (root) SETENV: " + broad, true},
+      {"(root) NOPASSWD: SETENV: /a,\n        " + broad, true},
+      {"(ALL) NOPASSWD: /a, (root) PASSWD: " + broad, false},
+      {"(ALL) " + broad, false},
+      {"(ALL) NOPASSWD: " + broad + " -a", false},
+      {"(ALL) NOPASSWD: /a, /usr/bin/pmset -b lowpowermode 1", false},
+  };
+  for (const auto& [entry, shows] : entries) {
+    EXPECT_EQ(sudoListingShowsBroadRule("User a may run:\n    " + entry + "\n", "/usr/bin/pmset"),
+              shows)
+        << entry;
+  }
+}
+
 }  // namespace
 }  // namespace kestrine

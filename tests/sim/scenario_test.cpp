@@ -95,7 +95,7 @@ std::vector<SimEvent> play(const Scenario& scenario, std::ostream* jsonl = nullp
   LaptopRun run(options);
   run.log().listener = [&events](const SimEvent& e) { events.push_back(e); };
   run.log().setStream(jsonl);
-  playScenario(scenario, run);
+  EXPECT_TRUE(playScenario(scenario, run));
   return events;
 }
 
@@ -116,7 +116,8 @@ TEST_P(ScenarioTest, EventsMatchExpectations) {
 
 // Set up by an earlier release: its broader sudoers rule is narrowed at start.
 INSTANTIATE_TEST_SUITE_P(RuleUpgrade, ScenarioTest,
-                         ::testing::Values(ScenarioName{"rule_upgrade"}));
+                         ::testing::Values(ScenarioName{"rule_upgrade"},
+                                           ScenarioName{"rule_elsewhere"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, ScenarioTest,
@@ -125,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ScenarioName{"plug_cycle"}, ScenarioName{"user_switches_off"},
                       ScenarioName{"failing_switch"}, ScenarioName{"month_end"},
                       ScenarioName{"smart_prediction"}, ScenarioName{"change_while_waiting"},
+                      ScenarioName{"prompt_unanswered"}, ScenarioName{"dialog_at_start"},
                       ScenarioName{"launch_message_open"}));
 
 // One JSON line per event, whose time of day is the start plus its "t", even
@@ -182,6 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
                                "back in time"},
                       BadInput{"at 0:10:00 plug\nend 0:05:00\n", 1, "after the end"},
                       BadInput{"file /etc/passwd x\nend 1:00\n", 1, "'/etc/passwd' must stay"},
+                      BadInput{"file notes hi\nfile notes/inner.txt x\nend 1:00\n", 2, "clashes"},
+                      BadInput{"file sub//a x\nfile sub y\nend 1:00\n", 2, "clashes"},
                       BadInput{"tool sudo explode\nend 1:00\n", 1, "unknown tool outcome"},
                       BadInput{"tool sudo hang\nend 1:00\n", 1, "only the reports"},
                       BadInput{"at 0:01:00 menu changeThreshold: 9223372036854775807\nend 1:00\n",

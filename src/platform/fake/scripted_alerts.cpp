@@ -15,7 +15,8 @@ int ScriptedAlerts::runModal(const Alert& alert) {
     answer = responder_(alert);
   }
   if (loop_ && answer.secondsOpen > 0.0) {
-    // Passes run meanwhile unless the alert holds them.
+    // Passes run meanwhile unless the alert holds them: the loop runs in the
+    // alert's mode either way, and only the modal gate keeps passes back.
     if (alert.holdsChecks) {
       loop_->passTimeModal(answer.secondsOpen);
     } else {

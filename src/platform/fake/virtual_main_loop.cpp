@@ -95,23 +95,22 @@ void VirtualMainLoop::terminate() {
 }
 
 void VirtualMainLoop::enterModal() {
-  if (modalDepth_++ == 0) emit(LoopEvent::Kind::kModalEnter);
+  if (!gate_.isModal()) emit(LoopEvent::Kind::kModalEnter);
+  gate_.enter();
 }
 
 void VirtualMainLoop::leaveModal() {
-  if (modalDepth_ == 0) return;
-  if (--modalDepth_ > 0) return;
+  if (!gate_.isModal()) return;
+  const bool passHeld = gate_.leave();
+  if (gate_.isModal()) return;
   emit(LoopEvent::Kind::kModalLeave);
-  // One deferred pass per timer that fell due meanwhile, queued behind what is
-  // due now so that it runs once the callback that showed the alert returns.
-  std::vector<std::shared_ptr<TimerState>> held(held_.begin(), held_.end());
-  held_.clear();
-  std::sort(held.begin(), held.end(), [](const auto& a, const auto& b) { return a->id < b->id; });
-  for (auto& timer : held) {
-    // A regular pass due by now runs anyway and stands for the held one.
-    if (!timer->active || timer->nextDue <= now_) continue;
-    enqueue(now_, Entry{.oneShot = {}, .timer = timer, .deferred = true});
-  }
+  std::shared_ptr<TimerState> timer = std::move(held_);
+  held_.reset();
+  // The held pass, queued behind what is due now so that it runs once the
+  // callback that showed the alert returns. A regular pass due by now runs
+  // anyway and stands for it.
+  if (!passHeld || !timer || !timer->active || timer->nextDue <= now_) return;
+  enqueue(now_, Entry{.oneShot = {}, .timer = timer, .deferred = true});
 }
 
 bool VirtualMainLoop::step() {
@@ -178,8 +177,8 @@ void VirtualMainLoop::dispatch(Ticks due, Entry entry) {
   const std::shared_ptr<TimerState> timer = std::move(entry.timer);
   if (!timer->active) return;
 
-  if (modalDepth_ > 0) {
-    held_.insert(timer);
+  if (!gate_.admit()) {
+    held_ = timer;
     emit(LoopEvent::Kind::kHeldPass, timer->id);
   } else {
     emit(entry.deferred ? LoopEvent::Kind::kDeferredPass : LoopEvent::Kind::kTimerPass, timer->id);

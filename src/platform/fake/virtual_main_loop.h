@@ -5,13 +5,13 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 
 #include "platform/fake/observers.h"
 #include "ports/clock.h"
 #include "ports/main_loop.h"
+#include "ui/modal_gate.h"
 
 namespace kestrine::fake {
 
@@ -47,14 +47,21 @@ std::string toString(LoopEvent::Kind kind);
 // the loop with step(), runUntil() or runFor(), and every due callback runs in
 // order of due time, then of scheduling.
 //
+// It keeps the backends' semantics: every timer and one-shot call fires in the
+// default mode and in the mode an open alert runs the loop in, as the Mac
+// registers them, and the backends' ModalGate holds passes back, with one
+// held pass for all timers.
+//
 // Time passing inside a callback (a tool that takes a while, an alert the user
 // reads) is modelled by the callback itself:
 //  - passTimeBlocked(): the main thread is busy; nothing runs, due work waits
 //    and runs late, a late repeating timer only once.
 //  - passTimeModal(): a modal alert holds the loop (between enterModal() and
 //    leaveModal()); one-shot calls that fall due run inside it, repeating
-//    passes are held back, and after the outermost modal closes one deferred
-//    pass per held-back timer runs from the loop, after the current callback.
+//    passes are held back, and after the outermost modal closes the one held
+//    pass runs from the loop, after the current callback.
+//  - runFor() from a callback: an alert that does not hold the checks is open;
+//    everything runs as usual meanwhile.
 class VirtualMainLoop final : public MainLoop {
  public:
   explicit VirtualMainLoop(WallTime start = 0.0);
@@ -88,7 +95,7 @@ class VirtualMainLoop final : public MainLoop {
   void passTimeModal(double seconds);
 
   bool isTerminated() const { return terminated_; }
-  bool isModal() const { return modalDepth_ > 0; }
+  bool isModal() const { return gate_.isModal(); }
   // When the next scheduled callback is due, if any.
   std::optional<WallTime> nextDueTime() const;
   std::optional<Ticks> nextDueTicks() const;
@@ -117,8 +124,8 @@ class VirtualMainLoop final : public MainLoop {
   std::uint64_t nextTimerId_ = 1;
   std::map<Key, Entry> queue_;
   bool terminated_ = false;
-  int modalDepth_ = 0;
-  std::set<std::shared_ptr<TimerState>> held_;
+  ModalGate gate_;
+  std::shared_ptr<TimerState> held_;  // the timer whose pass waits for the alerts to close
 };
 
 }  // namespace kestrine::fake

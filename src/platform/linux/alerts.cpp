@@ -1,5 +1,7 @@
 #include "platform/linux/alerts.h"
 
+#include <glib/gi18n.h>
+
 #include <algorithm>
 
 namespace kestrine::linux_desktop {
@@ -30,7 +32,7 @@ int GtkAlerts::runModal(const Alert& alert) {
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
   gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
   if (alert.buttons.empty()) {
-    gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", kAlertFirstButton);
+    gtk_dialog_add_button(GTK_DIALOG(dialog), _("OK"), kAlertFirstButton);
   } else {
     int response = kAlertFirstButton;
     for (const std::string& title : alert.buttons) {

@@ -1,5 +1,7 @@
 #include "platform/linux/instance_service.h"
 
+#include <glib/gi18n.h>
+
 #include <cstdio>
 
 namespace kestrine::linux_desktop {
@@ -53,9 +55,10 @@ int quitRunningInstance(GDBusConnection* session) {
     const bool none = g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
                       g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
     if (none) {
-      std::fputs("kestrine: Kestrine is not running\n", stderr);
+      std::fputs(_("kestrine: Kestrine is not running\n"), stderr);
     } else {
-      std::fprintf(stderr, "kestrine: the running Kestrine did not answer: %s\n", error->message);
+      std::fprintf(stderr, _("kestrine: the running Kestrine did not answer: %s\n"),
+                   error->message);
     }
     return 1;
   }
@@ -69,7 +72,7 @@ int quitRunningInstance(GDBusConnection* session) {
   g_bus_unwatch_name(watch);
   if (!late) g_source_remove(timeout);
   if (!gone) {
-    std::fputs("kestrine: the running Kestrine did not quit within 10 seconds\n", stderr);
+    std::fputs(_("kestrine: the running Kestrine did not quit within 10 seconds\n"), stderr);
     return 1;
   }
   return 0;

@@ -4,6 +4,7 @@
 // The command line takes --help, --version and --quit; no environment variable
 // of Kestrine's own is read.
 #include <glib-unix.h>
+#include <glib/gi18n.h>
 #include <gtk/gtk.h>
 
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "platform/linux/notifications.h"
 #include "platform/linux/power.h"
 #include "platform/linux/status_item.h"
+#include "platform/linux/translation.h"
 #include "platform/linux/tray_host.h"
 #include "storage/single_instance.h"
 #include "version.h"
@@ -52,27 +54,27 @@ gboolean onTerminationSignal(gpointer data) {
 // Everything before the desktop is needed: the options that only print, and
 // --quit. Returns the exit status (1 for anything that keeps Kestrine from
 // starting, a wrong argument among them), or -1 to go on and start.
-int runCommandLine(const kestrine::CommandLine& line, GDBusConnection* session) {
+int runCommandLine(const kestrine::CommandLine& line, const kestrine::Wording& wording,
+                   GDBusConnection* session) {
   using kestrine::Command;
   switch (line.command) {
     case Command::kHelp:
-      std::fputs(kestrine::helpText().c_str(), stdout);
+      std::fputs(kestrine::helpText(wording).c_str(), stdout);
       return 0;
     case Command::kVersion:
       std::fputs(kestrine::versionText().c_str(), stdout);
       return 0;
     case Command::kInvalid:
-      std::fprintf(stderr, "kestrine: %s (see kestrine --help)\n", line.error.c_str());
+      std::fprintf(stderr, _("kestrine: %s (see kestrine --help)\n"), line.error.c_str());
       return 1;
     case Command::kQuit:
     case Command::kRun:
       break;
   }
   if (session == nullptr) {
-    std::fputs(
-        "kestrine: no session D-Bus (DBUS_SESSION_BUS_ADDRESS); run Kestrine in a "
-        "desktop session\n",
-        stderr);
+    std::fputs(_("kestrine: no session D-Bus (DBUS_SESSION_BUS_ADDRESS); run Kestrine in a "
+                 "desktop session\n"),
+               stderr);
     return 1;
   }
   if (line.command == Command::kQuit) return kestrine::linux_desktop::quitRunningInstance(session);
@@ -103,18 +105,21 @@ int main(int argc, char** argv) {
   using namespace kestrine;
   using namespace kestrine::linux_desktop;
 
-  const CommandLine line = parseCommandLine(std::vector<std::string_view>(argv + 1, argv + argc));
+  openMessageCatalogues();
+  const Wording wording = translatedWording();
+  const CommandLine line =
+      parseCommandLine(std::vector<std::string_view>(argv + 1, argv + argc), wording);
   g_autoptr(GDBusConnection) session = nullptr;
   if (line.command == Command::kRun || line.command == Command::kQuit)
     session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-  if (const int status = runCommandLine(line, session); status >= 0) return status;
+  if (const int status = runCommandLine(line, wording, session); status >= 0) return status;
 
   switch (claimSingleInstance(PasswdHomeDirectory().path())) {
     case InstanceLock::heldElsewhere: {
       // Started from the applications menu, nobody reads standard error. A
       // notification server that does not answer does not hold the exit.
       DbusNotifier notifier(session);
-      notifier.deliver(alreadyRunningNotification());
+      notifier.deliver(alreadyRunningNotification(wording));
       notifier.send(kNotifierGrace);
       return 0;
     }
@@ -126,17 +131,16 @@ int main(int argc, char** argv) {
   }
   // Arguments are not handed to GTK: it has no option Kestrine offers.
   if (!initToolkitWithoutGl()) {
-    std::fputs(
-        "kestrine: cannot open the display (DISPLAY or WAYLAND_DISPLAY); run Kestrine in "
-        "a desktop session\n",
-        stderr);
+    std::fputs(_("kestrine: cannot open the display (DISPLAY or WAYLAND_DISPLAY); run Kestrine "
+                 "in a desktop session\n"),
+               stderr);
     return 1;
   }
   g_set_prgname("kestrine");
   g_set_application_name("Kestrine");
 
   GlibMainLoop mainLoop;
-  AppIndicatorStatusBar statusBar;
+  AppIndicatorStatusBar statusBar(wording);
   GtkAlerts alerts;
   DbusNotifier notifier(session);
   SystemClock clock;
@@ -154,7 +158,7 @@ int main(int argc, char** argv) {
       .clock = clock,
       .home = home,
       .console = console,
-      .wording = kLinuxWording,
+      .wording = wording,
       .notifiesFailures = true,
   };
 
@@ -174,7 +178,7 @@ int main(int argc, char** argv) {
     statusBar.setShown(present);
     if (present || toldNoHost) return;
     toldNoHost = true;
-    notifier.deliver(noStatusAreaNotification());
+    notifier.deliver(noStatusAreaNotification(wording));
   });
 
   {

@@ -17,7 +17,9 @@ constexpr const char* kPath = "/org/freedesktop/Notifications";
 }  // namespace
 
 std::string notificationBody(const Notification& notification, bool serverReadsMarkup) {
-  const std::string text = notification.subtitle + "\n" + notification.body;
+  const std::string text = notification.subtitle.empty()
+                               ? notification.body
+                               : notification.subtitle + "\n" + notification.body;
   if (!serverReadsMarkup) return text;
   return escapeMarkup(text);
 }

@@ -10,7 +10,7 @@
 
 namespace kestrine::linux_desktop {
 
-// The notification body: the subtitle, a line feed, then the body. With a
+// The notification body: the subtitle, if any, and a line feed, then the body. With a
 // server that reads markup, &, < and > are escaped so that they show as text.
 std::string notificationBody(const Notification& notification, bool serverReadsMarkup);
 

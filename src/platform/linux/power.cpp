@@ -1,5 +1,7 @@
 #include "platform/linux/power.h"
 
+#include <glib/gi18n.h>
+
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -8,23 +10,24 @@ namespace kestrine::linux_desktop {
 
 namespace {
 
-constexpr const char* kProfilesServiceMissing = "power-profiles-daemon is not running";
+constexpr const char* kProfilesServiceMissing = N_("power-profiles-daemon is not running");
 constexpr const char* kHowToInstall =
-    "Install it with \"sudo apt install power-profiles-daemon\" (it cannot be installed "
-    "beside TLP).";
+    N_("Install it with \"sudo apt install power-profiles-daemon\" (it cannot be installed "
+       "beside TLP).");
 
-// What Kestrine says when power-profiles-daemon is on neither of its bus names.
+// What Kestrine says when power-profiles-daemon is on neither of its bus names:
+// the title alone reads right in a collapsed banner.
 Notification profilesServiceMissingNotification() {
   return Notification{
-      .title = "Kestrine",
-      .subtitle = kProfilesServiceMissing,
-      .body = std::string("Kestrine cannot switch to power saving without it. ") + kHowToInstall +
-              " Kestrine switches as soon as it runs.",
+      .title = _(kProfilesServiceMissing),
+      .subtitle = "",
+      .body = std::string(_("Kestrine cannot switch to Power Saver without it.")) + " " +
+              _(kHowToInstall) + " " + _("Kestrine switches as soon as it runs."),
   };
 }
 
 std::string profilesServiceMissingReason() {
-  return std::string(kProfilesServiceMissing) + ". " + kHowToInstall;
+  return std::string(_(kProfilesServiceMissing)) + ". " + _(kHowToInstall);
 }
 
 }  // namespace

@@ -37,9 +37,10 @@ std::filesystem::path runtimeFolder() {
 class AppIndicatorStatusItem final : public StatusItem {
  public:
   AppIndicatorStatusItem(std::weak_ptr<MenuActionHandler> handler,
-                         std::shared_ptr<const bool> shown)
+                         std::shared_ptr<const bool> shown, std::shared_ptr<const Wording> wording)
       : handler_(std::move(handler)),
         shown_(std::move(shown)),
+        wording_(std::move(wording)),
         iconFolder_("kestrine", runtimeFolder()) {
     const std::filesystem::path& iconDirectory = iconFolder_.path();
     indicator_ =
@@ -73,7 +74,7 @@ class AppIndicatorStatusItem final : public StatusItem {
       drawn_.insert(name);
     }
     // The icon's accessible description: the state in words, not the emoji.
-    app_indicator_set_icon_full(indicator_, name.c_str(), iconMeaning(title).c_str());
+    app_indicator_set_icon_full(indicator_, name.c_str(), iconMeaning(title, *wording_).c_str());
   }
 
   void setMenu(const Menu& menu) override {
@@ -93,6 +94,7 @@ class AppIndicatorStatusItem final : public StatusItem {
  private:
   std::weak_ptr<MenuActionHandler> handler_;
   std::shared_ptr<const bool> shown_;
+  std::shared_ptr<const Wording> wording_;
   AppIndicator* indicator_ = nullptr;
   GtkWidget* menu_ = nullptr;
   // A private folder for the drawn icons, removed with the item: the tray host
@@ -108,7 +110,7 @@ void AppIndicatorStatusBar::setActionHandler(MenuActionHandler handler) {
 }
 
 std::unique_ptr<StatusItem> AppIndicatorStatusBar::createStatusItem() {
-  return std::make_unique<AppIndicatorStatusItem>(handler_, shown_);
+  return std::make_unique<AppIndicatorStatusItem>(handler_, shown_, wording_);
 }
 
 }  // namespace kestrine::linux_desktop

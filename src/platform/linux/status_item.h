@@ -7,6 +7,7 @@
 
 #include "platform/linux/menu.h"
 #include "ports/status_item.h"
+#include "ports/wording.h"
 
 namespace kestrine::linux_desktop {
 
@@ -15,6 +16,10 @@ namespace kestrine::linux_desktop {
 // ignore labels, also drawn as the icon.
 class AppIndicatorStatusBar final : public StatusBar {
  public:
+  // The items describe their icons in `wording`'s words.
+  explicit AppIndicatorStatusBar(const Wording& wording)
+      : wording_(std::make_shared<const Wording>(wording)) {}
+
   // Menu choices are handed to `handler` from the main loop, after the menu
   // has finished its own signal handling.
   void setActionHandler(MenuActionHandler handler);
@@ -26,6 +31,7 @@ class AppIndicatorStatusBar final : public StatusBar {
  private:
   std::shared_ptr<MenuActionHandler> handler_ = std::make_shared<MenuActionHandler>();
   std::shared_ptr<bool> shown_ = std::make_shared<bool>(true);
+  std::shared_ptr<const Wording> wording_;
 };
 
 }  // namespace kestrine::linux_desktop

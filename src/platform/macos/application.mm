@@ -12,6 +12,7 @@
 #include "platform/macos/clock.h"
 #include "platform/macos/console.h"
 #include "platform/macos/home_directory.h"
+#include "platform/macos/login_item.h"
 #include "platform/macos/main_loop.h"
 #include "platform/macos/notifier.h"
 #include "platform/macos/power_sources.h"
@@ -64,6 +65,13 @@ void performMenuAction(kestrine::AppDelegate* delegate, kestrine::MenuAction act
   return YES;
 }
 
+// Opening Kestrine again while it runs (Finder, Spotlight, `open`) shows the
+// launch message: there is no window to bring back.
+- (BOOL)applicationShouldHandleReopen:(NSApplication*)application hasVisibleWindows:(BOOL)flag {
+  _delegate->applicationShouldHandleReopen();
+  return NO;
+}
+
 - (void)toggleSmartMode {
   performMenuAction(_delegate, kestrine::MenuAction::kToggleSmartMode);
 }
@@ -95,17 +103,26 @@ int main() {
     // Everything lives in main()'s frame for the whole run: -[NSApplication
     // terminate:] ends the process with exit(), so none of it is torn down
     // while a callback could still reach it.
+    kestrine::StdoutConsole console;
     kestrine::MacStatusBar statusBar;
     kestrine::MacAlerts alerts;
-    kestrine::MacNotifier notifier;
+    kestrine::MacNotifier notifier(console);
     kestrine::MacMainLoop mainLoop;
     kestrine::PosixToolRunner tools;
     kestrine::MacPowerSources powerSources;
     const kestrine::MacClock clock;
     const kestrine::MacHomeDirectory home;
     const kestrine::MacUserName user;
-    kestrine::PowerControl power(tools, powerSources, user, kestrine::macSystemTools());
-    kestrine::StdoutConsole console;
+    // After the first successful setup: start at login, and ask to notify
+    // while the user is at the Mac.
+    kestrine::PowerControl power(tools, powerSources, user, kestrine::macSystemTools(),
+                                 kestrine::PowerControl::kDefaultReportTimeout,
+                                 kestrine::SetupFollowUp{
+                                     .home = home.path(),
+                                     .console = &console,
+                                     .registerLoginItem = &kestrine::registerMainAppAtLogin,
+                                     .afterSetup = [&notifier] { notifier.requestAuthorization(); },
+                                 });
     kestrine::Platform platform{
         .statusBar = statusBar,
         .alerts = alerts,
@@ -118,6 +135,14 @@ int main() {
     };
     kestrine::AppDelegate delegate(platform);
 
+    // A windowless agent is what App Nap naps: its timers may then fire far
+    // later than asked, and a check every 30 s could wait for minutes. An
+    // activity for the whole run keeps the timer on time; idle sleep stays
+    // allowed (docs/macos.md, "App Nap").
+    __attribute__((objc_precise_lifetime)) id<NSObject> activity = [[NSProcessInfo processInfo]
+        beginActivityWithOptions:NSActivityUserInitiatedAllowingIdleSystemSleep
+                          reason:@"Checks the battery every 30 seconds"];
+
     // NSApplication holds its delegate weakly, so this is the only strong
     // reference. Under ARC a plain local may be released right after its last
     // use, here setDelegate:, which would leave the application without a
@@ -127,6 +152,7 @@ int main() {
         [[KestrineApplicationDelegate alloc] initWithDelegate:&delegate];
     [application setDelegate:applicationDelegate];
     [application run];
+    [[NSProcessInfo processInfo] endActivity:activity];
   }
   return 0;
 }

@@ -10,9 +10,9 @@
 
 namespace kestrine {
 
-// The main run loop of the running NSApplication: repeating NSTimers in the
-// default and the modal-panel run-loop modes, and delayed calls on the main
-// dispatch queue.
+// The main run loop of the running NSApplication: repeating and one-shot
+// NSTimers in the default and the modal-panel run-loop modes, so that they
+// fire while an alert is open as well.
 class MacMainLoop final : public MainLoop {
  public:
   std::unique_ptr<Timer> scheduleRepeating(double intervalSeconds,

@@ -29,6 +29,16 @@ TEST_F(LoopTest, BusyMainThreadMakesALateTimerRunOnce) {
   EXPECT_THAT(ran, ElementsAre("t@110", "t@120", "t@150"));
 }
 
+// As on the Mac: one-shot calls run while an alert is open, and the passes
+// that fell due meanwhile come back as one, after the alert's callback.
+TEST_F(LoopTest, AnOpenAlertRunsOneShotCallsAndKeepsOnePassBack) {
+  auto timer = loop.scheduleRepeating(30.0, note("t"));
+  loop.callAfter(1.0, [this] { loop.passTimeModal(100.0); });
+  loop.callAfter(50.0, note("once"));
+  loop.runUntil(130.0);
+  EXPECT_THAT(ran, ElementsAre("once@50", "t@101", "t@120"));
+}
+
 // Time is counted in whole microseconds: a tenth of a second added ten times
 // is exactly one second, also far from the reference date, and a time
 // beyond the clock's range neither wraps nor leaves a timer running forever.

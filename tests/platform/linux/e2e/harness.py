@@ -288,8 +288,9 @@ class Desktop:
 class App:
     """The tray application under test, run as the caller with `home` as its home."""
 
-    def __init__(self, desktop, home, args=(), runtime=None):
-        """`args` follow the program name; `runtime` shares another App's runtime folder."""
+    def __init__(self, desktop, home, args=(), runtime=None, language=None):
+        """`args` follow the program name; `runtime` shares another App's runtime folder;
+        `language` is the LANGUAGE the user chose (English by default)."""
         self.desktop = desktop
         if not os.path.exists(NSS_WRAPPER):
             # Without it the app would keep its files in the caller's real home.
@@ -319,6 +320,8 @@ class App:
             'GSETTINGS_BACKEND': 'memory',
             'GDK_BACKEND': 'x11',
         }
+        if language:
+            env['LANGUAGE'] = language
         self.env = env
         argv = [os.environ['KESTRINE_E2E_APP'], *args]
         self.output_path = os.path.join(desktop.tmp, f'app-{uid}-{time.monotonic_ns()}.log')

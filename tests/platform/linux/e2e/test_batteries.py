@@ -11,8 +11,8 @@ MACHINES = [
     # An empty bay listed before a half-full battery: nothing is low.
     ((('BAT0', 0.0, False), ('BAT1', 50.0, True)), None),
     # Two batteries of equal size hold 18 % together, whichever comes first.
-    ((('BAT0', 6.0, True), ('BAT1', 30.0, True)), 'Battery at 18%'),
-    ((('BAT0', 30.0, True), ('BAT1', 6.0, True)), 'Battery at 18%'),
+    ((('BAT0', 6.0, True), ('BAT1', 30.0, True)), 'Power Saver on: battery at 18%'),
+    ((('BAT0', 30.0, True), ('BAT1', 6.0, True)), 'Power Saver on: battery at 18%'),
 ]
 
 
@@ -26,7 +26,7 @@ class Batteries(unittest.TestCase):
                 app = App(desktop, tempfile.mkdtemp(prefix='home-', dir=desktop.tmp))
                 self.addCleanup(app.stop)
                 desktop.window('Kestrine is Running')
-                sent = [body.split('\n')[0] for _, body, _ in desktop.notifications_sent()]
+                sent = [summary for summary, _, _ in desktop.notifications_sent()]
                 self.assertEqual(sent, [notice] if notice else [])
                 self.assertEqual(desktop.active_profile(),
                                  'power-saver' if notice else 'balanced')

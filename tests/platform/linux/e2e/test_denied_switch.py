@@ -19,9 +19,9 @@ class DeniedSwitch(LowBatteryFirstStart, unittest.TestCase):
         # threshold tries again in the same episode: not told again.
         desktop.press_return(desktop.window('Kestrine is Running'))
         self.assertEqual(desktop.active_profile(), 'balanced')
-        denied = ('Kestrine', 'Power Saver could not be turned on\nThe system\'s policy (polkit) '
-                  'does not let this session switch the power profile. Kestrine tries again at '
-                  'every check.')
+        denied = ('Power Saver could not be turned on',
+                  'The system\'s policy (polkit) does not let this session switch the power '
+                  'profile. Kestrine tries again at every check.')
         self.assertEqual([n[:2] for n in desktop.notifications_sent()], [denied])
         app.click('50%')
         wait_for(lambda: desktop.notifications_sent()[1:], 10, 'the threshold notice')
@@ -33,7 +33,8 @@ class DeniedSwitch(LowBatteryFirstStart, unittest.TestCase):
         app.click('60%')
         sent = wait_for(lambda: desktop.notifications_sent()[2:], 10, 'the threshold notice')
         self.assertEqual([n[:2] for n in sent],
-                         [('Kestrine', 'Threshold Updated\nLow Power Mode will activate at 60%')])
+                         [('Threshold set to 60%',
+                           'Kestrine switches to Power Saver when the battery reaches it.')])
 
         # The daemon is back and the user now agrees: the next pass switches.
         desktop.start_power_profiles()
@@ -43,7 +44,7 @@ class DeniedSwitch(LowBatteryFirstStart, unittest.TestCase):
                  'the timer pass to switch to power-saver')
         notices = wait_for(lambda: desktop.notifications_sent()[3:], 5, 'the switch notice')
         self.assertEqual([n[:2] for n in notices],
-                         [('Kestrine', 'Battery at 15%\nLow Power Mode enabled automatically')])
+                         [('Power Saver on: battery at 15%', 'Kestrine switched automatically.')])
         self.assertNotIn('Failed to', app.log())
 
 

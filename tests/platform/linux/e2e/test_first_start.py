@@ -13,8 +13,8 @@ from harness import LowBatteryFirstStart, ProfileHolder, RealDaemonsDesktop, wai
 
 CLASSIC_MENU = ['Smart AI Mode (1 hour)', 'Threshold: 20%', '---', 'Current Battery',
                 'Current Power Mode', '---', 'About', '---', 'Quit Kestrine']
-PASS_NOTICE = ('Kestrine', 'Battery at 14%\nLow Power Mode enabled automatically')
-LAUNCH_NOTICE = ('Kestrine', 'Battery at 15%\nLow Power Mode enabled (threshold: 20%)')
+PASS_NOTICE = ('Power Saver on: battery at 14%', 'Kestrine switched automatically.')
+LAUNCH_NOTICE = ('Power Saver on: battery at 15%', 'Kestrine switched at the threshold, 20%.')
 
 
 class FirstStart(LowBatteryFirstStart, unittest.TestCase):

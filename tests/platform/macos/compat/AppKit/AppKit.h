@@ -17,6 +17,7 @@
 - (void)applicationWillTerminate:(NSNotification*)notification;
 - (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)app
     __attribute__((availability(macos, introduced = 12.0)));
+- (BOOL)applicationShouldHandleReopen:(NSApplication*)sender hasVisibleWindows:(BOOL)flag;
 @end
 
 // The SDK gives every status item a button (macOS 10.10); GNUstep's items have

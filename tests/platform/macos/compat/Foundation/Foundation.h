@@ -12,3 +12,8 @@
 #undef nil
 #define nil nullptr
 #endif
+
+// A timer's tolerance (macOS 10.9), which GNUstep's NSTimer lacks.
+@interface NSTimer (KestrineAppleSDK)
+@property NSTimeInterval tolerance;
+@end
