@@ -69,7 +69,7 @@ class Replay {
     config.setupComplete = true;
     config.useSmartMode = smart;
     config.smartModeTargetMinutes = options.targetMinutes;
-    config.save(fake_.home.path(), fake_.console);
+    if (const auto failure = config.save(fake_.home.path())) fake_.console.printLine(*failure);
     read(trace.points.front());
     fake_.platform().learningStore = &memory_;
     app_.emplace(fake_.platform());

@@ -46,12 +46,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Nothing to set up on this platform: the first start is a normal one. A
     // file is only written where there was none, never over one just read.
     config_.setupComplete = true;
-    if (loaded.outcome == ConfigLoadResult::Outcome::noFile) config_.save(home_, platform_.console);
+    if (loaded.outcome == ConfigLoadResult::Outcome::noFile) saveConfig();
   }
   batteryPredictor_ =
       platform_.learningStore
-          ? std::make_unique<BatteryPredictor>(*platform_.learningStore, platform_.clock,
-                                               platform_.console)
+          ? std::make_unique<BatteryPredictor>(*platform_.learningStore, platform_.clock)
           : std::make_unique<BatteryPredictor>(home_, platform_.clock, platform_.console);
   lastDayRecorded_ = platform_.clock.dayOfMonth(platform_.clock.now());
   buildMenu();
@@ -141,7 +140,7 @@ void AppDelegate::showFirstLaunchSetup() {
       .installed =
           [this] {
             config_.setupComplete = true;
-            config_.save(home_, platform_.console);
+            saveConfig();
             checkBatteryOnLaunch();
           },
       .currentThreshold = [this] { return config_.threshold; },
@@ -160,9 +159,32 @@ void AppDelegate::sendNotification(const std::string& title, const std::string& 
   platform_.notifier.deliver(Notification{.title = title, .subtitle = subtitle, .body = body});
 }
 
+void AppDelegate::saveConfig() {
+  const std::optional<std::string> failure = config_.save(home_);
+  configUnsaved_ = failure.has_value();
+  tellSave(SavedFile::kSettings, failure, configSaveTold_);
+}
+
+void AppDelegate::tellLearningSave() {
+  if (batteryPredictor_)
+    tellSave(SavedFile::kLearningData, batteryPredictor_->saveFailure(), learningSaveTold_);
+}
+
+void AppDelegate::tellSave(SavedFile file, const std::optional<std::string>& failure, bool& told) {
+  if (!failure) {
+    told = false;  // on disk: a later failure is told again
+    return;
+  }
+  if (told) return;
+  told = true;
+  platform_.console.printLine(*failure);
+  if (platform_.notifiesFailures)
+    platform_.notifier.deliver(saveFailedNotification(file, *failure, platform_.wording));
+}
+
 void AppDelegate::toggleSmartMode() {
   config_.useSmartMode = !config_.useSmartMode;
-  config_.save(home_, platform_.console);
+  saveConfig();
   buildMenu();
   updateSummary();
   Notification notice;
@@ -179,7 +201,7 @@ void AppDelegate::toggleSmartMode() {
 
 void AppDelegate::changeThreshold(std::int64_t tag) {
   config_.threshold = tag;
-  config_.save(home_, platform_.console);
+  saveConfig();
   buildMenu();
   updateSummary();
 

@@ -70,7 +70,18 @@ class AppDelegate {
 
   // Switches Low Power Mode on unless it is on already or its state cannot be
   // read, then delivers `notice` if one is given. True when this call switched.
+  // A failed switch is told once per low-battery episode, where the platform
+  // can say why.
   bool switchLowPowerModeOn(const std::optional<Notification>& notice);
+  // A low-battery episode ended (on power, or above the rule's limit).
+  void endLowBatteryEpisode();
+
+  // Saves the settings. A failure is printed (and, where the platform tells
+  // failures, notified) once until a save succeeds, and the next pass saves again.
+  void saveConfig();
+  // The same telling for the learning file, which every pass saves anyway.
+  void tellLearningSave();
+  void tellSave(SavedFile file, const std::optional<std::string>& failure, bool& told);
 
   // Wraps an operation for the main loop: it runs only while this delegate lives.
   std::function<void()> whileAlive(void (AppDelegate::*operation)());
@@ -86,6 +97,10 @@ class AppDelegate {
   std::unique_ptr<Timer> timer_;
   Config config_;
   bool notificationShown_ = false;
+  bool switchFailureTold_ = false;  // in this low-battery episode
+  bool configUnsaved_ = false;      // the last save of the settings failed
+  bool configSaveTold_ = false;
+  bool learningSaveTold_ = false;
   std::int64_t lastBatteryLevel_ = 100;
   std::unique_ptr<BatteryPredictor> batteryPredictor_;
   std::int64_t lastDayRecorded_ = 0;

@@ -39,7 +39,8 @@ void AppDelegate::checkBatteryOnLaunch() {
 // One check pass: read, record, count the day, refresh the icon and, on
 // battery, decide by the threshold or by the prediction.
 void AppDelegate::checkBattery() {
-  if (!batteryPredictor_) return;  // only before launch; the timer starts after the predictor
+  if (!batteryPredictor_) return;    // only before launch; the timer starts after the predictor
+  if (configUnsaved_) saveConfig();  // until the settings are on disk
   const std::optional<std::int64_t> level = platform_.power.getBatteryLevel();
   if (!level) return;
   lastBatteryLevel_ = *level;
@@ -53,6 +54,7 @@ void AppDelegate::checkBattery() {
     lastDayRecorded_ = today;
     batteryPredictor_->incrementDayCounter();
   }
+  tellLearningSave();
 
   // The prediction comes first so that the summary the icon update hands on has it.
   const bool ready = onBattery && config_.useSmartMode && batteryPredictor_->hasEnoughData();
@@ -64,13 +66,13 @@ void AppDelegate::checkBattery() {
   updateIcon();
 
   if (!onBattery) {
-    notificationShown_ = false;
+    endLowBatteryEpisode();
     return;
   }
   const LowBatteryDecision& decision = lastDecision_.emplace(
       decideLowBattery(*level, config_, ready, prediction, platform_.wording));
   if (!decision.conditionMet) {
-    notificationShown_ = false;
+    endLowBatteryEpisode();
     return;
   }
 
@@ -85,11 +87,23 @@ void AppDelegate::checkBattery() {
 bool AppDelegate::switchLowPowerModeOn(const std::optional<Notification>& notice) {
   const std::optional<PowerMode> mode = platform_.power.getPowerMode();
   if (!mode || *mode == PowerMode::kLowPower) return false;
-  if (!platform_.power.setPowerMode(PowerMode::kLowPower)) return false;
+  if (!platform_.power.setPowerMode(PowerMode::kLowPower)) {
+    const std::optional<SwitchFailure> why = platform_.power.lastSwitchFailure();
+    if (why && !switchFailureTold_) {
+      switchFailureTold_ = true;
+      platform_.notifier.deliver(switchFailedNotification(*why, platform_.wording));
+    }
+    return false;
+  }
   facts_.mode = PowerMode::kLowPower;
   updateSummary();
   if (notice) sendNotification(notice->title, notice->subtitle, notice->body);
   return true;
+}
+
+void AppDelegate::endLowBatteryEpisode() {
+  notificationShown_ = false;
+  switchFailureTold_ = false;
 }
 
 }  // namespace kestrine

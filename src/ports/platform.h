@@ -26,6 +26,10 @@ struct Platform {
   Console& console;
   // How texts name the machine, the status area and the power modes.
   Wording wording = {};
+  // Whether failures that would otherwise only be printed (a save that failed)
+  // are also told in a notification: an autostarted application's printed
+  // lines go unseen on a Linux desktop. The Mac's version only prints them.
+  bool notifiesFailures = false;
   // Where the predictor keeps its learning record; none: the learning file in
   // the home directory.
   LearningStore* learningStore = nullptr;

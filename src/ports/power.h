@@ -17,6 +17,14 @@ enum class PowerMode : std::int64_t {
   kHighPower = 2,
 };
 
+// Why Low Power Mode could not be switched on, where the platform can tell.
+enum class SwitchFailure {
+  kNotAllowed,  // the system's policy refused it
+  kNoAnswer,    // the power service did not answer in time
+  kNoService,   // no power service is running
+  kRefused,     // the power service refused it for a reason of its own
+};
+
 // What a platform's one-time setup hands back to the application.
 struct SetupHooks {
   std::function<void()> quit;                      // the user chose not to set up
@@ -39,6 +47,9 @@ class Power {
   // Sets the power mode; true only when the system accepted it. May wait for the
   // user to authorise it, for a bounded time.
   virtual bool setPowerMode(PowerMode mode) = 0;
+  // Why the last setPowerMode() failed, where the platform can tell; absent
+  // otherwise (and after a switch that succeeded).
+  virtual std::optional<SwitchFailure> lastSwitchFailure() { return std::nullopt; }
   // Why the power mode cannot be had, when the platform knows it (a system
   // service it needs is missing): a sentence for the user; empty otherwise.
   virtual std::string powerModeUnavailableReason() { return {}; }

@@ -157,6 +157,21 @@ struct Wording {
       "Kestrine", "No panel shows Kestrine's icon",
       "It keeps switching Low Power Mode on. Quit: kestrine --quit. To show its icon on "
       "GNOME, enable the AppIndicator extension (gnome-shell-extension-appindicator)."};
+  // A switch that failed on a low battery (only a platform that can say why
+  // sends it), with the reason as the body's %s: the system's policy refused,
+  // the power service did not answer, it is not running, it refused.
+  NoticeWording switchFailed = {"Kestrine", "Low Power Mode could not be turned on",
+                                "%s Kestrine tries again at every check."};
+  std::array<std::string_view, 4> switchFailures = {
+      "The system's policy does not allow the switch.", "The power service did not answer.",
+      "The power service is not running.", "The power service refused the switch."};
+  // A save that failed (only a platform that tells failures sends it), with
+  // the printed line as the body's %s.
+  NoticeWording settingsUnsaved = {
+      "Kestrine", "Settings could not be saved",
+      "%s. Kestrine uses them until it quits and saves them again at every check."};
+  NoticeWording learningUnsaved = {"Kestrine", "Learning data could not be saved",
+                                   "%s. Kestrine saves it again at every check."};
   // Why a check pass switched, the reason above: by the threshold (the level),
   // by Smart AI Mode (the minutes left), by the threshold while Smart AI Mode
   // has no prediction (the level).
@@ -292,6 +307,20 @@ inline constexpr Wording kLinuxWording{
                      KESTRINE_TEXT("It keeps switching to Power Saver. Quit: kestrine --quit. "
                                    "To show its icon on GNOME, enable the AppIndicator "
                                    "extension (gnome-shell-extension-appindicator).")},
+    .switchFailed = {KESTRINE_TEXT("Power Saver could not be turned on"), "",
+                     // TRANSLATORS: %s is one of the four reasons that follow.
+                     KESTRINE_TEXT("%s Kestrine tries again at every check.")},
+    .switchFailures = {KESTRINE_TEXT("The system's policy (polkit) does not let this session "
+                                     "switch the power profile."),
+                       KESTRINE_TEXT("power-profiles-daemon did not answer."),
+                       KESTRINE_TEXT("power-profiles-daemon is not running."),
+                       KESTRINE_TEXT("power-profiles-daemon refused the switch.")},
+    // TRANSLATORS: %s is the line printed about the failure, in English.
+    .settingsUnsaved = {KESTRINE_TEXT("Settings could not be saved"), "",
+                        KESTRINE_TEXT("%s. Kestrine uses them until it quits and saves them "
+                                      "again at every check.")},
+    .learningUnsaved = {KESTRINE_TEXT("Learning data could not be saved"), "",
+                        KESTRINE_TEXT("%s. Kestrine saves it again at every check.")},
     .thresholdReason = KESTRINE_TEXT("battery at %d%%"),
     .smartReason = KESTRINE_TEXT("about %d min left (Smart AI Mode)"),
     .fallbackReason = KESTRINE_TEXT("battery at %d%% (no prediction yet)"),

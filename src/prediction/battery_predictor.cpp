@@ -79,16 +79,13 @@ std::optional<std::int64_t> remainingMinutes(std::int64_t currentPercent, double
 
 BatteryPredictor::BatteryPredictor(const std::filesystem::path& home, const Clock& clock,
                                    Console& console)
-    : ownStore_(std::make_unique<LearningFile>(home, console)),
-      store_(*ownStore_),
-      clock_(clock),
-      console_(console) {
+    : ownStore_(std::make_unique<LearningFile>(home, console)), store_(*ownStore_), clock_(clock) {
   if (auto loaded = store_.load()) predictionData_ = std::move(*loaded);
   ordered_ = inTimeOrder(predictionData_.snapshots);
 }
 
-BatteryPredictor::BatteryPredictor(LearningStore& store, const Clock& clock, Console& console)
-    : store_(store), clock_(clock), console_(console) {
+BatteryPredictor::BatteryPredictor(LearningStore& store, const Clock& clock)
+    : store_(store), clock_(clock) {
   if (auto loaded = store_.load()) predictionData_ = std::move(*loaded);
   ordered_ = inTimeOrder(predictionData_.snapshots);
 }
@@ -165,9 +162,8 @@ void BatteryPredictor::incrementDayCounter() {
 }
 
 void BatteryPredictor::saveData() {
-  if (auto error = store_.save(predictionData_)) {
-    console_.printLine(std::string(kSaveFailed) + *error);
-  }
+  saveFailure_ = store_.save(predictionData_);
+  if (saveFailure_) saveFailure_->insert(0, kSaveFailed);
 }
 
 }  // namespace kestrine

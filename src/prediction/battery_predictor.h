@@ -53,7 +53,7 @@ class BatteryPredictor {
   // a line.
   BatteryPredictor(const std::filesystem::path& home, const Clock& clock, Console& console);
   // The same with the record kept in `store`, which outlives the predictor.
-  BatteryPredictor(LearningStore& store, const Clock& clock, Console& console);
+  BatteryPredictor(LearningStore& store, const Clock& clock);
 
   static std::filesystem::path dataPath(const std::filesystem::path& home);
   // Where an unreadable learning file is kept before a save replaces it.
@@ -65,6 +65,10 @@ class BatteryPredictor {
   std::int64_t getDaysCollected() const;
   std::int64_t getSnapshotCount() const;
   void incrementDayCounter();
+
+  // Why the last save failed: the line for the caller to print, "Failed to save
+  // prediction data: <description>"; absent after a save that succeeded.
+  const std::optional<std::string>& saveFailure() const { return saveFailure_; }
 
   // Percentage points per minute over the last ten minutes of discharge; 0 when unknown.
   double calculateRecentDischargeRate() const;
@@ -78,8 +82,8 @@ class BatteryPredictor {
 
   std::unique_ptr<LearningStore> ownStore_;  // the learning file, unless a store was given
   LearningStore& store_;
+  std::optional<std::string> saveFailure_;
   const Clock& clock_;
-  Console& console_;
   PredictionData predictionData_;
   // The samples are in time order, none later than the newest. Then what is
   // too old to keep sits at the front and the recent ones at the end, and a

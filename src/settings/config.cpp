@@ -96,10 +96,11 @@ ConfigLoadResult Config::load(const std::filesystem::path& home, Console& consol
   return {Outcome::unreadable, kept.location};
 }
 
-void Config::save(const std::filesystem::path& home, Console& console) const {
+std::optional<std::string> Config::save(const std::filesystem::path& home) const {
   if (auto error = writeFileSafely(configPath(home), encodeConfig(*this))) {
-    console.printLine(std::string(kSaveFailed) + *error);
+    return std::string(kSaveFailed) + *error;
   }
+  return std::nullopt;
 }
 
 }  // namespace kestrine

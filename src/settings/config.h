@@ -48,9 +48,10 @@ struct Config {
   // the record unchanged and sets the file aside as ".corrupt" (see
   // keepUnreadableFile), so that no later save overwrites it.
   ConfigLoadResult load(const std::filesystem::path& home, Console& console);
-  // Writes the record safely (temporary file, flush, rename). A failure prints
-  // "Failed to save config: <description>" and leaves the old file intact.
-  void save(const std::filesystem::path& home, Console& console) const;
+  // Writes the record safely (temporary file, flush, rename). A failure leaves
+  // the old file intact and returns the line for the caller to print,
+  // "Failed to save config: <description>".
+  std::optional<std::string> save(const std::filesystem::path& home) const;
 };
 
 // The compact JSON text of the record.

@@ -168,4 +168,13 @@ Notification automaticSwitchNotification(std::string_view reason, const Wording&
   return notice(wording.automaticSwitch, {reason});
 }
 
+Notification switchFailedNotification(SwitchFailure why, const Wording& wording) {
+  return notice(wording.switchFailed, {}, {wording.switchFailures[static_cast<std::size_t>(why)]});
+}
+
+Notification saveFailedNotification(SavedFile file, std::string_view line, const Wording& wording) {
+  return notice(file == SavedFile::kSettings ? wording.settingsUnsaved : wording.learningUnsaved,
+                {}, {line});
+}
+
 }  // namespace kestrine

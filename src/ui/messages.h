@@ -105,4 +105,15 @@ Notification unreadableSettingsNotification(const std::filesystem::path& keptAt,
 // (see decideLowBattery).
 Notification automaticSwitchNotification(std::string_view reason, const Wording& wording = {});
 
+// Low Power Mode (in the wording's name: "Power Saver" on Linux) could not be
+// switched on for a low battery, and why. Sent once per low-battery episode.
+Notification switchFailedNotification(SwitchFailure why, const Wording& wording = {});
+
+// The two files Kestrine keeps.
+enum class SavedFile { kSettings, kLearningData };
+// A save that failed (`line`: the printed "Failed to save ..." line), sent
+// once until a save of that file succeeds.
+Notification saveFailedNotification(SavedFile file, std::string_view line,
+                                    const Wording& wording = {});
+
 }  // namespace kestrine

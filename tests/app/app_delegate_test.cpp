@@ -24,6 +24,45 @@ using testing::writeText;
 
 // ---- Start-up ----
 
+// A locked file fails every save: one line and (where the platform tells
+// failures) one notification per file, the settings saved again at each pass
+// until they are on disk, and told again after a save that succeeded.
+TEST_F(AppDelegateTest, FailedSavesAreToldOnceAndTheSettingsSavedAgainUntilOnDisk) {
+  writeConfig(Config{.setupComplete = true});
+  writeLearningData(PredictionData{});
+  sim.platform().notifiesFailures = true;
+  mac.onBattery = false;
+  launch();
+  const auto configFile = Config::configPath(home());
+  const auto learningFile = BatteryPredictor::dataPath(home());
+  auto lock = [](const std::filesystem::path& file, bool locked) {
+    std::filesystem::permissions(
+        file, locked ? std::filesystem::perms::owner_read : std::filesystem::perms::owner_all);
+  };
+  lock(configFile, true);
+  lock(learningFile, true);
+  app->performMenuAction(MenuAction::kChangeThreshold, 30);
+  runPasses(3);
+  auto told = [this](const std::string& start) {
+    return std::count_if(sim.console.lines().begin(), sim.console.lines().end(),
+                         [&](const std::string& line) { return line.starts_with(start); });
+  };
+  EXPECT_EQ(told("Failed to save config: "), 1);
+  EXPECT_EQ(told("Failed to save prediction data: "), 1);
+  std::vector<std::string> subtitles;
+  for (const Notification& n : notifications()) subtitles.push_back(n.subtitle);
+  EXPECT_THAT(subtitles, ElementsAre("Settings could not be saved", "Threshold Updated",
+                                     "Learning data could not be saved"));
+
+  lock(configFile, false);
+  lock(learningFile, false);
+  runPasses();
+  EXPECT_EQ(readConfig()->threshold, 30);
+  lock(configFile, true);
+  app->performMenuAction(MenuAction::kChangeThreshold, 40);
+  EXPECT_EQ(told("Failed to save config: "), 2) << "told again after a save that succeeded";
+}
+
 TEST_F(AppDelegateTest, StartWithSetupDoneRunsTheLaunchCheckAtOnceAndTheMessageASecondLater) {
   writeConfig(Config{.threshold = 30, .setupComplete = true});
   mac.level = 25;
@@ -218,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Information dialogs and menu routing ----
 
 TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
-  writeConfig(Config{.threshold = 20, .setupComplete = true});
+  writeConfig(Config{.threshold = 20, .setupComplete = true, .useSmartMode = true});
   launch();
   sim.loop.runFor(1.0);
   sim.alerts.clearLog();
@@ -234,28 +273,19 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   app->performMenuAction(MenuAction::kShowPowerMode);
   mac.mode = std::nullopt;
   app->performMenuAction(MenuAction::kShowPowerMode);
+  app->performMenuAction(MenuAction::kShowAbout);
 
-  ASSERT_EQ(sim.alerts.shown().size(), 4U);
+  ASSERT_EQ(sim.alerts.shown().size(), 5U);
   EXPECT_EQ(sim.alerts.shown()[0].alert.body, batteryInfoAlert(57, false, 20).body);
   EXPECT_EQ(sim.alerts.shown()[1].alert.body, batteryInfoErrorAlert().body);
   EXPECT_EQ(sim.alerts.shown()[2].alert.body, powerModeAlert(PowerMode::kHighPower).body);
   EXPECT_EQ(sim.alerts.shown()[3].alert.body,
             "Unable to retrieve power mode\n\nThe service is missing.");
+  EXPECT_THAT(sim.alerts.shown()[4].alert.body,
+              ::testing::HasSubstr("\nCurrent Mode: Smart AI Mode (~60 min)\n"));
   // The power source is read for the first dialog only: not when there is no level.
   EXPECT_EQ(mac.count("onBattery"), 1U);
   EXPECT_TRUE(notifications().empty());
-}
-
-TEST_F(AppDelegateTest, AboutShowsTheCurrentMode) {
-  writeConfig(Config{.threshold = 20, .setupComplete = true, .useSmartMode = true});
-  launch();
-  sim.loop.runFor(1.0);
-  sim.alerts.clearLog();
-
-  app->performMenuAction(MenuAction::kShowAbout);
-  ASSERT_EQ(sim.alerts.shown().size(), 1U);
-  EXPECT_THAT(sim.alerts.shown()[0].alert.body,
-              ::testing::HasSubstr("\nCurrent Mode: Smart AI Mode (~60 min)\n"));
 }
 
 // ---- Quit and lifetime ----

@@ -133,39 +133,5 @@ TEST(MessagesTest, FillInPutsValuesInTheirPlaces) {
 // On Linux every text names the profile as the desktop does, writes one kind
 // of percentage, fills in every value, and each notification's title stands
 // alone in a collapsed banner; the Mac keeps its own words.
-TEST(MessagesTest, LinuxTextsUseTheDesktopsWords) {
-  const Wording& w = kLinuxWording;
-  const std::filesystem::path kept("/home/a/.kestrine_config.json.unreadable");
-  const std::vector<Notification> onLinux = {
-      thresholdSwitchNotification(12, 20, w),
-      automaticSwitchNotification(decideLowBattery(12, Config{}, false, {}, w).subtitle, w),
-      thresholdUpdatedNotification(60, w),
-      smartModeEnabledNotification(true, 3, 60, w),
-      smartModeEnabledNotification(false, 1, 60, w),
-      smartModeDisabledNotification(20, w),
-      unreadableSettingsNotification(kept, w),
-      alreadyRunningNotification(w),
-      noStatusAreaNotification(w),
-  };
-  std::vector<std::string> texts = {
-      aboutAlert(Config{}, w).body, launchAlert(20, w).body, launchAlert(20, w, false).body,
-      statusSummary({12, true, PowerMode::kLowPower, 30}, Config{.useSmartMode = true}, w),
-      batteryInfoAlert(12, true, 20, w).body};
-  for (const Notification& n : onLinux) {
-    EXPECT_TRUE(n.subtitle.empty()) << n.title;
-    EXPECT_NE(n.title, "Kestrine") << "the desktop names the application already";
-    texts.push_back(n.title + "\n" + n.body);
-  }
-  for (const std::string& text : texts) {
-    for (std::string_view macWord : {"Low Power Mode", "LPM", " %", "%%", "%d", "%s", "$"})
-      EXPECT_EQ(text.find(macWord), std::string::npos) << macWord << " in " << text;
-  }
-  EXPECT_EQ(onLinux[0].title, "Power Saver on: battery at 12%");
-  EXPECT_EQ(onLinux[0].body, "Kestrine switched at the threshold, 20%.");
-  const Notification mac = thresholdSwitchNotification(12, 20);
-  EXPECT_EQ(mac.title + "|" + mac.subtitle + "|" + mac.body,
-            "Kestrine|Battery at 12%|Low Power Mode enabled (threshold: 20%)");
-}
-
 }  // namespace
 }  // namespace kestrine

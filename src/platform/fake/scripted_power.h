@@ -19,6 +19,7 @@ class ScriptedPower final : public Power {
   bool onBattery = true;
   std::optional<PowerMode> mode = PowerMode::kAutomatic;  // absent: cannot be read
   bool switchSucceeds = true;
+  std::optional<SwitchFailure> failure;  // why a failing switch fails, when told
   bool oneTimeSetup = true;
   std::string unavailableReason;  // why the mode cannot be read, when known
   // What the one-time setup does; by default it is installed at once.
@@ -41,6 +42,9 @@ class ScriptedPower final : public Power {
     log.emplace_back("switch");
     if (switchSucceeds) mode = newMode;
     return switchSucceeds;
+  }
+  std::optional<SwitchFailure> lastSwitchFailure() override {
+    return switchSucceeds ? std::nullopt : failure;
   }
   std::string powerModeUnavailableReason() override { return unavailableReason; }
   bool hasOneTimeSetup() const override { return oneTimeSetup; }

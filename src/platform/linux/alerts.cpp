@@ -11,6 +11,8 @@ int responseForClosedAlert(const Alert& alert) {
   return kAlertFirstButton + static_cast<int>(alert.buttons.size()) - 1;
 }
 
+bool needsAnswer(const Alert& alert) { return alert.buttons.size() > 1; }
+
 namespace {
 
 void onMessageAnswered(GtkDialog* dialog, gint, gpointer) {
@@ -21,7 +23,8 @@ void onMessageAnswered(GtkDialog* dialog, gint, gpointer) {
 
 int GtkAlerts::runModal(const Alert& alert) {
   if (closing_) return responseForClosedAlert(alert);
-  const GtkDialogFlags flags = alert.holdsChecks ? GTK_DIALOG_MODAL : GtkDialogFlags{};
+  const bool modal = needsAnswer(alert);
+  const GtkDialogFlags flags = modal ? GTK_DIALOG_MODAL : GtkDialogFlags{};
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, flags, GTK_MESSAGE_INFO, GTK_BUTTONS_NONE,
                                              "%s", alert.title.c_str());
   gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", alert.body.c_str());
@@ -42,10 +45,11 @@ int GtkAlerts::runModal(const Alert& alert) {
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), kAlertFirstButton);
   GtkWidget* first = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), kAlertFirstButton);
   if (first != nullptr) gtk_widget_grab_focus(first);
-  if (!alert.holdsChecks) {
+  if (!modal) {
     // Only informs: it stays open on its own while the loop goes on, and
     // closes itself when answered; nobody waits for the answer.
     g_signal_connect(dialog, "response", G_CALLBACK(onMessageAnswered), nullptr);
+    messages_.remove(nullptr);  // the ones closed since
     GtkWidget*& entry = messages_.emplace_back(dialog);
     g_signal_connect(dialog, "destroy", G_CALLBACK(gtk_widget_destroyed), &entry);
     gtk_window_present(GTK_WINDOW(dialog));

@@ -14,11 +14,18 @@ namespace kestrine::linux_desktop {
 // OK of an alert without buttons.
 int responseForClosedAlert(const Alert& alert);
 
-// Alerts as modal GtkMessageDialogs: the title as the bold text (and as the
-// window title), the body as the secondary text, the buttons in the order
-// given answering 1000, 1001, ...; a single "OK" when none are given. Return
-// activates the first button. An alert that does not hold the checks is not
-// modal: it is shown, answers 1000 at once and closes itself when answered.
+// Whether the caller needs the user's answer: only a choice between buttons.
+// Every other alert only informs, and is an ordinary window that holds nothing.
+bool needsAnswer(const Alert& alert);
+
+// Alerts as GtkMessageDialogs: the title as the bold text (and as the window
+// title), the body as the secondary text, the buttons in the order given
+// answering 1000, 1001, ...; a single "OK" when none are given. Return
+// activates the first button. An alert that only informs (see needsAnswer())
+// is not modal, whether or not the core would let it hold the checks: a window
+// forgotten behind another must not stop the protection. It is shown with the
+// values of when it opened, answers 1000 at once and closes itself when
+// answered. An alert with a choice is modal and runs until answered.
 class GtkAlerts final : public Alerts {
  public:
   int runModal(const Alert& alert) override;

@@ -1,5 +1,6 @@
 // Kestrine on a Linux desktop: GTK3 for alerts and the menu, a
-// StatusNotifierItem for the tray, libnotify, UPower and power-profiles-daemon.
+// StatusNotifierItem for the tray, desktop notifications, UPower and
+// power-profiles-daemon, every call to another process asynchronous.
 // The command line takes --help, --version and --quit; no environment variable
 // of Kestrine's own is read.
 #include <glib-unix.h>
@@ -8,6 +9,7 @@
 #include <gtk/gtk.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -30,6 +32,9 @@
 #include "version.h"
 
 namespace {
+
+// How long a second start waits to hand its notification to the bus.
+constexpr std::chrono::milliseconds kNotifierGrace{1'000};
 
 struct Termination {
   kestrine::linux_desktop::GlibMainLoop& mainLoop;
@@ -114,11 +119,6 @@ GDBusConnection* desktopSessionBus() {
   return g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
 }
 
-gboolean onLaunched(gpointer data) {
-  static_cast<kestrine::AppDelegate*>(data)->applicationDidFinishLaunching();
-  return G_SOURCE_REMOVE;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,12 +135,16 @@ int main(int argc, char** argv) {
   if (const int status = runCommandLine(line, wording, session); status >= 0) return status;
 
   switch (claimSingleInstance(PasswdHomeDirectory().path())) {
-    case InstanceLock::heldElsewhere:
-      // Started from the applications menu, nobody reads standard error.
-      LibnotifyNotifier().deliver(alreadyRunningNotification(wording));
+    case InstanceLock::heldElsewhere: {
+      // Started from the applications menu, nobody reads standard error. A
+      // notification server that does not answer does not hold the exit.
+      DbusNotifier notifier(session);
+      notifier.deliver(alreadyRunningNotification(wording));
+      notifier.send(kNotifierGrace);
       return 0;
+    }
     case InstanceLock::refused:
-      return 1;
+      return 0;  // as on the Mac: the line said why, and nothing is wrong with this start
     case InstanceLock::acquired:
     case InstanceLock::unavailable:
       break;
@@ -158,7 +162,7 @@ int main(int argc, char** argv) {
   GlibMainLoop mainLoop;
   AppIndicatorStatusBar statusBar(wording);
   GtkAlerts alerts;
-  LibnotifyNotifier notifier;
+  DbusNotifier notifier(session);
   SystemClock clock;
   PasswdHomeDirectory home;
   SystemBusPower power(
@@ -175,6 +179,7 @@ int main(int argc, char** argv) {
       .home = home,
       .console = console,
       .wording = wording,
+      .notifiesFailures = true,
   };
 
   // A session logout or `kill` ends Kestrine like its Quit item does, also
@@ -198,16 +203,24 @@ int main(int argc, char** argv) {
 
   {
     AppDelegate delegate(platform);
-    statusBar.setActionHandler([&delegate](MenuAction action, std::int64_t tag) {
-      delegate.performMenuAction(action, tag);
+    // One thing at a time: a choice made while a pass waits for a daemon runs
+    // after the pass. Quit does not wait: it makes the pass give up its call.
+    statusBar.setActionHandler([&delegate, &mainLoop, &termination](MenuAction action,
+                                                                    std::int64_t tag) {
+      if (action == MenuAction::kQuit) {
+        endApplication(termination);
+        return;
+      }
+      mainLoop.runCommand([&delegate, action, tag] { delegate.performMenuAction(action, tag); });
     });
-    g_idle_add(onLaunched, &delegate);
+    mainLoop.callAfter(0, [&delegate] { delegate.applicationDidFinishLaunching(); });
     mainLoop.run();
     delegate.applicationWillTerminate();
     statusBar.setActionHandler(nullptr);
   }
   // Replies still queued for the session bus (the answer to the menu click
-  // that chose Quit, among them) would be lost with the process: send them.
-  g_dbus_connection_flush_sync(session, nullptr, nullptr);
+  // that chose Quit, among them) and notifications still waiting for the
+  // server's capabilities would be lost with the process: send them.
+  notifier.send(kNotifierGrace);
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "platform/linux/main_loop.h"
 
 #include <cmath>
+#include <deque>
 
 namespace kestrine::linux_desktop {
 
@@ -15,8 +16,15 @@ struct GlibMainLoop::State {
   // before the alert closes.
   std::weak_ptr<RepeatingTimerState> held;
   guint heldSource = 0;
-  int waits = 0;  // nested waitUntil() calls
+  int waits = 0;    // nested waitUntil() calls
+  int running = 0;  // the application's callbacks in progress (nested in waits)
+  std::deque<std::function<void()>> queued;
+  guint queueSource = 0;
   bool ending = false;
+
+  // Whether the application's code is in the middle of something: then nothing
+  // else of it may start.
+  bool busy() const { return running > 0 || waits > 0; }
 };
 
 namespace {
@@ -47,31 +55,77 @@ class GlibTimer final : public Timer {
   std::shared_ptr<RepeatingTimerState> state_;
 };
 
-void runHeldPass(GlibMainLoop::State& loop);
+void runHeldPass(const std::shared_ptr<GlibMainLoop::State>& loop);
+void runCallback(const std::shared_ptr<GlibMainLoop::State>& loop,
+                 const std::function<void()>& callback);
+
+gboolean onQueued(gpointer data) {
+  auto* weak = static_cast<std::weak_ptr<GlibMainLoop::State>*>(data);
+  auto loop = weak->lock();
+  if (!loop) return G_SOURCE_REMOVE;
+  if (loop->ending || loop->queued.empty() || loop->busy()) {
+    loop->queueSource = 0;
+    return G_SOURCE_REMOVE;
+  }
+  auto next = std::move(loop->queued.front());
+  loop->queued.pop_front();
+  runCallback(loop, next);
+  if (!loop->queued.empty()) return G_SOURCE_CONTINUE;
+  loop->queueSource = 0;
+  return G_SOURCE_REMOVE;
+}
+
+void freeWeakState(gpointer data) { delete static_cast<std::weak_ptr<GlibMainLoop::State>*>(data); }
+
+// Queued work runs from an idle source, one item per dispatch, once nothing
+// of the application's runs.
+void scheduleQueue(const std::shared_ptr<GlibMainLoop::State>& loop) {
+  if (loop->queueSource != 0 || loop->queued.empty() || loop->busy()) return;
+  loop->queueSource = g_idle_add_full(G_PRIORITY_DEFAULT, onQueued,
+                                      new std::weak_ptr<GlibMainLoop::State>(loop), freeWeakState);
+}
+
+void runCallback(const std::shared_ptr<GlibMainLoop::State>& loop,
+                 const std::function<void()>& callback) {
+  ++loop->running;
+  callback();
+  --loop->running;
+  scheduleQueue(loop);
+}
+
+// A one-shot call or a command: now, or queued behind what runs.
+void runOrQueue(const std::shared_ptr<GlibMainLoop::State>& loop, std::function<void()> callback) {
+  if (loop->ending) return;
+  if (loop->busy()) {
+    loop->queued.push_back(std::move(callback));
+    return;
+  }
+  runCallback(loop, callback);
+}
 
 gboolean onHeldPass(gpointer data) {
   auto* weak = static_cast<std::weak_ptr<GlibMainLoop::State>*>(data);
   if (auto loop = weak->lock()) {
     loop->heldSource = 0;
-    runHeldPass(*loop);
+    runHeldPass(loop);
   }
   return G_SOURCE_REMOVE;
 }
 
-void runHeldPass(GlibMainLoop::State& loop) {
-  auto timer = loop.held.lock();
-  loop.held.reset();
+void runHeldPass(const std::shared_ptr<GlibMainLoop::State>& loop) {
+  auto timer = loop->held.lock();
+  loop->held.reset();
   // An alert that closed while a daemon's answer is awaited: the held pass is
   // dropped like any pass of that time; the next one comes on schedule.
-  if (!timer || !timer->callback || loop.waits > 0) return;
+  if (!timer || !timer->callback || loop->busy()) return;
   // A new alert may have opened before the idle source ran; then the pass
   // waits for that one too.
-  if (!loop.gate.admit()) {
-    loop.held = timer;
+  if (!loop->gate.admit()) {
+    loop->held = timer;
     return;
   }
   auto callback = timer->callback;  // the pass may invalidate its own timer
-  callback();
+  runCallback(loop, callback);
 }
 
 gboolean onRepeatingTimer(gpointer data) {
@@ -79,27 +133,32 @@ gboolean onRepeatingTimer(gpointer data) {
   auto timer = source->timer.lock();
   auto loop = source->loop.lock();
   if (!timer || !timer->callback || !loop) return G_SOURCE_REMOVE;
-  if (loop->waits > 0) return G_SOURCE_CONTINUE;  // a daemon's answer is still awaited
+  // A modal alert's own loop holds the pass; a pass or command that awaits a
+  // daemon makes it skip.
   if (!loop->gate.admit()) {
     loop->held = timer;
     return G_SOURCE_CONTINUE;
   }
+  if (loop->busy()) return G_SOURCE_CONTINUE;
   auto callback = timer->callback;
-  callback();
+  runCallback(loop, callback);
   return G_SOURCE_CONTINUE;
 }
 
 void freeTimerSource(gpointer data) { delete static_cast<TimerSourceData*>(data); }
 
+struct OneShot {
+  std::function<void()> callback;
+  std::weak_ptr<GlibMainLoop::State> loop;
+};
+
 gboolean onOneShot(gpointer data) {
-  auto* callback = static_cast<std::function<void()>*>(data);
-  (*callback)();
+  auto* call = static_cast<OneShot*>(data);
+  if (auto loop = call->loop.lock()) runOrQueue(loop, std::move(call->callback));
   return G_SOURCE_REMOVE;
 }
 
-void freeOneShot(gpointer data) { delete static_cast<std::function<void()>*>(data); }
-
-void freeHeldPass(gpointer data) { delete static_cast<std::weak_ptr<GlibMainLoop::State>*>(data); }
+void freeOneShot(gpointer data) { delete static_cast<OneShot*>(data); }
 
 }  // namespace
 
@@ -108,6 +167,7 @@ GlibMainLoop::GlibMainLoop()
 
 GlibMainLoop::~GlibMainLoop() {
   if (state_->heldSource != 0) g_source_remove(state_->heldSource);
+  if (state_->queueSource != 0) g_source_remove(state_->queueSource);
   g_main_loop_unref(loop_);
 }
 
@@ -123,7 +183,7 @@ std::unique_ptr<Timer> GlibMainLoop::scheduleRepeating(double intervalSeconds,
 
 void GlibMainLoop::callAfter(double delaySeconds, std::function<void()> callback) {
   g_timeout_add_full(G_PRIORITY_DEFAULT, milliseconds(delaySeconds), onOneShot,
-                     new std::function<void()>(std::move(callback)), freeOneShot);
+                     new OneShot{std::move(callback), state_}, freeOneShot);
 }
 
 void GlibMainLoop::terminate() {
@@ -136,7 +196,7 @@ void GlibMainLoop::enterModal() { state_->gate.enter(); }
 void GlibMainLoop::leaveModal() {
   if (state_->gate.leave() && state_->heldSource == 0) {
     state_->heldSource = g_idle_add_full(G_PRIORITY_DEFAULT, onHeldPass,
-                                         new std::weak_ptr<State>(state_), freeHeldPass);
+                                         new std::weak_ptr<State>(state_), freeWeakState);
   }
 }
 
@@ -144,10 +204,15 @@ void GlibMainLoop::run() {
   if (!state_->ending) g_main_loop_run(loop_);
 }
 
+void GlibMainLoop::runCommand(std::function<void()> command) {
+  runOrQueue(state_, std::move(command));
+}
+
 bool GlibMainLoop::waitUntil(const std::function<bool()>& answered) {
   ++state_->waits;
   while (!answered() && !state_->ending) g_main_context_iteration(nullptr, TRUE);
   --state_->waits;
+  scheduleQueue(state_);
   return answered();
 }
 

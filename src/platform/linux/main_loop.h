@@ -10,11 +10,14 @@
 
 namespace kestrine::linux_desktop {
 
-// The main loop on GLib's default context. gtk_dialog_run() runs a nested loop
-// that still dispatches timeouts, so repeating passes ask the modal gate
-// before they run; a pass held back while an alert was open runs once, from an
-// idle source, after the outermost alert has closed. While the backend waits
-// for a daemon's answer, passes are skipped instead (see waitUntil()).
+// The main loop on GLib's default context. The application's code runs one
+// callback at a time: while one waits for another process (waitUntil()), the
+// loop keeps serving the tray and the signals, but a timer pass that falls due
+// is skipped, and one-shot calls and commands (runCommand()) are queued and
+// run in order once that callback has returned. gtk_dialog_run() runs a nested
+// loop too, so repeating passes ask the modal gate before they run; a pass held
+// back while a modal alert was open runs once, from an idle source, after the
+// outermost alert has closed.
 class GlibMainLoop final : public MainLoop {
  public:
   GlibMainLoop();
@@ -29,6 +32,11 @@ class GlibMainLoop final : public MainLoop {
 
   // Runs until terminate().
   void run();
+
+  // Runs `command` (a menu choice, the launch) now, or, when the application's
+  // code is running already (waiting for a daemon), after it, in order. Once
+  // terminate() was called, nothing queued runs.
+  void runCommand(std::function<void()> command);
 
   // Runs the loop while a call to another process is in flight, until
   // `answered()` holds, so that the menu, the tray and the signals are served

@@ -2,6 +2,7 @@
 
 #include <glib/gi18n.h>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -33,7 +34,11 @@ std::string profilesServiceMissingReason() {
 
 std::shared_ptr<SystemBus> SystemBusPower::bus() {
   if (bus_ && bus_->isClosed()) bus_.reset();
-  if (!bus_) bus_ = SystemBus::connect(wait_);
+  if (!bus_) {
+    auto report = [this](const std::string& call, const std::string& errorName,
+                         const std::string& message) { this->report(call, errorName, message); };
+    bus_ = SystemBus::connect(wait_, report);
+  }
   if (bus_ && !checkedProfilesService_) {
     checkedProfilesService_ = true;
     if (bus_->profilesServiceMissing()) notifier_.deliver(profilesServiceMissingNotification());
@@ -67,12 +72,25 @@ std::optional<PowerMode> SystemBusPower::getPowerMode() {
 
 bool SystemBusPower::setPowerMode(PowerMode mode) {
   const std::string_view profile = profileForPowerMode(mode);
+  if (profile.empty() || switching_) return false;
   const auto system = bus();
-  if (profile.empty() || system == nullptr || switching_) return false;
+  if (system == nullptr) {
+    failure_ = SwitchFailure::kNoService;
+    return false;
+  }
   switching_ = true;
-  const bool switched = system->setActiveProfile(std::string(profile));
+  failure_ = system->setActiveProfile(std::string(profile));
   switching_ = false;
-  return switched;
+  return !failure_;
+}
+
+// Each distinct error once: a daemon that refuses every 30 s says so once.
+void SystemBusPower::report(const std::string& call, const std::string& errorName,
+                            const std::string& message) {
+  const std::string line = "kestrine: " + call + ": " +
+                           (errorName.empty() ? std::string("no D-Bus error name") : errorName) +
+                           ": " + message;
+  if (reported_.insert(line).second) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 std::string SystemBusPower::powerModeUnavailableReason() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/linux/system_bus.h"
@@ -18,6 +19,8 @@ namespace kestrine::linux_desktop {
 // a switch in flight refuses a second one. Without power-profiles-daemon on the
 // bus nothing asks it anything (the power mode is unknown, no switch is tried)
 // until it appears; the first connection says so once through `notifier`.
+// A failed call prints the D-Bus error's name and message on standard error,
+// once per distinct error.
 class SystemBusPower final : public Power {
  public:
   SystemBusPower(WaitForAnswer wait, Notifier& notifier)
@@ -27,6 +30,7 @@ class SystemBusPower final : public Power {
   bool isOnBattery() override;
   std::optional<PowerMode> getPowerMode() override;
   bool setPowerMode(PowerMode mode) override;
+  std::optional<SwitchFailure> lastSwitchFailure() override { return failure_; }
   std::string powerModeUnavailableReason() override;
   bool hasOneTimeSetup() const override { return false; }
   void runOneTimeSetup(Alerts&, const SetupHooks&) override {}
@@ -38,9 +42,13 @@ class SystemBusPower final : public Power {
   // made meanwhile (from the menu) replaces a closed one.
   std::shared_ptr<SystemBus> bus();
 
+  void report(const std::string& call, const std::string& errorName, const std::string& message);
+
   WaitForAnswer wait_;
   Notifier& notifier_;
   std::shared_ptr<SystemBus> bus_;
+  std::optional<SwitchFailure> failure_;
+  std::set<std::string> reported_;
   bool checkedProfilesService_ = false;
   bool switching_ = false;
 };

@@ -17,10 +17,16 @@ namespace kestrine::linux_desktop {
 // application is ending and the caller should give up.
 using WaitForAnswer = std::function<bool(const std::function<bool()>& answered)>;
 
+// Told about every call that failed (not one given up): what was called, the
+// D-Bus error's name (empty for an error of GLib's own, a time-out) and its message.
+using ReportError = std::function<void(const std::string& call, const std::string& errorName,
+                                       const std::string& message)>;
+
 // Calls to UPower and power-profiles-daemon on the system bus. Each call is
 // sent asynchronously and its answer awaited through WaitForAnswer, so the
 // application's loop keeps running while a daemon is slow. Failures, time-outs
-// and calls given up come back as absent or false, never as an exception.
+// and calls given up come back as absent or false, never as an exception; each
+// failure is also handed to ReportError with its reason.
 class SystemBus {
  public:
   // A whole reading (every call it makes) gives up after this long.
@@ -33,7 +39,8 @@ class SystemBus {
   static Deadline readingDeadline() { return std::chrono::steady_clock::now() + kReadTimeout; }
 
   // The system bus connection; absent when there is none.
-  static std::shared_ptr<SystemBus> connect(WaitForAnswer wait);
+  // (DBUS_SYSTEM_BUS_ADDRESS names another one, a test's, as for any program.)
+  static std::shared_ptr<SystemBus> connect(WaitForAnswer wait, ReportError report);
   ~SystemBus();
   SystemBus(const SystemBus&) = delete;
   SystemBus& operator=(const SystemBus&) = delete;
@@ -53,11 +60,12 @@ class SystemBus {
   bool profilesServiceMissing();
   // power-profiles-daemon's ActiveProfile ("power-saver", "balanced", "performance").
   std::optional<std::string> activeProfile(Deadline deadline);
-  // Sets ActiveProfile; true only when reading it back gives `profile`.
-  bool setActiveProfile(const std::string& profile);
+  // Sets ActiveProfile: nothing when reading it back gives `profile`, else why
+  // the switch failed.
+  std::optional<SwitchFailure> setActiveProfile(const std::string& profile);
 
  private:
-  SystemBus(GDBusConnection* connection, WaitForAnswer wait);
+  SystemBus(GDBusConnection* connection, WaitForAnswer wait, ReportError report);
   // One call, its reply or null; no call is made once the deadline has passed.
   GVariant* call(const char* name, const char* path, const char* interface, const char* method,
                  GVariant* parameters, const GVariantType* replyType, GDBusCallFlags flags,
@@ -83,6 +91,10 @@ class SystemBus {
 
   GDBusConnection* connection_;
   WaitForAnswer wait_;
+  ReportError report_;
+  // The last call's failure: its D-Bus error name and whether it timed out.
+  std::string lastErrorName_;
+  bool lastTimedOut_ = false;
   ProfilesService profiles_[2];
 };
 

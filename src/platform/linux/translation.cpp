@@ -49,6 +49,7 @@ Wording translatedWording() {
   Wording w = kLinuxWording;
   for (std::string_view& mode : w.powerModes) translate(mode);
   for (std::string_view& meaning : w.iconMeanings) translate(meaning);
+  for (std::string_view& reason : w.switchFailures) translate(reason);
   for (std::string_view* text : {
            &w.unknownMode,
            &w.smartModeItem,
@@ -90,9 +91,10 @@ Wording translatedWording() {
        }) {
     translate(*text);
   }
-  for (NoticeWording* notice : {&w.thresholdSwitch, &w.automaticSwitch, &w.thresholdUpdated,
-                                &w.smartModeReady, &w.smartModeTraining, &w.smartModeDisabled,
-                                &w.unreadableSettings, &w.alreadyRunning, &w.noStatusArea}) {
+  for (NoticeWording* notice :
+       {&w.thresholdSwitch, &w.automaticSwitch, &w.thresholdUpdated, &w.smartModeReady,
+        &w.smartModeTraining, &w.smartModeDisabled, &w.unreadableSettings, &w.alreadyRunning,
+        &w.noStatusArea, &w.switchFailed, &w.settingsUnsaved, &w.learningUnsaved}) {
     translate(*notice);
   }
   w.plural = ngettextPlural;

@@ -25,12 +25,9 @@ bool hostRegistered(GVariant* reply) {
 
 TrayHostWatch::TrayHostWatch(GDBusConnection* session, std::function<void(bool)> changed)
     : session_(session), changed_(std::move(changed)), cancellable_(g_cancellable_new()) {
-  // Asked once now, so that the start knows before anything is shown.
-  g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
-      session_, kWatcher, kWatcherPath, "org.freedesktop.DBus.Properties", "Get", askArguments(),
-      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kAskTimeoutMs, nullptr, nullptr);
-  present_ = hostRegistered(reply);
-  changed_(present_);
+  // Asked at once, without waiting: the answer comes within moments, before
+  // the launch message a second after launch, unless the watcher is hung.
+  ask();
   watch_ = g_bus_watch_name_on_connection(session_, kWatcher, G_BUS_NAME_WATCHER_FLAGS_NONE,
                                           onAppeared, onVanished, this, nullptr);
   subscription_ = g_dbus_connection_signal_subscribe(
@@ -73,7 +70,8 @@ void TrayHostWatch::onAnswer(GObject* source, GAsyncResult* result, gpointer sel
 }
 
 void TrayHostWatch::set(bool present) {
-  if (present == present_) return;
+  if (answered_ && present == present_) return;
+  answered_ = true;
   present_ = present;
   changed_(present_);
 }

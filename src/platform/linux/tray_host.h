@@ -12,8 +12,8 @@ namespace kestrine::linux_desktop {
 // registers or leaves. No watcher means no host.
 class TrayHostWatch {
  public:
-  // `changed` is told the answer at construction and each time it changes,
-  // from the main loop.
+  // `changed` is told the first answer (asked without waiting at
+  // construction) and each change after it, from the main loop.
   TrayHostWatch(GDBusConnection* session, std::function<void(bool hostPresent)> changed);
   ~TrayHostWatch();
   TrayHostWatch(const TrayHostWatch&) = delete;
@@ -36,6 +36,7 @@ class TrayHostWatch {
   guint watch_ = 0;
   guint subscription_ = 0;
   bool present_ = false;
+  bool answered_ = false;  // the first answer is always told
 };
 
 }  // namespace kestrine::linux_desktop

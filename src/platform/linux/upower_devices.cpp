@@ -135,4 +135,28 @@ std::string_view profileForPowerMode(PowerMode mode) {
   return {};
 }
 
+SwitchFailure switchFailureFromError(std::string_view errorName, bool timedOut) {
+  constexpr std::string_view kNoAnswer[] = {"org.freedesktop.DBus.Error.NoReply",
+                                            "org.freedesktop.DBus.Error.Timeout",
+                                            "org.freedesktop.DBus.Error.TimedOut"};
+  // The daemon answers AccessDenied when polkit says no; polkit's own names
+  // come through where a daemon passes them on.
+  constexpr std::string_view kNotAllowed[] = {
+      "org.freedesktop.DBus.Error.AccessDenied", "org.freedesktop.DBus.Error.AuthFailed",
+      "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired",
+      "org.freedesktop.PolicyKit1.Error.NotAuthorized"};
+  constexpr std::string_view kNoService[] = {"org.freedesktop.DBus.Error.ServiceUnknown",
+                                             "org.freedesktop.DBus.Error.NameHasNoOwner"};
+  auto among = [errorName](const auto& names) {
+    for (std::string_view name : names) {
+      if (name == errorName) return true;
+    }
+    return false;
+  };
+  if (timedOut || among(kNoAnswer)) return SwitchFailure::kNoAnswer;
+  if (among(kNotAllowed)) return SwitchFailure::kNotAllowed;
+  if (among(kNoService)) return SwitchFailure::kNoService;
+  return SwitchFailure::kRefused;
+}
+
 }  // namespace kestrine::linux_desktop

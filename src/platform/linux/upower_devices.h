@@ -61,4 +61,8 @@ std::optional<PowerMode> powerModeFromProfile(std::string_view profile);
 // The profile that sets a power mode; empty for a mode without one.
 std::string_view profileForPowerMode(PowerMode mode);
 
+// Why setting the profile failed, from the call's D-Bus error name (empty when
+// the error was GLib's own, not the bus's) and whether the call timed out.
+SwitchFailure switchFailureFromError(std::string_view errorName, bool timedOut);
+
 }  // namespace kestrine::linux_desktop

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "platform/linux/alerts.h"
 #include "platform/linux/emoji_icon.h"
 #include "platform/linux/notifications.h"
 
@@ -22,12 +21,6 @@ TEST(EmojiIconName, OneNamePerTitleFromItsCodePoints) {
                {"⚡\uFE0F", "kestrine_26a1_fe0f"}, {"", "kestrine"}};
   for (const auto& row : table) EXPECT_EQ(iconNameForTitle(row.title), row.name);
   EXPECT_EQ(iconNameForTitle("\xff"), "kestrine_invalid");
-}
-
-TEST(ClosedAlert, AnswersWithTheLastButtonOrTheSingleOk) {
-  EXPECT_EQ(responseForClosedAlert(Alert{"t", "b", {}}), kAlertFirstButton);
-  EXPECT_EQ(responseForClosedAlert(Alert{"t", "b", {"Continue", "Quit"}}), kAlertSecondButton);
-  EXPECT_EQ(responseForClosedAlert(Alert{"t", "b", {"OK"}}), kAlertFirstButton);
 }
 
 }  // namespace

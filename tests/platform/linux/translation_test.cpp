@@ -50,9 +50,18 @@ std::vector<std::string> everyText(const Wording& w) {
        {thresholdSwitchNotification(12, 20, w), thresholdUpdatedNotification(20, w),
         smartModeEnabledNotification(true, 1, 60, w), smartModeEnabledNotification(false, 1, 60, w),
         smartModeDisabledNotification(20, w), unreadableSettingsNotification("/f", w),
-        alreadyRunningNotification(w), noStatusAreaNotification(w)}) {
+        alreadyRunningNotification(w), noStatusAreaNotification(w),
+        switchFailedNotification(SwitchFailure::kNotAllowed, w),
+        saveFailedNotification(SavedFile::kSettings, "", w),
+        saveFailedNotification(SavedFile::kLearningData, "", w)}) {
+    // A title that stands alone in a collapsed banner: the desktop names the
+    // application already, and no subtitle comes between title and body.
+    EXPECT_TRUE(n.subtitle.empty() && n.title != "Kestrine") << n.title;
     texts.insert(texts.end(), {n.title, n.body});
   }
+  for (SwitchFailure why :
+       {SwitchFailure::kNoAnswer, SwitchFailure::kNoService, SwitchFailure::kRefused})
+    texts.push_back(switchFailedNotification(why, w).body);
   for (const auto& [ready, prediction] : {std::pair{false, 0}, {true, 50}, {true, -1}}) {
     const std::optional<std::int64_t> minutes =
         prediction < 0 ? std::nullopt : std::optional<std::int64_t>(prediction);
@@ -78,6 +87,10 @@ TEST(Translation, EveryLinuxTextComesFromTheCatalogue) {
   ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
   bindtextdomain("kestrine", KESTRINE_BUILD_CATALOGUES);
   const std::vector<std::string> english = everyText(kLinuxWording);
+  for (const std::string& text : english) {  // the desktop's words, every place filled
+    for (std::string_view macWord : {"Low Power Mode", "LPM", " %", "%%", "%d", "%s", "$"})
+      EXPECT_EQ(text.find(macWord), std::string::npos) << macWord << " in " << text;
+  }
   const std::vector<std::string> german = everyText(translatedWording());
   ASSERT_EQ(german.size(), english.size());
   for (std::size_t i = 0; i < english.size(); ++i) EXPECT_NE(german[i], english[i]);

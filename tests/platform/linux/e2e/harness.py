@@ -156,6 +156,7 @@ class Desktop:
         proc, self.notifications = DBusTestCase.spawn_server_template(
             'notification_daemon', {}, stdout=self.log)
         self.processes.append(proc)
+        self.notifications_process = proc  # SIGSTOP makes a server that never answers
         # The tray host's half that applications talk to.
         proc = DBusTestCase.spawn_server('org.kde.StatusNotifierWatcher', '/StatusNotifierWatcher',
                                          'org.kde.StatusNotifierWatcher', stdout=self.log)
