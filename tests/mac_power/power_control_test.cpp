@@ -20,36 +20,12 @@ namespace {
 using ::testing::ElementsAre;
 using testing_support::answerInTurn;
 
-ToolResult timedOut() {
-  ToolResult result = fake::exitedWith(137);
-  result.timedOut = true;
-  return result;
-}
-
 SystemTools relocatedTools() {
-  return SystemTools{
-      .pmset = "/opt/k/pmset",
-      .sudo = "/opt/k/sudo",
-      .osascript = "/opt/k/osascript",
-      .sudoersDirectory = "/etc/sudoers.d",
-      .rulePmsetPath = "/opt/k/pmset",
-  };
-}
-
-TEST(SwitchCommandLines, ByteExactForModes) {
-  struct Case {
-    std::int64_t mode;
-    const char* text;
-  };
-  for (const Case& c : {Case{1, "1"}, Case{0, "0"}, Case{-1, "-1"}}) {
-    SCOPED_TRACE(c.mode);
-    EXPECT_THAT(sudoSwitchArguments(macSystemTools(), c.mode),
-                ElementsAre("-n", "/usr/bin/pmset", "-b", "lowpowermode", c.text));
-    EXPECT_EQ(switchScript(c.mode),
-              std::string("do shell script \"pmset -b lowpowermode ") + c.text +
-                  "\" with administrator privileges with prompt \"Kestrine needs your password "
-                  "to change Low Power Mode.\"");
-  }
+  return {.pmset = "/opt/k/pmset",
+          .sudo = "/opt/k/sudo",
+          .osascript = "/opt/k/osascript",
+          .sudoersDirectory = "/etc/sudoers.d",
+          .rulePmsetPath = "/opt/k/pmset"};
 }
 
 class PowerControlTest : public ::testing::Test {
@@ -145,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"RuleInstalled", {fake::exitedWith(0)}, true, 1},
         SwitchCase{"NoRuleDialogAccepted", {fake::exitedWith(1), fake::exitedWith(0)}, true, 2},
         SwitchCase{"DialogCancelled", {fake::exitedWith(1), fake::exitedWith(1)}, false, 2},
-        SwitchCase{"DialogUnanswered", {fake::exitedWith(1), timedOut()}, false, 2},
+        SwitchCase{
+            "DialogUnanswered", {fake::exitedWith(1), testing_support::timedOutWith("")}, false, 2},
         SwitchCase{
             "NeitherStarts", {fake::failedToStart("x"), fake::failedToStart("y")}, false, 2}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -201,18 +178,6 @@ TEST_F(SetupFollowUps, TheLoginItemIsAddedAfterTheFirstSuccessfulSetupOnly) {
   EXPECT_EQ(registrations, 1);
   EXPECT_EQ(afterSetups, 2);
   EXPECT_TRUE(SetupMemory::load(home.path()).loginItemRegistered);
-}
-
-TEST_F(SetupFollowUps, ARuleThatOutlivesTheNarrowingIsReportedOnceThenLeftAlone) {
-  power.upgradeOneTimeSetup(alerts);
-  ASSERT_EQ(alerts.shown().size(), 2u);
-  EXPECT_EQ(alerts.shown()[1].alert.title, "Remove the Older Rule by Hand");
-  EXPECT_EQ(alerts.shown()[1].alert.body, ruleElsewhereBody(macSystemTools()));
-  EXPECT_EQ(runner.runs().size(), 3u);  // listing, the prompt, the listing again
-  power.upgradeOneTimeSetup(alerts);
-  EXPECT_EQ(alerts.shown().size(), 2u);
-  EXPECT_EQ(runner.runs().size(), 3u);
-  EXPECT_TRUE(SetupMemory::load(home.path()).broadRuleReported);
 }
 
 TEST(SetupMemoryFile, ReadsTheMembersItKnowsAndIgnoresTheRest) {
