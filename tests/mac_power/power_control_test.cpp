@@ -2,7 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <ostream>
+#include <tuple>
 
 #include "mac_power/first_launch_setup.h"
 #include "mac_power/setup_memory.h"
@@ -84,48 +84,33 @@ TEST_F(PowerControlTest, ReportOutcomes) {
   }
 }
 
-struct SwitchCase {
-  const char* name;
-  std::vector<ToolResult> results;
-  bool switched;
-  std::size_t runs;
-};
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.name; }
-
-class SetPowerMode : public PowerControlTest, public ::testing::WithParamInterface<SwitchCase> {};
-
-TEST_P(SetPowerMode, SudoFirstThenThePasswordDialog) {
-  answerInTurn(runner, {GetParam().results.begin(), GetParam().results.end()});
-  EXPECT_EQ(power.setPowerMode(PowerMode::kLowPower), GetParam().switched);
-  ASSERT_EQ(runner.runs().size(), GetParam().runs);
-  EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/sudo");
-  EXPECT_THAT(runner.runs()[0].request.arguments,
-              ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
-  if (GetParam().runs == 2) {
-    EXPECT_EQ(runner.runs()[1].request.program, "/opt/k/osascript");
-    EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-e", switchScript(1)));
-  }
-  for (const auto& run : runner.runs()) EXPECT_FALSE(run.request.captureOutput);
-  // sudo -n never waits; the password dialog closes at its limit.
-  EXPECT_FALSE(runner.runs()[0].request.timeout.has_value());
-  if (GetParam().runs == 2) {
-    EXPECT_EQ(runner.runs()[1].request.timeout, kPasswordPromptLimit);
+// sudo -n first, which never waits, then the password dialog, closed at its limit.
+TEST_F(PowerControlTest, SetPowerModeTriesSudoFirstThenThePasswordDialog) {
+  const std::tuple<const char*, std::vector<ToolResult>, bool> cases[] = {
+      {"RuleInstalled", {fake::exitedWith(0)}, true},
+      {"NoRuleDialogAccepted", {fake::exitedWith(1), fake::exitedWith(0)}, true},
+      {"DialogCancelled", {fake::exitedWith(1), fake::exitedWith(1)}, false},
+      {"DialogUnanswered", {fake::exitedWith(1), testing_support::timedOutWith("")}, false},
+      {"NeitherStarts", {fake::failedToStart("x"), fake::failedToStart("y")}, false}};
+  for (const auto& [name, results, switched] : cases) {
+    SCOPED_TRACE(name);
+    runner.clearLog();
+    answerInTurn(runner, results);
+    EXPECT_EQ(power.setPowerMode(PowerMode::kLowPower), switched);
+    ASSERT_EQ(runner.runs().size(), results.size());
+    const ToolRequest& sudo = runner.runs()[0].request;
+    EXPECT_EQ(sudo.program, "/opt/k/sudo");
+    EXPECT_THAT(sudo.arguments, ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
+    EXPECT_FALSE(sudo.captureOutput || sudo.timeout.has_value());
+    if (results.size() == 2) {
+      const ToolRequest& dialog = runner.runs()[1].request;
+      EXPECT_EQ(dialog.program, "/opt/k/osascript");
+      EXPECT_THAT(dialog.arguments, ElementsAre("-e", switchScript(1)));
+      EXPECT_FALSE(dialog.captureOutput);
+      EXPECT_EQ(dialog.timeout, kPasswordPromptLimit);
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, SetPowerMode,
-    ::testing::Values(
-        SwitchCase{"RuleInstalled", {fake::exitedWith(0)}, true, 1},
-        SwitchCase{"NoRuleDialogAccepted", {fake::exitedWith(1), fake::exitedWith(0)}, true, 2},
-        SwitchCase{"DialogCancelled", {fake::exitedWith(1), fake::exitedWith(1)}, false, 2},
-        SwitchCase{
-            "DialogUnanswered", {fake::exitedWith(1), testing_support::timedOutWith("")}, false, 2},
-        SwitchCase{
-            "NeitherStarts", {fake::failedToStart("x"), fake::failedToStart("y")}, false, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
   answerInTurn(runner, {fake::exitedWith(1), fake::exitedWith(0)});
