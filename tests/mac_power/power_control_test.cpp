@@ -2,7 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <ostream>
+#include <tuple>
 
 #include "mac_power/first_launch_setup.h"
 #include "mac_power/setup_memory.h"
@@ -20,36 +20,12 @@ namespace {
 using ::testing::ElementsAre;
 using testing_support::answerInTurn;
 
-ToolResult timedOut() {
-  ToolResult result = fake::exitedWith(137);
-  result.timedOut = true;
-  return result;
-}
-
 SystemTools relocatedTools() {
-  return SystemTools{
-      .pmset = "/opt/k/pmset",
-      .sudo = "/opt/k/sudo",
-      .osascript = "/opt/k/osascript",
-      .sudoersDirectory = "/etc/sudoers.d",
-      .rulePmsetPath = "/opt/k/pmset",
-  };
-}
-
-TEST(SwitchCommandLines, ByteExactForModes) {
-  struct Case {
-    std::int64_t mode;
-    const char* text;
-  };
-  for (const Case& c : {Case{1, "1"}, Case{0, "0"}, Case{-1, "-1"}}) {
-    SCOPED_TRACE(c.mode);
-    EXPECT_THAT(sudoSwitchArguments(macSystemTools(), c.mode),
-                ElementsAre("-n", "/usr/bin/pmset", "-b", "lowpowermode", c.text));
-    EXPECT_EQ(switchScript(c.mode),
-              std::string("do shell script \"pmset -b lowpowermode ") + c.text +
-                  "\" with administrator privileges with prompt \"Kestrine needs your password "
-                  "to change Low Power Mode.\"");
-  }
+  return {.pmset = "/opt/k/pmset",
+          .sudo = "/opt/k/sudo",
+          .osascript = "/opt/k/osascript",
+          .sudoersDirectory = "/etc/sudoers.d",
+          .rulePmsetPath = "/opt/k/pmset"};
 }
 
 class PowerControlTest : public ::testing::Test {
@@ -60,32 +36,7 @@ class PowerControlTest : public ::testing::Test {
   PowerControl power{runner, sources, user, relocatedTools(), std::chrono::milliseconds{250}};
 };
 
-TEST_F(PowerControlTest, BatteryLevelAsksTheSourcesEveryTime) {
-  sources.setSources(
-      PowerSourceList{PowerSourceDescription{{"Current Capacity", std::int64_t{42}}}});
-  EXPECT_EQ(power.getBatteryLevel(), 42);
-  sources.setSources(std::nullopt);
-  EXPECT_EQ(power.getBatteryLevel(), std::nullopt);
-  EXPECT_EQ(sources.reads(), 2);
-  EXPECT_TRUE(runner.runs().empty());
-}
-
-TEST_F(PowerControlTest, ReportsAreCapturedWithTheTimeLimit) {
-  answerInTurn(runner, {fake::exitedWith(0, "Now drawing from 'Battery Power'\n"),
-                        fake::exitedWith(0, "Battery Power:\n lowpowermode 1\n")});
-  EXPECT_TRUE(power.isOnBattery());
-  EXPECT_EQ(power.getPowerMode(), PowerMode::kLowPower);
-  ASSERT_EQ(runner.runs().size(), 2u);
-  EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/pmset");
-  EXPECT_THAT(runner.runs()[0].request.arguments, ElementsAre("-g", "batt"));
-  EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-g", "custom"));
-  for (const auto& run : runner.runs()) {
-    const ToolRequest& request = run.request;
-    EXPECT_TRUE(request.captureOutput);
-    EXPECT_EQ(request.timeout, std::chrono::milliseconds{250});
-  }
-}
-
+// The reports are captured within the time limit, whatever their outcome.
 TEST_F(PowerControlTest, ReportOutcomes) {
   struct Case {
     const char* name;
@@ -102,53 +53,48 @@ TEST_F(PowerControlTest, ReportOutcomes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    runner.clearLog();
     answerInTurn(runner, {c.result, c.result});
     EXPECT_EQ(power.isOnBattery(), c.onBattery);
     EXPECT_EQ(power.getPowerMode(), c.mode);
+    ASSERT_EQ(runner.runs().size(), 2u);
+    EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/pmset");
+    EXPECT_THAT(runner.runs()[0].request.arguments, ElementsAre("-g", "batt"));
+    EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-g", "custom"));
+    for (const auto& run : runner.runs()) {
+      EXPECT_TRUE(run.request.captureOutput);
+      EXPECT_EQ(run.request.timeout, std::chrono::milliseconds{250});
+    }
   }
 }
 
-struct SwitchCase {
-  const char* name;
-  std::vector<ToolResult> results;
-  bool switched;
-  std::size_t runs;
-};
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.name; }
-
-class SetPowerMode : public PowerControlTest, public ::testing::WithParamInterface<SwitchCase> {};
-
-TEST_P(SetPowerMode, SudoFirstThenThePasswordDialog) {
-  answerInTurn(runner, {GetParam().results.begin(), GetParam().results.end()});
-  EXPECT_EQ(power.setPowerMode(PowerMode::kLowPower), GetParam().switched);
-  ASSERT_EQ(runner.runs().size(), GetParam().runs);
-  EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/sudo");
-  EXPECT_THAT(runner.runs()[0].request.arguments,
-              ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
-  if (GetParam().runs == 2) {
-    EXPECT_EQ(runner.runs()[1].request.program, "/opt/k/osascript");
-    EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-e", switchScript(1)));
-  }
-  for (const auto& run : runner.runs()) EXPECT_FALSE(run.request.captureOutput);
-  // sudo -n never waits; the password dialog closes at its limit.
-  EXPECT_FALSE(runner.runs()[0].request.timeout.has_value());
-  if (GetParam().runs == 2) {
-    EXPECT_EQ(runner.runs()[1].request.timeout, kPasswordPromptLimit);
+// sudo -n first, which never waits, then the password dialog, closed at its limit.
+TEST_F(PowerControlTest, SetPowerModeTriesSudoFirstThenThePasswordDialog) {
+  const std::tuple<const char*, std::vector<ToolResult>, bool> cases[] = {
+      {"RuleInstalled", {fake::exitedWith(0)}, true},
+      {"NoRuleDialogAccepted", {fake::exitedWith(1), fake::exitedWith(0)}, true},
+      {"DialogCancelled", {fake::exitedWith(1), fake::exitedWith(1)}, false},
+      {"DialogUnanswered", {fake::exitedWith(1), testing_support::timedOutWith("")}, false},
+      {"NeitherStarts", {fake::failedToStart("x"), fake::failedToStart("y")}, false}};
+  for (const auto& [name, results, switched] : cases) {
+    SCOPED_TRACE(name);
+    runner.clearLog();
+    answerInTurn(runner, results);
+    EXPECT_EQ(power.setPowerMode(PowerMode::kLowPower), switched);
+    ASSERT_EQ(runner.runs().size(), results.size());
+    const ToolRequest& sudo = runner.runs()[0].request;
+    EXPECT_EQ(sudo.program, "/opt/k/sudo");
+    EXPECT_THAT(sudo.arguments, ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
+    EXPECT_FALSE(sudo.captureOutput || sudo.timeout.has_value());
+    if (results.size() == 2) {
+      const ToolRequest& dialog = runner.runs()[1].request;
+      EXPECT_EQ(dialog.program, "/opt/k/osascript");
+      EXPECT_THAT(dialog.arguments, ElementsAre("-e", switchScript(1)));
+      EXPECT_FALSE(dialog.captureOutput);
+      EXPECT_EQ(dialog.timeout, kPasswordPromptLimit);
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, SetPowerMode,
-    ::testing::Values(
-        SwitchCase{"RuleInstalled", {fake::exitedWith(0)}, true, 1},
-        SwitchCase{"NoRuleDialogAccepted", {fake::exitedWith(1), fake::exitedWith(0)}, true, 2},
-        SwitchCase{"DialogCancelled", {fake::exitedWith(1), fake::exitedWith(1)}, false, 2},
-        SwitchCase{"DialogUnanswered", {fake::exitedWith(1), timedOut()}, false, 2},
-        SwitchCase{
-            "NeitherStarts", {fake::failedToStart("x"), fake::failedToStart("y")}, false, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
   answerInTurn(runner, {fake::exitedWith(1), fake::exitedWith(0)});
@@ -162,13 +108,7 @@ TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
 class SetupFollowUps : public ::testing::Test {
  protected:
   SetupFollowUps() {
-    runner.setHandler([this](const ToolRequest& request) {
-      if (request.program == "/usr/bin/sudo") {
-        return fake::exitedWith(
-            0, "    (ALL) NOPASSWD: /usr/local/x, /usr/bin/pmset -b lowpowermode *\n");
-      }
-      return fake::exitedWith(osascriptStatus);
-    });
+    runner.setHandler([this](const ToolRequest&) { return fake::exitedWith(osascriptStatus); });
   }
 
   fake::ScriptedToolRunner runner;
@@ -201,18 +141,6 @@ TEST_F(SetupFollowUps, TheLoginItemIsAddedAfterTheFirstSuccessfulSetupOnly) {
   EXPECT_EQ(registrations, 1);
   EXPECT_EQ(afterSetups, 2);
   EXPECT_TRUE(SetupMemory::load(home.path()).loginItemRegistered);
-}
-
-TEST_F(SetupFollowUps, ARuleThatOutlivesTheNarrowingIsReportedOnceThenLeftAlone) {
-  power.upgradeOneTimeSetup(alerts);
-  ASSERT_EQ(alerts.shown().size(), 2u);
-  EXPECT_EQ(alerts.shown()[1].alert.title, "Remove the Older Rule by Hand");
-  EXPECT_EQ(alerts.shown()[1].alert.body, ruleElsewhereBody(macSystemTools()));
-  EXPECT_EQ(runner.runs().size(), 3u);  // listing, the prompt, the listing again
-  power.upgradeOneTimeSetup(alerts);
-  EXPECT_EQ(alerts.shown().size(), 2u);
-  EXPECT_EQ(runner.runs().size(), 3u);
-  EXPECT_TRUE(SetupMemory::load(home.path()).broadRuleReported);
 }
 
 TEST(SetupMemoryFile, ReadsTheMembersItKnowsAndIgnoresTheRest) {

@@ -1,5 +1,5 @@
 // Power control against real processes: the setup's shell command run by
-// /bin/sh with a stand-in visudo, and the readings over stand-in pmset tools.
+// /bin/sh with a stand-in visudo, and the switch under Debian's real sudo.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,9 +11,7 @@
 
 #include "mac_power/first_launch_setup.h"
 #include "mac_power/power_control.h"
-#include "mac_power/reports.h"
 #include "platform/fake/fixed_user_name.h"
-#include "platform/fake/scripted_power_sources.h"
 #include "platform/posix/tool_runner.h"
 #include "support/temp_folder.h"
 
@@ -105,41 +103,6 @@ TEST_F(SetupShellCommand, DirectoryThatCannotBeMadeFails) {
   testing::writeText(folder / "etc", "a file where the directory should be");
   EXPECT_NE(runCommand(), 0);
   EXPECT_TRUE(visudoLog().empty());
-}
-
-class ReadingsOverRealTools : public ::testing::Test {
- protected:
-  PowerControl withPmset(const std::string& body, std::chrono::milliseconds limit = 10s) {
-    SystemTools tools = macSystemTools();
-    tools.pmset = folder.writeTool("pmset", body);
-    return PowerControl(runner, sources, user, tools, limit);
-  }
-
-  static std::string fixture(const std::string& name) {
-    return std::string(KESTRINE_TEST_DATA) + "/pmset/" + name;
-  }
-
-  TempFolder folder;
-  PosixToolRunner runner;
-  fake::FixedUserName user;
-  fake::ScriptedPowerSources sources;
-};
-
-TEST_F(ReadingsOverRealTools, ReportsOfAStandInPmset) {
-  // The stand-in prints the stored report that matches its arguments and fails,
-  // to show that the exit status is not looked at.
-  auto power = withPmset("case \"$2\" in batt) cat '" + fixture("batt-12.txt") +
-                         "';; custom) cat '" + fixture("custom-05.txt") + "';; esac; exit 1");
-  EXPECT_TRUE(power.isOnBattery());
-  EXPECT_EQ(power.getPowerMode(), PowerMode::kAutomatic);
-}
-
-TEST_F(ReadingsOverRealTools, AHangingPmsetGivesNoAnswerAtTheLimit) {
-  auto power = withPmset("echo \"Battery Power:\"; echo \" lowpowermode 1\"; exec sleep 30", 300ms);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(power.isOnBattery());
-  EXPECT_EQ(power.getPowerMode(), std::nullopt);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
 }
 
 // Debian's real sudo, run as `nobody` in a mount namespace of its own where a

@@ -216,16 +216,14 @@ TEST(ReadWholeFile, RefusesWhatIsNotARegularFile) {
   std::filesystem::create_directory(home / "dir");
   ASSERT_EQ(::mkfifo((home / "fifo").c_str(), 0600), 0);
 
-  const FileReadResult missing = readWholeFile(home / "none");
-  EXPECT_FALSE(missing.bytes);
-  EXPECT_THAT(missing.error, HasSubstr("No such file or directory"));
-  const FileReadResult directory = readWholeFile(home / "dir");
-  EXPECT_FALSE(directory.bytes);
-  EXPECT_THAT(directory.error, HasSubstr("Is a directory"));
-  // Would block forever if opened for a plain read.
-  const FileReadResult fifo = readWholeFile(home / "fifo");
-  EXPECT_FALSE(fifo.bytes);
-  EXPECT_THAT(fifo.error, HasSubstr("not a regular file"));
+  // A FIFO would block forever if opened for a plain read.
+  for (const auto& [name, error] : {std::pair{"none", "No such file or directory"},
+                                    {"dir", "Is a directory"},
+                                    {"fifo", "not a regular file"}}) {
+    const FileReadResult result = readWholeFile(home / name);
+    EXPECT_FALSE(result.bytes) << name;
+    EXPECT_THAT(result.error, HasSubstr(error));
+  }
 }
 
 }  // namespace

@@ -4,39 +4,25 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace kestrine {
 namespace {
 
-struct IconCase {
-  std::string name;
-  std::int64_t level;
-  bool onBattery;
-  std::optional<PowerMode> mode;
-  std::int64_t threshold;
-  std::string_view expected;
-};
-
-void PrintTo(const IconCase& c, std::ostream* os) { *os << c.name; }
-
-class StatusIconTest : public ::testing::TestWithParam<IconCase> {};
-
-TEST_P(StatusIconTest, ChoosesByTheFirstRuleThatApplies) {
-  const IconCase& c = GetParam();
-  EXPECT_EQ(chooseStatusIcon(c.level, c.onBattery, c.mode, c.threshold), c.expected);
+// Each case: its name, the level, on battery, the mode, the threshold, the icon.
+TEST(StatusIconTest, ChoosesByTheFirstRuleThatApplies) {
+  const std::tuple<const char*, std::int64_t, bool, std::optional<PowerMode>, std::int64_t,
+                   std::string_view>
+      cases[] = {{"LowPowerModeWinsOverMains", 80, false, PowerMode::kLowPower, 20, "💤"},
+                 {"MainsWhateverTheLevel", 5, false, PowerMode::kAutomatic, 20, "🔌"},
+                 {"UnreadableModeCountsAsOff", 50, true, std::nullopt, 20, "🔋"},
+                 {"TwentyIsLowWhateverTheThreshold", 20, true, PowerMode::kAutomatic, 10, "🪫"},
+                 {"AtThresholdThirty", 30, true, PowerMode::kAutomatic, 30, "⚡"},
+                 {"TwentyUnderThresholdThirty", 20, true, PowerMode::kAutomatic, 30, "🪫"},
+                 {"ThresholdTwentyGoesStraightToLow", 21, true, PowerMode::kAutomatic, 20, "🔋"}};
+  for (const auto& [name, level, onBattery, mode, threshold, icon] : cases)
+    EXPECT_EQ(chooseStatusIcon(level, onBattery, mode, threshold), icon) << name;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, StatusIconTest,
-    ::testing::Values(
-        IconCase{"LowPowerModeWinsOverMains", 80, false, PowerMode::kLowPower, 20, "💤"},
-        IconCase{"MainsWhateverTheLevel", 5, false, PowerMode::kAutomatic, 20, "🔌"},
-        IconCase{"UnreadableModeCountsAsOff", 50, true, std::nullopt, 20, "🔋"},
-        IconCase{"TwentyIsLowWhateverTheThreshold", 20, true, PowerMode::kAutomatic, 10, "🪫"},
-        IconCase{"AtThresholdThirty", 30, true, PowerMode::kAutomatic, 30, "⚡"},
-        IconCase{"TwentyUnderThresholdThirty", 20, true, PowerMode::kAutomatic, 30, "🪫"},
-        IconCase{"ThresholdTwentyGoesStraightToLow", 21, true, PowerMode::kAutomatic, 20, "🔋"}),
-    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace kestrine

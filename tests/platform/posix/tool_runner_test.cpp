@@ -11,8 +11,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <set>
-#include <sstream>
 
 #include "support/temp_folder.h"
 
@@ -45,23 +43,26 @@ bool noChildrenLeft() {
   return ::waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
 }
 
+// SIGTERM is ignored here, as a caller may have it: the child gets it back.
+// Without a time limit the runner waits for the end.
 TEST_F(PosixToolRunnerTest, ExitStatuses) {
-  struct Case {
-    const char* script;
-    int status;
-  };
-  const Case cases[] = {
-      {"exit 42", 42},
-      {"kill -TERM $$", 128 + 15},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
-    const ToolResult result = runner.run(request(folder.writeTool("status", c.script)));
+  struct sigaction ignore {};
+  struct sigaction previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGTERM, &ignore, &previous);
+  for (const auto& [script, status] :
+       {std::pair{"sleep 0.3; echo finished; exit 42", 42}, {"kill -TERM $$; exit 0", 128 + 15}}) {
+    SCOPED_TRACE(script);
+    ToolRequest r = request(folder.writeTool("status", script));
+    r.timeout.reset();
+    const ToolResult result = runner.run(r);
     EXPECT_TRUE(result.started);
     EXPECT_FALSE(result.timedOut);
-    EXPECT_EQ(result.exitStatus, c.status);
+    EXPECT_EQ(result.exitStatus, status);
     EXPECT_TRUE(noChildrenLeft());
   }
+  ::sigaction(SIGTERM, &previous, nullptr);
 }
 
 // Arguments arrive one by one without a shell; output bytes come back unchanged.
@@ -112,7 +113,6 @@ TEST_F(PosixToolRunnerTest, OutputLargerThanAPipeIsReadWhileTheChildRuns) {
     bool truncated;
   };
   const Case cases[] = {
-      {8 * 1024 * 1024, kWritten, false},
       {kWritten, kWritten, false},  // exactly at the limit
                                     // loses nothing
       {kWritten - 1, kWritten - 1, true},
@@ -132,36 +132,26 @@ TEST_F(PosixToolRunnerTest, OutputLargerThanAPipeIsReadWhileTheChildRuns) {
   }
 }
 
+// Also a child that closed its output but runs on.
 TEST_F(PosixToolRunnerTest, HangingChildIsKilledAtTheTimeLimit) {
-  for (bool capture : {true, false}) {
-    SCOPED_TRACE(capture);
-    ToolRequest r = request(folder.writeTool("hang", "echo partial\nexec sleep 30"), {}, capture);
-    r.timeout = 200ms;
-    const auto start = std::chrono::steady_clock::now();
-    const ToolResult result = runner.run(r);
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_TRUE(result.started);
-    EXPECT_TRUE(result.timedOut);
-    EXPECT_EQ(result.exitStatus, 128 + 9);
-    EXPECT_GE(took, 200ms);
-    EXPECT_LT(took, 10s);
-    if (capture) {
-      EXPECT_EQ(result.output, "partial\n");
+  for (const char* script :
+       {"echo partial\nexec sleep 30", "echo partial\nexec >&-\nexec sleep 30"}) {
+    for (bool capture : {true, false}) {
+      SCOPED_TRACE(std::string(script) + (capture ? ", captured" : ""));
+      ToolRequest r = request(folder.writeTool("hang", script), {}, capture);
+      r.timeout = 200ms;
+      const auto start = std::chrono::steady_clock::now();
+      const ToolResult result = runner.run(r);
+      const auto took = std::chrono::steady_clock::now() - start;
+      EXPECT_TRUE(result.started);
+      EXPECT_TRUE(result.timedOut);
+      EXPECT_EQ(result.exitStatus, 128 + 9);
+      EXPECT_GE(took, 200ms);
+      EXPECT_LT(took, 10s);
+      EXPECT_EQ(result.output, capture ? "partial\n" : "");
+      EXPECT_TRUE(noChildrenLeft());
     }
-    EXPECT_TRUE(noChildrenLeft());
   }
-}
-
-TEST_F(PosixToolRunnerTest, ChildThatClosesItsOutputButRunsOnIsKilledAtTheLimit) {
-  ToolRequest r = request(folder.writeTool("quiet", "echo before\nexec >&-\nexec sleep 30"));
-  r.timeout = 300ms;
-  const auto start = std::chrono::steady_clock::now();
-  const ToolResult result = runner.run(r);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
-  EXPECT_TRUE(result.timedOut);
-  EXPECT_EQ(result.exitStatus, 128 + 9);
-  EXPECT_EQ(result.output, "before\n");
-  EXPECT_TRUE(noChildrenLeft());
 }
 
 // A process the tool leaves behind may hold the pipe open long after the tool
@@ -181,15 +171,6 @@ TEST_F(PosixToolRunnerTest, OutputEndsWithTheChildNotWithWhatItLeftBehind) {
   EXPECT_EQ(result.exitStatus, 5);
   EXPECT_EQ(result.output, "report\n");
   EXPECT_TRUE(noChildrenLeft());
-}
-
-TEST_F(PosixToolRunnerTest, WithoutTimeLimitItWaitsForTheEnd) {
-  ToolRequest r = request(folder.writeTool("slow", "sleep 0.3; echo finished"));
-  r.timeout.reset();
-  const ToolResult result = runner.run(r);
-  EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(result.output, "finished\n");
-  EXPECT_EQ(result.exitStatus, 0);
 }
 
 // One of the application's standard streams sent to a file, or closed when no
@@ -250,13 +231,6 @@ TEST_F(PosixToolRunnerTest, ApplicationStartedWithoutAStandardStreamStillRunsToo
   }
 }
 
-std::set<std::string> openDescriptorsOf(const std::string& listing) {
-  std::set<std::string> fds;
-  std::istringstream lines(listing);
-  for (std::string line; std::getline(lines, line);) fds.insert(line);
-  return fds;
-}
-
 TEST_F(PosixToolRunnerTest, ChildInheritsOnlyTheStandardDescriptors) {
   if (!std::filesystem::exists("/proc/self/fd")) GTEST_SKIP() << "no /proc on this system";
   // A descriptor the application opened without close-on-exec, as some
@@ -273,22 +247,10 @@ TEST_F(PosixToolRunnerTest, ChildInheritsOnlyTheStandardDescriptors) {
     ToolRequest r = request("/bin/sh", {"-c", "exec ls /proc/self/fd > " + listing}, capture);
     const ToolResult result = runner.run(r);
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_THAT(openDescriptorsOf(testing::readText(listing)),
-                ::testing::IsSubsetOf({"0", "1", "2", "3"}));
+    EXPECT_THAT(testing::readText(listing), ::testing::MatchesRegex("([0-3]\n)*"));
   }
   ::close(leaky);
   ::close(high);
-}
-
-TEST_F(PosixToolRunnerTest, IgnoredSignalsAreRestoredForTheChild) {
-  struct sigaction ignore {};
-  struct sigaction previous {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  ::sigaction(SIGTERM, &ignore, &previous);
-  const ToolResult result = runner.run(request(folder.writeTool("term", "kill -TERM $$; exit 0")));
-  ::sigaction(SIGTERM, &previous, nullptr);
-  EXPECT_EQ(result.exitStatus, 128 + 15);
 }
 
 }  // namespace
