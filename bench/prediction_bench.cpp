@@ -79,7 +79,7 @@ void BM_LoadPredictionData(benchmark::State& state) {
   }
   for (auto _ : state) {
     FileReadResult read = readWholeFile(path);
-    PredictionDecodeResult decoded = decodePredictionDataBuffer(*read.bytes);
+    PredictionDecodeResult decoded = decodePredictionData(*read.bytes);
     if (!decoded.data) {
       state.SkipWithError(decoded.error.c_str());
       return;

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", read.error.c_str());
       return 1;
     }
-    const PredictionDecodeResult decoded = decodePredictionDataBuffer(*read.bytes);
+    const PredictionDecodeResult decoded = decodePredictionData(*read.bytes);
     if (!decoded.data) {
       std::fprintf(stderr, "does not decode: %s\n", decoded.error.c_str());
       return 1;

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!first.data) return 0;
   const auto encoded = kestrine::encodePredictionData(*first.data);
   if (!encoded) std::abort();
-  const kestrine::PredictionDecodeResult again = kestrine::decodePredictionDataBuffer(*encoded);
+  const kestrine::PredictionDecodeResult again = kestrine::decodePredictionData(*encoded);
   if (!again.data) std::abort();
   const auto reencoded = kestrine::encodePredictionData(*again.data);
   if (!reencoded || *reencoded != *encoded) std::abort();
