@@ -309,6 +309,7 @@ std::optional<Failure> parseLearningFile(const TextReader& read, std::size_t siz
   if (!decoded.data) return Failure{0, "not a readable learning file: " + decoded.error};
   const auto& snapshots = decoded.data->snapshots;
   if (snapshots.empty()) return Failure{0, "the learning file holds no samples"};
+  trace.points.reserve(snapshots.size());
   trace.dated = true;
   trace.start = snapshots.front().timestamp;
   for (const BatterySnapshot& s : snapshots) {
@@ -395,6 +396,17 @@ class FileText final : public TraceText {
   std::size_t bomBytes_;
 };
 
+// The first character that is neither blank nor a line end; 0 when none.
+char firstVisibleCharacter(const TextReader& read) {
+  char chunk[4096];
+  for (std::ptrdiff_t got; (got = read(chunk, sizeof chunk)) > 0;) {
+    const std::string_view piece(chunk, static_cast<std::size_t>(got));
+    const auto at = piece.find_first_not_of(" \t\r\n");
+    if (at != std::string_view::npos) return piece[at];
+  }
+  return 0;
+}
+
 // Parses the text, whose bytes hold no NUL; `lines` (at least the number
 // of rows) reserves the points at once.
 TraceParse parseText(TraceText& text, std::size_t size, std::size_t lines,
@@ -415,18 +427,20 @@ TraceParse parseText(TraceText& text, std::size_t size, std::size_t lines,
   Trace trace;
   trace.file = fileName;
   trace.start = fake::wallTimeFromCivil(2026, 3, 14, 0, 0, 0.0);
-  std::string firstLine;
-  {
-    LineSource probe(text.fromStart());
-    std::string_view line;
-    while (probe.next(line) && trimBlanks(line).empty()) {
-    }
-    firstLine = trimBlanks(line);
-  }
+  // Told by the first line that is not blank: a learning file is one line
+  // of it all, so its first character is looked at before any line is read.
   std::optional<Failure> failure;
-  if (!firstLine.empty() && firstLine.front() == '{') {
+  if (firstVisibleCharacter(text.fromStart()) == '{') {
     failure = parseLearningFile(text.fromStart(), size, trace);
   } else {
+    std::string firstLine;
+    {
+      LineSource probe(text.fromStart());
+      std::string_view line;
+      while (probe.next(line) && trimBlanks(line).empty()) {
+      }
+      firstLine = trimBlanks(line);
+    }
     trace.points.reserve(lines);
     LineSource rows(text.fromStart());
     failure =
