@@ -4,6 +4,7 @@
 //   rss_probe prepare DIR          writes DIR/.kestrine_ai_data.json: 86,400
 //                                  snapshots, one every 30 s up to now
 //   /usr/bin/time -v rss_probe run DIR
+//                                  (and what the saves sent to storage)
 //   rss_probe check DIR            exits 0 when the file decodes completely and
 //                                  the application would keep a month of it
 //                                  (the kill test)
@@ -15,6 +16,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <string>
 #include <string_view>
 
 #include "bench_support.h"
@@ -22,6 +25,21 @@
 #include "storage/file_store.h"
 
 namespace {
+
+// What this process has sent to storage so far, as the kernel counts it.
+struct IoCounts {
+  bool known = false;
+  long long storage = 0;  // write_bytes: pages dirtied, whether written or copied
+};
+
+IoCounts ioCounts() {
+  IoCounts counts;
+  std::ifstream io("/proc/self/io");
+  for (std::string key; io >> key;) {
+    if (key == "write_bytes:" && io >> counts.storage) counts.known = true;
+  }
+  return counts;
+}
 
 constexpr std::int64_t kMonth = 86'400;
 // What a file must still hold to count as a month: the kill test runs for
@@ -78,9 +96,15 @@ int main(int argc, char** argv) {
   CountingConsole console;
   BatteryPredictor predictor(home, clock, console);
   const auto loaded = predictor.getSnapshotCount();
+  const IoCounts before = ioCounts();
   for (int i = 0; i < 100; ++i) predictor.recordSnapshot(80 - i / 10, false);
+  const IoCounts after = ioCounts();
   std::printf("loaded %lld snapshots, %lld after 100 saves, %d failed saves\n",
               static_cast<long long>(loaded), static_cast<long long>(predictor.getSnapshotCount()),
               console.lines);
+  if (after.known && before.known) {
+    std::printf("the 100 saves sent %lld bytes to storage (write_bytes), %lld per save\n",
+                after.storage - before.storage, (after.storage - before.storage) / 100);
+  }
   return loaded >= kMonthLeft && console.lines == 0 ? 0 : 1;
 }

@@ -14,8 +14,8 @@ namespace kestrine {
 
 // The learning record in ".kestrine_ai_data.json" in the home folder, saved
 // safely after every change. Each save encodes only the samples the file did
-// not hold yet; the text of the others is copied from the file saved before,
-// inside the kernel, so a month of samples is never held as text.
+// not hold yet; the text of the others is written from the file saved before,
+// mapped a window at a time, so a month of samples is never held as text.
 class LearningFile final : public LearningStore {
  public:
   // `console` takes the one line of a file too large to read.

@@ -290,10 +290,9 @@ bool IncrementalPredictionEncoder::write(const PredictionData& data, PredictionS
       }
     }
   }
-  bool reusable = held - dropped <= now.size();
-  for (std::size_t i = 0; reusable && i < held - dropped; ++i) {
-    reusable = same(written_[dropped + i], now[i]);
-  }
+  bool reusable = held - dropped <= now.size() &&
+                  std::equal(written_.begin() + static_cast<std::ptrdiff_t>(dropped),
+                             written_.end(), now.begin(), same);
   if (!reusable) {
     forget();
     dropped = 0;
@@ -575,7 +574,9 @@ class PieceDecoder {
       failWith(error);
       return false;
     }
-    for (const auto element : element_.get_array().value_unsafe()) {
+    simdjson::dom::array samples;
+    if (element_.get_array().get(samples)) return false;  // cannot be: it was parsed as one
+    for (const auto element : samples) {
       // Decoded in place: the list holds some 86,400 of them.
       BatterySnapshot& snapshot = data_.snapshots.emplace_back();
       std::string problem;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -308,25 +309,42 @@ bool SaveWriter::write(std::string_view bytes) {
 bool SaveWriter::write(std::span<const std::string_view> pieces) { return writeAll(fd_, pieces); }
 
 bool SaveWriter::copy(int source, std::uint64_t offset, std::uint64_t length) {
-  auto from = static_cast<off_t>(offset);
-#ifdef __linux__
-  while (length > 0) {
-    const ssize_t copied = ::copy_file_range(source, &from, fd_, nullptr, length, 0);
-    if (copied < 0 && errno == EINTR) continue;
-    if (copied <= 0) break;  // not here (another file system, say): copy by hand
-    length -= static_cast<std::uint64_t>(copied);
-  }
+  // Written straight from the source's pages, mapped a window at a time: one
+  // copy, as for text in memory, and no more than a window resident during
+  // the save. copy_file_range keeps the bytes in the kernel too, but on ext4
+  // it splices page by page and took twice the CPU of this; without
+  // MAP_POPULATE each page would fault on its own, three times the CPU.
+  constexpr std::uint64_t kWindow = std::uint64_t{8} << 20;  // a month in one
+#ifdef MAP_POPULATE
+  constexpr int kMapFlags = MAP_SHARED | MAP_POPULATE;  // one fault for the window
+#else
+  constexpr int kMapFlags = MAP_SHARED;
 #endif
+  while (length > 0) {
+    const std::uint64_t start = offset - offset % kWindow;
+    const std::uint64_t skip = offset - start;
+    const std::uint64_t count = std::min(length, kWindow - skip);
+    void* map = ::mmap(nullptr, static_cast<std::size_t>(skip + count), PROT_READ, kMapFlags,
+                       source, static_cast<off_t>(start));
+    if (map == MAP_FAILED) break;  // not on this file system: read it by hand
+    const bool written =
+        write({static_cast<const char*>(map) + skip, static_cast<std::size_t>(count)});
+    ::munmap(map, static_cast<std::size_t>(skip + count));
+    if (!written) return false;
+    offset += count;
+    length -= count;
+  }
   char chunk[1 << 16];
   while (length > 0) {
-    const ssize_t got = ::pread(source, chunk, std::min<std::uint64_t>(length, sizeof chunk), from);
+    const ssize_t got = ::pread(source, chunk, std::min<std::uint64_t>(length, sizeof chunk),
+                                static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       if (got == 0) errno = EIO;  // the file is shorter than it was
       return false;
     }
     if (!write({chunk, static_cast<std::size_t>(got)})) return false;
-    from += got;
+    offset += static_cast<std::uint64_t>(got);
     length -= static_cast<std::uint64_t>(got);
   }
   return true;

@@ -106,8 +106,8 @@ class SaveWriter {
   // Appends the pieces one after another, in one gathered write.
   bool write(std::span<const std::string_view> pieces);
   // Appends `length` bytes of the file open as `source` from `offset` on,
-  // copied inside the kernel where it can: none of them pass through memory
-  // of ours. False when they cannot all be read or written.
+  // written from its mapped pages: they are not copied into memory of ours.
+  // False when they cannot all be read or written.
   bool copy(int source, std::uint64_t offset, std::uint64_t length);
 
  private:
