@@ -7,11 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "storage/file_store.h"
 #include "storage/json_reading.h"
-
-static_assert(kestrine::kReadSlack >= simdjson::SIMDJSON_PADDING,
-              "readWholeFile must leave room for the parser to read ahead");
 
 namespace kestrine {
 
@@ -354,7 +350,7 @@ bool endsScalar(char c) {
 class PieceDecoder {
  public:
   PieceDecoder(const TextReader& read, std::size_t sizeHint) : read_(read), sizeHint_(sizeHint) {
-    buffer_.resize(kBufferBytes);
+    buffer_.resize(sizeHint != 0 ? std::min(kBufferBytes, sizeHint + 1) : kBufferBytes);
   }
 
   PredictionDecodeResult decode() {
