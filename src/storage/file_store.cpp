@@ -314,7 +314,7 @@ bool SaveWriter::copy(int source, std::uint64_t offset, std::uint64_t length) {
   // the save. copy_file_range keeps the bytes in the kernel too, but on ext4
   // it splices page by page and took twice the CPU of this; without
   // MAP_POPULATE each page would fault on its own, three times the CPU.
-  constexpr std::uint64_t kWindow = std::uint64_t{8} << 20;  // a month in one
+  constexpr std::uint64_t kWindow = std::uint64_t{4} << 20;
 #ifdef MAP_POPULATE
   constexpr int kMapFlags = MAP_SHARED | MAP_POPULATE;  // one fault for the window
 #else
