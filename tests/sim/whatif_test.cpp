@@ -213,9 +213,13 @@ INSTANTIATE_TEST_SUITE_P(
         SourceCase{"LearningFile", *readInputFile(kData + "learning-sample.json"),
                    "0 90 0,30 90 0,60.25 89 0,28860 71 0,28890 71 1, asleep 60.25-28860",
                    "Sat 14 Mar 2026 09:00:00 UTC", 4},
-        // A comment longer than the reading buffer, and Windows line ends.
         SourceCase{"CsvHeader",
-                   "\xEF\xBB\xBF#" + std::string(1'500'000, 'x') +
+                   "\xEF\xBB\xBFon_ac,Timestamp,battery_percent,note\nno,1773482400,50,x\n"
+                   "yes,1773482460,49,y\n",
+                   "0 50 0,60 49 1,", "Sat 14 Mar 2026 10:00:00 UTC", 2},
+        // A comment longer than the reading buffer, and Windows line ends.
+        SourceCase{"CsvLongLine",
+                   "#" + std::string(1'500'000, 'x') +
                        "\r\non_ac,Timestamp,battery_percent,note\r\nno,1773482400,50,x\r\n"
                        "yes,1773482460,49,y\n",
                    "0 50 0,60 49 1,", "Sat 14 Mar 2026 10:00:00 UTC", 2}),
