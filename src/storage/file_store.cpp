@@ -110,6 +110,17 @@ bool writeAll(int fd, std::span<const std::string_view> pieces) {
 // untrue, and a caller that retried or kept the old data would do worse than
 // leaving the new file in place. Some file systems refuse fsync on a
 // directory (EINVAL) although the rename is safe there anyway.
+// The modification time to the nanosecond: `st_mtim` in POSIX, which the
+// Mac calls `st_mtimespec`; the first where both are there.
+template <class Stat>
+auto modificationTime(const Stat& info, int) -> decltype(info.st_mtim) {
+  return info.st_mtim;
+}
+template <class Stat>
+auto modificationTime(const Stat& info, long) -> decltype(info.st_mtimespec) {
+  return info.st_mtimespec;
+}
+
 std::string tooLargeText(const std::filesystem::path& path, std::uintmax_t size, bool atLeast,
                          std::size_t maxBytes) {
   return "cannot read " + path.string() + ": " + (atLeast ? "at least " : "") +
@@ -157,11 +168,7 @@ std::ptrdiff_t readPiece(const FileDescriptor& fd, char* into, std::size_t room)
 std::optional<FileStamp> stampOf(const FileDescriptor& fd) {
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return std::nullopt;
-#ifdef __APPLE__
-  const timespec& modified = info.st_mtimespec;
-#else
-  const timespec& modified = info.st_mtim;
-#endif
+  const timespec modified = modificationTime(info, 0);
   return FileStamp{static_cast<std::uintmax_t>(info.st_size),
                    std::int64_t{modified.tv_sec} * 1'000'000'000 + modified.tv_nsec};
 }
