@@ -20,19 +20,29 @@ void returnFreedMemory() {
 class SaveSink final : public PredictionSink {
  public:
   SaveSink(SaveWriter& out, const FileDescriptor& previous) : out_(out), previous_(previous) {}
-  bool write(std::string_view text) override { return out_.write(text); }
+  bool write(std::string_view text) override { return note(out_.write(text)); }
   bool copyPrevious(std::size_t offset, std::size_t length) override {
-    return previous_.valid() && out_.copy(previous_.get(), offset, length);
+    return note(previous_.valid() && out_.copy(previous_.get(), offset, length));
   }
+  // Whether writing failed, rather than the record being one that cannot be
+  // written.
+  bool failed() const { return failed_; }
 
  private:
+  bool note(bool written) {
+    failed_ = failed_ || !written;
+    return written;
+  }
+
   SaveWriter& out_;
   const FileDescriptor& previous_;
+  bool failed_ = false;
 };
 
 constexpr std::string_view kFileName = ".kestrine_ai_data.json";
 constexpr std::string_view kCorruptSuffix = ".corrupt";
 constexpr std::string_view kLoadFailed = "Failed to load prediction data: ";
+constexpr std::string_view kUnencodable = "the learning data holds a number JSON cannot express";
 
 }  // namespace
 
@@ -81,7 +91,8 @@ std::optional<PredictionData> LearningFile::load() {
 }
 
 std::optional<std::string> LearningFile::save(const PredictionData& data) {
-  if (!encodable(data)) return "the learning data holds a number JSON cannot express";
+  // Refused before anything is moved aside; otherwise the encoder finds it.
+  if (moveAsideBeforeSave_ && !encodable(data)) return std::string(kUnencodable);
   // Only a file is kept aside: anything else at the path, a directory say, is
   // left where it is for the write below to report.
   if (moveAsideBeforeSave_) {
@@ -96,16 +107,19 @@ std::optional<std::string> LearningFile::save(const PredictionData& data) {
     previous_.reset();
   }
   FileDescriptor written;
+  bool unencodable = false;
   auto error = writeFileSafely(
       path_,
       [&](SaveWriter& out) {
         SaveSink sink(out, previous_);
-        return encoder_.write(data, sink);
+        const bool encoded = encoder_.write(data, sink);
+        unencodable = !encoded && !sink.failed();
+        return encoded;
       },
       &written);
   if (error) {
     encoder_.forget();
-    return error;
+    return unencodable ? std::string(kUnencodable) : std::move(error);
   }
   previous_ = std::move(written);
   const auto stamp = stampOf(previous_);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <limits>
 #include <ostream>
 
@@ -276,6 +277,23 @@ TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
     }
   }
   EXPECT_THAT(console.lines(), IsEmpty());
+}
+
+// A number JSON cannot hold is refused and the file kept as it was; the
+// next save, without it, writes the whole record again.
+TEST_F(PredictorTest, ARecordJsonCannotHoldIsRefusedAndTheFileKept) {
+  writeText(dataFile(), learningFile(120, 3));
+  const std::string before = readText(dataFile());
+  LearningFile file(home.path(), console);
+  PredictionData data = *file.load();
+  ASSERT_EQ(file.save(data), std::nullopt);
+  data.snapshots.push_back({std::nan(""), 50, false, 0.5F});
+  EXPECT_EQ(file.save(data), "the learning data holds a number JSON cannot express");
+  EXPECT_EQ(readText(dataFile()), before);
+  data.snapshots.pop_back();
+  data.snapshots.push_back({kNow + 30.0, 50, false, 0.5F});
+  ASSERT_EQ(file.save(data), std::nullopt);
+  EXPECT_EQ(readText(dataFile()), *encodePredictionData(data));
 }
 
 // Garbage, or a sparse file of 100 GB: a new record, and before the first save
