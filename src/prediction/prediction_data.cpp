@@ -266,11 +266,9 @@ std::optional<IncrementalPredictionEncoder::Written> IncrementalPredictionEncode
 
 // The same bits: unlike ==, tells 0.0 from -0.0, which are written differently.
 bool IncrementalPredictionEncoder::same(const Written& written, const BatterySnapshot& snapshot) {
-  // Without short cuts: a month of them is compared at every save, and they
-  // are almost always all equal.
-  return (written.timestamp == std::bit_cast<std::uint64_t>(snapshot.timestamp)) &
-         (written.percent == snapshot.batteryPercent) & (written.charging == snapshot.isCharging) &
-         (written.brightness == std::bit_cast<std::uint32_t>(snapshot.screenBrightness));
+  return written.timestamp == std::bit_cast<std::uint64_t>(snapshot.timestamp) &&
+         written.percent == snapshot.batteryPercent && written.charging == snapshot.isCharging &&
+         written.brightness == std::bit_cast<std::uint32_t>(snapshot.screenBrightness);
 }
 
 bool IncrementalPredictionEncoder::write(const PredictionData& data, PredictionSink& sink) {
