@@ -2,6 +2,7 @@
 
 // The steady-state learning record: 30 days of samples, one every 30 seconds.
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,19 @@ inline PredictionData steadyStateRecord(std::int64_t count, WallTime now = kBenc
   data.daysCollected = 30;
   return data;
 }
+
+// The real time, as the application's clock gives it: what a file must be
+// dated by for the application to keep its samples.
+inline WallTime wallNow() {
+  const auto since1970 = std::chrono::system_clock::now().time_since_epoch();
+  return std::chrono::duration<double>(since1970).count() - kUnixToReferenceSeconds;
+}
+
+class WallClock : public Clock {
+ public:
+  WallTime now() const override { return wallNow(); }
+  int dayOfMonth(WallTime) const override { return 1; }
+};
 
 class SteppingClock : public Clock {
  public:

@@ -5,6 +5,7 @@
 
 #include "bench_support.h"
 #include "prediction/battery_predictor.h"
+#include "prediction/learning_file.h"
 #include "storage/file_store.h"
 
 namespace kestrine::bench {
@@ -77,14 +78,16 @@ void BM_LoadPredictionData(benchmark::State& state) {
     state.SkipWithError(error->c_str());
     return;
   }
+  CountingConsole console;
   for (auto _ : state) {
-    FileReadResult read = readWholeFile(path);
-    PredictionDecodeResult decoded = decodePredictionDataBuffer(*read.bytes);
-    if (!decoded.data) {
-      state.SkipWithError(decoded.error.c_str());
+    // As the application loads it: read in pieces.
+    LearningFile file(home.path(), console);
+    const auto loaded = file.load();
+    if (!loaded) {
+      state.SkipWithError("the file did not load");
       return;
     }
-    benchmark::DoNotOptimize(decoded.data->snapshots.data());
+    benchmark::DoNotOptimize(loaded->snapshots.data());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }

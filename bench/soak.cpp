@@ -238,8 +238,7 @@ int soak(int days) {
     status = 1;
   }
   const FileReadResult read = readWholeFile(dataFile);
-  const auto decoded =
-      read.bytes ? decodePredictionDataBuffer(*read.bytes) : PredictionDecodeResult{};
+  const auto decoded = read.bytes ? decodePredictionData(*read.bytes) : PredictionDecodeResult{};
   if (!decoded.data) {
     std::printf("FAIL: the learning file does not decode at the end\n");
     status = 1;

@@ -8,12 +8,14 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <system_error>
 
 #include "platform/fake/virtual_clock.h"
 #include "prediction/prediction_data.h"
 #include "storage/file_descriptor.h"
+#include "storage/file_store.h"
 
 namespace kestrine::sim {
 
@@ -45,6 +47,51 @@ std::size_t split(std::string_view line, char separator, std::array<std::string_
     start = end + 1;
   }
 }
+
+// The lines of a text read in pieces, counted from 1; a line ends with "\n"
+// or "\r\n". A line is valid until the next one is asked for.
+class LineSource {
+ public:
+  explicit LineSource(TextReader read) : read_(std::move(read)), buffer_(std::size_t{1} << 20) {}
+  bool next(std::string_view& line) {
+    while (true) {
+      const char* start = buffer_.data() + begin_;
+      const auto* eol = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+      if (eol != nullptr || (atEnd_ && begin_ < end_)) {
+        const char* stop = eol != nullptr ? eol : buffer_.data() + end_;
+        line = std::string_view(start, static_cast<std::size_t>(stop - start));
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        begin_ = static_cast<std::size_t>(stop - buffer_.data()) + (eol != nullptr ? 1 : 0);
+        ++number_;
+        return true;
+      }
+      if (atEnd_) return false;
+      readMore();
+    }
+  }
+  int number() const { return number_; }
+
+ private:
+  void readMore() {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // a very long line
+    const std::ptrdiff_t got = read_(buffer_.data() + end_, buffer_.size() - end_);
+    if (got <= 0) {
+      atEnd_ = true;
+    } else {
+      end_ += static_cast<std::size_t>(got);
+    }
+  }
+
+  TextReader read_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool atEnd_ = false;
+  int number_ = 0;
+};
 
 struct Failure {
   int line;
@@ -88,8 +135,7 @@ constexpr const char* kColumnNames[] = {"time (or timestamp)",
                                         "percent (or level, battery, battery_percent)",
                                         "charging (or ac, on_ac)"};
 
-std::optional<Failure> parseCsv(std::string_view text, Trace& trace) {
-  Lines lines(text);
+std::optional<Failure> parseCsv(LineSource& lines, Trace& trace) {
   std::string_view line;
   std::array<std::string_view, 8> fields;
   std::array<std::size_t, 3> index = {0, 1, 2};
@@ -195,8 +241,7 @@ bool looksLikeDaemonHistory(std::string_view line) {
   return split(line, '\t', fields) == 3 && daemonState(fields[2]).has_value();
 }
 
-std::optional<Failure> parseDaemonHistory(std::string_view text, Trace& trace) {
-  Lines lines(text);
+std::optional<Failure> parseDaemonHistory(LineSource& lines, Trace& trace) {
   std::string_view line;
   std::array<std::string_view, 8> fields;
   bool charging = false;
@@ -259,11 +304,12 @@ std::optional<Failure> parseDaemonHistory(std::string_view text, Trace& trace) {
 
 // --- Kestrine's learning file -----------------------------------------------------
 
-std::optional<Failure> parseLearningFile(std::string_view text, Trace& trace) {
-  const PredictionDecodeResult decoded = decodePredictionData(text);
+std::optional<Failure> parseLearningFile(const TextReader& read, std::size_t size, Trace& trace) {
+  const PredictionDecodeResult decoded = decodePredictionData(read, size);
   if (!decoded.data) return Failure{0, "not a readable learning file: " + decoded.error};
   const auto& snapshots = decoded.data->snapshots;
   if (snapshots.empty()) return Failure{0, "the learning file holds no samples"};
+  trace.points.reserve(snapshots.size());
   trace.dated = true;
   trace.checkPasses = true;
   trace.start = snapshots.front().timestamp;
@@ -282,10 +328,9 @@ std::optional<Failure> parseLearningFile(std::string_view text, Trace& trace) {
   return std::nullopt;
 }
 
-// Reads the file into `content` in pieces, so that memory follows what is
-// really there, never what the file claims to hold; the reason when it cannot.
-std::optional<std::string> readTraceFile(const std::filesystem::path& path, std::string& content) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+// Opens the trace file; the reason when it cannot.
+std::optional<std::string> openTraceFile(const std::filesystem::path& path, FileDescriptor& fd) {
+  fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.valid()) {
     const int error = errno;
     if (error == ENOENT) return "no such file";
@@ -297,30 +342,118 @@ std::optional<std::string> readTraceFile(const std::filesystem::path& path, std:
     return "cannot be read: " + std::generic_category().message(errno);
   if (S_ISDIR(info.st_mode)) return "is a directory";
   if (!S_ISREG(info.st_mode)) return "not a regular file";
-  std::vector<std::string> pieces;
-  std::size_t total = 0;
-  constexpr std::size_t kPiece = 1u << 20;
-  while (true) {
-    std::string piece(kPiece, '\0');
-    const ssize_t got = ::read(fd.get(), piece.data(), piece.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return "cannot be read: " + std::generic_category().message(errno);
-    }
-    if (got == 0) break;
-    total += static_cast<std::size_t>(got);
-    if (total > kLargestTraceBytes) {
-      return "larger than " + std::to_string(kLargestTraceBytes >> 20) + " MiB; not read";
-    }
-    piece.resize(static_cast<std::size_t>(got));
-    pieces.push_back(std::move(piece));
-  }
-  content.reserve(total);
-  for (std::string& piece : pieces) {
-    content += piece;
-    std::string().swap(piece);  // given back at once: the file is not held twice
-  }
   return std::nullopt;
+}
+
+// The text, read from its start as often as it is asked: never held whole,
+// so that memory follows the rows, not the size of the file. Starts after a
+// byte order mark.
+class TraceText {
+ public:
+  virtual ~TraceText() = default;
+  // A reader from the start; only one is in use at a time.
+  virtual TextReader fromStart() = 0;
+  // Set when a reader could not read on.
+  bool failed = false;
+};
+
+class StringText final : public TraceText {
+ public:
+  explicit StringText(std::string_view text) : text_(text) {}
+  TextReader fromStart() override {
+    return [rest = text_](char* into, std::size_t room) mutable {
+      const std::size_t count = std::min(room, rest.size());
+      std::memcpy(into, rest.data(), count);
+      rest.remove_prefix(count);
+      return static_cast<std::ptrdiff_t>(count);
+    };
+  }
+
+ private:
+  std::string_view text_;
+};
+
+class FileText final : public TraceText {
+ public:
+  FileText(const FileDescriptor& fd, std::size_t bomBytes) : fd_(fd), bomBytes_(bomBytes) {}
+  TextReader fromStart() override {
+    auto offset = static_cast<off_t>(bomBytes_);
+    return [this, offset](char* into, std::size_t room) mutable -> std::ptrdiff_t {
+      ssize_t got = 0;
+      do {
+        got = ::pread(fd_.get(), into, room, offset);
+      } while (got < 0 && errno == EINTR);
+      if (got < 0) {
+        failed = true;
+        return -1;
+      }
+      offset += got;
+      return got;
+    };
+  }
+
+ private:
+  const FileDescriptor& fd_;
+  std::size_t bomBytes_;
+};
+
+// The first character that is neither blank nor a line end; 0 when none.
+char firstVisibleCharacter(const TextReader& read) {
+  char chunk[4096];
+  for (std::ptrdiff_t got; (got = read(chunk, sizeof chunk)) > 0;) {
+    const std::string_view piece(chunk, static_cast<std::size_t>(got));
+    const auto at = piece.find_first_not_of(" \t\r\n");
+    if (at != std::string_view::npos) return piece[at];
+  }
+  return 0;
+}
+
+// Parses the text, whose bytes hold no NUL; `lines` (at least the number
+// of rows) reserves the points at once.
+TraceParse parseText(TraceText& text, std::size_t size, std::size_t lines,
+                     const std::string& fileName) {
+  const auto refuse = [&](std::string message) {
+    return TraceParse{std::nullopt, InputError{fileName, 0, std::move(message)}};
+  };
+  // The daemon keeps its rates (watts) and times (seconds) in the same form
+  // as its charge levels.
+  const std::string base = std::filesystem::path(fileName).filename().string();
+  for (const char* other : {"history-rate-", "history-time-"}) {
+    if (base.starts_with(other)) {
+      return refuse(std::string("the power daemon's ") +
+                    (other[8] == 'r' ? "rate history (watts)" : "time history (seconds)") +
+                    ", not its charge history: give history-charge-*.dat");
+    }
+  }
+  Trace trace;
+  trace.file = fileName;
+  trace.start = fake::wallTimeFromCivil(2026, 3, 14, 0, 0, 0.0);
+  // Told by the first line that is not blank: a learning file is one line
+  // of it all, so its first character is looked at before any line is read.
+  std::optional<Failure> failure;
+  if (firstVisibleCharacter(text.fromStart()) == '{') {
+    failure = parseLearningFile(text.fromStart(), size, trace);
+  } else {
+    std::string firstLine;
+    {
+      LineSource probe(text.fromStart());
+      std::string_view line;
+      while (probe.next(line) && trimBlanks(line).empty()) {
+      }
+      firstLine = trimBlanks(line);
+    }
+    trace.points.reserve(lines);
+    LineSource rows(text.fromStart());
+    failure =
+        looksLikeDaemonHistory(firstLine) ? parseDaemonHistory(rows, trace) : parseCsv(rows, trace);
+  }
+  if (text.failed) return refuse("cannot be read to its end");
+  if (!failure) failure = checkPoints(trace);
+  if (failure) {
+    return TraceParse{std::nullopt,
+                      InputError{fileName, failure->line, std::move(failure->message)}};
+  }
+  return TraceParse{std::move(trace), std::nullopt};
 }
 
 }  // namespace
@@ -343,51 +476,46 @@ double Trace::awakeSeconds(double from, double to) const {
 }
 
 TraceParse parseTrace(std::string_view text, const std::string& fileName) {
-  const auto refuse = [&](std::string message) {
-    return TraceParse{std::nullopt, InputError{fileName, 0, std::move(message)}};
-  };
-  if (text.find('\0') != std::string_view::npos) return refuse("not a text file");
-  // The daemon keeps its rates (watts) and times (seconds) in the same form
-  // as its charge levels.
-  const std::string base = std::filesystem::path(fileName).filename().string();
-  for (const char* other : {"history-rate-", "history-time-"}) {
-    if (base.starts_with(other)) {
-      return refuse(std::string("the power daemon's ") +
-                    (other[8] == 'r' ? "rate history (watts)" : "time history (seconds)") +
-                    ", not its charge history: give history-charge-*.dat");
-    }
+  if (text.find('\0') != std::string_view::npos) {
+    return TraceParse{std::nullopt, InputError{fileName, 0, "not a text file"}};
   }
-  if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
-  Trace trace;
-  trace.file = fileName;
-  trace.start = fake::wallTimeFromCivil(2026, 3, 14, 0, 0, 0.0);
-  std::string_view firstLine;
-  Lines probe(text);
-  while (probe.next(firstLine) && trimBlanks(firstLine).empty()) {
-  }
-  firstLine = trimBlanks(firstLine);
-  std::optional<Failure> failure;
-  if (!firstLine.empty() && firstLine.front() == '{') {
-    failure = parseLearningFile(text, trace);
-  } else if (looksLikeDaemonHistory(firstLine)) {
-    failure = parseDaemonHistory(text, trace);
-  } else {
-    failure = parseCsv(text, trace);
-  }
-  if (!failure) failure = checkPoints(trace);
-  if (failure) {
-    return TraceParse{std::nullopt,
-                      InputError{fileName, failure->line, std::move(failure->message)}};
-  }
-  return TraceParse{std::move(trace), std::nullopt};
+  if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
+  StringText source(text);
+  return parseText(source, text.size(),
+                   static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1,
+                   fileName);
 }
 
 TraceParse loadTrace(const std::filesystem::path& path) {
-  std::string content;
-  if (auto error = readTraceFile(path, content)) {
-    return TraceParse{std::nullopt, InputError{path.string(), 0, std::move(*error)}};
+  const auto refuse = [&](std::string message) {
+    return TraceParse{std::nullopt, InputError{path.string(), 0, std::move(message)}};
+  };
+  FileDescriptor fd;
+  if (auto error = openTraceFile(path, fd)) return refuse(std::move(*error));
+  // A first pass over the bytes, never trusting the size the file claims:
+  // its size, its lines, a byte order mark, and whether it is text at all.
+  std::size_t size = 0;
+  std::size_t lines = 1;
+  bool nul = false;
+  std::string start;
+  std::vector<char> chunk(std::size_t{1} << 20);
+  while (true) {
+    const std::ptrdiff_t got = readPiece(fd, chunk.data(), chunk.size());
+    if (got < 0) return refuse("cannot be read: " + std::generic_category().message(errno));
+    if (got == 0) break;
+    const std::string_view piece(chunk.data(), static_cast<std::size_t>(got));
+    size += piece.size();
+    if (size > kLargestTraceBytes) {
+      return refuse("larger than " + std::to_string(kLargestTraceBytes >> 20) + " MiB; not read");
+    }
+    if (start.size() < kBom.size()) start += piece.substr(0, kBom.size() - start.size());
+    nul = nul || piece.find('\0') != std::string_view::npos;
+    lines += static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
   }
-  return parseTrace(content, path.string());
+  if (nul) return refuse("not a text file");
+  const std::size_t bom = start == kBom ? kBom.size() : 0;
+  FileText text(fd, bom);
+  return parseText(text, size - bom, lines, path.string());
 }
 
 }  // namespace kestrine::sim

@@ -8,12 +8,14 @@
 #include "ports/console.h"
 #include "ports/learning_store.h"
 #include "prediction/prediction_data.h"
+#include "storage/file_store.h"
 
 namespace kestrine {
 
 // The learning record in ".kestrine_ai_data.json" in the home folder, saved
 // safely after every change. Each save encodes only the samples the file did
-// not hold yet and writes the kept text of the others as it is.
+// not hold yet; the text of the others is written from the file saved before,
+// mapped a window at a time, so a month of samples is never held as text.
 class LearningFile final : public LearningStore {
  public:
   // `console` takes the one line of a file too large to read.
@@ -38,6 +40,10 @@ class LearningFile final : public LearningStore {
   // An unreadable file found at start is kept as ".corrupt" before the first save.
   bool moveAsideBeforeSave_ = false;
   IncrementalPredictionEncoder encoder_;
+  // The file the last save wrote, open for reading, and its stamp then: while
+  // it is unchanged, the next save copies the kept samples from it.
+  FileDescriptor previous_;
+  FileStamp previousStamp_;
 };
 
 // Keeps nothing: the record lives only in the predictor's memory.

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,29 +57,51 @@ std::optional<std::string> encodePredictionData(const PredictionData& data);
 // function above gives absent.
 bool encodePredictionDataInto(const PredictionData& data, std::string& out);
 
-// The same text, kept up to date from one save to the next: each snapshot is
-// encoded once, when it is first seen. A record that only gained samples at
-// the end and lost some at the front costs the new ones; any other change
-// encodes it afresh.
+// Where IncrementalPredictionEncoder writes a record.
+class PredictionSink {
+ public:
+  // Appends `text`.
+  virtual bool write(std::string_view text) = 0;
+  // Appends `length` bytes of the text this sink was given last time, from
+  // `offset` on.
+  virtual bool copyPrevious(std::size_t offset, std::size_t length) = 0;
+
+ protected:
+  ~PredictionSink() = default;
+};
+
+// Writes the same text as encodePredictionData, from one save to the next,
+// without holding it: it remembers each sample it wrote (16 bytes, not its
+// text), and a record that only gained samples at the end and lost some at
+// the front copies the rest from the previous text and encodes the new ones.
+// Any other change encodes the record afresh, straight into the sink.
 class IncrementalPredictionEncoder {
  public:
-  // False (and the next update starts afresh) where encodePredictionData
-  // gives absent.
-  bool update(const PredictionData& data);
-  // The text of the last successful update in pieces, whose concatenation is
-  // exactly what encodePredictionData writes. Valid until the next update.
-  std::array<std::string_view, 3> pieces() const;
+  // False where encodePredictionData gives absent or the sink fails; the
+  // next write then encodes afresh.
+  bool write(const PredictionData& data, PredictionSink& sink);
+  // The previous text is gone or not what this encoder wrote: the next write
+  // encodes everything.
+  void forget();
 
  private:
-  void reset();
+  // One written sample, compared bit for bit with the record's next time.
+  struct Written {
+    std::uint64_t timestamp;
+    std::uint32_t brightness;
+    std::int16_t percent;
+    bool charging;
+    std::uint8_t length;  // its text, without the comma before it
+  };
+  static std::optional<Written> remember(const BatterySnapshot& snapshot, std::size_t length);
+  static bool same(const Written& written, const BatterySnapshot& snapshot);
 
-  std::vector<BatterySnapshot> kept_;  // as written, from keptFrom_ on
-  std::vector<std::uint32_t> lengths_;
-  std::string body_;  // ",{...}" per kept snapshot, from bodyFrom_ on
-  std::size_t keptFrom_ = 0;
-  std::size_t bodyFrom_ = 0;
-  std::string tail_;
+  std::deque<Written> written_;
+  std::size_t bodyBytes_ = 0;  // the samples' text, a comma counted for each
 };
+
+// Whether encodePredictionData can write `data`: no infinity or not-a-number.
+bool encodable(const PredictionData& data);
 
 struct PredictionDecodeResult {
   std::optional<PredictionData> data;
@@ -84,9 +109,13 @@ struct PredictionDecodeResult {
 };
 // Strict reading: any missing or mistyped member fails the whole record.
 PredictionDecodeResult decodePredictionData(std::string_view json);
-// The same, reading `json` in place when it has at least 64 bytes of spare
-// capacity (readWholeFile leaves them) and copying it otherwise: the learning
-// file is large enough for the copy to matter.
-PredictionDecodeResult decodePredictionDataBuffer(const std::string& json);
+
+// Gives a record's text in pieces: writes up to `room` bytes at `into` and
+// returns how many, 0 at the end; -1 when it cannot read on.
+using TextReader = std::function<std::ptrdiff_t(char* into, std::size_t room)>;
+// The same reading, in pieces: no more of the text is held than a few
+// hundred kilobytes, and no document tree of the whole. `sizeHint`, the
+// text's size when known, reserves the samples at once.
+PredictionDecodeResult decodePredictionData(const TextReader& read, std::size_t sizeHint = 0);
 
 }  // namespace kestrine

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -109,6 +110,23 @@ bool writeAll(int fd, std::span<const std::string_view> pieces) {
 // untrue, and a caller that retried or kept the old data would do worse than
 // leaving the new file in place. Some file systems refuse fsync on a
 // directory (EINVAL) although the rename is safe there anyway.
+// The modification time to the nanosecond: `st_mtim` in POSIX, which the
+// Mac calls `st_mtimespec`; the first where both are there.
+template <class Stat>
+auto modificationTime(const Stat& info, int) -> decltype(info.st_mtim) {
+  return info.st_mtim;
+}
+template <class Stat>
+auto modificationTime(const Stat& info, long) -> decltype(info.st_mtimespec) {
+  return info.st_mtimespec;
+}
+
+std::string tooLargeText(const std::filesystem::path& path, std::uintmax_t size, bool atLeast,
+                         std::size_t maxBytes) {
+  return "cannot read " + path.string() + ": " + (atLeast ? "at least " : "") +
+         std::to_string(size) + " bytes, more than the " + std::to_string(maxBytes) + " allowed";
+}
+
 void syncParentDirectory(const std::filesystem::path& path) {
   FileDescriptor fd(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() >= 0) ::fsync(fd.get());
@@ -116,32 +134,59 @@ void syncParentDirectory(const std::filesystem::path& path) {
 
 }  // namespace
 
-FileReadResult readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
+OpenedFile openRegularFile(const std::filesystem::path& path, std::size_t maxBytes) {
+  OpenedFile opened;
   // O_NONBLOCK keeps a FIFO from stalling the open; it changes nothing for a
   // regular file.
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) return {std::nullopt, describe("cannot open", path, errno)};
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return {std::nullopt, describe("cannot read", path, errno)};
-  if (S_ISDIR(info.st_mode)) return {std::nullopt, describe("cannot read", path, EISDIR)};
-  if (!S_ISREG(info.st_mode))
-    return {std::nullopt, "cannot read " + path.string() + ": not a regular file"};
+  if (!fd.valid()) {
+    opened.error = describe("cannot open", path, errno);
+  } else if (::fstat(fd.get(), &info) != 0) {
+    opened.error = describe("cannot read", path, errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    opened.error = describe("cannot read", path, EISDIR);
+  } else if (!S_ISREG(info.st_mode)) {
+    opened.error = "cannot read " + path.string() + ": not a regular file";
+  } else if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+    opened.error = tooLargeText(path, static_cast<std::uintmax_t>(info.st_size), false, maxBytes);
+    opened.tooLarge = true;
+  } else {
+    opened.fd = std::move(fd);
+    opened.size = static_cast<std::uintmax_t>(info.st_size);
+  }
+  return opened;
+}
+
+std::ptrdiff_t readPiece(const FileDescriptor& fd, char* into, std::size_t room) {
+  while (true) {
+    const ssize_t got = ::read(fd.get(), into, room);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+std::optional<FileStamp> stampOf(const FileDescriptor& fd) {
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return std::nullopt;
+  const timespec modified = modificationTime(info, 0);
+  return FileStamp{static_cast<std::uintmax_t>(info.st_size),
+                   std::int64_t{modified.tv_sec} * 1'000'000'000 + modified.tv_nsec};
+}
+
+FileReadResult readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
+  OpenedFile opened = openRegularFile(path, maxBytes);
+  if (!opened.fd.valid()) return {std::nullopt, std::move(opened.error), opened.tooLarge};
+  const FileDescriptor& fd = opened.fd;
   auto tooLarge = [&](std::uintmax_t size, bool atLeast) {
-    return FileReadResult{std::nullopt,
-                          "cannot read " + path.string() + ": " + (atLeast ? "at least " : "") +
-                              std::to_string(size) + " bytes, more than the " +
-                              std::to_string(maxBytes) + " allowed",
-                          true};
+    return FileReadResult{std::nullopt, tooLargeText(path, size, atLeast, maxBytes), true};
   };
-  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes)
-    return tooLarge(static_cast<std::uintmax_t>(info.st_size), false);
 
   // Read what fstat announced straight into place. The learning file is about
   // 8 MB: a buffer that had to grow would cost a second allocation of twice
   // that size and a full copy. Without a limit only a modest size is taken on
   // trust; a larger file grows the buffer as it is actually read.
   constexpr std::size_t kTrustedSize = std::size_t{64} << 20;
-  const auto expected = std::min({static_cast<std::size_t>(info.st_size), maxBytes, kTrustedSize});
+  const auto expected = std::min({static_cast<std::size_t>(opened.size), maxBytes, kTrustedSize});
   std::string bytes;
   bytes.reserve(expected + kReadSlack);
   bytes.resize(expected);
@@ -240,7 +285,7 @@ void ignoreFileSizeSignal() {
 // a kill before it is linked leaves nothing behind.
 int openUnnamedFile([[maybe_unused]] const std::filesystem::path& path) {
 #ifdef O_TMPFILE
-  return ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  return ::open(folderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
 #else
   return -1;
 #endif
@@ -261,6 +306,60 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
 
 std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
                                            std::span<const std::string_view> pieces) {
+  return writeFileSafely(path, [pieces](SaveWriter& out) { return out.write(pieces); });
+}
+
+bool SaveWriter::write(std::string_view bytes) {
+  return writeAll(fd_, std::span<const std::string_view>(&bytes, 1));
+}
+
+bool SaveWriter::write(std::span<const std::string_view> pieces) { return writeAll(fd_, pieces); }
+
+bool SaveWriter::copy(int source, std::uint64_t offset, std::uint64_t length) {
+  // Written straight from the source's pages, mapped a window at a time: one
+  // copy, as for text in memory, and no more than a window resident during
+  // the save. copy_file_range keeps the bytes in the kernel too, but on ext4
+  // it splices page by page and took twice the CPU of this; without
+  // MAP_POPULATE each page would fault on its own, three times the CPU.
+  constexpr std::uint64_t kWindow = std::uint64_t{4} << 20;
+#ifdef MAP_POPULATE
+  constexpr int kMapFlags = MAP_SHARED | MAP_POPULATE;  // one fault for the window
+#else
+  constexpr int kMapFlags = MAP_SHARED;
+#endif
+  while (length > 0) {
+    const std::uint64_t start = offset - offset % kWindow;
+    const std::uint64_t skip = offset - start;
+    const std::uint64_t count = std::min(length, kWindow - skip);
+    void* map = ::mmap(nullptr, static_cast<std::size_t>(skip + count), PROT_READ, kMapFlags,
+                       source, static_cast<off_t>(start));
+    if (map == MAP_FAILED) break;  // not on this file system: read it by hand
+    const bool written =
+        write({static_cast<const char*>(map) + skip, static_cast<std::size_t>(count)});
+    ::munmap(map, static_cast<std::size_t>(skip + count));
+    if (!written) return false;
+    offset += count;
+    length -= count;
+  }
+  char chunk[1 << 16];
+  while (length > 0) {
+    const ssize_t got = ::pread(source, chunk, std::min<std::uint64_t>(length, sizeof chunk),
+                                static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      if (got == 0) errno = EIO;  // the file is shorter than it was
+      return false;
+    }
+    if (!write({chunk, static_cast<std::size_t>(got)})) return false;
+    offset += static_cast<std::uint64_t>(got);
+    length -= static_cast<std::uint64_t>(got);
+  }
+  return true;
+}
+
+std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
+                                           const std::function<bool(SaveWriter&)>& fill,
+                                           FileDescriptor* written) {
   ignoreFileSizeSignal();
   removeStaleTemporariesOnce(path);
 
@@ -286,7 +385,7 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
   FileDescriptor fd(openUnnamedFile(path));
   if (!fd.valid()) {
     const bool created = createUnderTemporaryName(path, temporary, [&](const auto& name) {
-      fd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      fd.reset(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
       return fd.valid();
     });
     if (!created) return describe("cannot create a temporary file for", path, errno);
@@ -299,7 +398,9 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
     return describe(what, path, error);
   };
   if (keepMode && ::fchmod(fd.get(), mode) != 0) return fail(errno);
-  if (!writeAll(fd.get(), pieces)) return fail(errno);
+  SaveWriter writer(fd.get());
+  errno = 0;
+  if (!fill(writer)) return fail(errno != 0 ? errno : EIO);
   if (::fsync(fd.get()) != 0) return fail(errno);
   if (!named) {
     // Named only now, just before the rename.
@@ -307,9 +408,13 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
         path, temporary, [&](const auto& name) { return linkUnnamedFile(fd.get(), name); });
     if (!named) return fail(errno, "cannot create a temporary file for");
   }
+  // Read through a descriptor of its own, which stays with this content
+  // whatever later happens at `path`.
+  FileDescriptor reader(written != nullptr ? ::dup(fd.get()) : -1);
   if (fd.close() != 0) return fail(errno);
   if (::rename(temporary.c_str(), path.c_str()) != 0) return fail(errno, "cannot replace");
   syncParentDirectory(path);
+  if (written != nullptr) *written = std::move(reader);
   return std::nullopt;
 }
 

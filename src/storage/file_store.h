@@ -1,12 +1,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "storage/file_descriptor.h"
 
 namespace kestrine {
 
@@ -28,6 +32,27 @@ struct FileReadResult {
 // kReadSlack bytes of spare capacity.
 FileReadResult readWholeFile(const std::filesystem::path& path,
                              std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+
+// A regular file open for reading, of at most the bytes allowed when it was
+// opened; the descriptor is invalid on failure.
+struct OpenedFile {
+  FileDescriptor fd;
+  std::uintmax_t size = 0;  // as the file system tells
+  std::string error;        // readable description when fd is invalid
+  bool tooLarge = false;    // refused for holding more than the limit
+};
+OpenedFile openRegularFile(const std::filesystem::path& path, std::size_t maxBytes);
+// Reads on from `fd`: up to `room` bytes at `into`; how many, 0 at the end of
+// the file, -1 on failure.
+std::ptrdiff_t readPiece(const FileDescriptor& fd, char* into, std::size_t room);
+
+// What tells that a file's content changed: its size and last modification.
+struct FileStamp {
+  std::uintmax_t size = 0;
+  std::int64_t modifiedNanoseconds = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> stampOf(const FileDescriptor& fd);
 
 enum class PathKind {
   missing,  // nothing there (also when a parent is missing or not a directory)
@@ -71,6 +96,30 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
 // gathered write: a caller that keeps its text in parts need not join them.
 std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
                                            std::span<const std::string_view> pieces);
+
+// What a safe save writes, handed to it piece by piece.
+class SaveWriter {
+ public:
+  explicit SaveWriter(int fd) : fd_(fd) {}
+  // Appends `bytes`.
+  bool write(std::string_view bytes);
+  // Appends the pieces one after another, in one gathered write.
+  bool write(std::span<const std::string_view> pieces);
+  // Appends `length` bytes of the file open as `source` from `offset` on,
+  // written from its mapped pages: they are not copied into memory of ours.
+  // False when they cannot all be read or written.
+  bool copy(int source, std::uint64_t offset, std::uint64_t length);
+
+ private:
+  int fd_;
+};
+
+// The same save with the content written by `fill`, which returns false when
+// it could not (errno tells why). When `written` is given, it receives a
+// descriptor that reads the new file, for the next save to copy from.
+std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
+                                           const std::function<bool(SaveWriter&)>& fill,
+                                           FileDescriptor* written = nullptr);
 
 // Renames `from` to `to`, replacing whatever file `to` names. A missing `from`
 // counts as success. Returns a readable error on failure.

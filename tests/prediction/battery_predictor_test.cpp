@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <limits>
 #include <ostream>
 
@@ -247,8 +248,8 @@ struct SettableClock : Clock {
 };
 
 // Each save writes what the whole encoder writes, byte for byte, while
-// samples come in and the oldest leave, after a reload, and once the clock
-// has been set back an hour.
+// samples come in and the oldest leave, after a reload, once the file was
+// changed by someone else, and once the clock has been set back an hour.
 TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
   writeText(dataFile(), learningFile(120, 3));
   SettableClock settable;
@@ -261,6 +262,10 @@ TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
     EXPECT_EQ(readText(dataFile()), *encodePredictionData(predictor.data()));
     for (int pass = 0; pass < 30; ++pass) {
       settable.time += run == 1 && pass == 10 ? -3600.0 : 30.0;
+      if (run == 0 && pass == 20) {
+        // Cut short behind the predictor's back: not copied from any more.
+        std::filesystem::resize_file(dataFile(), std::filesystem::file_size(dataFile()) / 2);
+      }
       predictor.recordSnapshot(40 - pass, pass % 3 == 0);
       if (run == 0 && pass == 0) {
         EXPECT_EQ(predictor.getSnapshotCount(), 11);
@@ -272,6 +277,23 @@ TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
     }
   }
   EXPECT_THAT(console.lines(), IsEmpty());
+}
+
+// A number JSON cannot hold is refused and the file kept as it was; the
+// next save, without it, writes the whole record again.
+TEST_F(PredictorTest, ARecordJsonCannotHoldIsRefusedAndTheFileKept) {
+  writeText(dataFile(), learningFile(120, 3));
+  const std::string before = readText(dataFile());
+  LearningFile file(home.path(), console);
+  PredictionData data = *file.load();
+  ASSERT_EQ(file.save(data), std::nullopt);
+  data.snapshots.push_back({std::nan(""), 50, false, 0.5F});
+  EXPECT_EQ(file.save(data), "the learning data holds a number JSON cannot express");
+  EXPECT_EQ(readText(dataFile()), before);
+  data.snapshots.pop_back();
+  data.snapshots.push_back({kNow + 30.0, 50, false, 0.5F});
+  ASSERT_EQ(file.save(data), std::nullopt);
+  EXPECT_EQ(readText(dataFile()), *encodePredictionData(data));
 }
 
 // Garbage, or a sparse file of 100 GB: a new record, and before the first save

@@ -3,8 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <ostream>
 #include <random>
@@ -95,7 +97,26 @@ TEST(PredictionData, RoundTripIsBitExact) {
         << i;
   }
   EXPECT_TRUE(std::signbit(*decoded.data->lastTrainingDate));
-  EXPECT_EQ(decodePredictionDataBuffer(text).data, decoded.data);
+  // Read in pieces of awkward sizes, the samples fall across every boundary.
+  std::size_t offset = 0;
+  const auto inPieces = decodePredictionData([&](char* into, std::size_t room) {
+    const std::size_t count = std::min({room, text.size() - offset, std::size_t{4093}});
+    std::memcpy(into, text.data() + offset, count);
+    offset += count;
+    return static_cast<std::ptrdiff_t>(count);
+  });
+  EXPECT_EQ(inPieces.data, decoded.data);
+}
+
+// A byte at a time, as slow as a reader can be, and one that fails midway.
+PredictionDecodeResult decodeBytewise(std::string_view text, std::size_t failAt = SIZE_MAX) {
+  std::size_t offset = 0;
+  return decodePredictionData([&](char* into, std::size_t) -> std::ptrdiff_t {
+    if (offset == failAt) return -1;
+    if (offset == text.size()) return 0;
+    *into = text[offset++];
+    return 1;
+  });
 }
 
 struct AcceptedCase {
@@ -135,6 +156,12 @@ std::vector<AcceptedCase> acceptedCases() {
        " \"isCharging\" : false , \"screenBrightness\" : 5E-1 } ] , \"daysCollected\" : 3 ,"
        " \"accuracyScore\" : -0 }\n",
        withOneSnapshot()},
+      // A value larger than the reading buffer, a member given twice (the
+      // last holds) and a name spelled with an escape.
+      {"LongValueRepeatedAndEscapedNames",
+       R"({"snapshots":[],"note":")" + std::string(600'000, 'x') + R"(","\u0073napshots":[)" +
+           kOneSnapshot + R"(],"daysCollected":3,"accuracyScore":0})",
+       withOneSnapshot()},
   };
 }
 
@@ -144,6 +171,8 @@ TEST_P(PredictionDataAccepts, Decodes) {
   const auto result = decodePredictionData(GetParam().json);
   ASSERT_TRUE(result.data) << result.error;
   EXPECT_EQ(*result.data, GetParam().expected);
+  EXPECT_EQ(decodeBytewise(GetParam().json).data, result.data);
+  EXPECT_FALSE(decodeBytewise(GetParam().json, GetParam().json.size() / 2).data);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PredictionDataAccepts, ::testing::ValuesIn(acceptedCases()),
@@ -197,6 +226,9 @@ std::vector<RejectedCase> rejectedCases() {
       {"InvalidUtf8", record(kOneSnapshot, R"(,"note":")" + std::string("\xc3\x28") + "\"" + rest),
        "UTF-8"},
       {"TopLevelArray", "[]", "not an object"},
+      {"TrailingCommaInSnapshots", record(std::string(kOneSnapshot) + ",", rest), "not valid JSON"},
+      {"TextAfterTheRecord", record(kOneSnapshot, rest) + " {}", "not valid JSON"},
+      {"MissingColon", R"({"snapshots" [])", "not valid JSON"},
       {"SnapshotsNotArray", recordWith("snapshots", "{}"), "\"snapshots\" is not an array"},
       {"SnapshotNotObject", record("[1]", rest), "snapshot 0: a snapshot is not an object"},
       {"DaysWithFraction", recordWith("daysCollected", "3.0"), "not a whole number"},
@@ -233,7 +265,7 @@ TEST_P(PredictionDataRejects, FailsAsAWhole) {
   const auto result = decodePredictionData(GetParam().json);
   EXPECT_FALSE(result.data) << GetParam().json;
   EXPECT_THAT(result.error, HasSubstr(GetParam().errorPart));
-  EXPECT_FALSE(decodePredictionDataBuffer(GetParam().json).data);
+  EXPECT_FALSE(decodeBytewise(GetParam().json).data);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PredictionDataRejects, ::testing::ValuesIn(rejectedCases()),

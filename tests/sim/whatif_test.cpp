@@ -291,11 +291,19 @@ class TraceSources : public ::testing::TestWithParam<SourceCase> {};
 TEST_P(TraceSources, AreReadAsTheyAre) {
   const auto parsed = parseTrace(GetParam().text, "t");
   ASSERT_TRUE(parsed.trace) << parsed.error->str();
-  std::ostringstream rows;
-  for (const auto& p : parsed.trace->points)
-    rows << p.t << ' ' << p.percent << ' ' << p.charging << ',';
-  for (const auto& [from, to] : parsed.trace->asleep) rows << " asleep " << from << '-' << to;
-  EXPECT_EQ(rows.str(), GetParam().rows);
+  const auto rowsOf = [](const Trace& trace) {
+    std::ostringstream rows;
+    for (const auto& p : trace.points) rows << p.t << ' ' << p.percent << ' ' << p.charging << ',';
+    for (const auto& [from, to] : trace.asleep) rows << " asleep " << from << '-' << to;
+    return rows.str();
+  };
+  EXPECT_EQ(rowsOf(*parsed.trace), GetParam().rows);
+  // From a file, read in pieces, the same rows.
+  RunFolder folder;
+  std::ofstream(folder.path() / "t", std::ios::binary) << GetParam().text;
+  const auto loaded = loadTrace(folder.path() / "t");
+  ASSERT_TRUE(loaded.trace) << loaded.error->str();
+  EXPECT_EQ(rowsOf(*loaded.trace), GetParam().rows);
   EXPECT_EQ(parsed.trace->timeText(0), GetParam().firstTime);
   RunFolder home;
   EXPECT_EQ(runWhatIf(*parsed.trace, optionsIn(home)).passes, GetParam().passes);
@@ -318,6 +326,12 @@ INSTANTIATE_TEST_SUITE_P(
         SourceCase{"CsvHeader",
                    "\xEF\xBB\xBFon_ac,Timestamp,battery_percent,note\nno,1773482400,50,x\n"
                    "yes,1773482460,49,y\n",
+                   "0 50 0,60 49 1,", "Sat 14 Mar 2026 10:00:00 UTC", 2},
+        // A comment longer than the reading buffer, and Windows line ends.
+        SourceCase{"CsvLongLine",
+                   "#" + std::string(1'500'000, 'x') +
+                       "\r\non_ac,Timestamp,battery_percent,note\r\nno,1773482400,50,x\r\n"
+                       "yes,1773482460,49,y\n",
                    "0 50 0,60 49 1,", "Sat 14 Mar 2026 10:00:00 UTC", 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
