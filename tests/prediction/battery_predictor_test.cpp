@@ -334,6 +334,15 @@ INSTANTIATE_TEST_SUITE_P(
                       UnreadableFile{"Sparse100GB", "", std::uintmax_t{100} << 30}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A month as the application keeps it, a sample every 30 s (8 MB), loads whole.
+TEST_F(PredictorTest, AMonthOfSamplesLoads) {
+  PredictionData month;
+  for (int i = 0; i < 86'400; ++i)
+    month.snapshots.push_back({kNow - 30.0 * (86'400 - i), 100 - i % 97, i % 2 == 0, 0.25F});
+  writeText(dataFile(), *encodePredictionData(month));
+  EXPECT_EQ(BatteryPredictor(home.path(), clock, console).data(), month);
+}
+
 TEST_F(PredictorTest, UnwritableHomeGivesTheFailureAndKeepsLearning) {
   const auto missingHome = home.path() / "gone";
   fake::VirtualMainLoop loop{kNow - 60.0 * 99};
