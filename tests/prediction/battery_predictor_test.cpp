@@ -1,8 +1,10 @@
 #include "prediction/battery_predictor.h"
 
 #include <gmock/gmock.h>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <algorithm>
 
 #include <cmath>
 #include <limits>
@@ -272,6 +274,9 @@ TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
       }
       EXPECT_EQ(predictor.data().snapshots.back(),
                 (BatterySnapshot{settable.time, 40 - pass, pass % 3 == 0, 0.5F}));
+      // Set back, the samples now an hour ahead are gone.
+      EXPECT_TRUE(
+          std::ranges::is_sorted(predictor.data().snapshots, {}, &BatterySnapshot::timestamp));
       ASSERT_EQ(readText(dataFile()), *encodePredictionData(predictor.data()))
           << "run " << run << ", pass " << pass;
     }
