@@ -52,11 +52,15 @@ fi
 [ -n "$runtime_headers" ] ||
   die "Objective-C runtime headers not found (apt-get install libobjc-12-dev, which clang brings)"
 
-# The header CMake generates from the project's version, made here the same way.
+# The header CMake generates from the project's version and copyright line,
+# made here the same way.
 generated="$(mktemp -d)" || die "cannot make a temporary folder"
 trap 'rm -rf "$generated"' EXIT
 project_version="$(sed -n 's/^project(Kestrine VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
-sed "s/@PROJECT_VERSION@/$project_version/" "$root/src/version.h.in" >"$generated/version.h"
+copyright="$(sed -n 's/^set(KESTRINE_COPYRIGHT "\(.*\)")$/\1/p' "$root/packaging/consistency.cmake")"
+[ -n "$project_version" ] && [ -n "$copyright" ] || die "no version or copyright line found"
+sed -e "s/@PROJECT_VERSION@/$project_version/" -e "s/@KESTRINE_COPYRIGHT@/$copyright/" \
+  "$root/src/version.h.in" >"$generated/version.h"
 
 deployment_target="$(sed -n 's/^set(CMAKE_OSX_DEPLOYMENT_TARGET "\([0-9.]*\)".*/\1/p' "$root/CMakeLists.txt")"
 [ -n "$deployment_target" ] || die "no CMAKE_OSX_DEPLOYMENT_TARGET in CMakeLists.txt"

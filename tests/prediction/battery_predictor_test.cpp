@@ -1,8 +1,10 @@
 #include "prediction/battery_predictor.h"
 
 #include <gmock/gmock.h>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <algorithm>
 
 #include <cmath>
 #include <limits>
@@ -272,6 +274,9 @@ TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
       }
       EXPECT_EQ(predictor.data().snapshots.back(),
                 (BatterySnapshot{settable.time, 40 - pass, pass % 3 == 0, 0.5F}));
+      // Set back, the samples now an hour ahead are gone.
+      EXPECT_TRUE(
+          std::ranges::is_sorted(predictor.data().snapshots, {}, &BatterySnapshot::timestamp));
       ASSERT_EQ(readText(dataFile()), *encodePredictionData(predictor.data()))
           << "run " << run << ", pass " << pass;
     }
@@ -333,6 +338,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UnreadableFile{"CutShort", "{\"snapshots\":[{\"timestamp\":1", 28},
                       UnreadableFile{"Sparse100GB", "", std::uintmax_t{100} << 30}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A month as the application keeps it, a sample every 30 s (8 MB), loads whole.
+TEST_F(PredictorTest, AMonthOfSamplesLoads) {
+  PredictionData month;
+  for (int i = 0; i < 86'400; ++i)
+    month.snapshots.push_back({kNow - 30.0 * (86'400 - i), 100 - i % 97, i % 2 == 0, 0.25F});
+  writeText(dataFile(), *encodePredictionData(month));
+  EXPECT_EQ(BatteryPredictor(home.path(), clock, console).data(), month);
+}
 
 TEST_F(PredictorTest, UnwritableHomeGivesTheFailureAndKeepsLearning) {
   const auto missingHome = home.path() / "gone";

@@ -308,18 +308,5 @@ TEST_P(AddSnapshotPrunes, KeepsOnlyTheLastThirtyDays) {
 INSTANTIATE_TEST_SUITE_P(Cases, AddSnapshotPrunes, ::testing::ValuesIn(kPruneCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PredictionData, IncrementDayCollectedChangesOnlyTheCount) {
-  PredictionData data = withOneSnapshot(99.0);
-  data.daysCollected = 4;
-  PredictionData expected = data;
-  expected.daysCollected = 5;
-  data.incrementDayCollected();
-  EXPECT_EQ(data, expected);
-
-  data.daysCollected = std::numeric_limits<std::int64_t>::max();
-  data.incrementDayCollected();
-  EXPECT_EQ(data.daysCollected, std::numeric_limits<std::int64_t>::max());
-}
-
 }  // namespace
 }  // namespace kestrine

@@ -259,11 +259,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "not a percent from 0 to 100"},
         BadTrace{"history-rate-BAT0.dat", kDaemonRows, 0, "rate history (watts)"},
         BadTrace{"history-time-empty-BAT0.dat", kDaemonRows, 0, "time history"},
+        // Rising in 3 of 11 rows on battery: more than a quarter.
         BadTrace{"renamed.dat",
-                 "1773482400\t8.1\tdischarging\n1773482430\t9.4\tdischarging\n"
-                 "1773482460\t7.2\tdischarging\n1773482490\t8.8\tdischarging\n"
-                 "1773482520\t6.5\tdischarging\n1773482550\t9.9\tdischarging\n",
-                 0, "not the charge history"},
+                 "1773482400\t9.9\tdischarging\n1773482430\t8.8\tdischarging\n"
+                 "1773482460\t9.4\tdischarging\n1773482490\t7.2\tdischarging\n"
+                 "1773482520\t6.5\tdischarging\n1773482550\t8.1\tdischarging\n"
+                 "1773482580\t6.0\tdischarging\n1773482610\t5.5\tdischarging\n"
+                 "1773482640\t5.0\tdischarging\n1773482670\t5.8\tdischarging\n"
+                 "1773482700\t4.4\tdischarging\n1773482730\t4.0\tdischarging\n",
+                 0, "3 times in 11 rows"},
         BadTrace{"t.json", "{\"snapshots\":[]}", 0, "learning file"},
         BadTrace{"binary",
                  std::string("\x7f"
@@ -323,6 +327,12 @@ INSTANTIATE_TEST_SUITE_P(
         SourceCase{"LearningFile", *readInputFile(kData + "learning-sample.json"),
                    "0 90 0,30 90 0,60.25 89 0,28860 71 0,28890 71 1, asleep 60.25-28860",
                    "Sat 14 Mar 2026 09:00:00 UTC", 5},
+        // Exactly 30 minutes without a row is awake; a second more is asleep.
+        SourceCase{"DaemonGaps",
+                   "1773482400\t80\tdischarging\n1773484200\t79\tdischarging\n"
+                   "1773486001\t78\tdischarging\n",
+                   "0 80 0,1800 79 0,3601 78 0, asleep 1800-3601", "Sat 14 Mar 2026 10:00:00 UTC",
+                   61},
         SourceCase{"CsvHeader",
                    "\xEF\xBB\xBFon_ac,Timestamp,battery_percent,note\nno,1773482400,50,x\n"
                    "yes,1773482460,49,y\n",

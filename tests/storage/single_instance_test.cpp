@@ -34,20 +34,20 @@ pid_t startHolder(const std::filesystem::path& lock) {
   return pid;
 }
 
-// A start in a process of its own: its exit status (1 when it may run) and
-// what it printed.
-std::pair<int, std::string> start(const TempFolder& home) {
+// A start's claim in a process of its own: what it answered and printed.
+// (The application's own exit status for each answer: the e2e suites.)
+std::pair<InstanceLock, std::string> start(const TempFolder& home) {
   const auto errors = home / "stderr";
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (std::freopen(errors.c_str(), "w", stderr) == nullptr) ::_exit(2);
-    const bool first = mayStart(claimSingleInstance(home.path()));
+    if (std::freopen(errors.c_str(), "w", stderr) == nullptr) ::_exit(99);
+    const InstanceLock answer = claimSingleInstance(home.path());
     std::fflush(stderr);
-    ::_exit(first ? 1 : 0);
+    ::_exit(static_cast<int>(answer));
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(errors)};
+  return {InstanceLock{WIFEXITED(status) ? WEXITSTATUS(status) : 99}, readText(errors)};
 }
 
 // The lock lives exactly as long as its holder: a kill -9 frees it.
@@ -56,11 +56,12 @@ TEST(SingleInstance, SecondStartStopsWhileTheFirstRunsAndNotAfterItDied) {
   // Without a usable lock file the application still starts.
   EXPECT_EQ(lockInstance(home / "missing" / ".kestrine.lock"), InstanceLock::unavailable);
   const pid_t holder = startHolder(home / ".kestrine.lock");
-  EXPECT_EQ(start(home), std::make_pair(0, std::string("Kestrine is already running\n")));
+  EXPECT_EQ(start(home), std::make_pair(InstanceLock::heldElsewhere,
+                                        std::string("Kestrine is already running\n")));
 
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
-  EXPECT_EQ(start(home), std::make_pair(1, std::string()));
+  EXPECT_EQ(start(home), std::make_pair(InstanceLock::acquired, std::string()));
 }
 
 // What someone else could hold or swap is neither followed nor locked, and the
@@ -74,8 +75,8 @@ TEST(SingleInstance, RefusesALockFileThatIsNotARegularFileOfItsOwn) {
   for (std::size_t i = 0; i < std::size(plants) - (::geteuid() == 0 ? 0 : 1); ++i) {
     TempFolder home;
     plants[i](home / ".kestrine.lock");
-    const auto [status, printed] = start(home);
-    EXPECT_EQ(status, 0) << i;
+    const auto [answer, printed] = start(home);
+    EXPECT_EQ(answer, InstanceLock::refused) << i;
     EXPECT_EQ(printed.rfind("Kestrine is not starting: " + (home / ".kestrine.lock").string(), 0),
               0U)
         << printed;

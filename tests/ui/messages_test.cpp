@@ -100,6 +100,23 @@ TEST(MessagesTest, StatusSummaryNamesLevelSourceModeAndRule) {
   }
 }
 
+// Turning Smart AI Mode on says whether it is ready (the days learnt and the
+// minutes it aims at) or still learning; off, it names the threshold. Marked
+// patterns show which wording each branch takes and where each value goes.
+TEST(MessagesTest, SmartModeNoticesPickTheirBranchAndValues) {
+  Wording w;
+  w.smartModeReady = {"R%d", "r%d", "b%d"};
+  w.smartModeTraining = {"T%d", "t%d", "u%d"};
+  w.smartModeDisabled = {"D%d", "d%d", "e%d"};
+  const auto parts = [](const Notification& n) {
+    return std::vector<std::string>{n.title, n.subtitle, n.body};
+  };
+  using V = std::vector<std::string>;
+  EXPECT_EQ(parts(smartModeEnabledNotification(true, 3, 45, w)), (V{"R3", "r3", "b45"}));
+  EXPECT_EQ(parts(smartModeEnabledNotification(false, 1, 45, w)), (V{"T1", "t1", "u"}));
+  EXPECT_EQ(parts(smartModeDisabledNotification(25, w)), (V{"D", "d", "e25"}));
+}
+
 TEST(MessagesTest, FillInPutsValuesInTheirPlaces) {
   struct Case {
     std::string_view pattern;

@@ -37,6 +37,10 @@ UPowerDevice deviceFromProperties(GVariant* properties);
 // it is a finite number within 0-100.
 std::optional<std::int64_t> batteryLevelFromPercentage(std::optional<double> percentage);
 
+// The display device's own level, when it decides alone: present, a battery,
+// with a level. Then the other devices need not be read at all.
+std::optional<std::int64_t> displayDeviceLevel(const std::optional<UPowerDevice>& display);
+
 // The battery level. UPower's display device decides when it is present, a
 // battery, and has a level. Otherwise the present system batteries do (a
 // battery that is a power supply; with none, a present UPS): one gives its
@@ -44,10 +48,6 @@ std::optional<std::int64_t> batteryLevelFromPercentage(std::optional<double> per
 // full energy, else the lowest level counts. Peripheral batteries (mice,
 // phones), empty bays and line power never count. Absent when nothing gives a
 // level.
-// The display device's own level, when it decides alone: present, a battery,
-// with a level. Then the other devices need not be read at all.
-std::optional<std::int64_t> displayDeviceLevel(const std::optional<UPowerDevice>& display);
-
 std::optional<std::int64_t> batteryLevel(const std::optional<UPowerDevice>& display,
                                          const std::vector<UPowerDevice>& devices);
 

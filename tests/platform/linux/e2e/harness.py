@@ -42,7 +42,10 @@ UPOWER_DEVICE = 'org.freedesktop.UPower.Device'
 PPD = 'net.hadess.PowerProfiles'
 PPD_PATH = '/net/hadess/PowerProfiles'
 BATTERY_PATH = '/org/freedesktop/UPower/devices/battery_BAT0'
-NSS_WRAPPER = '/usr/lib/x86_64-linux-gnu/libnss_wrapper.so'
+# The machine's multiarch library folder (x86_64-linux-gnu, aarch64-linux-gnu...).
+LIBDIR = '/usr/lib/' + subprocess.run(['dpkg-architecture', '-qDEB_HOST_MULTIARCH'],
+                                      check=True, capture_output=True, text=True).stdout.strip()
+NSS_WRAPPER = os.path.join(LIBDIR, 'libnss_wrapper.so')
 WATCHDOG_SECONDS = 140  # below CTest's timeout, so that the clean-up still runs
 PR_SET_PDEATHSIG = 1
 
@@ -251,7 +254,7 @@ class Desktop:
         shutil.copy(os.path.join(HERE, 'xfce4-panel.xml'), channel)
         env = dict(os.environ, XDG_CONFIG_HOME=config, NO_AT_BRIDGE='1',
                    XDG_CACHE_HOME=os.path.join(self.tmp, 'xdg-cache'))
-        for argv in (['/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd'], ['xfce4-panel']):
+        for argv in ([os.path.join(LIBDIR, 'xfce4/xfconf/xfconfd')], ['xfce4-panel']):
             self.processes.append(subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL,
                                                    stdout=self.log, stderr=self.log,
                                                    preexec_fn=_die_with_parent))

@@ -1,6 +1,7 @@
 # A start on a broken settings file: the file is set aside as .corrupt and
 # the user is told; later starts on the same files stop, whatever their
-# environment says (a lock planted as a link: storage/single_instance_test).
+# environment says, and a start on a lock planted as a link says why; both
+# exit with status 0.
 
 import os
 import subprocess
@@ -46,6 +47,22 @@ class BrokenSettings(LowBatteryFirstStart, unittest.TestCase):
             second = self.start_again(changes)
             self.assertEqual((second.returncode, second.stderr),
                              (0, 'Kestrine is already running\n'), changes)
+
+        # Another user's home whose lock is a link: not followed, told, status 0.
+        planted = tempfile.mkdtemp(dir=desktop.tmp)
+        lock = os.path.join(planted, '.kestrine.lock')
+        os.symlink('target', lock)
+        with open(app.env['NSS_WRAPPER_PASSWD']) as f:
+            fields = f.read().split(':')
+        fields[5] = planted
+        passwd = os.path.join(desktop.tmp, 'passwd-planted')
+        with open(passwd, 'w') as f:
+            f.write(':'.join(fields))
+        refused = self.start_again({'NSS_WRAPPER_PASSWD': passwd})
+        self.assertEqual(refused.returncode, 0, refused.stderr)
+        self.assertTrue(refused.stderr.startswith(f'Kestrine is not starting: {lock} '),
+                        refused.stderr)
+        self.assertFalse(os.path.exists(os.path.join(planted, 'target')))
 
 
 if __name__ == '__main__':

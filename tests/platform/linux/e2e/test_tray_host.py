@@ -1,6 +1,7 @@
 """A desktop without a tray host, then a real one (Xfce's panel): Kestrine
 keeps switching while nothing shows it and while its launch message is left
-open, says once that nothing shows it, registers with the panel that appears,
+open, says once per start that nothing shows it, also when the panel that
+appears and gets the item goes again,
 answers a second start and ends on `kestrine --quit`."""
 
 import os
@@ -59,6 +60,12 @@ class TrayHost(unittest.TestCase):
         watcher = desktop.start_panel()
         wait_for(lambda: watcher.Get(WATCHER, 'RegisteredStatusNotifierItems', dbus_interface=PROPS),
                  30, 'the item to register with the panel')
+        # The panel goes again (a restart): nothing shows the item, said already.
+        panel = desktop.processes[-1]
+        panel.terminate()
+        panel.wait(10)
+        wait_for(lambda: not desktop.session.name_has_owner(WATCHER), 10, 'the panel to go')
+        time.sleep(2)
         self.assertEqual(self.summaries().count(NO_PANEL), 1, 'said once per start')
 
         # A second start answers with a notification and ends.
