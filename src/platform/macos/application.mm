@@ -10,7 +10,7 @@
 #include "mac_power/system_tools.h"
 #include "platform/macos/alerts.h"
 #include "platform/macos/clock.h"
-#include "platform/macos/console.h"
+#include "platform/posix/console.h"
 #include "platform/macos/home_directory.h"
 #include "platform/macos/login_item.h"
 #include "platform/macos/main_loop.h"
