@@ -8,7 +8,7 @@
 
 @class NSTimer;
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // The main run loop of the running NSApplication: repeating and one-shot
 // NSTimers in the default and the modal-panel run-loop modes, so that they
@@ -27,4 +27,4 @@ class MacMainLoop final : public MainLoop {
   NSTimer* held_ = nullptr;  // the timer whose pass waits for the alerts to close
 };
 
-}  // namespace kestrine
+}  // namespace kestrine::macos
