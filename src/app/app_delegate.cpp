@@ -143,7 +143,7 @@ void AppDelegate::showFirstLaunchSetup() {
             saveConfig();
             checkBatteryOnLaunch();
           },
-      .currentThreshold = [this] { return config_.threshold; },
+      .thresholdRule = [this] { return thresholdRuleText(config_.threshold, platform_.wording); },
   };
   platform_.power.runOneTimeSetup(alerts_, hooks);
 }

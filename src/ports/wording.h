@@ -89,22 +89,25 @@ struct Wording {
       "Learning data: ~/.kestrine_ai_data.json\n"
       "%3$s";
   std::string_view aboutSmartMode = "Smart AI Mode (~%d min)";
-  // The launch message, with the threshold: where the status area shows the
-  // icon, and where nothing does.
+  // The rule in force, with the threshold: in the launch message (as %2$s)
+  // and in the one-time setup's confirmation. The Linux launch texts, which
+  // have no setup beside them, spell it out whole for the translators.
+  std::string_view thresholdRule =
+      "Current threshold: %1$d%%\n"
+      "Low Power Mode will activate automatically when\n"
+      "your battery reaches %1$d%%.";
+  // The launch message, with the threshold and the rule: where the status area
+  // shows the icon, and where nothing does.
   std::string_view launchTitle = "Kestrine is Running";
   std::string_view launchShown =
       "The app is now active in your menu bar.\n"
       "\n"
-      "Current threshold: %1$d%%\n"
-      "Low Power Mode will activate automatically when\n"
-      "your battery reaches %1$d%%.\n"
+      "%2$s\n"
       "\n"
       "Click the battery icon in the menu bar anytime\n"
       "to view battery info or change settings.";
   std::string_view launchHidden =
-      "Current threshold: %1$d%%\n"
-      "Low Power Mode will activate automatically when\n"
-      "your battery reaches %1$d%%.\n"
+      "%2$s\n"
       "\n"
       "No menu bar on this desktop shows Kestrine's icon.\n"
       "It keeps watching the battery; to quit it, run\n"
