@@ -7,6 +7,7 @@
 #include "prediction/battery_predictor.h"
 #include "prediction/learning_file.h"
 #include "storage/file_store.h"
+#include "support/prediction_text.h"
 
 namespace kestrine::bench {
 namespace {

@@ -23,6 +23,7 @@
 #include "bench_support.h"
 #include "prediction/battery_predictor.h"
 #include "storage/file_store.h"
+#include "support/prediction_text.h"
 
 namespace {
 

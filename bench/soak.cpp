@@ -29,6 +29,7 @@
 #include "prediction/prediction_data.h"
 #include "sim/laptop_run.h"
 #include "storage/file_store.h"
+#include "support/prediction_text.h"
 
 namespace kestrine::sim {
 namespace {

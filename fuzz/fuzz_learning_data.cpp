@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "prediction/prediction_data.h"
+#include "support/prediction_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

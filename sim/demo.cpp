@@ -6,7 +6,7 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/fake/virtual_clock.h"
+#include "platform/fake/calendar.h"
 
 namespace kestrine::sim {
 

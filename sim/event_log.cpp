@@ -7,7 +7,7 @@
 #include <ctime>
 #include <system_error>
 
-#include "platform/fake/virtual_clock.h"
+#include "platform/fake/calendar.h"
 #include "sim/menu_actions.h"
 #include "storage/utf8.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/fake/virtual_clock.h"
+#include "platform/fake/calendar.h"
 #include "storage/file_store.h"
 
 namespace kestrine::sim {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <set>
 
-#include "platform/fake/virtual_clock.h"
+#include "platform/fake/calendar.h"
 #include "sim/menu_actions.h"
 #include "storage/file_store.h"
 

@@ -12,7 +12,7 @@
 #include <ctime>
 #include <system_error>
 
-#include "platform/fake/virtual_clock.h"
+#include "platform/fake/calendar.h"
 #include "prediction/prediction_data.h"
 #include "storage/file_descriptor.h"
 #include "storage/file_store.h"

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "app/check_cycle.h"
+#include "platform/fake/calendar.h"
 #include "platform/fake/fake_platform.h"
-#include "platform/fake/virtual_clock.h"
 #include "prediction/battery_predictor.h"
 #include "prediction/learning_file.h"
 #include "settings/config.h"

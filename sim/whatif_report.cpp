@@ -7,7 +7,7 @@
 #include <ctime>
 #include <sstream>
 
-#include "platform/fake/virtual_clock.h"
+#include "platform/fake/calendar.h"
 #include "sim/event_log.h"
 #include "sim/whatif.h"
 #include "ui/markup.h"

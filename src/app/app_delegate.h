@@ -49,7 +49,7 @@ class AppDelegate {
   const std::optional<LowBatteryDecision>& lastDecision() const { return lastDecision_; }
 
  private:
-  // Operations. The check pass and the launch check are in check_cycle.cpp.
+  // Operations.
   void buildMenu();
   void checkBatteryOnLaunch();
   void checkBattery();

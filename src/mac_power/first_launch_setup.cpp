@@ -184,12 +184,10 @@ void runFirstLaunchSetup(Alerts& alerts, ToolRunner& runner, const SystemTools& 
   }
 
   if (hooks.installed) hooks.installed();
-  const std::string threshold =
-      std::to_string(hooks.currentThreshold ? hooks.currentThreshold() : 0);
   showOutcome(alerts, kCompleteTitle,
-              "Kestrine is now configured.\n\nCurrent threshold: " + threshold +
-                  "%\nLow Power Mode will activate automatically when\nyour battery reaches " +
-                  threshold + "%.\n\nThe app is running in your menu bar.");
+              "Kestrine is now configured.\n\n" +
+                  (hooks.thresholdRule ? hooks.thresholdRule() : "") +
+                  "\n\nThe app is running in your menu bar.");
 }
 
 bool ruleNeedsNarrowing(const ToolResult& listing, const SystemTools& tools) {

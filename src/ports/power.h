@@ -27,9 +27,9 @@ enum class SwitchFailure {
 
 // What a platform's one-time setup hands back to the application.
 struct SetupHooks {
-  std::function<void()> quit;                      // the user chose not to set up
-  std::function<void()> installed;                 // set setupComplete, save, launch check
-  std::function<std::int64_t()> currentThreshold;  // for the confirmation text
+  std::function<void()> quit;                  // the user chose not to set up
+  std::function<void()> installed;             // set setupComplete, save, launch check
+  std::function<std::string()> thresholdRule;  // the rule in force, for the confirmation
 };
 
 // The machine's battery, its power mode and the switch. Every reading is fresh;

@@ -28,6 +28,18 @@ bool inTimeOrder(const std::vector<BatterySnapshot>& snapshots) {
          (snapshots.empty() || !std::isnan(snapshots.front().timestamp));
 }
 
+// Seconds from the earliest to the latest discharging sample of the ten
+// minutes before `now`, counted as for the rate; 0 with fewer than two.
+double recentDischargeSpan(std::span<const BatterySnapshot> snapshots, WallTime now) {
+  std::optional<double> earliest, latest;
+  for (const BatterySnapshot& s : snapshots) {
+    if (!inRecentWindow(s, now)) continue;
+    earliest = earliest ? std::min(*earliest, s.timestamp) : s.timestamp;
+    latest = latest ? std::max(*latest, s.timestamp) : s.timestamp;
+  }
+  return earliest ? *latest - *earliest : 0.0;
+}
+
 }  // namespace
 
 double recentDischargeRate(std::span<const BatterySnapshot> snapshots, WallTime now) {
@@ -56,16 +68,6 @@ double recentDischargeRate(std::span<const BatterySnapshot> snapshots, WallTime 
   return rate > 0.0 ? rate : 0.0;
 }
 
-double recentDischargeSpan(std::span<const BatterySnapshot> snapshots, WallTime now) {
-  std::optional<double> earliest, latest;
-  for (const BatterySnapshot& s : snapshots) {
-    if (!inRecentWindow(s, now)) continue;
-    earliest = earliest ? std::min(*earliest, s.timestamp) : s.timestamp;
-    latest = latest ? std::max(*latest, s.timestamp) : s.timestamp;
-  }
-  return earliest ? *latest - *earliest : 0.0;
-}
-
 std::optional<std::int64_t> remainingMinutes(std::int64_t currentPercent, double rate) {
   // An infinite span of time gives a rate of zero; an infinite rate cannot
   // arise from finite drops, but is refused all the same.
@@ -92,10 +94,6 @@ BatteryPredictor::BatteryPredictor(LearningStore& store, const Clock& clock)
 
 std::filesystem::path BatteryPredictor::dataPath(const std::filesystem::path& home) {
   return LearningFile::path(home);
-}
-
-std::filesystem::path BatteryPredictor::corruptCopyPath(const std::filesystem::path& home) {
-  return LearningFile::corruptCopyPath(home);
 }
 
 void BatteryPredictor::recordSnapshot(std::int64_t batteryPercent, bool isCharging) {
@@ -127,12 +125,7 @@ std::optional<std::int64_t> BatteryPredictor::predictRemainingMinutes(
   if (recentDischargeSpan(recentCandidates(now), now) < kMinimumDischargeSpanSeconds) {
     return std::nullopt;
   }
-  return remainingMinutes(currentPercent, calculateRecentDischargeRate());
-}
-
-double BatteryPredictor::calculateRecentDischargeRate() const {
-  const WallTime now = clock_.now();
-  return recentDischargeRate(recentCandidates(now), now);
+  return remainingMinutes(currentPercent, recentDischargeRate(recentCandidates(now), now));
 }
 
 std::span<const BatterySnapshot> BatteryPredictor::recentCandidates(WallTime now) const {

@@ -24,10 +24,6 @@ namespace kestrine {
 // rate unknown.
 double recentDischargeRate(std::span<const BatterySnapshot> snapshots, WallTime now);
 
-// Seconds from the earliest to the latest discharging sample of the ten
-// minutes before `now`, counted as for the rate; 0 with fewer than two.
-double recentDischargeSpan(std::span<const BatterySnapshot> snapshots, WallTime now);
-
 // Minutes left at `currentPercent` with `rate` points per minute, after the
 // safety factor, truncated toward zero; absent when the rate is not positive
 // or the minutes do not fit in 64 bits.
@@ -56,8 +52,6 @@ class BatteryPredictor {
   BatteryPredictor(LearningStore& store, const Clock& clock);
 
   static std::filesystem::path dataPath(const std::filesystem::path& home);
-  // Where an unreadable learning file is kept before a save replaces it.
-  static std::filesystem::path corruptCopyPath(const std::filesystem::path& home);
 
   void recordSnapshot(std::int64_t batteryPercent, bool isCharging);
   std::optional<std::int64_t> predictRemainingMinutes(std::int64_t currentPercent) const;
@@ -70,8 +64,6 @@ class BatteryPredictor {
   // prediction data: <description>"; absent after a save that succeeded.
   const std::optional<std::string>& saveFailure() const { return saveFailure_; }
 
-  // Percentage points per minute over the last ten minutes of discharge; 0 when unknown.
-  double calculateRecentDischargeRate() const;
   const PredictionData& data() const { return predictionData_; }
 
  private:

@@ -71,27 +71,9 @@ class ChunkWriter {
   bool ok_ = true;
 };
 
-// Collects the text in a string.
-class StringSink final : public PredictionSink {
- public:
-  explicit StringSink(std::string& out) : out_(out) {}
-  bool write(std::string_view text) override {
-    out_ += text;
-    return true;
-  }
-  bool copyPrevious(std::size_t, std::size_t) override { return false; }
-
- private:
-  std::string& out_;
-};
-
 // Upper bound of one written snapshot: the member names and punctuation, two
 // doubles and one integer.
 constexpr std::size_t kMaxSnapshotChars = 96 + 3 * kMaxNumberChars;
-
-// Bytes of one snapshot in the written form with a typical timestamp; only
-// used to size the output once.
-constexpr std::size_t kTypicalSnapshotBytes = 96;
 
 // Reads one snapshot into `snapshot`; on failure describes it in `error`.
 bool decodeSnapshot(simdjson::dom::element element, BatterySnapshot& snapshot, std::string& error) {
@@ -240,17 +222,6 @@ bool encodable(const PredictionData& data) {
          std::isfinite(data.accuracyScore);
 }
 
-bool encodePredictionDataInto(const PredictionData& data, std::string& out) {
-  out.clear();
-  out.reserve(64 + data.snapshots.size() * kTypicalSnapshotBytes);
-  StringSink sink(out);
-  ChunkWriter writer(sink);
-  const std::size_t head = kHead.size();
-  std::memcpy(writer.reserve(head), kHead.data(), head);
-  writer.advance(writer.reserve(head) + head);
-  return writeSamplesAndTail(data, 0, true, writer, [](const BatterySnapshot&, std::size_t) {});
-}
-
 std::optional<IncrementalPredictionEncoder::Written> IncrementalPredictionEncoder::remember(
     const BatterySnapshot& snapshot, std::size_t length) {
   if (snapshot.batteryPercent < std::numeric_limits<std::int16_t>::min() ||
@@ -324,12 +295,6 @@ void IncrementalPredictionEncoder::forget() {
   written_.clear();
   written_.shrink_to_fit();
   bodyBytes_ = 0;
-}
-
-std::optional<std::string> encodePredictionData(const PredictionData& data) {
-  std::string out;
-  if (!encodePredictionDataInto(data, out)) return std::nullopt;
-  return out;
 }
 
 namespace {

@@ -47,16 +47,6 @@ struct PredictionData {
   bool operator==(const PredictionData&) const = default;
 };
 
-// Compact JSON; points in time as seconds since 2001 in shortest round-trip
-// form. Absent when the record holds a number JSON cannot express (infinity or
-// not-a-number), which only a caller outside the application could put there.
-std::optional<std::string> encodePredictionData(const PredictionData& data);
-// The same into `out`, whose capacity is reused: the predictor rewrites the
-// whole file every 30 seconds, and a fresh 8 MB buffer each time costs more
-// than the formatting. Returns false (and leaves `out` unspecified) where the
-// function above gives absent.
-bool encodePredictionDataInto(const PredictionData& data, std::string& out);
-
 // Where IncrementalPredictionEncoder writes a record.
 class PredictionSink {
  public:
@@ -70,15 +60,16 @@ class PredictionSink {
   ~PredictionSink() = default;
 };
 
-// Writes the same text as encodePredictionData, from one save to the next,
-// without holding it: it remembers each sample it wrote (16 bytes, not its
-// text), and a record that only gained samples at the end and lost some at
-// the front copies the rest from the previous text and encodes the new ones.
-// Any other change encodes the record afresh, straight into the sink.
+// Writes the record as compact JSON, points in time as seconds since 2001 in
+// shortest round-trip form, from one save to the next, without holding it: it remembers each sample
+// it wrote (16 bytes, not its text), and a record that only gained samples at the end and lost some
+// at the front copies the rest from the previous text and encodes the new ones. Any other change
+// encodes the record afresh, straight into the sink.
 class IncrementalPredictionEncoder {
  public:
-  // False where encodePredictionData gives absent or the sink fails; the
-  // next write then encodes afresh.
+  // False where the record holds a number JSON cannot express (infinity or
+  // not-a-number, which only a caller outside the application could put
+  // there) or the sink fails; the next write then encodes afresh.
   bool write(const PredictionData& data, PredictionSink& sink);
   // The previous text is gone or not what this encoder wrote: the next write
   // encodes everything.
@@ -100,7 +91,7 @@ class IncrementalPredictionEncoder {
   std::size_t bodyBytes_ = 0;  // the samples' text, a comma counted for each
 };
 
-// Whether encodePredictionData can write `data`: no infinity or not-a-number.
+// Whether the encoder can write `data`: no infinity or not-a-number.
 bool encodable(const PredictionData& data);
 
 struct PredictionDecodeResult {

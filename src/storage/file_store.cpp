@@ -234,6 +234,11 @@ bool isLockedFile(const std::filesystem::path& path) {
   return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0;
 }
 
+namespace {
+
+// True when `name` is one of the temporary files writeFileSafely names after
+// the file `target` (both plain file names): `target` + ".tmp-" + 8 letters or
+// digits.
 bool isTemporaryName(std::string_view target, std::string_view name) {
   if (name.size() != target.size() + kTemporaryInfix.size() + kTemporarySuffixLength ||
       !name.starts_with(target) ||
@@ -242,8 +247,6 @@ bool isTemporaryName(std::string_view target, std::string_view name) {
   const std::string_view suffix = name.substr(target.size() + kTemporaryInfix.size());
   return suffix.find_first_not_of(kTemporaryAlphabet) == std::string_view::npos;
 }
-
-namespace {
 
 // Removes what earlier runs left of their saves of `path`: a kill between
 // naming the temporary file and the rename leaves one behind, up to the size
@@ -418,6 +421,10 @@ std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
   return std::nullopt;
 }
 
+namespace {
+
+// Renames `from` to `to`, replacing whatever file `to` names. A missing `from`
+// counts as success. Returns a readable error on failure.
 std::optional<std::string> moveFile(const std::filesystem::path& from,
                                     const std::filesystem::path& to) {
   if (::rename(from.c_str(), to.c_str()) == 0) return std::nullopt;
@@ -425,6 +432,8 @@ std::optional<std::string> moveFile(const std::filesystem::path& from,
   if (error == ENOENT) return std::nullopt;
   return "cannot move " + from.string() + " to " + to.string() + ": " + describe(error);
 }
+
+}  // namespace
 
 KeptFile keepUnreadableFile(const std::filesystem::path& path,
                             const std::filesystem::path& keptPath, std::size_t maxBytes) {

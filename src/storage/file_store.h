@@ -69,11 +69,6 @@ PathKind pathKind(const std::filesystem::path& path);
 // followed: it is never locked, whatever it points to.
 bool isLockedFile(const std::filesystem::path& path);
 
-// True when `name` is one of the temporary files writeFileSafely names after
-// the file `target` (both plain file names): `target` + ".tmp-" + 8 letters or
-// digits.
-bool isTemporaryName(std::string_view target, std::string_view name);
-
 // Writes `bytes` to a temporary file in the same directory, flushes it to disk,
 // renames it over `path` and flushes the directory, so `path` always holds
 // either the old or the new content in full, even after a power cut. Returns a
@@ -120,11 +115,6 @@ class SaveWriter {
 std::optional<std::string> writeFileSafely(const std::filesystem::path& path,
                                            const std::function<bool(SaveWriter&)>& fill,
                                            FileDescriptor* written = nullptr);
-
-// Renames `from` to `to`, replacing whatever file `to` names. A missing `from`
-// counts as success. Returns a readable error on failure.
-std::optional<std::string> moveFile(const std::filesystem::path& from,
-                                    const std::filesystem::path& to);
 
 // Keeps a file that could not be read for inspection before anything replaces
 // it: renames `path` to `keptPath` (replacing a file of that name), or, when it

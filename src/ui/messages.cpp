@@ -103,10 +103,15 @@ Alert aboutAlert(const Config& config, const Wording& wording) {
                .buttons = {}};
 }
 
+std::string thresholdRuleText(std::int64_t threshold, const Wording& wording) {
+  return fillIn(wording.thresholdRule, {threshold});
+}
+
 Alert launchAlert(std::int64_t threshold, const Wording& wording, bool itemShown) {
+  const std::string rule = thresholdRuleText(threshold, wording);
   return Alert{
       .title = std::string(wording.launchTitle),
-      .body = fillIn(itemShown ? wording.launchShown : wording.launchHidden, {threshold}),
+      .body = fillIn(itemShown ? wording.launchShown : wording.launchHidden, {threshold, rule}),
       .buttons = {},
       // Shown at login too, where nobody has just clicked the menu.
       .bringToFront = true,

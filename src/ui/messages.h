@@ -56,6 +56,10 @@ Alert powerModeAlert(std::optional<PowerMode> mode, const Wording& wording = {},
 // closing copyright line.
 Alert aboutAlert(const Config& config, const Wording& wording = {});
 
+// The rule in force at `threshold`, in the platform's words: part of the
+// launch message, and the one-time setup's confirmation.
+std::string thresholdRuleText(std::int64_t threshold, const Wording& wording = {});
+
 // The launch message, shown once a second after a start with setup completed.
 // It only informs, so it does not hold the checks. Where no status area shows
 // the item (`itemShown` false), it does not send the user looking for it.

@@ -129,7 +129,7 @@ TEST_F(AppDelegateTest, InstalledSetupSavesAndRunsTheLaunchCheck) {
   mac.level = 15;
   bool savedWhenInstalled = false;
   mac.setup = [&](Alerts&, const SetupHooks& hooks) {
-    EXPECT_EQ(hooks.currentThreshold(), 20);
+    EXPECT_EQ(hooks.thresholdRule(), thresholdRuleText(20));
     hooks.installed();
     savedWhenInstalled = readConfig() && readConfig()->setupComplete;
   };

@@ -6,9 +6,12 @@
 #include <string>
 
 #include "fake_platform_fixture.h"
+#include "platform/linux/wording.h"
 
 namespace kestrine {
 namespace {
+
+using linux_desktop::kLinuxWording;
 
 // ---- The decision of a pass on battery, as a pure function ----
 

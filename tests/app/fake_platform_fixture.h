@@ -12,6 +12,7 @@
 #include "platform/fake/fake_platform.h"
 #include "prediction/prediction_data.h"
 #include "settings/config.h"
+#include "support/prediction_text.h"
 #include "support/temp_folder.h"
 
 namespace kestrine::testing {

@@ -9,6 +9,7 @@
 #include "platform/fake/scripted_power_sources.h"
 #include "platform/fake/scripted_tool_runner.h"
 #include "support/answer_in_turn.h"
+#include "ui/messages.h"
 
 namespace kestrine {
 namespace {
@@ -45,7 +46,7 @@ class SetupFlow : public ::testing::Test {
   SetupHooks hooks{
       .quit = [this] { events.push_back("quit"); },
       .installed = [this] { events.push_back("installed"); },
-      .currentThreshold = [] { return std::int64_t{20}; },
+      .thresholdRule = [] { return thresholdRuleText(20); },
   };
 };
 
@@ -54,7 +55,7 @@ TEST_F(SetupFlow, SuccessInstallsBeforeTheConfirmation) {
   alerts.onShow.add([this](const Alert& alert) {
     events.push_back((alert.bringToFront ? "front alert: " : "alert: ") + alert.title);
   });
-  hooks.currentThreshold = [] { return std::int64_t{30}; };
+  hooks.thresholdRule = [] { return thresholdRuleText(30); };
   run();
   EXPECT_THAT(events, ElementsAre("front alert: Welcome to Kestrine!", "installed",
                                   "front alert: Setup Complete!"));

@@ -14,6 +14,7 @@
 #include "platform/fake/virtual_clock.h"
 #include "platform/fake/virtual_main_loop.h"
 #include "prediction/learning_file.h"
+#include "support/prediction_text.h"
 #include "support/temp_folder.h"
 
 namespace kestrine {

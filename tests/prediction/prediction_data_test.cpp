@@ -11,6 +11,8 @@
 #include <ostream>
 #include <random>
 
+#include "support/prediction_text.h"
+
 namespace kestrine {
 namespace {
 
@@ -84,9 +86,7 @@ TEST(PredictionData, RoundTripIsBitExact) {
   data.daysCollected = std::numeric_limits<std::int64_t>::min();
   data.accuracyScore = std::nextafter(1.0, 2.0);
 
-  // Encoded into a used buffer, which must come out holding this record only.
-  std::string text = "stale text that must not survive";
-  ASSERT_TRUE(encodePredictionDataInto(data, text));
+  const std::string text = encodePredictionData(data).value();
   const auto decoded = decodePredictionData(text);
   ASSERT_TRUE(decoded.data) << decoded.error;
   EXPECT_EQ(*decoded.data, data);

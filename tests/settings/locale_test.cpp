@@ -8,6 +8,7 @@
 
 #include "prediction/prediction_data.h"
 #include "settings/config.h"
+#include "support/prediction_text.h"
 #include "ui/messages.h"
 
 namespace kestrine {

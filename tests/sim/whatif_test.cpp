@@ -21,6 +21,7 @@
 #include "sim/laptop_run.h"
 #include "sim/malformed_input.h"
 #include "sim/whatif.h"
+#include "support/prediction_text.h"
 
 namespace kestrine::sim {
 namespace {

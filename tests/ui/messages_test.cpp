@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "app/check_cycle.h"
+#include "platform/linux/wording.h"
 
 namespace kestrine {
 namespace {
+
+using linux_desktop::kLinuxWording;
 
 void expectAlert(const Alert& alert, const std::string& title, const std::string& body,
                  bool bringToFront = false) {

@@ -35,14 +35,6 @@ class RecordingStatusItem final : public StatusItem {
   std::shared_ptr<RecordingStatusBar::State> state_;
 };
 
-const MenuItem* findIn(const std::vector<MenuItem>& items, std::string_view title) {
-  for (const MenuItem& item : items) {
-    if (!item.isSeparator && item.title == title) return &item;
-    if (const MenuItem* found = findIn(item.submenu, title)) return found;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 RecordingStatusBar::RecordingStatusBar() : state_(std::make_shared<State>()) {
@@ -76,10 +68,6 @@ const std::vector<Menu>& RecordingStatusBar::menus() const { return state_->menu
 
 const Menu* RecordingStatusBar::menu() const {
   return state_->menus.empty() ? nullptr : &state_->menus.back();
-}
-
-const MenuItem* findMenuItem(const Menu& menu, std::string_view title) {
-  return findIn(menu.items, title);
 }
 
 }  // namespace kestrine::fake

@@ -45,7 +45,4 @@ class RecordingStatusBar final : public StatusBar {
   std::shared_ptr<State> state_;  // shared with the items, which may outlive the bar
 };
 
-// The first item with this title in the menu or any submenu; null when none.
-const MenuItem* findMenuItem(const Menu& menu, std::string_view title);
-
 }  // namespace kestrine::fake

@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "platform/fake/observers.h"
+#include "platform/modal_gate.h"
 #include "ports/clock.h"
 #include "ports/main_loop.h"
-#include "ui/modal_gate.h"
 
 namespace kestrine::fake {
 

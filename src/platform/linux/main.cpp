@@ -19,7 +19,6 @@
 #include "app/command_line.h"
 #include "platform/linux/alerts.h"
 #include "platform/linux/clock.h"
-#include "platform/linux/console.h"
 #include "platform/linux/home_directory.h"
 #include "platform/linux/instance_service.h"
 #include "platform/linux/main_loop.h"
@@ -28,6 +27,7 @@
 #include "platform/linux/status_item.h"
 #include "platform/linux/translation.h"
 #include "platform/linux/tray_host.h"
+#include "platform/posix/console.h"
 #include "storage/single_instance.h"
 #include "version.h"
 

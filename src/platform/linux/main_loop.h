@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/modal_gate.h"
 #include "ports/main_loop.h"
-#include "ui/modal_gate.h"
 
 namespace kestrine::linux_desktop {
 

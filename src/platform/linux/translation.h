@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/wording.h"
+#include "platform/linux/wording.h"
 
 namespace kestrine::linux_desktop {
 

@@ -19,8 +19,6 @@ class TrayHostWatch {
   TrayHostWatch(const TrayHostWatch&) = delete;
   TrayHostWatch& operator=(const TrayHostWatch&) = delete;
 
-  bool hostPresent() const { return present_; }
-
  private:
   static void onAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer self);
   static void onVanished(GDBusConnection*, const gchar*, gpointer self);

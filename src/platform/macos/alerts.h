@@ -2,7 +2,7 @@
 
 #include "ports/alerts.h"
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // Modal alerts through NSAlert. An alert without buttons gets AppKit's single
 // default OK button, which answers 1000 like a first added button. An alert
@@ -13,4 +13,4 @@ class MacAlerts final : public Alerts {
   int runModal(const Alert& alert) override;
 };
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -6,7 +6,7 @@
 
 #include "platform/macos/ns_string.h"
 
-namespace kestrine {
+namespace kestrine::macos {
 
 int MacAlerts::runModal(const Alert& alert) {
   if (alert.bringToFront) {
@@ -33,4 +33,4 @@ int MacAlerts::runModal(const Alert& alert) {
   return static_cast<int>(answer);
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -10,7 +10,6 @@
 #include "mac_power/system_tools.h"
 #include "platform/macos/alerts.h"
 #include "platform/macos/clock.h"
-#include "platform/macos/console.h"
 #include "platform/macos/home_directory.h"
 #include "platform/macos/login_item.h"
 #include "platform/macos/main_loop.h"
@@ -18,6 +17,7 @@
 #include "platform/macos/power_sources.h"
 #include "platform/macos/status_bar.h"
 #include "platform/macos/user_name.h"
+#include "platform/posix/console.h"
 #include "platform/posix/tool_runner.h"
 #include "ports/platform.h"
 #include "storage/single_instance.h"
@@ -95,7 +95,8 @@ void performMenuAction(kestrine::AppDelegate* delegate, kestrine::MenuAction act
 @end
 
 int main() {
-  if (!kestrine::mayStart(kestrine::claimSingleInstance(kestrine::MacHomeDirectory().path())))
+  if (!kestrine::mayStart(
+          kestrine::claimSingleInstance(kestrine::macos::MacHomeDirectory().path())))
     return 0;
   @autoreleasepool {
     NSApplication* application = [NSApplication sharedApplication];
@@ -104,15 +105,15 @@ int main() {
     // terminate:] ends the process with exit(), so none of it is torn down
     // while a callback could still reach it.
     kestrine::StdoutConsole console;
-    kestrine::MacStatusBar statusBar;
-    kestrine::MacAlerts alerts;
-    kestrine::MacNotifier notifier(console);
-    kestrine::MacMainLoop mainLoop;
+    kestrine::macos::MacStatusBar statusBar;
+    kestrine::macos::MacAlerts alerts;
+    kestrine::macos::MacNotifier notifier(console);
+    kestrine::macos::MacMainLoop mainLoop;
     kestrine::PosixToolRunner tools;
-    kestrine::MacPowerSources powerSources;
-    const kestrine::MacClock clock;
-    const kestrine::MacHomeDirectory home;
-    const kestrine::MacUserName user;
+    kestrine::macos::MacPowerSources powerSources;
+    const kestrine::macos::MacClock clock;
+    const kestrine::macos::MacHomeDirectory home;
+    const kestrine::macos::MacUserName user;
     // After the first successful setup: start at login, and ask to notify
     // while the user is at the Mac.
     kestrine::PowerControl power(tools, powerSources, user, kestrine::macSystemTools(),
@@ -120,7 +121,7 @@ int main() {
                                  kestrine::SetupFollowUp{
                                      .home = home.path(),
                                      .console = &console,
-                                     .registerLoginItem = &kestrine::registerMainAppAtLogin,
+                                     .registerLoginItem = &kestrine::macos::registerMainAppAtLogin,
                                      .afterSetup = [&notifier] { notifier.requestAuthorization(); },
                                  });
     kestrine::Platform platform{

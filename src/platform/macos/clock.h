@@ -2,7 +2,7 @@
 
 #include "ports/clock.h"
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // NSDate's clock, whose reference date is the one WallTime counts from, and the
 // user's current calendar and time zone for the day of the month.
@@ -12,4 +12,4 @@ class MacClock final : public Clock {
   int dayOfMonth(WallTime time) const override;
 };
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

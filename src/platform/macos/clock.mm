@@ -2,7 +2,7 @@
 
 #import <Foundation/Foundation.h>
 
-namespace kestrine {
+namespace kestrine::macos {
 
 WallTime MacClock::now() const { return [[NSDate date] timeIntervalSinceReferenceDate]; }
 
@@ -13,4 +13,4 @@ int MacClock::dayOfMonth(WallTime time) const {
   return static_cast<int>([parts day]);
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

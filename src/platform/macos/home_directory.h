@@ -4,7 +4,7 @@
 
 #include "ports/home_directory.h"
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // NSHomeDirectory(): the current user's home directory; empty in the unlikely
 // case that it has no file-system form.
@@ -13,4 +13,4 @@ class MacHomeDirectory final : public HomeDirectory {
   std::filesystem::path path() const override;
 };
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -5,7 +5,7 @@
 #include <array>
 #include <climits>
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // The buffer form reports a path it cannot convert by returning NO, where the
 // fileSystemRepresentation property would raise an Objective-C exception
@@ -18,4 +18,4 @@ std::filesystem::path MacHomeDirectory::path() const {
   return std::filesystem::path(buffer.data());
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -3,7 +3,7 @@
 #import <Foundation/Foundation.h>
 #import <ServiceManagement/ServiceManagement.h>
 
-namespace kestrine {
+namespace kestrine::macos {
 
 bool registerMainAppAtLogin() {
   SMAppService* service = [SMAppService mainAppService];
@@ -12,4 +12,4 @@ bool registerMainAppAtLogin() {
   return [service registerAndReturnError:&error] == YES;
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -3,12 +3,12 @@
 #include <functional>
 #include <memory>
 
+#include "platform/modal_gate.h"
 #include "ports/main_loop.h"
-#include "ui/modal_gate.h"
 
 @class NSTimer;
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // The main run loop of the running NSApplication: repeating and one-shot
 // NSTimers in the default and the modal-panel run-loop modes, so that they
@@ -27,4 +27,4 @@ class MacMainLoop final : public MainLoop {
   NSTimer* held_ = nullptr;  // the timer whose pass waits for the alerts to close
 };
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace kestrine {
+namespace kestrine::macos {
 
 namespace {
 
@@ -94,4 +94,4 @@ void MacMainLoop::leaveModal() {
   });
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

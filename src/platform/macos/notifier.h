@@ -5,7 +5,7 @@
 #include "ports/console.h"
 #include "ports/notifications.h"
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // Banner notifications through the user notification centre, each with the
 // default sound. Every delivery first asks for permission to alert and play
@@ -32,4 +32,4 @@ class MacNotifier final : public Notifier {
   std::unique_ptr<Presenter> presenter_;
 };
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -51,7 +51,7 @@ constexpr const char* kRefused =
 
 @end
 
-namespace kestrine {
+namespace kestrine::macos {
 
 namespace {
 
@@ -114,4 +114,4 @@ void MacNotifier::deliver(const Notification& notification) {
   });
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // The core's UTF-8 text as an NSString; empty where the bytes are not UTF-8,
 // so a bad text never reaches AppKit as nil.
@@ -15,4 +15,4 @@ inline NSString* toNSString(const std::string& text) {
   return string != nil ? string : @"";
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

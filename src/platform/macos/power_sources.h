@@ -4,7 +4,7 @@
 
 #include "ports/power_sources.h"
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // The power sources as IOKit's power-source service lists them.
 class MacPowerSources final : public PowerSources {
@@ -12,4 +12,4 @@ class MacPowerSources final : public PowerSources {
   std::optional<PowerSourceList> copySources() override;
 };
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

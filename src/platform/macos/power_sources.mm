@@ -16,7 +16,7 @@
 // Only fills the plain shape of power_source_shape.h from CoreFoundation
 // values; what a description means is decided there and in the core.
 
-namespace kestrine {
+namespace kestrine::macos {
 
 namespace {
 
@@ -84,4 +84,4 @@ std::optional<PowerSourceList> MacPowerSources::copySources() {
   return macos::toPowerSourceList(raw);
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -17,7 +17,7 @@
 - (void)showAbout;
 @end
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // The system status bar through AppKit: a status item whose button carries
 // the title and whose menu is drawn from the core's menu model. Menu items get
@@ -29,4 +29,4 @@ class MacStatusBar final : public StatusBar {
   std::unique_ptr<StatusItem> createStatusItem() override;
 };
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

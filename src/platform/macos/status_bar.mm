@@ -7,7 +7,7 @@
 
 #include "platform/macos/ns_string.h"
 
-namespace kestrine {
+namespace kestrine::macos {
 
 namespace {
 
@@ -77,4 +77,4 @@ std::unique_ptr<StatusItem> MacStatusBar::createStatusItem() {
   return std::make_unique<MacStatusItem>(item);
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

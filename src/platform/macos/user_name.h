@@ -4,7 +4,7 @@
 
 #include "ports/user_name.h"
 
-namespace kestrine {
+namespace kestrine::macos {
 
 // NSUserName(): the current user's short login name.
 class MacUserName final : public UserName {
@@ -12,4 +12,4 @@ class MacUserName final : public UserName {
   std::string shortName() const override;
 };
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

@@ -2,11 +2,11 @@
 
 #import <Foundation/Foundation.h>
 
-namespace kestrine {
+namespace kestrine::macos {
 
 std::string MacUserName::shortName() const {
   const char* name = [NSUserName() UTF8String];
   return name != nullptr ? std::string(name) : std::string();
 }
 
-}  // namespace kestrine
+}  // namespace kestrine::macos

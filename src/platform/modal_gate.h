@@ -2,9 +2,10 @@
 
 namespace kestrine {
 
-// The bookkeeping behind the main loop's modal rule, for a backend's loop: a
-// repeating pass that falls due while a modal alert is open is held back, and
-// once the outermost modal has closed one held-back pass runs.
+// The bookkeeping behind the main loop's modal rule, shared by the desktop
+// backends' loops and the virtual one: a repeating pass that falls due while a
+// modal alert is open is held back, and once the outermost modal has closed
+// one held-back pass runs.
 //
 // It keeps a single "held" flag, not one per timer: that is enough for
 // Kestrine, which has exactly one repeating timer (the check timer). With

@@ -1,8 +1,8 @@
-#include "platform/linux/console.h"
+#include "platform/posix/console.h"
 
 #include <cstdio>
 
-namespace kestrine::linux_desktop {
+namespace kestrine {
 
 void StdoutConsole::printLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
@@ -10,4 +10,4 @@ void StdoutConsole::printLine(std::string_view line) {
   std::fflush(stdout);
 }
 
-}  // namespace kestrine::linux_desktop
+}  // namespace kestrine

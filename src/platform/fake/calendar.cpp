@@ -1,4 +1,4 @@
-#include "platform/fake/virtual_clock.h"
+#include "platform/fake/calendar.h"
 
 #include <chrono>
 #include <cmath>
