@@ -357,31 +357,6 @@ TEST_F(AppDelegateTest, CallbacksDoNothingOnceTheDelegateIsGone) {
   }
 }
 
-// ---- The modal rule, end to end ----
-
-TEST_F(AppDelegateTest, PassesRunWhileTheLaunchMessageIsOpenAndWaitWhileADialogIs) {
-  writeConfig(Config{.setupComplete = true});
-  sim.alerts.queueAnswer(kAlertFirstButton, 75.0);  // the launch message stays open 75 s
-  launch();
-  sim.loop.runFor(99.0);  // passes run meanwhile: the launch_message_open scenario
-  sim.clearJournal();
-  sim.alerts.queueAnswer(kAlertFirstButton, 66.0);  // "Current Battery" open from 99 s to 165 s
-  app->performMenuAction(MenuAction::kShowBatteryInfo);
-  sim.loop.runFor(15.0);
-  EXPECT_THAT(sim.journalOf("loop"),
-              ElementsAre("modal opens", "held pass #1", "held pass #1", "modal closes",
-                          "deferred pass #1", "timer pass #1"));
-  std::vector<WallTime> passTimes;
-  for (const auto& entry : sim.journal()) {
-    if (entry.source == "loop" && entry.text.find("pass #1") != std::string::npos &&
-        entry.text.find("held") == std::string::npos) {
-      passTimes.push_back(entry.time - fake::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0));
-    }
-  }
-  EXPECT_THAT(passTimes, ElementsAre(165.0, 180.0));
-  EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), 5);
-}
-
 // Opening the running application again shows the launch message, but never
 // over an alert of its own (here the launch message itself, open for 60 s).
 TEST_F(AppDelegateTest, ReopeningShowsTheLaunchMessageUnlessAnAlertIsOpen) {
