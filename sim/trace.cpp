@@ -1,7 +1,5 @@
 #include "sim/trace.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <system_error>
 
 #include "platform/fake/calendar.h"
@@ -328,21 +327,27 @@ std::optional<Failure> parseLearningFile(const TextReader& read, std::size_t siz
   return std::nullopt;
 }
 
-// Opens the trace file; the reason when it cannot.
+// Opens the trace file as the application opens its own (a FIFO does not
+// stall it); the reason when it cannot. The size the file claims is not
+// trusted here: the reading counts the bytes.
 std::optional<std::string> openTraceFile(const std::filesystem::path& path, FileDescriptor& fd) {
-  fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd.valid()) {
-    const int error = errno;
-    if (error == ENOENT) return "no such file";
-    if (error == EACCES) return "permission denied";
-    return "cannot be read: " + std::generic_category().message(error);
+  OpenedFile file = openRegularFile(path, std::numeric_limits<std::size_t>::max());
+  if (file.fd.valid()) {
+    fd = std::move(file.fd);
+    return std::nullopt;
   }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0)
-    return "cannot be read: " + std::generic_category().message(errno);
-  if (S_ISDIR(info.st_mode)) return "is a directory";
-  if (!S_ISREG(info.st_mode)) return "not a regular file";
-  return std::nullopt;
+  switch (file.errorNumber) {
+    case 0:
+      return "not a regular file";
+    case ENOENT:
+      return "no such file";
+    case EACCES:
+      return "permission denied";
+    case EISDIR:
+      return "is a directory";
+    default:
+      return "cannot be read: " + std::generic_category().message(file.errorNumber);
+  }
 }
 
 // The text, read from its start as often as it is asked: never held whole,

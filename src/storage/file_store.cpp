@@ -141,10 +141,13 @@ OpenedFile openRegularFile(const std::filesystem::path& path, std::size_t maxByt
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
   if (!fd.valid()) {
-    opened.error = describe("cannot open", path, errno);
+    opened.errorNumber = errno;
+    opened.error = describe("cannot open", path, opened.errorNumber);
   } else if (::fstat(fd.get(), &info) != 0) {
-    opened.error = describe("cannot read", path, errno);
+    opened.errorNumber = errno;
+    opened.error = describe("cannot read", path, opened.errorNumber);
   } else if (S_ISDIR(info.st_mode)) {
+    opened.errorNumber = EISDIR;
     opened.error = describe("cannot read", path, EISDIR);
   } else if (!S_ISREG(info.st_mode)) {
     opened.error = "cannot read " + path.string() + ": not a regular file";

@@ -39,6 +39,7 @@ struct OpenedFile {
   FileDescriptor fd;
   std::uintmax_t size = 0;  // as the file system tells
   std::string error;        // readable description when fd is invalid
+  int errorNumber = 0;      // the system's reason, when it gave one (not for a FIFO, say)
   bool tooLarge = false;    // refused for holding more than the limit
 };
 OpenedFile openRegularFile(const std::filesystem::path& path, std::size_t maxBytes);
