@@ -1,11 +1,12 @@
 #include "sim/input_text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
-#include <vector>
+#include <cstring>
 
 #include "platform/fake/calendar.h"
-#include "storage/file_store.h"
 
 namespace kestrine::sim {
 
@@ -21,10 +22,29 @@ std::optional<long long> parseInteger(std::string_view text) {
   return value;
 }
 
-std::optional<std::string> readInputFile(const std::filesystem::path& path) {
-  // The application's own reader: a directory or a FIFO in the file's place is
-  // refused instead of read as empty or waited on.
-  return readWholeFile(path).bytes;
+bool Lines::next(std::string_view& line) {
+  auto eol = rest_.find('\n');
+  while (eol == std::string_view::npos && read_) {
+    // What is left moves to the front; a line longer than the buffer doubles it.
+    const std::size_t kept = rest_.size();
+    if (kept == buffer_.size()) {
+      std::vector<char> larger(std::max(2 * kept, std::size_t{1} << 20));
+      std::copy(rest_.begin(), rest_.end(), larger.begin());
+      buffer_.swap(larger);
+    } else {
+      std::memmove(buffer_.data(), rest_.data(), kept);
+    }
+    const std::ptrdiff_t got = read_(buffer_.data() + kept, buffer_.size() - kept);
+    if (got <= 0) read_ = nullptr;
+    rest_ = {buffer_.data(), kept + static_cast<std::size_t>(std::max<std::ptrdiff_t>(got, 0))};
+    eol = rest_.find('\n', kept);
+  }
+  if (rest_.empty()) return false;
+  line = rest_.substr(0, eol);
+  rest_.remove_prefix(eol == std::string_view::npos ? rest_.size() : eol + 1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  ++number_;
+  return true;
 }
 
 std::optional<double> parseNumber(std::string_view text) {
@@ -51,21 +71,18 @@ static std::optional<double> parseAnyDuration(std::string_view text) {
     days = static_cast<double>(*n);
     text = text.substr(d + 1);
   }
-  std::vector<std::string_view> parts;
-  std::size_t start = 0;
-  while (true) {
-    const auto colon = text.find(':', start);
-    parts.push_back(text.substr(start, colon - start));
-    if (colon == std::string_view::npos) break;
-    start = colon + 1;
-  }
-  if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
-  const auto hours = parseInteger(parts[0]);
-  const auto minutes = parseInteger(parts[1]);
+  // H:MM or H:MM:SS
+  const auto colon = text.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const auto hours = parseInteger(text.substr(0, colon));
+  const std::string_view rest = text.substr(colon + 1);
+  const auto secondColon = rest.find(':');
+  const std::string_view minutesText = rest.substr(0, secondColon);
+  const auto minutes = parseInteger(minutesText);
   std::optional<double> seconds = 0.0;
-  if (parts.size() == 3) seconds = parseNumber(parts[2]);
+  if (secondColon != std::string_view::npos) seconds = parseNumber(rest.substr(secondColon + 1));
   if (!hours || !minutes || !seconds || *hours < 0 || *minutes < 0 || *minutes > 59 ||
-      parts[1].size() != 2 || *seconds < 0 || *seconds >= 60) {
+      minutesText.size() != 2 || *seconds < 0 || *seconds >= 60) {
     return std::nullopt;
   }
   return days * 86400 + static_cast<double>(*hours) * 3600 + static_cast<double>(*minutes) * 60 +
@@ -94,13 +111,13 @@ std::optional<WallTime> parseIsoTime(std::string_view text) {
   const auto minute = parseInteger(text.substr(14, 2));
   const auto second =
       text.size() == 19 ? parseInteger(text.substr(17, 2)) : std::optional<long long>(0);
-  if (!year || !month || !day || !hour || !minute || !second || *month < 1 || *month > 12 ||
-      *day < 1 || *day > 31 || *hour > 23 || *minute > 59 || *second > 59) {
+  if (!year || !month || !day || !hour || !minute || !second || *month < 1 || *day < 1 ||
+      *hour > 23 || *minute > 59 || *second > 59 ||
+      !std::chrono::year_month_day(std::chrono::year(static_cast<int>(*year)) /
+                                   static_cast<int>(*month) / static_cast<int>(*day))
+           .ok()) {
     return std::nullopt;
   }
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
-  if (*day > kDays[*month - 1] || (*month == 2 && *day == 29 && !leap)) return std::nullopt;
   return fake::wallTimeFromCivil(static_cast<int>(*year), static_cast<unsigned>(*month),
                                  static_cast<unsigned>(*day), static_cast<int>(*hour),
                                  static_cast<int>(*minute), static_cast<double>(*second));

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "ports/clock.h"
+#include "prediction/prediction_data.h"
 
 // Reading the virtual laptop's input texts, shared by the scenario and trace
 // parsers: the lines, the numbers and times they hold, and where a text is bad.
@@ -20,10 +22,6 @@ struct InputError {
   std::string str() const;  // "file:line: message"
 };
 
-// The whole content of an input file (a scenario, a trace, a "file-from"
-// source); absent when it cannot be opened.
-std::optional<std::string> readInputFile(const std::filesystem::path& path);
-
 // `s` without leading and trailing blanks, tabs and carriage returns.
 inline std::string_view trimBlanks(std::string_view s) {
   const auto first = s.find_first_not_of(" \t\r");
@@ -32,26 +30,20 @@ inline std::string_view trimBlanks(std::string_view s) {
   return s.substr(first, last - first + 1);
 }
 
-// Walks the lines of an input text, counting them from 1; a line ends with
-// "\n" or "\r\n".
+// Walks the lines of an input text, in memory or read in pieces, counting them
+// from 1; a line ends with "\n" or "\r\n". A line is valid until the next one
+// is asked for.
 class Lines {
  public:
-  explicit Lines(std::string_view text) : text_(text) {}
-  bool next(std::string_view& line) {
-    if (pos_ >= text_.size()) return false;
-    auto eol = text_.find('\n', pos_);
-    if (eol == std::string_view::npos) eol = text_.size();
-    line = text_.substr(pos_, eol - pos_);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    pos_ = eol + 1;
-    ++number_;
-    return true;
-  }
+  explicit Lines(std::string_view text) : rest_(text) {}
+  explicit Lines(TextReader read) : read_(std::move(read)) {}
+  bool next(std::string_view& line);
   int number() const { return number_; }
 
  private:
-  std::string_view text_;
-  std::size_t pos_ = 0;
+  TextReader read_;  // empty once the text has ended
+  std::vector<char> buffer_;
+  std::string_view rest_;  // not yet given out
   int number_ = 0;
 };
 

@@ -382,7 +382,7 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
           return fail("file name '" + w[1] + "' must stay inside the home folder");
         if (clashesWithEarlier(scenario, w[1]))
           return fail("file name '" + w[1] + "' clashes with an earlier file's");
-        auto content = copied ? readInputFile(baseDir / w[2]) : restAfterWords(line, 2);
+        auto content = copied ? readWholeFile(baseDir / w[2]).bytes : restAfterWords(line, 2);
         if (!content) return fail("cannot read '" + (baseDir / w[2]).string() + "'");
         scenario.homeFiles.emplace_back(w[1], std::move(*content));
       }
@@ -434,7 +434,7 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
 }
 
 ScenarioParse loadScenario(const std::filesystem::path& path) {
-  const auto content = readInputFile(path);
+  const auto content = readWholeFile(path).bytes;
   if (!content) return ScenarioParse{std::nullopt, InputError{path.string(), 0, "cannot be read"}};
   return parseScenario(*content, path.string(), path.parent_path());
 }

@@ -47,51 +47,6 @@ std::size_t split(std::string_view line, char separator, std::array<std::string_
   }
 }
 
-// The lines of a text read in pieces, counted from 1; a line ends with "\n"
-// or "\r\n". A line is valid until the next one is asked for.
-class LineSource {
- public:
-  explicit LineSource(TextReader read) : read_(std::move(read)), buffer_(std::size_t{1} << 20) {}
-  bool next(std::string_view& line) {
-    while (true) {
-      const char* start = buffer_.data() + begin_;
-      const auto* eol = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
-      if (eol != nullptr || (atEnd_ && begin_ < end_)) {
-        const char* stop = eol != nullptr ? eol : buffer_.data() + end_;
-        line = std::string_view(start, static_cast<std::size_t>(stop - start));
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        begin_ = static_cast<std::size_t>(stop - buffer_.data()) + (eol != nullptr ? 1 : 0);
-        ++number_;
-        return true;
-      }
-      if (atEnd_) return false;
-      readMore();
-    }
-  }
-  int number() const { return number_; }
-
- private:
-  void readMore() {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-    end_ -= begin_;
-    begin_ = 0;
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // a very long line
-    const std::ptrdiff_t got = read_(buffer_.data() + end_, buffer_.size() - end_);
-    if (got <= 0) {
-      atEnd_ = true;
-    } else {
-      end_ += static_cast<std::size_t>(got);
-    }
-  }
-
-  TextReader read_;
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  bool atEnd_ = false;
-  int number_ = 0;
-};
-
 struct Failure {
   int line;
   std::string message;
@@ -134,7 +89,7 @@ constexpr const char* kColumnNames[] = {"time (or timestamp)",
                                         "percent (or level, battery, battery_percent)",
                                         "charging (or ac, on_ac)"};
 
-std::optional<Failure> parseCsv(LineSource& lines, Trace& trace) {
+std::optional<Failure> parseCsv(Lines& lines, Trace& trace) {
   std::string_view line;
   std::array<std::string_view, 8> fields;
   std::array<std::size_t, 3> index = {0, 1, 2};
@@ -240,7 +195,7 @@ bool looksLikeDaemonHistory(std::string_view line) {
   return split(line, '\t', fields) == 3 && daemonState(fields[2]).has_value();
 }
 
-std::optional<Failure> parseDaemonHistory(LineSource& lines, Trace& trace) {
+std::optional<Failure> parseDaemonHistory(Lines& lines, Trace& trace) {
   std::string_view line;
   std::array<std::string_view, 8> fields;
   bool charging = false;
@@ -327,16 +282,9 @@ std::optional<Failure> parseLearningFile(const TextReader& read, std::size_t siz
   return std::nullopt;
 }
 
-// Opens the trace file as the application opens its own (a FIFO does not
-// stall it); the reason when it cannot. The size the file claims is not
-// trusted here: the reading counts the bytes.
-std::optional<std::string> openTraceFile(const std::filesystem::path& path, FileDescriptor& fd) {
-  OpenedFile file = openRegularFile(path, std::numeric_limits<std::size_t>::max());
-  if (file.fd.valid()) {
-    fd = std::move(file.fd);
-    return std::nullopt;
-  }
-  switch (file.errorNumber) {
+// Why a trace file cannot be opened, by the system's reason (0: it is no regular file).
+std::string openFailure(int errorNumber) {
+  switch (errorNumber) {
     case 0:
       return "not a regular file";
     case ENOENT:
@@ -346,61 +294,14 @@ std::optional<std::string> openTraceFile(const std::filesystem::path& path, File
     case EISDIR:
       return "is a directory";
     default:
-      return "cannot be read: " + std::generic_category().message(file.errorNumber);
+      return "cannot be read: " + std::generic_category().message(errorNumber);
   }
 }
 
-// The text, read from its start as often as it is asked: never held whole,
-// so that memory follows the rows, not the size of the file. Starts after a
-// byte order mark.
-class TraceText {
- public:
-  virtual ~TraceText() = default;
-  // A reader from the start; only one is in use at a time.
-  virtual TextReader fromStart() = 0;
-  // Set when a reader could not read on.
-  bool failed = false;
-};
-
-class StringText final : public TraceText {
- public:
-  explicit StringText(std::string_view text) : text_(text) {}
-  TextReader fromStart() override {
-    return [rest = text_](char* into, std::size_t room) mutable {
-      const std::size_t count = std::min(room, rest.size());
-      std::memcpy(into, rest.data(), count);
-      rest.remove_prefix(count);
-      return static_cast<std::ptrdiff_t>(count);
-    };
-  }
-
- private:
-  std::string_view text_;
-};
-
-class FileText final : public TraceText {
- public:
-  FileText(const FileDescriptor& fd, std::size_t bomBytes) : fd_(fd), bomBytes_(bomBytes) {}
-  TextReader fromStart() override {
-    auto offset = static_cast<off_t>(bomBytes_);
-    return [this, offset](char* into, std::size_t room) mutable -> std::ptrdiff_t {
-      ssize_t got = 0;
-      do {
-        got = ::pread(fd_.get(), into, room, offset);
-      } while (got < 0 && errno == EINTR);
-      if (got < 0) {
-        failed = true;
-        return -1;
-      }
-      offset += got;
-      return got;
-    };
-  }
-
- private:
-  const FileDescriptor& fd_;
-  std::size_t bomBytes_;
-};
+// A reader of the text from the byte `offset` on, asked again for each pass
+// over the text, which is never held whole: memory follows the rows, not the
+// size of the file. Only the newest reader is read.
+using TextFrom = std::function<TextReader(std::size_t offset)>;
 
 // The first character that is neither blank nor a line end; 0 when none.
 char firstVisibleCharacter(const TextReader& read) {
@@ -413,51 +314,74 @@ char firstVisibleCharacter(const TextReader& read) {
   return 0;
 }
 
-// Parses the text, whose bytes hold no NUL; `lines` (at least the number
-// of rows) reserves the points at once.
-TraceParse parseText(TraceText& text, std::size_t size, std::size_t lines,
-                     const std::string& fileName) {
-  const auto refuse = [&](std::string message) {
-    return TraceParse{std::nullopt, InputError{fileName, 0, std::move(message)}};
+TraceParse readTrace(const TextFrom& from, const std::string& fileName) {
+  const auto refuse = [&](int line, std::string message) {
+    return TraceParse{std::nullopt, InputError{fileName, line, std::move(message)}};
   };
+  // A first pass over the bytes, never trusting the size a file claims: the
+  // size, the lines (which reserve the rows at once), a byte order mark, and
+  // whether it is text at all.
+  std::size_t size = 0;
+  std::size_t lines = 1;
+  bool nul = false;
+  std::string start;
+  {
+    std::vector<char> chunk(std::size_t{1} << 20);
+    const TextReader read = from(0);
+    for (std::ptrdiff_t got; (got = read(chunk.data(), chunk.size())) != 0;) {
+      if (got < 0) return refuse(0, "cannot be read: " + std::generic_category().message(errno));
+      const std::string_view piece(chunk.data(), static_cast<std::size_t>(got));
+      size += piece.size();
+      if (size > kLargestTraceBytes) {
+        return refuse(0,
+                      "larger than " + std::to_string(kLargestTraceBytes >> 20) + " MiB; not read");
+      }
+      if (start.size() < kBom.size()) start += piece.substr(0, kBom.size() - start.size());
+      nul = nul || piece.find('\0') != std::string_view::npos;
+      lines += static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
+    }
+  }
+  if (nul) return refuse(0, "not a text file");
   // The daemon keeps its rates (watts) and times (seconds) in the same form
   // as its charge levels.
   const std::string base = std::filesystem::path(fileName).filename().string();
   for (const char* other : {"history-rate-", "history-time-"}) {
     if (base.starts_with(other)) {
-      return refuse(std::string("the power daemon's ") +
-                    (other[8] == 'r' ? "rate history (watts)" : "time history (seconds)") +
-                    ", not its charge history: give history-charge-*.dat");
+      return refuse(0, std::string("the power daemon's ") +
+                           (other[8] == 'r' ? "rate history (watts)" : "time history (seconds)") +
+                           ", not its charge history: give history-charge-*.dat");
     }
   }
+  const std::size_t bom = start == kBom ? kBom.size() : 0;
+  bool failed = false;  // a read after the first pass
+  const auto text = [&] {
+    return [&failed, read = from(bom)](char* into, std::size_t room) {
+      const std::ptrdiff_t got = read(into, room);
+      failed = failed || got < 0;
+      return got;
+    };
+  };
   Trace trace;
   trace.file = fileName;
   trace.start = fake::wallTimeFromCivil(2026, 3, 14, 0, 0, 0.0);
   // Told by the first line that is not blank: a learning file is one line
   // of it all, so its first character is looked at before any line is read.
   std::optional<Failure> failure;
-  if (firstVisibleCharacter(text.fromStart()) == '{') {
-    failure = parseLearningFile(text.fromStart(), size, trace);
+  if (firstVisibleCharacter(text()) == '{') {
+    failure = parseLearningFile(text(), size - bom, trace);
   } else {
-    std::string firstLine;
-    {
-      LineSource probe(text.fromStart());
-      std::string_view line;
-      while (probe.next(line) && trimBlanks(line).empty()) {
-      }
-      firstLine = trimBlanks(line);
+    Lines probe(text());
+    std::string_view line;
+    while (probe.next(line) && trimBlanks(line).empty()) {
     }
+    const bool daemon = looksLikeDaemonHistory(trimBlanks(line));
     trace.points.reserve(lines);
-    LineSource rows(text.fromStart());
-    failure =
-        looksLikeDaemonHistory(firstLine) ? parseDaemonHistory(rows, trace) : parseCsv(rows, trace);
+    Lines rows(text());
+    failure = daemon ? parseDaemonHistory(rows, trace) : parseCsv(rows, trace);
   }
-  if (text.failed) return refuse("cannot be read to its end");
+  if (failed) return refuse(0, "cannot be read to its end");
   if (!failure) failure = checkPoints(trace);
-  if (failure) {
-    return TraceParse{std::nullopt,
-                      InputError{fileName, failure->line, std::move(failure->message)}};
-  }
+  if (failure) return refuse(failure->line, std::move(failure->message));
   return TraceParse{std::move(trace), std::nullopt};
 }
 
@@ -481,46 +405,31 @@ double Trace::awakeSeconds(double from, double to) const {
 }
 
 TraceParse parseTrace(std::string_view text, const std::string& fileName) {
-  if (text.find('\0') != std::string_view::npos) {
-    return TraceParse{std::nullopt, InputError{fileName, 0, "not a text file"}};
-  }
-  if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
-  StringText source(text);
-  return parseText(source, text.size(),
-                   static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1,
-                   fileName);
+  return readTrace(
+      [text](std::size_t offset) -> TextReader {
+        return [rest = text.substr(offset)](char* into, std::size_t room) mutable {
+          const std::size_t count = std::min(room, rest.size());
+          std::copy_n(rest.data(), count, into);
+          rest.remove_prefix(count);
+          return static_cast<std::ptrdiff_t>(count);
+        };
+      },
+      fileName);
 }
 
 TraceParse loadTrace(const std::filesystem::path& path) {
-  const auto refuse = [&](std::string message) {
-    return TraceParse{std::nullopt, InputError{path.string(), 0, std::move(message)}};
-  };
-  FileDescriptor fd;
-  if (auto error = openTraceFile(path, fd)) return refuse(std::move(*error));
-  // A first pass over the bytes, never trusting the size the file claims:
-  // its size, its lines, a byte order mark, and whether it is text at all.
-  std::size_t size = 0;
-  std::size_t lines = 1;
-  bool nul = false;
-  std::string start;
-  std::vector<char> chunk(std::size_t{1} << 20);
-  while (true) {
-    const std::ptrdiff_t got = readPiece(fd, chunk.data(), chunk.size());
-    if (got < 0) return refuse("cannot be read: " + std::generic_category().message(errno));
-    if (got == 0) break;
-    const std::string_view piece(chunk.data(), static_cast<std::size_t>(got));
-    size += piece.size();
-    if (size > kLargestTraceBytes) {
-      return refuse("larger than " + std::to_string(kLargestTraceBytes >> 20) + " MiB; not read");
-    }
-    if (start.size() < kBom.size()) start += piece.substr(0, kBom.size() - start.size());
-    nul = nul || piece.find('\0') != std::string_view::npos;
-    lines += static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
+  // Opened as the application opens its own files (a FIFO does not stall it);
+  // the size the file claims is not trusted: the reading counts the bytes.
+  const OpenedFile file = openRegularFile(path, std::numeric_limits<std::size_t>::max());
+  if (!file.fd.valid()) {
+    return TraceParse{std::nullopt, InputError{path.string(), 0, openFailure(file.errorNumber)}};
   }
-  if (nul) return refuse("not a text file");
-  const std::size_t bom = start == kBom ? kBom.size() : 0;
-  FileText text(fd, bom);
-  return parseText(text, size - bom, lines, path.string());
+  return readTrace(
+      [&file](std::size_t offset) -> TextReader {
+        ::lseek(file.fd.get(), static_cast<off_t>(offset), SEEK_SET);
+        return [&file](char* into, std::size_t room) { return readPiece(file.fd, into, room); };
+      },
+      path.string());
 }
 
 }  // namespace kestrine::sim

@@ -21,6 +21,7 @@
 #include "sim/laptop_run.h"
 #include "sim/malformed_input.h"
 #include "sim/whatif.h"
+#include "storage/file_store.h"
 #include "support/prediction_text.h"
 
 namespace kestrine::sim {
@@ -186,7 +187,7 @@ TEST(WhatIf, TheApplicationsOwnLearningFileSwitchesInTheSamePass) {
   app.runUntil(t + 600.0);
 
   PredictionData data =
-      *decodePredictionData(*readInputFile(BatteryPredictor::dataPath(home.path()))).data;
+      *decodePredictionData(*readWholeFile(BatteryPredictor::dataPath(home.path())).bytes).data;
   for (std::size_t i = 0; i < data.snapshots.size(); ++i)
     data.snapshots[i].timestamp += 0.001 * static_cast<double>(i * 97 % 290);
   const auto file = home.path() / "learning.json";
@@ -322,10 +323,10 @@ TEST_P(TraceSources, AreReadAsTheyAre) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, TraceSources,
     ::testing::Values(
-        SourceCase{"DaemonHistory", *readInputFile(kData + "history-charge-sample.dat"),
+        SourceCase{"DaemonHistory", *readWholeFile(kData + "history-charge-sample.dat").bytes,
                    "0 88 0,295 87 0,905 86 0,1595 86 1,1615 87 1,7595 100 1,17695 99 0,",
                    "Sat 14 Mar 2026 10:00:05 UTC", 589},
-        SourceCase{"LearningFile", *readInputFile(kData + "learning-sample.json"),
+        SourceCase{"LearningFile", *readWholeFile(kData + "learning-sample.json").bytes,
                    "0 90 0,30 90 0,60.25 89 0,28860 71 0,28890 71 1, asleep 60.25-28860",
                    "Sat 14 Mar 2026 09:00:00 UTC", 5},
         // Exactly 30 minutes without a row is awake; a second more is asleep.
@@ -419,9 +420,9 @@ TEST(WhatIfCommand, ReadsTheNewestChargeHistoryByDefault) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   };
   EXPECT_EQ(run(), 2);
-  EXPECT_NE(readInputFile(dir / "err")
-                ->find("no battery charge history (history-charge-*.dat) in " + dir.string() +
-                       "; pass one with --trace FILE"),
+  EXPECT_NE(readWholeFile(dir / "err")
+                .bytes->find("no battery charge history (history-charge-*.dat) in " + dir.string() +
+                             "; pass one with --trace FILE"),
             std::string::npos);
   std::filesystem::copy_file(kData + "history-charge-sleep.dat", dir / "history-charge-new.dat");
   std::filesystem::copy_file(kData + "history-charge-sample.dat", dir / "history-charge-old.dat");
@@ -430,10 +431,10 @@ TEST(WhatIfCommand, ReadsTheNewestChargeHistoryByDefault) {
   std::filesystem::last_write_time(dir / "history-charge-old.dat", now - std::chrono::hours(1));
   std::filesystem::last_write_time(dir / "history-charge-new.dat", now - std::chrono::minutes(1));
   EXPECT_EQ(run(), 0);
-  EXPECT_NE(
-      readInputFile(dir / "err")->find("reading " + (dir / "history-charge-new.dat").string()),
-      std::string::npos);
-  EXPECT_NE(readInputFile(dir / "out")->find("\"startLevel\":30,"), std::string::npos);
+  EXPECT_NE(readWholeFile(dir / "err")
+                .bytes->find("reading " + (dir / "history-charge-new.dat").string()),
+            std::string::npos);
+  EXPECT_NE(readWholeFile(dir / "out").bytes->find("\"startLevel\":30,"), std::string::npos);
 }
 
 TEST(WhatIf, PlotHasRoundMinuteTicksOneAveragedLineAndAnEscapedName) {
