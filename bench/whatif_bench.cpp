@@ -14,9 +14,9 @@
 #include <sstream>
 #include <streambuf>
 
-#include "sim/demo.h"
 #include "sim/event_log.h"
 #include "sim/laptop_run.h"
+#include "sim/scenario.h"
 #include "sim/whatif.h"
 
 namespace kestrine::sim {
@@ -141,10 +141,11 @@ BENCHMARK(BM_WhatIfLargeTrace)->Iterations(1)->Unit(benchmark::kSecond);
 void BM_Demo(benchmark::State& state) {
   NullBuffer null;
   std::streambuf* saved = std::cout.rdbuf(&null);
+  const Scenario demo = *parseScenario(kDemoScenario, "demo.scenario", {}).scenario;
   int status = 0;
   for (auto _ : state) {
     RunFolder folder;
-    status = runDemo(folder.path(), std::nullopt);
+    status = playScenarioFile(demo, folder.path(), std::nullopt, true);
   }
   std::cout.rdbuf(saved);
   if (status != 0) state.SkipWithError("the demo failed");

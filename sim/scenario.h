@@ -57,4 +57,13 @@ inline constexpr double kLongestWait = 100.0 * 365.25 * 86400.0;
 // when a home file cannot be written.
 bool playScenario(const Scenario& scenario, LaptopRun& run);
 
+// Plays the scenario in `home`. Its events go as JSON lines to the file
+// `events` ("-": standard output); told as a timeline as well with `tell`, or
+// when they go nowhere else. Returns the exit status.
+int playScenarioFile(const Scenario& scenario, const std::filesystem::path& home,
+                     const std::optional<std::string>& events, bool tell);
+
+// The demo: examples/demo.scenario, built in.
+extern const std::string_view kDemoScenario;
+
 }  // namespace kestrine::sim

@@ -5,13 +5,11 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "sim/demo.h"
 #include "sim/scenario.h"
 #include "sim/whatif.h"
 #include "version.h"
@@ -129,67 +127,67 @@ int main(int argc, char** argv) {
   }
   if (a.empty()) return usageError("no command given (demo, whatif or run)");
   const std::string& command = a[0];
-  std::map<std::string_view, std::string> given;
-  std::vector<const Option*> used;
+  // The options given, in order, with their values.
+  std::vector<std::pair<const Option*, std::string>> given;
   for (std::size_t i = 1; i < a.size(); ++i) {
     const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
                                      [&](const Option& o) { return o.name == a[i]; });
     if (option == std::end(kOptions)) return usageError("unknown option '" + a[i] + "'");
-    used.push_back(option);
     if (option->takesValue && i + 1 >= a.size()) return usageError(a[i] + " needs a value");
-    given[option->name] = option->takesValue ? a[++i] : "";
+    given.emplace_back(option, option->takesValue ? a[++i] : "");
   }
-  for (const char* name : {"--threshold", "--target"}) {
-    if (!given.contains(name)) continue;
-    const auto n = wholeNumber(given[name]);
+  const auto value = [&](std::string_view name) -> std::optional<std::string> {
+    const auto found = std::find_if(given.rbegin(), given.rend(),
+                                    [&](const auto& g) { return g.first->name == name; });
+    if (found == given.rend()) return std::nullopt;
+    return found->second;
+  };
+  WhatIfOptions options;
+  for (auto [name, into] : {std::pair{"--threshold", &options.threshold},
+                            std::pair{"--target", &options.targetMinutes}}) {
+    if (!value(name)) continue;
+    const auto n = wholeNumber(*value(name));
     if (!n || *n < 0 || *n > 100000) return usageError(std::string(name) + " needs a whole number");
+    *into = *n;
   }
   if (command != "demo" && command != "whatif" && command != "run")
     return usageError("unknown command '" + command + "'");
   // An option that another use takes is a mistake, not something to ignore.
-  for (const Option* option : used) {
+  for (const auto& [option, _] : given) {
     if (std::find(option->commands.begin(), option->commands.end(), command) ==
         option->commands.end())
       return usageError(command + " takes no " + std::string(option->name));
   }
-  const auto value = [&](std::string_view name) -> std::optional<std::string> {
-    const auto found = given.find(name);
-    if (found == given.end()) return std::nullopt;
-    return found->second;
-  };
 
   RunHome home;
-  if (command == "run") {
-    if (!value("--scenario")) return usageError("run needs --scenario FILE");
-    const ScenarioParse parsed = loadScenario(*value("--scenario"));
+  if (command != "whatif") {
+    if (command == "run" && !value("--scenario")) return usageError("run needs --scenario FILE");
+    const ScenarioParse parsed = command == "demo"
+                                     ? parseScenario(kDemoScenario, "demo.scenario", {})
+                                     : loadScenario(*value("--scenario"));
     if (!parsed.scenario) {
       std::cerr << "kestrine-sim: " << parsed.error->str() << "\n";
       return 2;
     }
     if (const int status = home.make(value("--home"))) return status;
-    return playScenarioFile(*parsed.scenario, home.path, value("--events"), false);
+    if (command == "demo") {
+      std::cout << "Kestrine on a virtual laptop: three days in a few seconds.\n"
+                << "Its files go to " << home.path.string() << "\n"
+                << "Columns: the time (UTC), the menu bar icon, the battery, what happened.\n\n";
+    }
+    return playScenarioFile(*parsed.scenario, home.path, value("--events"), command == "demo");
   }
-  if (command == "demo") {
-    if (const int status = home.make(value("--home"))) return status;
-    return runDemo(home.path, value("--events"));
-  }
-  WhatIfOptions options;
-  if (given.contains("--threshold")) options.threshold = *wholeNumber(given["--threshold"]);
-  if (given.contains("--target")) options.targetMinutes = *wholeNumber(given["--target"]);
   const auto format = value("--format");
   if (format && *format != "text" && *format != "json")
     return usageError("--format takes text or json");
-  if (given.contains("--json") && format == "text")
-    return usageError("--json and --format text contradict");
+  const bool json = value("--json") || format == "json";
+  if (value("--json") && format == "text") return usageError("--json and --format text contradict");
   // Only the tests point it elsewhere.
   const char* folder = std::getenv("KESTRINE_SIM_UPOWER_DIR");
-  std::optional<std::filesystem::path> tracePath;
-  if (const auto trace = value("--trace")) tracePath = *trace;
-  const auto trace = whatIfTrace(tracePath, folder ? folder : kUpowerHistoryFolder);
+  const auto trace = whatIfTrace(value("--trace"), folder ? folder : kUpowerHistoryFolder);
   if (!trace) return 2;
   if (const int status = home.make(value("--home"))) return status;
   options.home = home.path;
-  return reportWhatIf(
-      *trace, options, value("--plot"),
-      given.contains("--json") || format == "json" ? ReportFormat::kJson : ReportFormat::kText);
+  return reportWhatIf(*trace, options, value("--plot"),
+                      json ? ReportFormat::kJson : ReportFormat::kText);
 }
