@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <set>
 
 #include "platform/fake/calendar.h"
 #include "sim/menu_actions.h"
@@ -32,12 +33,8 @@ std::vector<std::string> words(std::string_view line) {
 // The rest of `line` after its first `count` words and one blank.
 std::string restAfterWords(std::string_view line, int count) {
   std::size_t i = 0;
-  for (int w = 0; w < count; ++w) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-  }
-  if (i < line.size()) ++i;  // the one separating blank
-  return std::string(line.substr(std::min(i, line.size())));
+  for (int w = 0; w < count; ++w) i = line.find_first_of(" \t", line.find_first_not_of(" \t", i));
+  return i < line.size() ? std::string(line.substr(i + 1)) : std::string();
 }
 
 // \n, \t, \r and \\ in report texts; any other escape is refused.
@@ -332,12 +329,16 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
   Scenario scenario;
   scenario.file = fileName;
   scenario.start = fake::wallTimeFromCivil(2026, 3, 14, 9, 0, 0.0);
-  bool haveStart = false, haveUser = false, haveEnd = false, timelineBegun = false;
+  std::set<std::string> given;  // the set-up lines given once
+  bool timelineBegun = false;
   int lineNumber = 0;
   double lastAt = 0.0;
   double waited = 0.0;  // sleeps and answer delays: virtual time beyond the timeline
   auto fail = [&](std::string message) {
     return ScenarioParse{std::nullopt, InputError{fileName, lineNumber, std::move(message)}};
+  };
+  const auto badTime = [](const std::string& text) {
+    return "bad time '" + text + "' (use H:MM:SS, 2d3:00:00 or 90s; at most 400d)";
   };
 
   Lines lines(text);
@@ -348,20 +349,16 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     if (w.empty() || w[0].starts_with("#")) continue;
 
     // Set-up lines.
-    if (w[0] == "start" || w[0] == "user" || w[0] == "end" || w[0] == "file" ||
-        w[0] == "file-from") {
+    if (w[0] == "start" || w[0] == "user" || w[0] == "end" || w[0].starts_with("file")) {
+      if (w[0] != "end" && timelineBegun) return fail("'" + w[0] + "' belongs before the timeline");
+      if (!w[0].starts_with("file") && !given.insert(w[0]).second)
+        return fail("'" + w[0] + "' given twice");
       if (w[0] == "end") {
-        if (haveEnd) return fail("'end' given twice");
         if (w.size() != 2) return fail("'end' takes one time, e.g. 'end 2:00:00'");
         const auto at = parseDuration(w[1]);
-        if (!at)
-          return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s; at most 400d)");
+        if (!at) return fail(badTime(w[1]));
         scenario.end = *at;
-        haveEnd = true;
-      } else if (timelineBegun) {
-        return fail("'" + w[0] + "' belongs before the timeline");
       } else if (w[0] == "start") {
-        if (haveStart) return fail("'start' given twice");
         if (w.size() != 2) return fail("'start' takes one date and time, e.g. 2026-03-14T09:00:00");
         const auto start = parseIsoTime(w[1]);
         if (!start) return fail("bad start time '" + w[1] + "' (use 2026-03-14T09:00:00)");
@@ -370,12 +367,9 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
           return fail("start time '" + w[1] + "' is not between 1970 and 2100");
         }
         scenario.start = *start;
-        haveStart = true;
       } else if (w[0] == "user") {
-        if (haveUser) return fail("'user' given twice");
         if (w.size() != 2) return fail("'user' takes one short login name");
         scenario.user = w[1];
-        haveUser = true;
       } else {
         const bool copied = w[0] == "file-from";
         if (copied ? w.size() != 3 : w.size() < 2)
@@ -400,7 +394,7 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     if (hasAt) {
       if (w.size() < 3) return fail("'at' needs a time and a step, e.g. 'at 0:10:00 unplug'");
       const auto at = parseDuration(w[1]);
-      if (!at) return fail("bad time '" + w[1] + "' (use H:MM:SS, 2d3:00:00 or 90s; at most 400d)");
+      if (!at) return fail(badTime(w[1]));
       step.at = *at;
       timelineBegun = true;
       w.erase(w.begin(), w.begin() + 2);
@@ -426,7 +420,8 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     scenario.steps.push_back(std::move(step));
   }
   lineNumber = 0;
-  if (!haveEnd) return fail("no 'end' line: say how long the run lasts, e.g. 'end 1:00:00'");
+  if (!given.contains("end"))
+    return fail("no 'end' line: say how long the run lasts, e.g. 'end 1:00:00'");
   for (const auto& step : scenario.steps) {
     if (step.at > scenario.end) {
       lineNumber = step.line;

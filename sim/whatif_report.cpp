@@ -43,23 +43,44 @@ std::string counted(std::size_t n, std::string_view one, std::string_view many =
 struct ModeSummary {
   std::size_t switches = 0;         // discharges in which it switched
   std::vector<double> minutesLeft;  // sorted
+  void add(const std::optional<double>& minutes) {
+    ++switches;
+    if (minutes)
+      minutesLeft.insert(std::upper_bound(minutesLeft.begin(), minutesLeft.end(), *minutes),
+                         *minutes);
+  }
   double median() const {
     const auto& l = minutesLeft;
     return l.size() % 2 ? l[l.size() / 2] : (l[l.size() / 2 - 1] + l[l.size() / 2]) / 2.0;
   }
+  // The switches that left at least `target` minutes.
+  std::int64_t fit(std::int64_t target) const {
+    return std::count_if(minutesLeft.begin(), minutesLeft.end(),
+                         [&](double m) { return m >= static_cast<double>(target); });
+  }
 };
 
-std::array<ModeSummary, 2> summarise(const Trace& trace, const WhatIfResult& result) {
-  std::array<ModeSummary, 2> summary;
+// What the history says about the settings: what each mode left, what Smart AI
+// Mode's switches by its prediction left, and the threshold that would have
+// left the target.
+struct Summary {
+  std::array<ModeSummary, 2> modes;  // Classic, Smart AI
+  ModeSummary byPrediction;
+  ThresholdAdvice advice;
+};
+
+Summary summarise(const Trace& trace, const WhatIfOptions& options, const WhatIfResult& result) {
+  Summary summary;
   for (const Episode& e : result.episodes) {
     for (std::size_t m = 0; m < kModes.size(); ++m) {
       const EpisodeSwitch s = switchIn(trace, e, result.*kModes[m]);
-      if (!s.at) continue;
-      ++summary[m].switches;
-      if (s.minutesLeft) summary[m].minutesLeft.push_back(*s.minutesLeft);
+      if (s.at) summary.modes[m].add(s.minutesLeft);
+      if (m == 1 && s.at && s.at->rule == "prediction" && s.minutesLeft)
+        summary.byPrediction.add(s.minutesLeft);
     }
   }
-  for (ModeSummary& m : summary) std::sort(m.minutesLeft.begin(), m.minutesLeft.end());
+  summary.advice =
+      adviseThreshold(thresholdOutcomes(trace, result), static_cast<double>(options.targetMinutes));
   return summary;
 }
 
@@ -78,63 +99,6 @@ std::string minutesSummaryJson(const ModeSummary& m) {
       .addNumber("min", m.minutesLeft.front(), 1)
       .addNumber("max", m.minutesLeft.back(), 1)
       .str();
-}
-
-// What the history says about the settings: the threshold that would have
-// left the target, what the threshold set left, and what the prediction left.
-struct Advice {
-  std::int64_t target = 60, threshold = 20;
-  ThresholdAdvice classic;
-  ModeSummary current;  // Classic at the threshold set, as replayed
-  std::size_t currentFit = 0;
-  ModeSummary smart;  // Smart AI's switches by its prediction
-};
-
-Advice advise(const Trace& trace, const WhatIfOptions& options, const WhatIfResult& result,
-              const ModeSummary& classic) {
-  Advice a;
-  a.target = options.targetMinutes;
-  a.threshold = options.threshold;
-  const auto target = static_cast<double>(a.target);
-  a.classic = adviseThreshold(thresholdOutcomes(trace, result), target);
-  a.current = classic;
-  a.currentFit =
-      static_cast<std::size_t>(std::count_if(classic.minutesLeft.begin(), classic.minutesLeft.end(),
-                                             [&](double m) { return m >= target; }));
-  for (const Episode& e : result.episodes) {
-    const EpisodeSwitch s = switchIn(trace, e, result.smart);
-    if (s.at && s.at->rule == "prediction" && s.minutesLeft) {
-      ++a.smart.switches;
-      a.smart.minutesLeft.push_back(*s.minutesLeft);
-    }
-  }
-  std::sort(a.smart.minutesLeft.begin(), a.smart.minutesLeft.end());
-  return a;
-}
-
-// The Classic advice in one sentence.
-std::string classicAdviceText(const Advice& a) {
-  const ThresholdAdvice& c = a.classic;
-  std::ostringstream out;
-  if (c.tooFew) {
-    out << "no advice: no threshold from 10 to 90% was reached in " << kFewestDischargesToAdvise
-        << " discharges (at most " << c.mostReached << ")";
-  } else if (c.threshold) {
-    out << *c.threshold << "% is the lowest threshold that left " << a.target
-        << " min or more in most discharges that reached it (" << c.fit << " of " << c.reached
-        << ")";
-    if (c.lowerNotJudged) out << "; lower ones were reached in too few to judge";
-  } else {
-    out << "no threshold from 10 to 90% left " << a.target
-        << " min or more in most discharges that reached it";
-  }
-  return out.str();
-}
-
-std::string smartAdviceText(const Advice& a) {
-  if (a.smart.minutesLeft.empty()) return "it never switched by its prediction";
-  return "switching by its prediction it left " + minutesSummaryText(a.smart) + " (target " +
-         std::to_string(a.target) + " min, " + counted(a.smart.switches, "discharge") + ")";
 }
 
 }  // namespace
@@ -171,27 +135,48 @@ std::string whatIfReport(const Trace& trace, const WhatIfOptions& options,
       out << "), " << minutesText(s.minutesLeft) << "\n";
     }
   }
-  const auto summary = summarise(trace, result);
+  const Summary summary = summarise(trace, options, result);
   out << "\nSummary: " << counted(result.episodes.size(), "discharge") << "; Classic switched in "
-      << summary[0].switches << ", Smart AI in " << summary[1].switches << ".\n";
+      << summary.modes[0].switches << ", Smart AI in " << summary.modes[1].switches << ".\n";
   for (std::size_t m = 0; m < kModes.size(); ++m) {
     out << (m == 0 ? "  Classic:  " : "  Smart AI: ");
-    const ModeSummary& l = summary[m];
+    const ModeSummary& l = summary.modes[m];
     if (l.minutesLeft.empty()) {
       out << "no switch with minutes left to measure\n";
       continue;
     }
     out << "minutes left at its switches: " << minutesSummaryText(l) << "\n";
   }
-  const Advice a = advise(trace, options, result, summary[0]);
-  out << "\nAdvice, for at least " << a.target << " min left (Smart AI Mode's target):\n"
-      << "  Classic:  " << classicAdviceText(a) << ".\n";
-  if (!a.current.minutesLeft.empty()) {
-    out << "            At " << a.threshold << "% it left " << a.target << " min or more in "
-        << a.currentFit << " of " << a.current.minutesLeft.size() << " ("
-        << minutesSummaryText(a.current) << ").\n";
+  const std::int64_t target = options.targetMinutes;
+  const ThresholdAdvice& c = summary.advice;
+  out << "\nAdvice, for at least " << target << " min left (Smart AI Mode's target):\n"
+      << "  Classic:  ";
+  if (c.tooFew) {
+    out << "no advice: no threshold from 10 to 90% was reached in " << kFewestDischargesToAdvise
+        << " discharges (at most " << c.mostReached << ")";
+  } else if (c.threshold) {
+    out << *c.threshold << "% is the lowest threshold that left " << target
+        << " min or more in most discharges that reached it (" << c.fit << " of " << c.reached
+        << ")";
+    if (c.lowerNotJudged) out << "; lower ones were reached in too few to judge";
+  } else {
+    out << "no threshold from 10 to 90% left " << target
+        << " min or more in most discharges that reached it";
   }
-  out << "  Smart AI: " << smartAdviceText(a) << ".\n";
+  out << ".\n";
+  const ModeSummary& current = summary.modes[0];
+  if (!current.minutesLeft.empty()) {
+    out << "            At " << options.threshold << "% it left " << target << " min or more in "
+        << current.fit(target) << " of " << current.minutesLeft.size() << " ("
+        << minutesSummaryText(current) << ").\n";
+  }
+  const ModeSummary& smart = summary.byPrediction;
+  out << "  Smart AI: "
+      << (smart.minutesLeft.empty()
+              ? "it never switched by its prediction"
+              : "switching by its prediction it left " + minutesSummaryText(smart) + " (target " +
+                    std::to_string(target) + " min, " + counted(smart.switches, "discharge") + ")")
+      << ".\n";
   return out.str();
 }
 
@@ -226,40 +211,40 @@ std::string whatIfJson(const Trace& trace, const WhatIfOptions& options,
     if (i) out += ',';
     out += d.str();
   }
-  const auto summary = summarise(trace, result);
+  const Summary summary = summarise(trace, options, result);
+  const auto count = [](std::size_t n) { return static_cast<std::int64_t>(n); };
   JsonObject modes;
   for (std::size_t m = 0; m < kModes.size(); ++m) {
-    const ModeSummary& l = summary[m];
     modes.addRaw(m == 0 ? "classic" : "smart",
                  JsonObject()
-                     .add("switches", static_cast<std::int64_t>(l.switches))
-                     .addRaw("minutesLeft", minutesSummaryJson(l))
+                     .add("switches", count(summary.modes[m].switches))
+                     .addRaw("minutesLeft", minutesSummaryJson(summary.modes[m]))
                      .str());
   }
-  const Advice a = advise(trace, options, result, summary[0]);
-  const auto count = [](std::size_t n) { return static_cast<std::int64_t>(n); };
+  const ThresholdAdvice& a = summary.advice;
   JsonObject classic;
-  if (a.classic.threshold) {
-    classic.add("threshold", *a.classic.threshold)
-        .add("fit", count(a.classic.fit))
-        .add("reached", count(a.classic.reached));
+  if (a.threshold) {
+    classic.add("threshold", *a.threshold)
+        .add("fit", count(a.fit))
+        .add("reached", count(a.reached));
   } else {
     classic.addRaw("threshold", "null");
   }
-  classic.add("tooFewDischarges", a.classic.tooFew)
+  const ModeSummary& current = summary.modes[0];
+  classic.add("tooFewDischarges", a.tooFew)
       .addRaw("current", JsonObject()
-                             .add("threshold", a.threshold)
-                             .add("fit", count(a.currentFit))
-                             .add("reached", count(a.current.minutesLeft.size()))
-                             .addRaw("minutesLeft", minutesSummaryJson(a.current))
+                             .add("threshold", options.threshold)
+                             .add("fit", current.fit(options.targetMinutes))
+                             .add("reached", count(current.minutesLeft.size()))
+                             .addRaw("minutesLeft", minutesSummaryJson(current))
                              .str());
   const std::string advice =
       JsonObject()
-          .add("targetMinutes", a.target)
+          .add("targetMinutes", options.targetMinutes)
           .addRaw("classic", classic.str())
           .addRaw("smart", JsonObject()
-                               .add("predictionSwitches", count(a.smart.switches))
-                               .addRaw("minutesLeft", minutesSummaryJson(a.smart))
+                               .add("predictionSwitches", count(summary.byPrediction.switches))
+                               .addRaw("minutesLeft", minutesSummaryJson(summary.byPrediction))
                                .str())
           .str();
   return out + "],\"summary\":" + modes.str() + ",\"advice\":" + advice + "}\n";
@@ -283,18 +268,11 @@ double timeStep(double span) {
 
 // The label of a time-axis tick: the date at whole days, else the time of day.
 std::string tickText(const Trace& trace, double t, double step) {
-  if (!trace.dated) {
-    const auto total = static_cast<long long>(std::floor(t + 0.5));
-    char buffer[32];
-    if (step >= 86400) {
-      std::snprintf(buffer, sizeof buffer, "day %lld", total / 86400 + 1);
-    } else {
-      std::snprintf(buffer, sizeof buffer, "day %lld %02lld:%02lld", total / 86400 + 1,
-                    total % 86400 / 3600, total % 3600 / 60);
-    }
-    return buffer;
+  if (trace.dated) {
+    return fake::formatUtc(trace.start + t + 0.5, step >= 86400 ? "%a %d %b" : "%d %b %H:%M");
   }
-  return fake::formatUtc(trace.start + t + 0.5, step >= 86400 ? "%a %d %b" : "%d %b %H:%M");
+  const std::string text = trace.timeText(t);  // "day 3 10:05:30"
+  return step >= 86400 ? text.substr(0, text.rfind(' ')) : text.substr(0, text.size() - 3);
 }
 
 }  // namespace
@@ -478,22 +456,24 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
   s << "<rect x=\"" << left + 460 << "\" y=\"" << ly2 - 12
     << "\" width=\"20\" height=\"12\" fill=\"#e4e4e4\"/><text x=\"" << left + 486 << "\" y=\""
     << ly2 << "\">asleep or off (no checks; curve dotted)</text>\n";
-  const Advice a = advise(trace, options, result, summarise(trace, result)[0]);
+  const Summary summary = summarise(trace, options, result);
+  const ThresholdAdvice& a = summary.advice;
   // The advice, short enough for the picture's width.
-  s << "<text x=\"" << left << "\" y=\"" << ly3 << "\">Advice for " << a.target << "+ min left: ";
-  if (a.classic.tooFew) {
+  s << "<text x=\"" << left << "\" y=\"" << ly3 << "\">Advice for " << options.targetMinutes
+    << "+ min left: ";
+  if (a.tooFew) {
     s << "too few discharges to advise a threshold";
-  } else if (a.classic.threshold) {
-    s << "a threshold of " << *a.classic.threshold << "% (it left that in " << a.classic.fit
-      << " of " << a.classic.reached << " discharges that reached it)";
+  } else if (a.threshold) {
+    s << "a threshold of " << *a.threshold << "% (it left that in " << a.fit << " of " << a.reached
+      << " discharges that reached it)";
   } else {
     s << "no threshold left that in most discharges";
   }
   s << "; Smart AI Mode ";
-  if (a.smart.minutesLeft.empty()) {
+  if (summary.byPrediction.minutesLeft.empty()) {
     s << "never switched by its prediction";
   } else {
-    s << "left " << minutesSummaryText(a.smart) << " by its prediction";
+    s << "left " << minutesSummaryText(summary.byPrediction) << " by its prediction";
   }
   s << "</text>\n";
   s << "</svg>\n";
