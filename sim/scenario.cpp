@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <set>
 
 #include "platform/fake/calendar.h"
@@ -20,12 +19,11 @@ namespace {
 
 std::vector<std::string> words(std::string_view line) {
   std::vector<std::string> out;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > start) out.emplace_back(line.substr(start, i - start));
+  for (auto at = line.find_first_not_of(" \t"); at != std::string_view::npos;
+       at = line.find_first_not_of(" \t", at)) {
+    const auto end = std::min(line.find_first_of(" \t", at), line.size());
+    out.emplace_back(line.substr(at, end - at));
+    at = end;
   }
   return out;
 }
@@ -65,18 +63,11 @@ bool safeHomeName(std::string_view name) {
 // A name that an earlier file's would make a folder of, or the other way
 // round, or the same name twice: the home cannot hold both.
 bool clashesWithEarlier(const Scenario& scenario, std::string_view name) {
-  const auto parts = [](std::string_view n) {
-    std::vector<std::filesystem::path> out;
-    for (const auto& part : std::filesystem::path(n).lexically_normal()) out.push_back(part);
-    return out;
-  };
-  const auto mine = parts(name);
+  const auto mine = std::filesystem::path(name).lexically_normal();
   for (const auto& earlier : scenario.homeFiles) {
-    const auto theirs = parts(earlier.first);
-    const std::size_t common = std::min(mine.size(), theirs.size());
-    if (std::equal(mine.begin(), mine.begin() + static_cast<std::ptrdiff_t>(common),
-                   theirs.begin()))
-      return true;
+    const auto theirs = std::filesystem::path(earlier.first).lexically_normal();
+    const auto [a, b] = std::mismatch(mine.begin(), mine.end(), theirs.begin(), theirs.end());
+    if (a == mine.end() || b == theirs.end()) return true;
   }
   return false;
 }
@@ -239,9 +230,13 @@ const StepKind kStepKinds[] = {
        if (a.size() < 2 || !toolKeyFromName(a[0])) {
          return "'tool' takes batt, custom, sudo or osascript and an outcome";
        }
+       // The outcomes in the order of ToolOutcome::Kind.
+       const std::array<std::string_view, 4> kinds = {"normal", "fail-start", "exit", "hang"};
+       w.step.number =
+           static_cast<double>(std::find(kinds.begin(), kinds.end(), a[1]) - kinds.begin());
        if (a[1] == "exit") {
          return wholeNumber(w, a.size() == 3 ? a[2] : "", 0, 255, "'exit' needs a status");
-       } else if (a.size() != 2 || (a[1] != "normal" && a[1] != "fail-start" && a[1] != "hang")) {
+       } else if (a.size() != 2 || w.step.number == kinds.size()) {
          return "unknown tool outcome '" + a[1] + "' (normal, fail-start, hang or exit N)";
        } else if (a[1] == "hang" && a[0] != "batt" && a[0] != "custom") {
          return "only the reports (batt, custom) can hang";
@@ -249,14 +244,9 @@ const StepKind kStepKinds[] = {
        return std::nullopt;
      },
      [](const ScenarioStep& s, LaptopRun& r) {
-       const auto& o = s.args[1];
-       ToolOutcome outcome;
-       outcome.kind = o == "fail-start" ? ToolOutcome::Kind::kFailStart
-                      : o == "hang"     ? ToolOutcome::Kind::kHang
-                      : o == "exit"     ? ToolOutcome::Kind::kExit
-                                        : ToolOutcome::Kind::kNormal;
-       outcome.status = static_cast<int>(s.whole);
-       r.laptop().setToolOutcome(*toolKeyFromName(s.args[0]), outcome);
+       r.laptop().setToolOutcome(
+           *toolKeyFromName(s.args[0]),
+           {static_cast<ToolOutcome::Kind>(s.number), static_cast<int>(s.whole)});
      },
      true},
     {"menu",
@@ -493,11 +483,6 @@ bool playScenario(const Scenario& scenario, LaptopRun& run) {
 
 namespace {
 
-std::string when(WallTime time) { return fake::formatUtc(time, "%a %d %b %H:%M:%S"); }
-
-// Padding for the icon column: the emoji are two columns wide, "⚡" too.
-std::string iconColumn(const std::string& icon) { return icon.empty() ? "  " : icon; }
-
 // "“text”", in typographic quotes.
 std::string inQuotes(std::string_view text) {
   return "\xE2\x80\x9C" + std::string(text) + "\xE2\x80\x9D";
@@ -579,24 +564,18 @@ std::string describe(const SimEvent& event) {
 // Prints the run's events as a timeline on standard output, one line per
 // thing that happened.
 void tellTimeline(LaptopRun& run) {
-  auto icon = std::make_shared<std::string>();
-  auto line = [&run, icon](double t, const std::string& text) {
+  run.log().listener = [&run, icon = std::string()](const SimEvent& event) mutable {
+    std::string text = describe(event);
+    if (event.type == "title" && event.summary.substr(6) != icon) {
+      icon = event.summary.substr(6);
+      text = "The menu bar icon changes to " + icon;
+    }
+    if (text.empty()) return;
     char level[8];
     std::snprintf(level, sizeof level, "%3lld%%", static_cast<long long>(run.laptop().level()));
-    std::cout << when(run.start() + t) << "  " << iconColumn(*icon) << "  " << level << "  " << text
-              << "\n";
-  };
-  run.log().listener = [line, icon](const SimEvent& event) {
-    if (event.type == "title") {
-      const std::string title = event.summary.substr(6);
-      if (title != *icon) {
-        *icon = title;
-        line(event.t, "The menu bar icon changes to " + title);
-      }
-      return;
-    }
-    const std::string text = describe(event);
-    if (!text.empty()) line(event.t, text);
+    // The emoji of the icon column are two columns wide, "⚡" too.
+    std::cout << fake::formatUtc(run.start() + event.t, "%a %d %b %H:%M:%S") << "  "
+              << (icon.empty() ? "  " : icon) << "  " << level << "  " << text << "\n";
   };
 }
 
