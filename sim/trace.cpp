@@ -90,6 +90,9 @@ constexpr const char* kColumnNames[] = {"time (or timestamp)",
                                         "charging (or ac, on_ac)"};
 
 std::optional<Failure> parseCsv(Lines& lines, Trace& trace) {
+  const auto fail = [&](std::string message) {
+    return Failure{lines.number(), std::move(message)};
+  };
   std::string_view line;
   std::array<std::string_view, 8> fields;
   std::array<std::size_t, 3> index = {0, 1, 2};
@@ -104,10 +107,9 @@ std::optional<Failure> parseCsv(Lines& lines, Trace& trace) {
     if (first) {
       first = false;
       if (count == 1 && line.find_first_of(";\t") != std::string_view::npos) {
-        return Failure{lines.number(),
-                       "the columns are separated by '" +
-                           std::string(line[line.find_first_of(";\t")] == ';' ? ";" : "a tab") +
-                           "'; separate columns with commas"};
+        return fail("the columns are separated by '" +
+                    std::string(line[line.find_first_of(";\t")] == ';' ? ";" : "a tab") +
+                    "'; separate columns with commas");
       }
       if (!parseNumber(fields[0]) && !parseIsoTime(fields[0])) {
         // A header: the three columns by name, in any order.
@@ -117,8 +119,7 @@ std::optional<Failure> parseCsv(Lines& lines, Trace& trace) {
         }
         for (int c = kTime; c <= kCharging; ++c) {
           if (!found[c]) {
-            return Failure{lines.number(),
-                           std::string("the header names no ") + kColumnNames[c] + " column"};
+            return fail(std::string("the header names no ") + kColumnNames[c] + " column");
           }
           index[c] = *found[c];
         }
@@ -127,23 +128,20 @@ std::optional<Failure> parseCsv(Lines& lines, Trace& trace) {
       }
     }
     if (count != width) {
-      return Failure{lines.number(), "expected " + std::to_string(width) + " columns, found " +
-                                         std::to_string(count)};
+      return fail("expected " + std::to_string(width) + " columns, found " + std::to_string(count));
     }
     const std::string_view timeText = fields[index[kTime]];
     const auto seconds = parseNumber(timeText);
     const auto wall = seconds ? std::nullopt : parseIsoTime(timeText);
     if (!seconds && !wall) {
-      return Failure{lines.number(),
-                     "bad time '" + std::string(timeText) + "' (seconds, or 2026-03-14T09:00:00Z)"};
+      return fail("bad time '" + std::string(timeText) + "' (seconds, or 2026-03-14T09:00:00Z)");
     }
     if (seconds && std::fabs(*seconds) >= kMillisecondsFrom) {
-      return Failure{lines.number(), "time '" + std::string(timeText) +
-                                         "' is too large for seconds; milliseconds are not taken"};
+      return fail("time '" + std::string(timeText) +
+                  "' is too large for seconds; milliseconds are not taken");
     }
     if (dates && *dates != wall.has_value()) {
-      return Failure{lines.number(),
-                     "times mix seconds and dates; use one form for the whole trace"};
+      return fail("times mix seconds and dates; use one form for the whole trace");
     }
     const double time = wall ? *wall : *seconds;
     if (!dates) {
@@ -153,12 +151,11 @@ std::optional<Failure> parseCsv(Lines& lines, Trace& trace) {
     }
     TracePoint point;
     point.t = time - firstTime;
-    if (time < 0) return Failure{lines.number(), "negative time '" + std::string(timeText) + "'"};
+    if (time < 0) return fail("negative time '" + std::string(timeText) + "'");
     const std::string_view percentText = fields[index[kPercent]];
     const auto percent = parseNumber(percentText);
     if (!percent || *percent < 0 || *percent > 100) {
-      return Failure{lines.number(),
-                     "bad percent '" + std::string(percentText) + "' (a number from 0 to 100)"};
+      return fail("bad percent '" + std::string(percentText) + "' (a number from 0 to 100)");
     }
     point.percent = *percent;
     const std::string c = lower(fields[index[kCharging]]);
@@ -167,10 +164,10 @@ std::optional<Failure> parseCsv(Lines& lines, Trace& trace) {
     } else if (c == "0" || c == "false" || c == "no") {
       point.charging = false;
     } else {
-      return Failure{lines.number(), "bad charging value '" + c + "' (1/0, true/false or yes/no)"};
+      return fail("bad charging value '" + c + "' (1/0, true/false or yes/no)");
     }
     if (!trace.points.empty() && point.t <= trace.points.back().t) {
-      return Failure{lines.number(), "time does not increase"};
+      return fail("time does not increase");
     }
     trace.points.push_back(point);
   }
@@ -196,6 +193,9 @@ bool looksLikeDaemonHistory(std::string_view line) {
 }
 
 std::optional<Failure> parseDaemonHistory(Lines& lines, Trace& trace) {
+  const auto fail = [&](std::string message) {
+    return Failure{lines.number(), std::move(message)};
+  };
   std::string_view line;
   std::array<std::string_view, 8> fields;
   bool charging = false;
@@ -204,26 +204,25 @@ std::optional<Failure> parseDaemonHistory(Lines& lines, Trace& trace) {
     line = trimBlanks(line);
     if (line.empty()) continue;
     if (split(line, '\t', fields) != 3) {
-      return Failure{lines.number(), "expected UNIX time, percent and state, tab-separated"};
+      return fail("expected UNIX time, percent and state, tab-separated");
     }
     const auto time = parseNumber(fields[0]);
     const auto percent = parseNumber(fields[1]);
     const auto state = daemonState(fields[2]);
     if (!time || *time < 0 || *time >= kMillisecondsFrom) {
-      return Failure{lines.number(), "bad time '" + std::string(fields[0]) + "'"};
+      return fail("bad time '" + std::string(fields[0]) + "'");
     }
     if (!percent || *percent < 0 || *percent > 100) {
-      return Failure{lines.number(),
-                     "level '" + std::string(fields[1]) + "' is not a percent from 0 to 100"};
+      return fail("level '" + std::string(fields[1]) + "' is not a percent from 0 to 100");
     }
-    if (!state) return Failure{lines.number(), "unknown state '" + std::string(fields[2]) + "'"};
+    if (!state) return fail("unknown state '" + std::string(fields[2]) + "'");
     // The daemon writes a row of 0 and "unknown" each time it starts.
     if (!*state && *percent == 0.0) continue;
     if (*state) charging = **state;
     if (trace.points.empty()) firstTime = *time;
     const TracePoint point{*time - firstTime, *percent, charging};
     if (!trace.points.empty() && point.t < trace.points.back().t) {
-      return Failure{lines.number(), "time goes backwards"};
+      return fail("time goes backwards");
     }
     // Two rows in one second: the later one holds.
     if (!trace.points.empty() && point.t == trace.points.back().t) {
