@@ -128,9 +128,7 @@ void BM_WhatIfLargeTrace(benchmark::State& state) {
     std::streambuf* saved = std::cout.rdbuf(&null);
     const auto trace = whatIfTrace(file, kUpowerHistoryFolder);
     RunFolder folder;
-    status = trace
-                 ? reportWhatIf(*trace, {.home = folder.path()}, std::nullopt, ReportFormat::kText)
-                 : 2;
+    status = trace ? reportWhatIf(*trace, {.home = folder.path()}, std::nullopt, false) : 2;
     std::cout.rdbuf(saved);
   }
   if (status != 0) state.SkipWithError("what-if failed");

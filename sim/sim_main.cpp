@@ -188,6 +188,5 @@ int main(int argc, char** argv) {
   if (!trace) return 2;
   if (const int status = home.make(value("--home"))) return status;
   options.home = home.path;
-  return reportWhatIf(*trace, options, value("--plot"),
-                      json ? ReportFormat::kJson : ReportFormat::kText);
+  return reportWhatIf(*trace, options, value("--plot"), json);
 }

@@ -63,7 +63,6 @@ class Replay {
         start_(fake::ticksFromSeconds(trace.start)),
         fake_(fakeOptions(options, smart, fake::secondsFromTicks(start_ - lead_))),
         onMains_(trace.points.front().charging) {
-    out_.mode.name = smart ? "Smart AI Mode" : "Classic Threshold Mode";
     Config config;
     config.threshold = options.threshold;
     config.setupComplete = true;
@@ -164,20 +163,8 @@ class Replay {
   Replayed out_;
 };
 
-}  // namespace
-
-EpisodeSwitch switchIn(const Trace& trace, const Episode& episode, const ModeResult& mode) {
-  EpisodeSwitch found;
-  for (const auto& s : mode.switches) {
-    if (s.t >= episode.from && s.t <= episode.to) {
-      found.at = &s;
-      break;
-    }
-  }
-  if (found.at) found.minutesLeft = minutesLeftAt(trace, episode, found.at->t);
-  return found;
-}
-
+// The minutes the battery actually had left at `at` inside the discharge, as
+// switchIn() measures them.
 std::optional<double> minutesLeftAt(const Trace& trace, const Episode& episode, double at) {
   const auto& pts = trace.points;
   // The level held at the switch: the last row at or before it.
@@ -192,6 +179,40 @@ std::optional<double> minutesLeftAt(const Trace& trace, const Episode& episode, 
   if (!(levelThen > levelAtEnd && seconds > 0.0)) return std::nullopt;
   const double perSecond = (levelThen - levelAtEnd) / seconds;
   return (seconds + levelAtEnd / perSecond) / 60.0;
+}
+
+// The most recently written "history-charge-*.dat" in `folder`; absent when
+// there is none.
+std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::path& folder) {
+  std::optional<std::filesystem::path> newest;
+  std::filesystem::file_time_type newestTime;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with("history-charge-") || !name.ends_with(".dat")) continue;
+    if (!entry.is_regular_file(error)) continue;
+    const auto written = entry.last_write_time(error);
+    if (error) continue;
+    if (!newest || written > newestTime) {
+      newest = entry.path();
+      newestTime = written;
+    }
+  }
+  return newest;
+}
+
+}  // namespace
+
+EpisodeSwitch switchIn(const Trace& trace, const Episode& episode, const ModeResult& mode) {
+  EpisodeSwitch found;
+  for (const auto& s : mode.switches) {
+    if (s.t >= episode.from && s.t <= episode.to) {
+      found.at = &s;
+      break;
+    }
+  }
+  if (found.at) found.minutesLeft = minutesLeftAt(trace, episode, found.at->t);
+  return found;
 }
 
 std::vector<ThresholdOutcome> thresholdOutcomes(const Trace& trace, const WhatIfResult& result) {
@@ -273,24 +294,6 @@ WhatIfResult runWhatIf(const Trace& trace, const WhatIfOptions& options) {
           .passes = classic.passes};
 }
 
-std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::path& folder) {
-  std::optional<std::filesystem::path> newest;
-  std::filesystem::file_time_type newestTime;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (!name.starts_with("history-charge-") || !name.ends_with(".dat")) continue;
-    if (!entry.is_regular_file(error)) continue;
-    const auto written = entry.last_write_time(error);
-    if (error) continue;
-    if (!newest || written > newestTime) {
-      newest = entry.path();
-      newestTime = written;
-    }
-  }
-  return newest;
-}
-
 std::optional<Trace> whatIfTrace(const std::optional<std::filesystem::path>& given,
                                  const std::filesystem::path& historyFolder) {
   std::optional<std::filesystem::path> path = given;
@@ -311,10 +314,9 @@ std::optional<Trace> whatIfTrace(const std::optional<std::filesystem::path>& giv
 }
 
 int reportWhatIf(const Trace& trace, const WhatIfOptions& options,
-                 const std::optional<std::string>& plot, ReportFormat format) {
+                 const std::optional<std::string>& plot, bool json) {
   const WhatIfResult result = runWhatIf(trace, options);
-  std::cout << (format == ReportFormat::kJson ? whatIfJson(trace, options, result)
-                                              : whatIfReport(trace, options, result));
+  std::cout << (json ? whatIfJson(trace, options, result) : whatIfReport(trace, options, result));
   if (plot) {
     std::ofstream out(*plot, std::ios::binary | std::ios::trunc);
     out << whatIfSvg(trace, options, result);
@@ -323,7 +325,7 @@ int reportWhatIf(const Trace& trace, const WhatIfOptions& options,
       return 1;
     }
     // Standard output holds only the report: one JSON object with --format json.
-    (format == ReportFormat::kJson ? std::cerr : std::cout) << "Plot written to " << *plot << "\n";
+    (json ? std::cerr : std::cout) << "Plot written to " << *plot << "\n";
   }
   return 0;
 }

@@ -26,11 +26,9 @@ struct SwitchPoint {
   std::int64_t level = 0;
   std::string rule;  // "threshold", "prediction" or "fallback": the decision's own rule
   std::optional<std::int64_t> predictedMinutes;  // the prediction that decided it
-  bool operator==(const SwitchPoint&) const = default;
 };
 
 struct ModeResult {
-  std::string name;  // "Classic Threshold Mode" or "Smart AI Mode"
   std::vector<SwitchPoint> switches;
   // Smart AI Mode: the prediction at each pass on battery, where there was one.
   std::vector<std::pair<double, std::int64_t>> predictions;
@@ -72,10 +70,6 @@ WhatIfResult runWhatIf(const Trace& trace, const WhatIfOptions& options);
 // awake minutes since the switch.
 EpisodeSwitch switchIn(const Trace& trace, const Episode& episode, const ModeResult& mode);
 
-// The minutes the battery actually had left at `at` inside the discharge, as
-// switchIn() measures them.
-std::optional<double> minutesLeftAt(const Trace& trace, const Episode& episode, double at);
-
 // --- Advice: which threshold would have left the target ---
 
 // The minutes left in each discharge that reached a threshold, had Classic
@@ -113,14 +107,8 @@ std::string whatIfJson(const Trace& trace, const WhatIfOptions& options,
                        const WhatIfResult& result);
 std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options, const WhatIfResult& result);
 
-enum class ReportFormat { kText, kJson };
-
 // Where the power daemon keeps its histories.
 inline constexpr const char* kUpowerHistoryFolder = "/var/lib/upower";
-
-// The most recently written "history-charge-*.dat" in `folder`; absent when
-// there is none.
-std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::path& folder);
 
 // The trace `whatif` reads: `given`, or else the newest charge history in
 // `historyFolder`, named on standard error. Absent, with the reason on
@@ -128,9 +116,9 @@ std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::
 std::optional<Trace> whatIfTrace(const std::optional<std::filesystem::path>& given,
                                  const std::filesystem::path& historyFolder);
 
-// Replays the trace in `options.home`, prints the report and writes the plot:
-// exit status 0, or 1 when the plot cannot be written.
+// Replays the trace in `options.home`, prints the report (as text or JSON) and
+// writes the plot: exit status 0, or 1 when the plot cannot be written.
 int reportWhatIf(const Trace& trace, const WhatIfOptions& options,
-                 const std::optional<std::string>& plot, ReportFormat format);
+                 const std::optional<std::string>& plot, bool json);
 
 }  // namespace kestrine::sim
