@@ -23,17 +23,8 @@ namespace {
 
 constexpr fake::Ticks kPassTicks = 30 * fake::kTicksPerSecond;
 
-const char* ruleName(LowBatteryRule rule) {
-  switch (rule) {
-    case LowBatteryRule::kSmart:
-      return "prediction";
-    case LowBatteryRule::kFallback:
-      return "fallback";
-    case LowBatteryRule::kThreshold:
-      break;
-  }
-  return "threshold";
-}
+// Each LowBatteryRule's name in the reports, in the order of the rules.
+constexpr const char* kRuleNames[] = {"threshold", "prediction", "fallback"};
 
 // One mode's run through the trace: the application on the fake platform,
 // whose power port reads the trace's level and power source and whose switch
@@ -81,15 +72,16 @@ class Replay {
     const fake::Ticks end = fake::ticksFromSeconds(trace_.duration());
     auto asleep = trace_.asleep.begin();
     for (fake::Ticks at = kPassTicks - lead_; at <= end; at += kPassTicks, ++out_.passes) {
-      if (asleep == trace_.asleep.end() || at <= ticksOf(asleep->first) + nearest_) {
+      if (asleep == trace_.asleep.end() || at <= fake::ticksFromSeconds(asleep->first) + nearest_) {
         pass(at, nearest_);
         continue;
       }
       // No check runs while the machine is asleep or off; on waking the
       // timer's missed pass runs once, after the first row seen awake (that
       // row itself in a learning file, not the one after it).
-      const fake::Ticks to = ticksOf(asleep->second);
-      const fake::Ticks from = std::max(ticksOf(asleep->first), fake_.loop.nowTicks() - start_);
+      const fake::Ticks to = fake::ticksFromSeconds(asleep->second);
+      const fake::Ticks from =
+          std::max(fake::ticksFromSeconds(asleep->first), fake_.loop.nowTicks() - start_);
       ++asleep;
       rowsUntil(from, 0);
       fake_.loop.runUntilTicks(start_ + from);
@@ -112,7 +104,6 @@ class Replay {
     }
     return o;
   }
-  static fake::Ticks ticksOf(double t) { return fake::ticksFromSeconds(t); }
 
   std::int64_t level() const { return *fake_.power.level; }
   bool lowPowerModeOn() const { return fake_.power.mode != PowerMode::kAutomatic; }
@@ -125,7 +116,9 @@ class Replay {
   // so they are simply applied up to the moment of the next pass.
   void rowsUntil(fake::Ticks t, fake::Ticks slack) {
     const TracePoint* last = nullptr;
-    for (; next_ < trace_.points.size() && ticksOf(trace_.points[next_].t) <= t + slack; ++next_) {
+    for (; next_ < trace_.points.size() &&
+           fake::ticksFromSeconds(trace_.points[next_].t) <= t + slack;
+         ++next_) {
       last = &trace_.points[next_];
       // Each discharge starts with Low Power Mode off.
       if (last->charging && !onMains_) fake_.power.mode = PowerMode::kAutomatic;
@@ -149,7 +142,8 @@ class Replay {
     const LowBatteryDecision& decision = *app_->lastDecision();
     if (decision.predictedMinutes) mode.predictions.emplace_back(t, *decision.predictedMinutes);
     if (!wasOn && lowPowerModeOn())
-      mode.switches.push_back({t, level(), ruleName(decision.rule), decision.predictedMinutes});
+      mode.switches.push_back(
+          {t, level(), kRuleNames[static_cast<int>(decision.rule)], decision.predictedMinutes});
   }
 
   const Trace& trace_;
