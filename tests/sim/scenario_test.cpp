@@ -10,25 +10,18 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "sim/laptop_run.h"
 #include "sim/malformed_input.h"
 #include "sim/scenario.h"
+#include "storage/file_store.h"
 
 namespace kestrine::sim {
 namespace {
 
 const std::string kData = std::string(KESTRINE_TEST_DATA) + "/sim/";
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::string dump(const std::vector<SimEvent>& events) {
   std::string out;
@@ -41,7 +34,7 @@ std::string dump(const std::vector<SimEvent>& events) {
 }
 
 void checkExpectations(const std::string& name, const std::vector<SimEvent>& events) {
-  const std::string expect = readFile(kData + name + ".expect");
+  const std::string expect = readWholeFile(kData + name + ".expect").bytes.value_or("");
   ASSERT_FALSE(expect.empty()) << name;
   std::istringstream lines(expect);
   std::string line;
@@ -128,25 +121,6 @@ TEST(ScenarioEvents, EveryEventIsOneJsonLineWhoseTimeAgreesWithT) {
               std::string::npos)
         << e.json;
   }
-}
-
-// The pass after midnight saves the learning file twice: the new sample, then
-// the new day. Both writes are events, even with no other event between them.
-TEST(ScenarioEvents, EveryWriteOfAFileIsAnEvent) {
-  const ScenarioParse parsed = parseScenario(
-      "start 2026-03-14T23:59:50\n"
-      "file .kestrine_config.json {\"threshold\":20,\"notifications\":true,"
-      "\"setupComplete\":true,\"useSmartMode\":false,\"smartModeTargetMinutes\":60}\n"
-      "sudoers-rule installed\n"
-      "power mains\n"
-      "end 0:01:00\n",
-      "midnight.scenario", ".");
-  ASSERT_TRUE(parsed.scenario) << parsed.error->str();
-  std::vector<double> writes;
-  for (const auto& e : play(*parsed.scenario)) {
-    if (e.summary == "file .kestrine_ai_data.json") writes.push_back(e.t);
-  }
-  EXPECT_EQ(writes, (std::vector<double>{30.0, 30.0, 60.0}));
 }
 
 // Malformed input names the file and line and says what is wrong.

@@ -360,20 +360,7 @@ TEST(WhatIf, MinutesLeftAreMeasuredOnTheTrace) {
   // 0 % reached 10 minutes after the first; the second: 5 points in the 15
   // minutes to the plug-in, then 25 more at that pace; the last saw no drain.
   EXPECT_EQ(whatIfJson(*parsed.trace, WhatIfOptions{}, result),
-            "{\"discharges\":[{\"start\":\"2026-03-14T00:00:00Z\",\"end\":\"2026-03-14T00:30:00Z\","
-            "\"startLevel\":50,\"endLevel\":0,\"classic\":null,\"smart\":{\"time\":"
-            "\"2026-03-14T00:10:00Z\",\"level\":40,\"rule\":\"prediction\",\"predictedMinutes\":30,"
-            "\"minutesLeft\":10.0}},{\"start\":\"2026-03-14T00:40:00Z\",\"end\":"
-            "\"2026-03-14T01:00:00Z\",\"startLevel\":30,\"endLevel\":25,\"classic\":{\"time\":"
-            "\"2026-03-14T00:50:00Z\",\"level\":25,\"rule\":\"threshold\",\"predictedMinutes\":"
-            "null,\"minutesLeft\":null},\"smart\":{\"time\":\"2026-03-14T00:45:00Z\",\"level\":28,"
-            "\"rule\":\"threshold\",\"predictedMinutes\":null,\"minutesLeft\":90.0}}],"
-            "\"summary\":{\"classic\":{\"switches\":1,\"minutesLeft\":null},\"smart\":{"
-            "\"switches\":2,\"minutesLeft\":{\"median\":50.0,\"min\":10.0,\"max\":90.0}}},"
-            "\"advice\":{\"targetMinutes\":60,\"classic\":{\"threshold\":null,\"tooFewDischarges\":"
-            "true,\"current\":{\"threshold\":20,\"fit\":0,\"reached\":0,\"minutesLeft\":null}},"
-            "\"smart\":{\"predictionSwitches\":1,\"minutesLeft\":{\"median\":10.0,\"min\":10.0,"
-            "\"max\":10.0}}}}\n");
+            readWholeFile(kData + "minutes-left.json").bytes);
 }
 
 // The lid closed for nine hours on battery: no row for more than 30 minutes.
