@@ -139,7 +139,6 @@ TEST(MalformedScenario, IsRejectedWithItsLine) {
       {"tool sudo hang\nend 1:00\n", 1, "only the reports"},
       {"at 0:01:00 menu changeThreshold: 9223372036854775807\nend 1:00\n", 1,
        "tag (a percentage) from 0 to 100"},
-      {"lowpowermode 9223372036854775807\nend 1:00\n", 1, "from 0 to 1,"},
       {"drain 4.9e-324\nend 1:00\n", 1, "0 or from 0.001 to 100"},
       {"start 2026-02-30T00:00:00\nend 1:00\n", 1, "bad start"},
       {"start 2100-01-01T00:00:00\nend 1:00\n", 1, "not between 1970"},

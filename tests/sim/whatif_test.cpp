@@ -138,21 +138,14 @@ TEST_P(AdviceRule, NamesTheLowestThresholdThatFits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AdviceRule,
-    ::testing::Values(AdviceCase{"LowestThatFits",
-                                 {{10, {30, 40, 50}},
-                                  {20, {50, 55, 70, 80}},
-                                  {30, {60, 61, 70, 90}},
-                                  {40, {80, 81, 90, 99}}},
-                                 "30: 4 of 4"},
-                      AdviceCase{"ThreeInFourIsMostTwoInThreeIsNot",
+    ::testing::Values(AdviceCase{"ThreeInFourIsMostTwoInThreeIsNot",
                                  {{20, {70, 70, 10}}, {30, {70, 70, 70, 10}}},
                                  "30: 3 of 4"},
                       AdviceCase{"TheTargetItselfIsEnough", {{20, {60, 60, 60}}}, "20: 3 of 3"},
                       AdviceCase{"LowerOnesReachedTooRarely",
                                  {{10, {90, 90}}, {20, {90, 90, 90}}},
                                  "20: 3 of 3 +lower"},
-                      AdviceCase{"NoneFits", {{10, {10, 10, 10}}, {90, {59, 59, 61}}}, "none"},
-                      AdviceCase{"TooFewDischarges", {{10, {90}}, {20, {90, 90}}}, "too few (2)"}),
+                      AdviceCase{"NoneFits", {{10, {10, 10, 10}}, {90, {59, 59, 61}}}, "none"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The application's own learning file, replayed, switches in the pass in
@@ -241,9 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadTrace{"t.csv", "0,50,0\n2026-03-14T09:00:00Z,49,0\n", 2, "mix"},
         BadTrace{"t.csv", "0,50,0\n", 0, "at least two"},
         BadTrace{"t.csv", "when,level,ac\n0,50,0\n", 1, "no time (or timestamp) column"},
-        BadTrace{"t.csv", "time,charge,ac\n0,50,0\n", 1, "no percent"},
         BadTrace{"t.csv", "time;percent;charging\n0;50;0\n", 1, "separate columns with commas"},
-        BadTrace{"t.tsv", "0\t50\t0\n30\t49\t0\n", 1, "separate columns with commas"},
         BadTrace{"t.csv", "0,0.5,0\n30,0.49,0\n60,0.48,0\n", 0, "fractions"},
         BadTrace{"t.csv", "1773482400000,50,0\n1773482460000,49,0\n", 1, "milliseconds"},
         BadTrace{"t.csv", "0,50,0\n34560030,49,0\n", 0, "400 days"},
@@ -431,16 +422,9 @@ TEST(WhatIf, PlotHasRoundMinuteTicksOneAveragedLineAndAnEscapedName) {
   result.episodes = dischargeEpisodes(*parsed.trace);
   result.smart.predictions = {{30, 169}, {45, 40}, {60, 169}};
   const std::string svg = whatIfSvg(*parsed.trace, WhatIfOptions{}, result);
-  // One averaged line for the discharge, however its predictions jump.
-  const std::string line = "<polyline fill=\"none\" stroke=\"#7a3ea0\"";
-  EXPECT_NE(svg.find(line), std::string::npos);
-  EXPECT_EQ(svg.find(line, svg.find(line) + 1), std::string::npos);
-  EXPECT_NE(svg.find("What if: a&lt;b&amp;c.csv"), std::string::npos);
-  EXPECT_EQ(svg.find("a<b"), std::string::npos);
-  for (const char* tick : {">0 min<", ">60 min<", ">120 min<", ">180 min<"}) {
-    EXPECT_NE(svg.find(tick), std::string::npos) << tick;
-  }
-  EXPECT_EQ(svg.find(">169 min<"), std::string::npos);
+  // Minute ticks at whole hours, one averaged line for the discharge however
+  // its predictions jump, and the name escaped.
+  EXPECT_EQ(svg, readWholeFile(kData + "plot-escaped.svg").bytes);
 }
 
 // The command line: malformed input exits with 2, names file and line, runs nothing.
