@@ -192,21 +192,18 @@ std::string whatIfJson(const Trace& trace, const WhatIfOptions& options,
         .addRaw("endLevel", percentText(e.endPercent));
     for (std::size_t m = 0; m < kModes.size(); ++m) {
       const EpisodeSwitch s = switchIn(trace, e, result.*kModes[m]);
-      std::string sw = "null";
-      if (s.at) {
-        JsonObject o;
-        o.add("time", isoTime(trace.start + s.at->t))
-            .add("level", s.at->level)
-            .add("rule", s.at->rule);
-        if (s.at->predictedMinutes) {
-          o.add("predictedMinutes", *s.at->predictedMinutes);
-        } else {
-          o.addRaw("predictedMinutes", "null");
-        }
-        o.addNumber("minutesLeft", s.minutesLeft.value_or(NAN), 1);
-        sw = o.str();
-      }
-      d.addRaw(m == 0 ? "classic" : "smart", sw);
+      const double predicted = s.at && s.at->predictedMinutes
+                                   ? static_cast<double>(*s.at->predictedMinutes)
+                                   : NAN;  // null
+      d.addRaw(m == 0 ? "classic" : "smart",
+               !s.at ? "null"
+                     : JsonObject()
+                           .add("time", isoTime(trace.start + s.at->t))
+                           .add("level", s.at->level)
+                           .add("rule", s.at->rule)
+                           .addNumber("predictedMinutes", predicted, 0)
+                           .addNumber("minutesLeft", s.minutesLeft.value_or(NAN), 1)
+                           .str());
     }
     if (i) out += ',';
     out += d.str();
@@ -223,13 +220,8 @@ std::string whatIfJson(const Trace& trace, const WhatIfOptions& options,
   }
   const ThresholdAdvice& a = summary.advice;
   JsonObject classic;
-  if (a.threshold) {
-    classic.add("threshold", *a.threshold)
-        .add("fit", count(a.fit))
-        .add("reached", count(a.reached));
-  } else {
-    classic.addRaw("threshold", "null");
-  }
+  classic.addNumber("threshold", a.threshold ? static_cast<double>(*a.threshold) : NAN, 0);
+  if (a.threshold) classic.add("fit", count(a.fit)).add("reached", count(a.reached));
   const ModeSummary& current = summary.modes[0];
   classic.add("tooFewDischarges", a.tooFew)
       .addRaw("current", JsonObject()
