@@ -1,9 +1,7 @@
 #include "sim/input_text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
-#include <cmath>
 #include <cstring>
 
 #include "platform/fake/calendar.h"
@@ -12,14 +10,6 @@ namespace kestrine::sim {
 
 std::string InputError::str() const {
   return line > 0 ? file + ":" + std::to_string(line) + ": " + message : file + ": " + message;
-}
-
-std::optional<long long> parseInteger(std::string_view text) {
-  long long value = 0;
-  const auto* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
 }
 
 bool Lines::next(std::string_view& line) {
@@ -45,14 +35,6 @@ bool Lines::next(std::string_view& line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   ++number_;
   return true;
-}
-
-std::optional<double> parseNumber(std::string_view text) {
-  double value = 0.0;
-  const auto* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
-  return value;
 }
 
 static std::optional<double> parseAnyDuration(std::string_view text) {

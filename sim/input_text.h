@@ -1,5 +1,7 @@
 #pragma once
 
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -47,11 +49,20 @@ class Lines {
   int number_ = 0;
 };
 
-// A whole number that is the whole of `text` ("-3", "42"); absent otherwise.
-std::optional<long long> parseInteger(std::string_view text);
-// A finite number that is the whole of `text` ("50", "0.25"; no blanks, no "+");
-// absent otherwise.
-std::optional<double> parseNumber(std::string_view text);
+// A finite number that is the whole of `text` ("42", "-3", "0.25"; no blanks,
+// no "+"); absent otherwise.
+template <typename Number>
+std::optional<Number> parseAs(std::string_view text) {
+  Number value{};
+  const auto* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || !std::isfinite(static_cast<double>(value))) return {};
+  return value;
+}
+inline std::optional<long long> parseInteger(std::string_view text) {
+  return parseAs<long long>(text);
+}
+inline std::optional<double> parseNumber(std::string_view text) { return parseAs<double>(text); }
 // The longest span a scenario or trace may name: a virtual year and a bit.
 inline constexpr double kLongestDuration = 400.0 * 86400.0;
 // "1:30:00", "2d3:00:00", "90s", "5m", "2h", "1d" in seconds; absent when
