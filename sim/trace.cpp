@@ -47,10 +47,7 @@ std::size_t split(std::string_view line, char separator, std::array<std::string_
   }
 }
 
-struct Failure {
-  int line;
-  std::string message;
-};
+using Failure = std::pair<int, std::string>;  // the line (0: the whole file) and what is wrong
 
 // Checks shared by every form; times already count from the first row.
 std::optional<Failure> checkPoints(const Trace& trace) {
@@ -159,13 +156,9 @@ std::optional<Failure> parseCsv(Lines& lines, Trace& trace) {
     }
     point.percent = *percent;
     const std::string c = lower(fields[index[kCharging]]);
-    if (c == "1" || c == "true" || c == "yes") {
-      point.charging = true;
-    } else if (c == "0" || c == "false" || c == "no") {
-      point.charging = false;
-    } else {
+    point.charging = c == "1" || c == "true" || c == "yes";
+    if (!point.charging && c != "0" && c != "false" && c != "no")
       return fail("bad charging value '" + c + "' (1/0, true/false or yes/no)");
-    }
     if (!trace.points.empty() && point.t <= trace.points.back().t) {
       return fail("time does not increase");
     }
@@ -185,11 +178,6 @@ std::optional<std::optional<bool>> daemonState(std::string_view state) {
   if (state == "discharging" || state == "empty" || state == "pending-discharge") return {false};
   if (state == "unknown") return std::optional<bool>{};
   return std::nullopt;
-}
-
-bool looksLikeDaemonHistory(std::string_view line) {
-  std::array<std::string_view, 8> fields;
-  return split(line, '\t', fields) == 3 && daemonState(fields[2]).has_value();
 }
 
 std::optional<Failure> parseDaemonHistory(Lines& lines, Trace& trace) {
@@ -373,14 +361,15 @@ TraceParse readTrace(const TextFrom& from, const std::string& fileName) {
     std::string_view line;
     while (probe.next(line) && trimBlanks(line).empty()) {
     }
-    const bool daemon = looksLikeDaemonHistory(trimBlanks(line));
+    std::array<std::string_view, 8> fields;
+    const bool daemon = split(trimBlanks(line), '\t', fields) == 3 && daemonState(fields[2]);
     trace.points.reserve(lines);
     Lines rows(text());
     failure = daemon ? parseDaemonHistory(rows, trace) : parseCsv(rows, trace);
   }
   if (failed) return refuse(0, "cannot be read to its end");
   if (!failure) failure = checkPoints(trace);
-  if (failure) return refuse(failure->line, std::move(failure->message));
+  if (failure) return refuse(failure->first, std::move(failure->second));
   return TraceParse{std::move(trace), std::nullopt};
 }
 
