@@ -583,23 +583,15 @@ void tellTimeline(LaptopRun& run) {
 
 int playScenarioFile(const Scenario& scenario, const std::filesystem::path& home,
                      const std::optional<std::string>& events, bool tell) {
+  const bool toFile = events && *events != "-";
   std::ofstream file;
-  std::ostream* out = nullptr;
-  if (events && *events == "-") {
-    out = &std::cout;
-  } else if (events) {
-    file.open(*events, std::ios::binary | std::ios::trunc);
-    if (!file) {
-      std::cerr << "kestrine-sim: cannot write " << *events << "\n";
-      return 1;
-    }
-    out = &file;
+  if (toFile) file.open(*events, std::ios::binary | std::ios::trunc);
+  if (toFile && !file) {
+    std::cerr << "kestrine-sim: cannot write " << *events << "\n";
+    return 1;
   }
-  LaptopRunOptions options;
-  options.start = scenario.start;
-  options.home = home;
-  options.userName = scenario.user;
-  LaptopRun run(options);
+  std::ostream* out = !events ? nullptr : toFile ? &file : &std::cout;
+  LaptopRun run({.start = scenario.start, .home = home, .userName = scenario.user});
   run.log().setStream(out);
   if (tell || !out) tellTimeline(run);
   return playScenario(scenario, run) ? 0 : 1;

@@ -54,11 +54,10 @@ class Replay {
         start_(fake::ticksFromSeconds(trace.start)),
         fake_(fakeOptions(options, smart, fake::secondsFromTicks(start_ - lead_))),
         onMains_(trace.points.front().charging) {
-    Config config;
-    config.threshold = options.threshold;
-    config.setupComplete = true;
-    config.useSmartMode = smart;
-    config.smartModeTargetMinutes = options.targetMinutes;
+    const Config config{.threshold = options.threshold,
+                        .setupComplete = true,
+                        .useSmartMode = smart,
+                        .smartModeTargetMinutes = options.targetMinutes};
     if (const auto failure = config.save(fake_.home.path())) fake_.console.printLine(*failure);
     read(trace.points.front());
     fake_.platform().learningStore = &memory_;
@@ -104,7 +103,6 @@ class Replay {
     }
     return o;
   }
-
   std::int64_t level() const { return *fake_.power.level; }
   bool lowPowerModeOn() const { return fake_.power.mode != PowerMode::kAutomatic; }
   void read(const TracePoint& row) {
