@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -17,7 +18,6 @@
 #include "prediction/battery_predictor.h"
 #include "prediction/prediction_data.h"
 #include "settings/config.h"
-#include "sim/case_name.h"
 #include "sim/laptop_run.h"
 #include "sim/malformed_input.h"
 #include "sim/whatif.h"
@@ -26,6 +26,21 @@
 
 namespace kestrine::sim {
 namespace {
+
+// A parameterised case's name as CTest lists it: letters and digits, every run
+// of anything else one underscore ("rm -f /tmp/x" -> "rm_f_tmp_x").
+inline std::string caseName(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (std::isalnum(static_cast<unsigned char>(c))) {
+      out += c;
+    } else if (!out.empty() && out.back() != '_') {
+      out += '_';
+    }
+  }
+  while (!out.empty() && out.back() == '_') out.pop_back();
+  return out;
+}
 
 const std::string kData = std::string(KESTRINE_TEST_DATA) + "/sim/";
 
@@ -100,14 +115,6 @@ TEST(WhatIf, AdvisesTheThresholdThatLeftTheTargetOnlyFromEnoughDischarges) {
     const ThresholdAdvice advice = adviseThreshold(outcomes, 60.0);
     EXPECT_EQ(advice.tooFew, discharges < 3);
     EXPECT_EQ(advice.threshold, discharges < 3 ? std::nullopt : std::optional<std::int64_t>(30));
-    const std::string report = whatIfReport(*parsed.trace, optionsIn(home), result);
-    EXPECT_NE(
-        report.find(discharges < 3 ? "Classic:  no advice: no threshold from 10 to 90% was reached "
-                                     "in 3 discharges (at most 1)"
-                                   : "Classic:  30% is the lowest threshold that left 60 "
-                                     "min or more in most discharges that reached it (4 of 4)"),
-        std::string::npos)
-        << report;
   }
 }
 
@@ -145,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AdviceCase{"LowerOnesReachedTooRarely",
                                  {{10, {90, 90}}, {20, {90, 90, 90}}},
                                  "20: 3 of 3 +lower"},
-                      AdviceCase{"NoneFits", {{10, {10, 10, 10}}, {90, {59, 59, 61}}}, "none"}),
+                      AdviceCase{"NoneFits", {{10, {10, 10, 10}}, {90, {59, 59, 61}}}, "none"},
+                      AdviceCase{"TooFewDischarges", {{10, {90}}, {20, {90, 90}}}, "too few (2)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The application's own learning file, replayed, switches in the pass in
@@ -218,7 +226,7 @@ TEST_P(BadTraceTest, IsRefusedWithTheReason) {
   const auto parsed = loadTrace(path);
   ASSERT_FALSE(parsed.trace);
   EXPECT_EQ(parsed.error->file, path.string());
-  expectNamesLineAndProblem(*parsed.error, {"", GetParam().line, GetParam().message});
+  expectNamesLineAndProblem(*parsed.error, GetParam().line, GetParam().message);
 }
 
 const std::string kDaemonRows =
@@ -359,7 +367,8 @@ TEST(WhatIf, MinutesLeftAreMeasuredOnTheTrace) {
 // the switch, 10 % at the plug-in 1695 awake seconds later, and 1695 s more
 // at that pace.
 TEST(WhatIf, SleepInTheDaemonHistoryIsNeitherBatteryLifeNorDrain) {
-  const auto parsed = loadTrace(kData + "history-charge-sleep.dat");
+  const auto parsed = parseTrace(*readWholeFile(kData + "history-charge-sleep.dat").bytes,
+                                 "history-charge-sleep.dat");
   ASSERT_TRUE(parsed.trace) << parsed.error->str();
   ASSERT_EQ(parsed.trace->asleep.size(), 1u);
   EXPECT_EQ(parsed.trace->asleep[0], std::make_pair(2160.0, 34560.0));
@@ -373,15 +382,8 @@ TEST(WhatIf, SleepInTheDaemonHistoryIsNeitherBatteryLifeNorDrain) {
   ASSERT_TRUE(s.minutesLeft);
   EXPECT_NEAR(*s.minutesLeft, 56.5, 0.01);
   // The plot: the sleep a band, the curve in two, only dotted across it.
-  const std::string svg = whatIfSvg(*parsed.trace, optionsIn(home), result);
-  const auto count = [&](const std::string& part) {
-    std::size_t n = 0;
-    for (auto at = svg.find(part); at != std::string::npos; at = svg.find(part, at + 1)) ++n;
-    return n;
-  };
-  EXPECT_EQ(count("fill=\"#e4e4e4\""), 2u);  // the band and its legend entry
-  EXPECT_EQ(count("stroke=\"#1f6fb2\" stroke-width=\"1.5\" points="), 2u);
-  EXPECT_EQ(count("stroke=\"#1f6fb2\" stroke-dasharray=\"1 3\" points="), 1u);
+  EXPECT_EQ(whatIfSvg(*parsed.trace, optionsIn(home), result),
+            readWholeFile(kData + "history-charge-sleep.svg").bytes);
 }
 
 // Without --trace: the daemon's newest charge history, named on standard
@@ -473,7 +475,7 @@ TEST_P(SimCommandTest, ExitsWithStatusAndMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, SimCommandTest,
     ::testing::Values(CommandCase{"run --scenario " + kData + "malformed/unknown_step.scenario", 2,
-                                  "unknown_step.scenario:2: unknown step 'explode'"},
+                                  "unknown_step.scenario:3: unknown step 'explode'"},
                       CommandCase{"frobnicate", 2, "unknown command"},
                       CommandCase{"run", 2, "needs --scenario"},
                       CommandCase{"demo --trace " + kData + "malformed/short_row.csv", 2,
