@@ -289,6 +289,19 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
   std::ostringstream s;
   s.setf(std::ios::fixed);
   s.precision(1);
+  // The start of an element at a point, of a line, of a band of the plot's
+  // height: its attributes and the end go on after it.
+  const auto at = [&](const char* name, double x1, double y1) -> std::ostream& {
+    return s << "<" << name << " x=\"" << x1 << "\" y=\"" << y1 << "\"";
+  };
+  const auto line = [&](double x1, double x2, double y1, double y2) -> std::ostream& {
+    return s << "<line x1=\"" << x1 << "\" x2=\"" << x2 << "\" y1=\"" << y1 << "\" y2=\"" << y2
+             << "\"";
+  };
+  const auto band = [&](double from, double to, const char* fill) {
+    at("rect", x(from), top) << " width=\"" << std::max(0.5, x(to) - x(from)) << "\" height=\""
+                             << plotH << "\" fill=\"" << fill << "\"/>\n";
+  };
   // Plain attributes only: librsvg and browsers draw these alike.
   s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
     << "\" viewBox=\"0 0 " << width << " " << height
@@ -305,33 +318,23 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
     }
     std::size_t end = i + 1;
     while (end + 1 < trace.points.size() && trace.points[end].charging) ++end;
-    s << "<rect x=\"" << x(trace.points[i].t) << "\" y=\"" << top << "\" width=\""
-      << std::max(0.5, x(trace.points[end].t) - x(trace.points[i].t)) << "\" height=\"" << plotH
-      << "\" fill=\"#e6f4e6\"/>\n";
+    band(trace.points[i].t, trace.points[end].t, "#e6f4e6");
     i = end;
   }
   // Sleep, in grey: no check ran there, and the curve is broken across it.
-  for (const auto& [from, to] : trace.asleep) {
-    s << "<rect x=\"" << x(from) << "\" y=\"" << top << "\" width=\""
-      << std::max(0.5, x(to) - x(from)) << "\" height=\"" << plotH << "\" fill=\"#e4e4e4\"/>\n";
-  }
+  for (const auto& [from, to] : trace.asleep) band(from, to, "#e4e4e4");
   // Axes and grid: percent on the left, minutes on the right, each with its own ticks.
   for (int p = 0; p <= 100; p += 20) {
-    s << "<line x1=\"" << left << "\" x2=\"" << left + plotW << "\" y1=\"" << yPercent(p)
-      << "\" y2=\"" << yPercent(p) << "\" stroke=\"#ddd\"/>\n";
-    s << "<text x=\"" << left - 8 << "\" y=\"" << yPercent(p) + 4 << "\" text-anchor=\"end\">" << p
-      << "%</text>\n";
+    line(left, left + plotW, yPercent(p), yPercent(p)) << " stroke=\"#ddd\"/>\n";
+    at("text", left - 8, yPercent(p) + 4) << " text-anchor=\"end\">" << p << "%</text>\n";
   }
   for (std::int64_t m = 0; m <= maxMinutes; m += minuteStep) {
     const double y = yMinutes(static_cast<double>(m));
-    s << "<line x1=\"" << left + plotW << "\" x2=\"" << left + plotW + 4 << "\" y1=\"" << y
-      << "\" y2=\"" << y << "\" stroke=\"#7a3ea0\"/>\n";
-    s << "<text x=\"" << left + plotW + 8 << "\" y=\"" << y + 4 << "\" fill=\"#7a3ea0\">" << m
-      << " min</text>\n";
+    line(left + plotW, left + plotW + 4, y, y) << " stroke=\"#7a3ea0\"/>\n";
+    at("text", left + plotW + 8, y + 4) << " fill=\"#7a3ea0\">" << m << " min</text>\n";
   }
   const double target = yMinutes(static_cast<double>(options.targetMinutes));
-  s << "<line x1=\"" << left << "\" x2=\"" << left + plotW << "\" y1=\"" << target << "\" y2=\""
-    << target << "\" stroke=\"#7a3ea0\" stroke-dasharray=\"2 3\"/>\n";
+  line(left, left + plotW, target, target) << " stroke=\"#7a3ea0\" stroke-dasharray=\"2 3\"/>\n";
   // Time ticks at round moments: whole days (UTC for dated traces), or whole hours.
   const double step = timeStep(span);
   const double offset = trace.dated ? std::fmod(trace.start + kUnixToReferenceSeconds, step) : 0.0;
@@ -339,15 +342,12 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
     const std::string label = tickText(trace, t, step);
     // Labels near an edge are anchored inside the picture.
     const char* anchor = x(t) < left + 50 ? "start" : x(t) > left + plotW - 50 ? "end" : "middle";
-    s << "<line x1=\"" << x(t) << "\" x2=\"" << x(t) << "\" y1=\"" << top + plotH << "\" y2=\""
-      << top + plotH + 4 << "\" stroke=\"#888\"/>\n";
-    s << "<text x=\"" << x(t) << "\" y=\"" << top + plotH + 18 << "\" text-anchor=\"" << anchor
-      << "\">" << label << "</text>\n";
+    line(x(t), x(t), top + plotH, top + plotH + 4) << " stroke=\"#888\"/>\n";
+    at("text", x(t), top + plotH + 18)
+        << " text-anchor=\"" << anchor << "\">" << label << "</text>\n";
   }
-  s << "<line x1=\"" << left << "\" x2=\"" << left + plotW << "\" y1=\""
-    << yPercent(static_cast<double>(options.threshold)) << "\" y2=\""
-    << yPercent(static_cast<double>(options.threshold))
-    << "\" stroke=\"#c33\" stroke-dasharray=\"6 4\"/>\n";
+  const double threshold = yPercent(static_cast<double>(options.threshold));
+  line(left, left + plotW, threshold, threshold) << " stroke=\"#c33\" stroke-dasharray=\"6 4\"/>\n";
   // Battery curve, at most about two points per pixel column, one line per
   // stretch awake: across a sleep only a dotted line joins the level before it
   // to the level after it.
@@ -424,35 +424,29 @@ std::string whatIfSvg(const Trace& trace, const WhatIfOptions& options,
   }
   // The legend, in two rows so that no entry runs off the picture, and the advice.
   const double ly1 = height - 58, ly2 = height - 36, ly3 = height - 14;
-  s << "<line x1=\"" << left << "\" x2=\"" << left + 24 << "\" y1=\"" << ly1 - 4 << "\" y2=\""
-    << ly1 - 4 << "\" stroke=\"#1f6fb2\" stroke-width=\"2\"/><text x=\"" << left + 30 << "\" y=\""
-    << ly1 << "\">battery (left axis)</text>\n";
-  s << "<line x1=\"" << left + 180 << "\" x2=\"" << left + 204 << "\" y1=\"" << ly1 - 4
-    << "\" y2=\"" << ly1 - 4 << "\" stroke=\"#7a3ea0\" stroke-width=\"1.5\"/><text x=\""
-    << left + 210 << "\" y=\"" << ly1
-    << "\">Smart AI prediction, 10-min average (right axis)</text>\n";
-  s << "<line x1=\"" << left + 560 << "\" x2=\"" << left + 584 << "\" y1=\"" << ly1 - 4
-    << "\" y2=\"" << ly1 - 4 << "\" stroke=\"#7a3ea0\" stroke-dasharray=\"2 3\"/><text x=\""
-    << left + 590 << "\" y=\"" << ly1 << "\">target " << options.targetMinutes
-    << " min (right axis)</text>\n";
-  s << "<rect x=\"" << left + 760 << "\" y=\"" << ly1 - 12
-    << "\" width=\"20\" height=\"12\" fill=\"#e6f4e6\"/><text x=\"" << left + 786 << "\" y=\""
-    << ly1 << "\">charging</text>\n";
+  line(left, left + 24, ly1 - 4, ly1 - 4) << " stroke=\"#1f6fb2\" stroke-width=\"2\"/>";
+  at("text", left + 30, ly1) << ">battery (left axis)</text>\n";
+  line(left + 180, left + 204, ly1 - 4, ly1 - 4) << " stroke=\"#7a3ea0\" stroke-width=\"1.5\"/>";
+  at("text", left + 210, ly1) << ">Smart AI prediction, 10-min average (right axis)</text>\n";
+  line(left + 560, left + 584, ly1 - 4, ly1 - 4)
+      << " stroke=\"#7a3ea0\" stroke-dasharray=\"2 3\"/>";
+  at("text", left + 590, ly1) << ">target " << options.targetMinutes
+                              << " min (right axis)</text>\n";
+  at("rect", left + 760, ly1 - 12) << " width=\"20\" height=\"12\" fill=\"#e6f4e6\"/>";
+  at("text", left + 786, ly1) << ">charging</text>\n";
   s << "<circle cx=\"" << left + 6 << "\" cy=\"" << ly2 - 4
-    << "\" r=\"6\" fill=\"none\" stroke=\"#c33\" stroke-width=\"2\"/><text x=\"" << left + 18
-    << "\" y=\"" << ly2 << "\">Classic switch (threshold " << options.threshold
-    << "%, dashed)</text>\n";
+    << "\" r=\"6\" fill=\"none\" stroke=\"#c33\" stroke-width=\"2\"/>";
+  at("text", left + 18, ly2) << ">Classic switch (threshold " << options.threshold
+                             << "%, dashed)</text>\n";
   s << "<path d=\"M" << left + 306 << "," << ly2 - 11 << " L" << left + 312 << "," << ly2 + 1
-    << " L" << left + 300 << "," << ly2 + 1 << " Z\" fill=\"#e08a00\"/><text x=\"" << left + 320
-    << "\" y=\"" << ly2 << "\">Smart AI switch</text>\n";
-  s << "<rect x=\"" << left + 460 << "\" y=\"" << ly2 - 12
-    << "\" width=\"20\" height=\"12\" fill=\"#e4e4e4\"/><text x=\"" << left + 486 << "\" y=\""
-    << ly2 << "\">asleep or off (no checks; curve dotted)</text>\n";
+    << " L" << left + 300 << "," << ly2 + 1 << " Z\" fill=\"#e08a00\"/>";
+  at("text", left + 320, ly2) << ">Smart AI switch</text>\n";
+  at("rect", left + 460, ly2 - 12) << " width=\"20\" height=\"12\" fill=\"#e4e4e4\"/>";
+  at("text", left + 486, ly2) << ">asleep or off (no checks; curve dotted)</text>\n";
   const Summary summary = summarise(trace, options, result);
   const ThresholdAdvice& a = summary.advice;
   // The advice, short enough for the picture's width.
-  s << "<text x=\"" << left << "\" y=\"" << ly3 << "\">Advice for " << options.targetMinutes
-    << "+ min left: ";
+  at("text", left, ly3) << ">Advice for " << options.targetMinutes << "+ min left: ";
   if (a.tooFew) {
     s << "too few discharges to advise a threshold";
   } else if (a.threshold) {
