@@ -114,19 +114,16 @@ std::optional<std::string> parseStep(const StepKind& kind, StepWords& w) {
   return "'" + w.step.keyword + "' takes " + list;
 }
 
-// Rates in percentage points per minute: 0, or from a point in 1000 minutes
-// to a whole charge in one, so that the time left the battery report
-// estimates is always a whole number of minutes that fits.
-constexpr double kSlowestRate = 0.001;
-constexpr double kFastestRate = 100.0;
-
 std::optional<std::string> oneNumber(StepWords& w) {
   const auto& k = w.step.keyword;
   if (w.step.args.size() != 1) return "'" + k + "' takes one number";
   const auto value = parseNumber(w.step.args[0]);
   const bool battery = k == "battery";
+  // Rates in percentage points per minute: 0, or from a point in 1000 minutes
+  // to a whole charge in one, so that the time left the battery report
+  // estimates is always a whole number of minutes that fits.
   if (!value || *value < 0 || (battery && *value > 100) ||
-      (!battery && *value != 0 && (*value < kSlowestRate || *value > kFastestRate))) {
+      (!battery && *value != 0 && (*value < 0.001 || *value > 100))) {
     return "'" + k + "' needs " +
            std::string(battery ? "a percentage from 0 to 100"
                                : "a rate of 0 or from 0.001 to 100 (points per minute)") +

@@ -61,9 +61,8 @@ std::optional<Failure> checkPoints(const Trace& trace) {
       return Failure{0, "the trace is dated before 1970 or after 2099; are the times in seconds?"};
     }
   }
-  const bool fractions = std::all_of(trace.points.begin(), trace.points.end(),
-                                     [](const TracePoint& p) { return p.percent <= 1.0; });
-  if (fractions) {
+  if (std::all_of(trace.points.begin(), trace.points.end(),
+                  [](const TracePoint& p) { return p.percent <= 1.0; })) {
     return Failure{0,
                    "every percent lies between 0 and 1; give them from 0 to 100, not as fractions"};
   }
@@ -332,12 +331,10 @@ TraceParse readTrace(const TextFrom& from, const std::string& fileName) {
   // The daemon keeps its rates (watts) and times (seconds) in the same form
   // as its charge levels.
   const std::string base = std::filesystem::path(fileName).filename().string();
-  for (const char* other : {"history-rate-", "history-time-"}) {
-    if (base.starts_with(other)) {
-      return refuse(0, std::string("the power daemon's ") +
-                           (other[8] == 'r' ? "rate history (watts)" : "time history (seconds)") +
-                           ", not its charge history: give history-charge-*.dat");
-    }
+  if (base.starts_with("history-rate-") || base.starts_with("history-time-")) {
+    return refuse(0, std::string("the power daemon's ") +
+                         (base[8] == 'r' ? "rate history (watts)" : "time history (seconds)") +
+                         ", not its charge history: give history-charge-*.dat");
   }
   const std::size_t bom = start == kBom ? kBom.size() : 0;
   bool failed = false;  // a read after the first pass
