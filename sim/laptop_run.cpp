@@ -119,9 +119,9 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
       recordEvents_(options.recordEvents),
       sim_(std::make_unique<fake::FakePlatform>(simOptions(options))),
       laptop_(std::make_unique<VirtualLaptop>(sim_->clock, options.userName)),
-      power_(std::make_unique<PowerControl>(
-          sim_->tools, sim_->powerSources, sim_->user, laptop_->tools(),
-          PowerControl::kDefaultReportTimeout,
+      power_(std::make_unique<PowerControl>(sim_->tools, sim_->powerSources, laptop_->tools())),
+      setup_(std::make_unique<SudoersSetup>(
+          sim_->tools, sim_->user, laptop_->tools(),
           SetupFollowUp{.home = sim_->home.path(),
                         .console = &sim_->console,
                         .registerLoginItem = [this] { return laptop_->registerLoginItem(); },
@@ -137,7 +137,8 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
                                                   .clock = p.clock,
                                                   .home = p.home,
                                                   .console = p.console,
-                                                  .wording = p.wording});
+                                                  .wording = p.wording,
+                                                  .oneTimeSetup = setup_.get()});
   wire();
 }
 

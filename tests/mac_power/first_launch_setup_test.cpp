@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
+#include "mac_power/setup_memory.h"
+#include "mac_power/sudoers_setup.h"
 #include "platform/fake/fixed_user_name.h"
+#include "platform/fake/recording_console.h"
 #include "platform/fake/scripted_alerts.h"
-#include "platform/fake/scripted_power_sources.h"
 #include "platform/fake/scripted_tool_runner.h"
 #include "support/answer_in_turn.h"
+#include "support/temp_folder.h"
 #include "ui/messages.h"
 
 namespace kestrine {
@@ -126,6 +129,60 @@ TEST_F(SetupFlow, UnsafeNamesAndPathsRunNothing) {
               NarrowingOutcome::kNothingToDo);
   }
   EXPECT_THAT(runner.runs(), IsEmpty());
+}
+
+// What the Mac remembers beside the settings, and what it does only once.
+class SetupFollowUps : public ::testing::Test {
+ protected:
+  SetupFollowUps() {
+    runner.setHandler([this](const ToolRequest&) { return fake::exitedWith(osascriptStatus); });
+  }
+
+  fake::ScriptedToolRunner runner;
+  fake::FixedUserName user;
+  fake::ScriptedAlerts alerts;
+  fake::RecordingConsole console;
+  testing::TempFolder home;
+  int osascriptStatus = 0;
+  int registrations = 0;
+  int afterSetups = 0;
+  SudoersSetup setup{runner, user, macSystemTools(),
+                     SetupFollowUp{.home = home.path(),
+                                   .console = &console,
+                                   .registerLoginItem = [this] { return ++registrations > 0; },
+                                   .afterSetup = [this] { ++afterSetups; }}};
+};
+
+TEST_F(SetupFollowUps, TheLoginItemIsAddedAfterTheFirstSuccessfulSetupOnly) {
+  osascriptStatus = 1;  // cancelled: nothing follows
+  setup.run(alerts, {});
+  EXPECT_EQ(registrations + afterSetups, 0);
+  osascriptStatus = 0;
+  setup.run(alerts, {});
+  setup.run(alerts, {});
+  EXPECT_EQ(registrations, 1);
+  EXPECT_EQ(afterSetups, 2);
+  EXPECT_TRUE(SetupMemory::load(home.path()).loginItemRegistered);
+}
+
+TEST(SetupMemoryFile, ReadsTheMembersItKnowsAndIgnoresTheRest) {
+  testing::TempFolder home;
+  const std::pair<const char*, SetupMemory> cases[] = {
+      {R"({"broadRuleReported":true,"fromANewerRelease":[1]})", {false, true}},
+      {R"({"loginItemRegistered":true,"broadRuleReported":false})", {true, false}},
+      {R"({"loginItemRegistered":1})", {}},
+      {"[true]", {}},
+      {"not json", {}},
+  };
+  EXPECT_EQ(SetupMemory::load(home.path()), SetupMemory{});
+  for (const auto& [text, memory] : cases) {
+    testing::writeText(SetupMemory::path(home.path()), text);
+    EXPECT_EQ(SetupMemory::load(home.path()), memory) << text;
+  }
+  fake::RecordingConsole console;
+  const SetupMemory both{true, true};
+  both.save(home.path(), console);
+  EXPECT_EQ(SetupMemory::load(home.path()), both);
 }
 
 }  // namespace

@@ -5,14 +5,9 @@
 #include <tuple>
 
 #include "mac_power/first_launch_setup.h"
-#include "mac_power/setup_memory.h"
-#include "platform/fake/fixed_user_name.h"
-#include "platform/fake/recording_console.h"
-#include "platform/fake/scripted_alerts.h"
 #include "platform/fake/scripted_power_sources.h"
 #include "platform/fake/scripted_tool_runner.h"
 #include "support/answer_in_turn.h"
-#include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
@@ -32,8 +27,7 @@ class PowerControlTest : public ::testing::Test {
  protected:
   fake::ScriptedToolRunner runner;
   fake::ScriptedPowerSources sources;
-  fake::FixedUserName user;
-  PowerControl power{runner, sources, user, relocatedTools(), std::chrono::milliseconds{250}};
+  PowerControl power{runner, sources, relocatedTools(), std::chrono::milliseconds{250}};
 };
 
 // The reports are captured within the time limit, whatever their outcome.
@@ -102,65 +96,6 @@ TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
   ASSERT_EQ(runner.runs().size(), 2u);
   EXPECT_EQ(runner.runs()[0].request.arguments.back(), "-1");
   EXPECT_EQ(runner.runs()[1].request.arguments.back(), switchScript(-1));
-}
-
-// What the Mac remembers beside the settings, and what it does only once.
-class SetupFollowUps : public ::testing::Test {
- protected:
-  SetupFollowUps() {
-    runner.setHandler([this](const ToolRequest&) { return fake::exitedWith(osascriptStatus); });
-  }
-
-  fake::ScriptedToolRunner runner;
-  fake::ScriptedPowerSources sources;
-  fake::FixedUserName user;
-  fake::ScriptedAlerts alerts;
-  fake::RecordingConsole console;
-  testing::TempFolder home;
-  int osascriptStatus = 0;
-  int registrations = 0;
-  int afterSetups = 0;
-  PowerControl power{runner,
-                     sources,
-                     user,
-                     macSystemTools(),
-                     PowerControl::kDefaultReportTimeout,
-                     SetupFollowUp{.home = home.path(),
-                                   .console = &console,
-                                   .registerLoginItem = [this] { return ++registrations > 0; },
-                                   .afterSetup = [this] { ++afterSetups; }}};
-};
-
-TEST_F(SetupFollowUps, TheLoginItemIsAddedAfterTheFirstSuccessfulSetupOnly) {
-  osascriptStatus = 1;  // cancelled: nothing follows
-  power.runOneTimeSetup(alerts, {});
-  EXPECT_EQ(registrations + afterSetups, 0);
-  osascriptStatus = 0;
-  power.runOneTimeSetup(alerts, {});
-  power.runOneTimeSetup(alerts, {});
-  EXPECT_EQ(registrations, 1);
-  EXPECT_EQ(afterSetups, 2);
-  EXPECT_TRUE(SetupMemory::load(home.path()).loginItemRegistered);
-}
-
-TEST(SetupMemoryFile, ReadsTheMembersItKnowsAndIgnoresTheRest) {
-  testing::TempFolder home;
-  const std::pair<const char*, SetupMemory> cases[] = {
-      {R"({"broadRuleReported":true,"fromANewerRelease":[1]})", {false, true}},
-      {R"({"loginItemRegistered":true,"broadRuleReported":false})", {true, false}},
-      {R"({"loginItemRegistered":1})", {}},
-      {"[true]", {}},
-      {"not json", {}},
-  };
-  EXPECT_EQ(SetupMemory::load(home.path()), SetupMemory{});
-  for (const auto& [text, memory] : cases) {
-    testing::writeText(SetupMemory::path(home.path()), text);
-    EXPECT_EQ(SetupMemory::load(home.path()), memory) << text;
-  }
-  fake::RecordingConsole console;
-  const SetupMemory both{true, true};
-  both.save(home.path(), console);
-  EXPECT_EQ(SetupMemory::load(home.path()), both);
 }
 
 }  // namespace

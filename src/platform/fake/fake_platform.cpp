@@ -28,6 +28,7 @@ FakePlatform::FakePlatform(FakeOptions options)
           .clock = clock,
           .home = home,
           .console = console,
+          .oneTimeSetup = &setup,
       } {
   if (!options.journal) return;
   loop.observers.add([this](const LoopEvent& event) {

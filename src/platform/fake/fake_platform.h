@@ -13,6 +13,7 @@
 #include "platform/fake/scripted_alerts.h"
 #include "platform/fake/scripted_power.h"
 #include "platform/fake/scripted_power_sources.h"
+#include "platform/fake/scripted_setup.h"
 #include "platform/fake/scripted_tool_runner.h"
 #include "platform/fake/virtual_clock.h"
 #include "platform/fake/virtual_main_loop.h"
@@ -55,6 +56,7 @@ class FakePlatform {
   ScriptedAlerts alerts;
   RecordingNotifier notifier;
   ScriptedPower power;
+  ScriptedSetup setup;  // offered as the platform's one-time setup
   // What a tool-driven power port (the virtual laptop's) reads through.
   ScriptedToolRunner tools;
   ScriptedPowerSources powerSources;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +11,7 @@ namespace kestrine::fake {
 
 // A machine's power as plain state: what the core reads and what its switch
 // does. Every request is logged by a short name, in order: "level",
-// "onBattery", "mode", "switch" and "setup".
+// "onBattery", "mode" and "switch".
 class ScriptedPower final : public Power {
  public:
   std::optional<std::int64_t> level = 100;
@@ -20,10 +19,7 @@ class ScriptedPower final : public Power {
   std::optional<PowerMode> mode = PowerMode::kAutomatic;  // absent: cannot be read
   bool switchSucceeds = true;
   std::optional<SwitchFailure> failure;  // why a failing switch fails, when told
-  bool oneTimeSetup = true;
-  std::string unavailableReason;  // why the mode cannot be read, when known
-  // What the one-time setup does; by default it is installed at once.
-  std::function<void(Alerts&, const SetupHooks&)> setup;
+  std::string unavailableReason;         // why the mode cannot be read, when known
   std::vector<std::string> log;
 
   std::optional<std::int64_t> getBatteryLevel() override {
@@ -47,15 +43,6 @@ class ScriptedPower final : public Power {
     return switchSucceeds ? std::nullopt : failure;
   }
   std::string powerModeUnavailableReason() override { return unavailableReason; }
-  bool hasOneTimeSetup() const override { return oneTimeSetup; }
-  void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) override {
-    log.emplace_back("setup");
-    if (setup) {
-      setup(alerts, hooks);
-    } else if (hooks.installed) {
-      hooks.installed();
-    }
-  }
 
   std::size_t count(const std::string& request) const {
     std::size_t n = 0;
