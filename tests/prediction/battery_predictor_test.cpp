@@ -340,6 +340,17 @@ INSTANTIATE_TEST_SUITE_P(
                       UnreadableFile{"Sparse100GB", "", std::uintmax_t{100} << 30}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A ".corrupt" that is a folder: the unreadable file can be neither renamed
+// nor copied aside, so it is not overwritten either, and the save says so.
+TEST_F(PredictorTest, AnUnreadableFileThatCannotBeKeptIsNotOverwritten) {
+  std::filesystem::create_directory(corruptFile());
+  writeText(dataFile(), "not a record");
+  BatteryPredictor predictor(home.path(), clock, console);
+  predictor.recordSnapshot(64, false);
+  EXPECT_TRUE(predictor.saveFailure());
+  EXPECT_EQ(readText(dataFile()), "not a record");
+}
+
 // A month as the application keeps it, a sample every 30 s (8 MB), loads whole.
 TEST_F(PredictorTest, AMonthOfSamplesLoads) {
   PredictionData month;
