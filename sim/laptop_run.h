@@ -108,6 +108,8 @@ class LaptopRun {
     LaptopRun& run_;
   };
 
+  // What the fake ports saw, as the run's events.
+  void logSeen(const fake::Seen& seen);
   void pollFiles();
   void afterLoopStep();
   void wire();

@@ -44,8 +44,9 @@ TEST_F(AppDelegateTest, FailedSavesAreToldOnceAndTheSettingsSavedAgainUntilOnDis
   app->performMenuAction(MenuAction::kChangeThreshold, 30);
   runPasses(3);
   auto told = [this](const std::string& start) {
-    return std::count_if(sim.console.lines().begin(), sim.console.lines().end(),
-                         [&](const std::string& line) { return line.starts_with(start); });
+    return std::ranges::count_if(seen<fake::Printed>(), [&](const fake::Printed& printed) {
+      return printed.line.starts_with(start);
+    });
   };
   EXPECT_EQ(told("Failed to save config: "), 1);
   EXPECT_EQ(told("Failed to save prediction data: "), 1);
@@ -74,20 +75,23 @@ TEST_F(AppDelegateTest, StartWithSetupDoneRunsTheLaunchCheckAtOnceAndTheMessageA
   EXPECT_EQ(app->lastBatteryLevel(), 25);
   EXPECT_EQ(app->lastDayRecorded(), 14);
   // The icon was set before the check and is not refreshed by it.
-  EXPECT_THAT(sim.statusBar.titles(), ElementsAre("🔋", "🔋"));
+  EXPECT_THAT(seen<fake::TitleSet>(), ElementsAre(fake::TitleSet{"🔋"}, fake::TitleSet{"🔋"}));
 
   sim.loop.runFor(0.999);
-  EXPECT_TRUE(sim.alerts.shown().empty());
+  EXPECT_TRUE(seen<fake::AlertAnswered>().empty());
   sim.loop.runFor(0.001);
-  ASSERT_EQ(sim.alerts.shown().size(), 1U);
-  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Kestrine is Running");
-  EXPECT_EQ(sim.alerts.shown()[0].shownAt, sim.clock.now());
+  const auto shown = seen<fake::AlertAnswered>();
+  ASSERT_EQ(shown.size(), 1U);
+  EXPECT_EQ(shown[0].alert.title, "Kestrine is Running");
+  EXPECT_EQ(shown[0].shownAt, sim.clock.now());
 
   // The first pass comes 30 s after launch, not at launch.
   sim.loop.runFor(28.999);
-  EXPECT_THAT(sim.journalOf("loop"), ElementsAre("one-shot"));
+  using Kind = fake::LoopEvent::Kind;
+  EXPECT_THAT(seen<fake::LoopEvent>(),
+              ElementsAre(::testing::Field(&fake::LoopEvent::kind, Kind::kOneShot)));
   sim.loop.runFor(0.001);
-  EXPECT_EQ(sim.journalOf("loop").back(), "timer pass #1");
+  EXPECT_EQ(seen<fake::LoopEvent>().back().kind, Kind::kTimerPass);
   EXPECT_EQ(sim.statusBar.title(), "💤");
 }
 
@@ -114,8 +118,9 @@ TEST_P(StartWithoutSetup, IsANormalStartAndSavesOnlyWhereNoFileWas) {
     EXPECT_THAT(notifications()[0].body, ::testing::HasSubstr(kept.string()));
   }
   sim.loop.runFor(1.0);
-  ASSERT_EQ(sim.alerts.shown().size(), 1U);
-  EXPECT_EQ(sim.alerts.shown()[0].alert.title, "Kestrine is Running");
+  const auto shown = seen<fake::AlertAnswered>();
+  ASSERT_EQ(shown.size(), 1U);
+  EXPECT_EQ(shown[0].alert.title, "Kestrine is Running");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, StartWithoutSetup,
@@ -257,8 +262,7 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   writeConfig(Config{.threshold = 20, .setupComplete = true, .useSmartMode = true});
   launch();
   sim.loop.runFor(1.0);
-  sim.alerts.clearLog();
-  mac.log.clear();
+  sim.record.clear();
 
   mac.level = 57;
   mac.onBattery = false;
@@ -272,16 +276,16 @@ TEST_F(AppDelegateTest, InformationDialogsReadTheLiveState) {
   app->performMenuAction(MenuAction::kShowPowerMode);
   app->performMenuAction(MenuAction::kShowAbout);
 
-  ASSERT_EQ(sim.alerts.shown().size(), 5U);
-  EXPECT_EQ(sim.alerts.shown()[0].alert.body, batteryInfoAlert(57, false, 20).body);
-  EXPECT_EQ(sim.alerts.shown()[1].alert.body, batteryInfoErrorAlert().body);
-  EXPECT_EQ(sim.alerts.shown()[2].alert.body, powerModeAlert(PowerMode::kHighPower).body);
-  EXPECT_EQ(sim.alerts.shown()[3].alert.body,
-            "Unable to retrieve power mode\n\nThe service is missing.");
-  EXPECT_THAT(sim.alerts.shown()[4].alert.body,
+  const auto shown = seen<fake::AlertAnswered>();
+  ASSERT_EQ(shown.size(), 5U);
+  EXPECT_EQ(shown[0].alert.body, batteryInfoAlert(57, false, 20).body);
+  EXPECT_EQ(shown[1].alert.body, batteryInfoErrorAlert().body);
+  EXPECT_EQ(shown[2].alert.body, powerModeAlert(PowerMode::kHighPower).body);
+  EXPECT_EQ(shown[3].alert.body, "Unable to retrieve power mode\n\nThe service is missing.");
+  EXPECT_THAT(shown[4].alert.body,
               ::testing::HasSubstr("\nCurrent Mode: Smart AI Mode (~60 min)\n"));
   // The power source is read for the first dialog only: not when there is no level.
-  EXPECT_EQ(mac.count("onBattery"), 1U);
+  EXPECT_EQ(asked(fake::PowerRequest::kOnBattery), 1U);
   EXPECT_TRUE(notifications().empty());
 }
 
@@ -293,16 +297,16 @@ TEST_F(AppDelegateTest, QuitOnlyStopsTheTimer) {
   runPasses();
   const auto configWritten = std::filesystem::last_write_time(Config::configPath(home()));
   const auto dataWritten = std::filesystem::last_write_time(BatteryPredictor::dataPath(home()));
-  mac.log.clear();
+  sim.record.clear();
 
   app->performMenuAction(MenuAction::kQuit);
   app->applicationWillTerminate();
   EXPECT_TRUE(sim.loop.isTerminated());
   EXPECT_EQ(sim.loop.activeTimerCount(), 0U);
-  EXPECT_THAT(mac.log, IsEmpty()) << "Low Power Mode is left as it is";
+  EXPECT_THAT(seen<fake::PowerRequest>(), IsEmpty()) << "Low Power Mode is left as it is";
   EXPECT_EQ(std::filesystem::last_write_time(Config::configPath(home())), configWritten);
   EXPECT_EQ(std::filesystem::last_write_time(BatteryPredictor::dataPath(home())), dataWritten);
-  EXPECT_THAT(sim.console.lines(), IsEmpty());
+  EXPECT_THAT(seen<fake::Printed>(), IsEmpty());
 }
 
 // A main loop whose timers keep running when their handle is destroyed, as a
@@ -346,13 +350,12 @@ TEST_F(AppDelegateTest, CallbacksDoNothingOnceTheDelegateIsGone) {
     auto delegate = std::make_unique<AppDelegate>(platform);
     delegate->applicationDidFinishLaunching();  // the one-shot is due in a second
     delegate.reset();
-    mac.log.clear();
-    sim.alerts.clearLog();
+    sim.record.clear();
 
     sim.loop.runFor(120.0);
     EXPECT_EQ(sim.loop.activeTimerCount(), 1U) << "the timer itself still fires";
-    EXPECT_THAT(mac.log, IsEmpty());
-    EXPECT_THAT(sim.alerts.shown(), IsEmpty());
+    EXPECT_THAT(seen<fake::PowerRequest>(), IsEmpty());
+    EXPECT_THAT(seen<fake::AlertAnswered>(), IsEmpty());
   }
 }
 
@@ -365,9 +368,10 @@ TEST_F(AppDelegateTest, ReopeningShowsTheLaunchMessageUnlessAnAlertIsOpen) {
   launch();
   sim.loop.runFor(90.0);
   app->applicationShouldHandleReopen();
-  ASSERT_EQ(sim.alerts.shown().size(), 2u);
-  EXPECT_EQ(sim.alerts.shown()[1].alert.body, sim.alerts.shown()[0].alert.body);
-  EXPECT_EQ(sim.alerts.shown()[1].shownAt, sim.loop.now());
+  const auto shown = seen<fake::AlertAnswered>();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].alert.body, shown[0].alert.body);
+  EXPECT_EQ(shown[1].shownAt, sim.loop.now());
 }
 
 }  // namespace

@@ -126,13 +126,12 @@ TEST_F(CheckCycleTest, NoBatteryLevelMeansNothingHappensInThePass) {
   writeConfig(Config{.setupComplete = true});
   launch();
   sim.loop.runFor(1.0);
-  const auto titles = sim.statusBar.titles().size();
   mac.level = std::nullopt;
-  mac.log.clear();
+  sim.record.clear();
   runPasses(2);
-  EXPECT_EQ(mac.log, (std::vector<std::string>{"level", "level"}))
-      << "not even the icon is refreshed";
-  EXPECT_EQ(sim.statusBar.titles().size(), titles);
+  using fake::PowerRequest;
+  EXPECT_EQ(seen<PowerRequest>(), (std::vector{PowerRequest::kLevel, PowerRequest::kLevel}));
+  EXPECT_TRUE(seen<fake::TitleSet>().empty()) << "not even the icon is refreshed";
   EXPECT_EQ(app->batteryPredictor()->getSnapshotCount(), 0);
   EXPECT_FALSE(std::filesystem::exists(BatteryPredictor::dataPath(home())));
 }

@@ -25,7 +25,10 @@ SystemTools relocatedTools() {
 
 class PowerControlTest : public ::testing::Test {
  protected:
-  fake::ScriptedToolRunner runner;
+  std::vector<fake::ToolRun> runs() const { return record.all<fake::ToolRun>(); }
+
+  fake::Recorder record;
+  fake::ScriptedToolRunner runner{nullptr, &record};
   fake::ScriptedPowerSources sources;
   PowerControl power{runner, sources, relocatedTools(), std::chrono::milliseconds{250}};
 };
@@ -47,15 +50,16 @@ TEST_F(PowerControlTest, ReportOutcomes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    runner.clearLog();
+    record.clear();
     answerInTurn(runner, {c.result, c.result});
     EXPECT_EQ(power.isOnBattery(), c.onBattery);
     EXPECT_EQ(power.getPowerMode(), c.mode);
-    ASSERT_EQ(runner.runs().size(), 2u);
-    EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/pmset");
-    EXPECT_THAT(runner.runs()[0].request.arguments, ElementsAre("-g", "batt"));
-    EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-g", "custom"));
-    for (const auto& run : runner.runs()) {
+    const auto runs = this->runs();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].request.program, "/opt/k/pmset");
+    EXPECT_THAT(runs[0].request.arguments, ElementsAre("-g", "batt"));
+    EXPECT_THAT(runs[1].request.arguments, ElementsAre("-g", "custom"));
+    for (const auto& run : runs) {
       EXPECT_TRUE(run.request.captureOutput);
       EXPECT_EQ(run.request.timeout, std::chrono::milliseconds{250});
     }
@@ -72,16 +76,17 @@ TEST_F(PowerControlTest, SetPowerModeTriesSudoFirstThenThePasswordDialog) {
       {"NeitherStarts", {fake::failedToStart("x"), fake::failedToStart("y")}, false}};
   for (const auto& [name, results, switched] : cases) {
     SCOPED_TRACE(name);
-    runner.clearLog();
+    record.clear();
     answerInTurn(runner, results);
     EXPECT_EQ(power.setPowerMode(PowerMode::kLowPower), switched);
-    ASSERT_EQ(runner.runs().size(), results.size());
-    const ToolRequest& sudo = runner.runs()[0].request;
+    const auto runs = this->runs();
+    ASSERT_EQ(runs.size(), results.size());
+    const ToolRequest& sudo = runs[0].request;
     EXPECT_EQ(sudo.program, "/opt/k/sudo");
     EXPECT_THAT(sudo.arguments, ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
     EXPECT_FALSE(sudo.captureOutput || sudo.timeout.has_value());
     if (results.size() == 2) {
-      const ToolRequest& dialog = runner.runs()[1].request;
+      const ToolRequest& dialog = runs[1].request;
       EXPECT_EQ(dialog.program, "/opt/k/osascript");
       EXPECT_THAT(dialog.arguments, ElementsAre("-e", switchScript(1)));
       EXPECT_FALSE(dialog.captureOutput);
@@ -93,9 +98,10 @@ TEST_F(PowerControlTest, SetPowerModeTriesSudoFirstThenThePasswordDialog) {
 TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
   answerInTurn(runner, {fake::exitedWith(1), fake::exitedWith(0)});
   EXPECT_TRUE(power.setPowerMode(PowerMode{-1}));
-  ASSERT_EQ(runner.runs().size(), 2u);
-  EXPECT_EQ(runner.runs()[0].request.arguments.back(), "-1");
-  EXPECT_EQ(runner.runs()[1].request.arguments.back(), switchScript(-1));
+  const auto runs = this->runs();
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].request.arguments.back(), "-1");
+  EXPECT_EQ(runs[1].request.arguments.back(), switchScript(-1));
 }
 
 }  // namespace

@@ -148,7 +148,8 @@ class PredictorTest : public ::testing::Test {
   TempFolder home;
   fake::VirtualMainLoop loop{kNow};
   fake::VirtualClock clock{loop};
-  RecordingConsole console;
+  fake::Recorder record;
+  RecordingConsole console{&record};
 };
 
 TEST_F(PredictorTest, FreshStartWithoutAFile) {
@@ -166,7 +167,7 @@ TEST_F(PredictorTest, FreshStartWithoutAFile) {
   predictor.incrementDayCounter();
   predictor.incrementDayCounter();
   EXPECT_EQ(fileContent().daysCollected, 2);
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
 }
 
 struct ReadinessCase {
@@ -282,7 +283,7 @@ TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
           << "run " << run << ", pass " << pass;
     }
   }
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
 }
 
 // A number JSON cannot hold is refused and the file kept as it was; the
@@ -328,9 +329,10 @@ TEST_P(CorruptFile, IsMovedAsideBeforeTheFirstSave) {
   EXPECT_EQ(std::filesystem::file_size(corruptFile()), size);
   EXPECT_THAT(fileContent().snapshots, SizeIs(2));
   const bool huge = size > LearningFile::kMaxFileBytes;
-  ASSERT_THAT(console.lines(), SizeIs(huge ? 1 : 0));
+  ASSERT_THAT(record.all<fake::Printed>(), SizeIs(huge ? 1 : 0));
   if (huge) {
-    EXPECT_THAT(console.lines()[0], HasSubstr(std::to_string(size) + " bytes, more than"));
+    EXPECT_THAT(record.all<fake::Printed>()[0].line,
+                HasSubstr(std::to_string(size) + " bytes, more than"));
   }
 }
 
@@ -371,7 +373,7 @@ TEST_F(PredictorTest, UnwritableHomeGivesTheFailureAndKeepsLearning) {
     loop.runUntil(kNow - 60.0 * (99 - i));
     predictor.recordSnapshot(100 - i, false);
   }
-  EXPECT_THAT(console.lines(), IsEmpty()) << "the caller prints, once";
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty()) << "the caller prints, once";
   ASSERT_TRUE(predictor.saveFailure());
   EXPECT_THAT(*predictor.saveFailure(), StartsWith("Failed to save prediction data: "));
   EXPECT_THAT(*predictor.saveFailure(), HasSubstr("No such file or directory"));

@@ -120,22 +120,24 @@ TEST(Config, RefusesWhatIsNotAccepted) {
 }
 TEST(ConfigFile, MissingFileIsSilentAndCreatesNothing) {
   TempFolder home;
-  RecordingConsole console;
+  fake::Recorder record;
+  RecordingConsole console{&record};
   Config config{.threshold = 40};
   EXPECT_EQ(config.load(home.path(), console).outcome, ConfigLoadResult::Outcome::noFile);
   EXPECT_EQ(config, Config{.threshold = 40});
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
   EXPECT_THAT(home.entries(), IsEmpty());
 
   // A home that is itself missing is the same situation.
   config.load(home / "gone", console);
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
 }
 
 // Members other than the five are read past and gone after the next save.
 TEST(ConfigFile, LoadThenSaveKeepsTheFiveMembersOnly) {
   TempFolder home;
-  RecordingConsole console;
+  fake::Recorder record;
+  RecordingConsole console{&record};
   EXPECT_EQ(Config::configPath(home.path()), home / ".kestrine_config.json");
   writeText(home / ".kestrine_config.json",
             R"({"legacy":true,)" + withMember("threshold", "50").substr(1));
@@ -144,7 +146,7 @@ TEST(ConfigFile, LoadThenSaveKeepsTheFiveMembersOnly) {
   EXPECT_EQ(config, Config{.threshold = 50});
   EXPECT_EQ(config.save(home.path()), std::nullopt);
   EXPECT_EQ(readText(home / ".kestrine_config.json"), withMember("threshold", "50"));
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
   EXPECT_THAT(home.entries(), ElementsAre(".kestrine_config.json"));
 }
 
@@ -181,7 +183,8 @@ const BrokenFile kBrokenFiles[] = {
 TEST(ConfigFile, FailedLoadKeepsTheFieldsPrintsOneLineAndKeepsTheFile) {
   for (const BrokenFile& c : kBrokenFiles) {
     TempFolder home;
-    RecordingConsole console;
+    fake::Recorder record;
+    RecordingConsole console{&record};
     const auto file = home / ".kestrine_config.json", kept = home / ".kestrine_config.json.corrupt";
     c.plant(file);
     const auto size = c.setAside ? std::filesystem::file_size(file) : 0;
@@ -190,9 +193,10 @@ TEST(ConfigFile, FailedLoadKeepsTheFieldsPrintsOneLineAndKeepsTheFile) {
     EXPECT_EQ(config, (Config{.threshold = 10, .notifications = false})) << c.name;
     EXPECT_EQ(result.outcome, ConfigLoadResult::Outcome::unreadable) << c.name;
     EXPECT_EQ(result.keptAt, c.setAside ? kept : file) << c.name;
-    ASSERT_THAT(console.lines(), SizeIs(1)) << c.name;
-    EXPECT_THAT(console.lines()[0], StartsWith("Failed to load config: ")) << c.name;
-    EXPECT_THAT(console.lines()[0], HasSubstr(c.reason)) << c.name;
+    ASSERT_THAT(record.all<fake::Printed>(), SizeIs(1)) << c.name;
+    EXPECT_THAT(record.all<fake::Printed>()[0].line, StartsWith("Failed to load config: "))
+        << c.name;
+    EXPECT_THAT(record.all<fake::Printed>()[0].line, HasSubstr(c.reason)) << c.name;
     EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(file)), !c.setAside)
         << c.name;
     if (c.setAside) {
