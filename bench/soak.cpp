@@ -123,7 +123,7 @@ int soak(int days) {
   std::map<std::string, long> otherLines;
   std::string firstFailedSave;
   // A switch goes by sudo first and, when that fails, by the password dialog.
-  auto count = [&](const fake::ToolRun& tool) {
+  auto countRun = [&](const fake::ToolRun& tool) {
     if (tool.result.timedOut) ++day.timedOut;
     const auto& args = tool.request.arguments;
     const bool bySudo = tool.request.program.ends_with("sudo");
@@ -139,7 +139,7 @@ int soak(int days) {
     }
   };
   run.sim().record.listen([&](const fake::Seen& seen) {
-    if (const auto* tool = std::get_if<fake::ToolRun>(&seen)) count(*tool);
+    if (const auto* tool = std::get_if<fake::ToolRun>(&seen)) countRun(*tool);
     const auto* printed = std::get_if<fake::Printed>(&seen);
     if (!printed) return;
     if (printed->line.starts_with(kSaveFailed)) {
