@@ -122,17 +122,8 @@ int soak(int days) {
   long failedSavesWhileFull = 0;
   std::map<std::string, long> otherLines;
   std::string firstFailedSave;
-  run.sim().console.observers.add([&](const std::string& line) {
-    if (line.starts_with(kSaveFailed)) {
-      if (firstFailedSave.empty()) firstFailedSave = line;
-      ++day.failedSaves;
-      if (diskFull) ++failedSavesWhileFull;
-    } else {
-      ++otherLines[line];
-    }
-  });
   // A switch goes by sudo first and, when that fails, by the password dialog.
-  run.sim().tools.observers.add([&](const fake::ToolRun& tool) {
+  auto countRun = [&](const fake::ToolRun& tool) {
     if (tool.result.timedOut) ++day.timedOut;
     const auto& args = tool.request.arguments;
     const bool bySudo = tool.request.program.ends_with("sudo");
@@ -145,6 +136,18 @@ int soak(int days) {
       ++day.switchesDone;
     } else if (!bySudo) {
       ++day.switchesFailed;
+    }
+  };
+  run.sim().record.listen([&](const fake::Seen& seen) {
+    if (const auto* tool = std::get_if<fake::ToolRun>(&seen)) countRun(*tool);
+    const auto* printed = std::get_if<fake::Printed>(&seen);
+    if (!printed) return;
+    if (printed->line.starts_with(kSaveFailed)) {
+      if (firstFailedSave.empty()) firstFailedSave = printed->line;
+      ++day.failedSaves;
+      if (diskFull) ++failedSavesWhileFull;
+    } else {
+      ++otherLines[printed->line];
     }
   });
 
@@ -204,8 +207,6 @@ int soak(int days) {
 
       ++day.passes;
       day.retainedKilobytes = std::max(day.retainedKilobytes, residentKilobytes());
-      // What the fake platform records for inspection, not the application's.
-      run.sim().clearLogs();
     }
     day.peakKilobytes = peakKilobytesSinceReset();
     peaks.push_back(day.peakKilobytes);

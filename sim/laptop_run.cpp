@@ -53,7 +53,7 @@ fake::FakeOptions simOptions(const LaptopRunOptions& options) {
   sim.start = options.start;
   sim.home = options.home;
   sim.userName = options.userName;
-  sim.journal = false;  // the event log is the run's one record
+  sim.keepRecord = false;  // the event log tells it as it comes
   return sim;
 }
 
@@ -119,9 +119,9 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
       recordEvents_(options.recordEvents),
       sim_(std::make_unique<fake::FakePlatform>(simOptions(options))),
       laptop_(std::make_unique<VirtualLaptop>(sim_->clock, options.userName)),
-      power_(std::make_unique<PowerControl>(
-          sim_->tools, sim_->powerSources, sim_->user, laptop_->tools(),
-          PowerControl::kDefaultReportTimeout,
+      power_(std::make_unique<PowerControl>(sim_->tools, sim_->powerSources, laptop_->tools())),
+      setup_(std::make_unique<SudoersSetup>(
+          sim_->tools, sim_->user, laptop_->tools(),
           SetupFollowUp{.home = sim_->home.path(),
                         .console = &sim_->console,
                         .registerLoginItem = [this] { return laptop_->registerLoginItem(); },
@@ -137,7 +137,8 @@ LaptopRun::LaptopRun(LaptopRunOptions options)
                                                   .clock = p.clock,
                                                   .home = p.home,
                                                   .console = p.console,
-                                                  .wording = p.wording});
+                                                  .wording = p.wording,
+                                                  .oneTimeSetup = setup_.get()});
   wire();
 }
 
@@ -181,55 +182,7 @@ void LaptopRun::wire() {
 
   if (!recordEvents_) return;
 
-  s.tools.observers.add([this](const fake::ToolRun& run) {
-    pollFiles();
-    JsonObject o;
-    o.add("program", run.request.program).add("arguments", run.request.arguments);
-    o.add("started", run.result.started);
-    if (!run.result.started) o.add("startError", run.result.startError);
-    if (run.result.timedOut) o.add("timedOut", true);
-    if (run.result.started) o.add("exitStatus", run.result.exitStatus);
-    if (run.request.captureOutput) o.add("output", run.result.output);
-    std::string summary = "tool " + fake::commandLine(run.request) + " -> ";
-    summary += run.result.started ? (run.result.timedOut ? std::string("timed out")
-                                                         : std::to_string(run.result.exitStatus))
-                                  : "not started";
-    log_.add(run.startedAt, "tool", o, std::move(summary));
-  });
-  s.statusBar.observers.add([this](const fake::StatusBarEvent& event) {
-    pollFiles();
-    if (event.kind == fake::StatusBarEvent::Kind::kTitle) {
-      log_.add(now(), "title", JsonObject().add("title", event.title), "title " + event.title);
-    } else if (event.kind == fake::StatusBarEvent::Kind::kMenu && event.menu) {
-      log_.add(now(), "menu", JsonObject().addRaw("items", menuJson(event.menu->items)),
-               "menu " + menuSummary(*event.menu));
-    }
-  });
-  s.alerts.onShow.add([this](const Alert&) { pollFiles(); });
-  s.alerts.onAnswer.add([this](const fake::ShownAlert& shown) {
-    const std::string button = buttonName(shown.alert, shown.answer);
-    JsonObject o;
-    o.add("title", shown.alert.title)
-        .add("body", shown.alert.body)
-        .add("buttons", shown.alert.buttons)
-        .add("answer", shown.answer)
-        .add("button", button)
-        .addNumber("answeredAt", std::round((shown.answeredAt - start_) * 1000.0) / 1000.0, 3);
-    const std::vector<std::string> buttons =
-        shown.alert.buttons.empty() ? std::vector<std::string>{"OK"} : shown.alert.buttons;
-    log_.add(shown.shownAt, "alert", o,
-             "alert " + shown.alert.title + " [" + joined(buttons, "/") + "] -> " + button);
-  });
-  s.notifier.observers.add([this](const Notification& n) {
-    pollFiles();
-    log_.add(now(), "notification",
-             JsonObject().add("title", n.title).add("subtitle", n.subtitle).add("body", n.body),
-             "notification " + n.title + " / " + n.subtitle + " / " + n.body);
-  });
-  s.console.observers.add([this](const std::string& line) {
-    pollFiles();
-    log_.add(now(), "print", JsonObject().add("line", line), "print " + line);
-  });
+  s.record.listen([this](const fake::Seen& seen) { logSeen(seen); });
   machine.onPasswordDialog = [this](const std::string& prompt, std::string_view answer) {
     log_.add(now(), "password", JsonObject().add("prompt", prompt).add("answer", answer),
              "password " + std::string(answer) + " / " + prompt);
@@ -237,11 +190,58 @@ void LaptopRun::wire() {
   machine.onLoginItemAdded = [this] {
     log_.add(now(), "login-item", JsonObject(), "login item added");
   };
-  s.loop.observers.add([this](const fake::LoopEvent& event) {
-    if (event.kind == fake::LoopEvent::Kind::kTerminate) {
-      log_.add(event.time, "terminate", JsonObject(), "terminate");
+}
+
+void LaptopRun::logSeen(const fake::Seen& seen) {
+  if (const auto* event = std::get_if<fake::LoopEvent>(&seen)) {
+    if (event->kind == fake::LoopEvent::Kind::kTerminate) {
+      log_.add(event->time, "terminate", JsonObject(), "terminate");
     }
-  });
+    return;
+  }
+  if (const auto* shown = std::get_if<fake::AlertAnswered>(&seen)) {
+    const std::string button = buttonName(shown->alert, shown->answer);
+    JsonObject o;
+    o.add("title", shown->alert.title)
+        .add("body", shown->alert.body)
+        .add("buttons", shown->alert.buttons)
+        .add("answer", shown->answer)
+        .add("button", button)
+        .addNumber("answeredAt", std::round((shown->answeredAt - start_) * 1000.0) / 1000.0, 3);
+    const std::vector<std::string> buttons =
+        shown->alert.buttons.empty() ? std::vector<std::string>{"OK"} : shown->alert.buttons;
+    log_.add(shown->shownAt, "alert", o,
+             "alert " + shown->alert.title + " [" + joined(buttons, "/") + "] -> " + button);
+    return;
+  }
+  if (std::holds_alternative<fake::PowerRequest>(seen)) return;  // the run's power is the Mac's
+  // Anything else the application showed may follow a file it wrote.
+  pollFiles();
+  if (const auto* run = std::get_if<fake::ToolRun>(&seen)) {
+    JsonObject o;
+    o.add("program", run->request.program).add("arguments", run->request.arguments);
+    o.add("started", run->result.started);
+    if (!run->result.started) o.add("startError", run->result.startError);
+    if (run->result.timedOut) o.add("timedOut", true);
+    if (run->result.started) o.add("exitStatus", run->result.exitStatus);
+    if (run->request.captureOutput) o.add("output", run->result.output);
+    std::string summary = "tool " + fake::commandLine(run->request) + " -> ";
+    summary += run->result.started ? (run->result.timedOut ? std::string("timed out")
+                                                           : std::to_string(run->result.exitStatus))
+                                   : "not started";
+    log_.add(run->startedAt, "tool", o, std::move(summary));
+  } else if (const auto* title = std::get_if<fake::TitleSet>(&seen)) {
+    log_.add(now(), "title", JsonObject().add("title", title->title), "title " + title->title);
+  } else if (const auto* menu = std::get_if<fake::MenuSet>(&seen)) {
+    log_.add(now(), "menu", JsonObject().addRaw("items", menuJson(menu->menu.items)),
+             "menu " + menuSummary(menu->menu));
+  } else if (const auto* n = std::get_if<Notification>(&seen)) {
+    log_.add(now(), "notification",
+             JsonObject().add("title", n->title).add("subtitle", n->subtitle).add("body", n->body),
+             "notification " + n->title + " / " + n->subtitle + " / " + n->body);
+  } else if (const auto* printed = std::get_if<fake::Printed>(&seen)) {
+    log_.add(now(), "print", JsonObject().add("line", printed->line), "print " + printed->line);
+  }
 }
 
 void LaptopRun::pollFiles() {
@@ -294,8 +294,6 @@ void LaptopRun::quit() {
 
 void LaptopRun::afterLoopStep() {
   pollFiles();
-  // The fake ports' own records: the event log has told what they saw.
-  sim_->clearLogs();
   if (app_ && sim_->loop.isTerminated()) quit();
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/app_delegate.h"
 #include "mac_power/power_control.h"
+#include "mac_power/sudoers_setup.h"
 #include "platform/fake/fake_platform.h"
 #include "prediction/learning_file.h"
 #include "sim/event_log.h"
@@ -107,6 +108,8 @@ class LaptopRun {
     LaptopRun& run_;
   };
 
+  // What the fake ports saw, as the run's events.
+  void logSeen(const fake::Seen& seen);
   void pollFiles();
   void afterLoopStep();
   void wire();
@@ -118,6 +121,7 @@ class LaptopRun {
   // The application reaches the virtual Mac the way it reaches a real one:
   // pmset reports, sudo and osascript, through the scripted tool runner.
   std::unique_ptr<PowerControl> power_;
+  std::unique_ptr<SudoersSetup> setup_;
   EventLog log_;
   std::unique_ptr<HomeWatcher> watcher_;
   std::optional<WatchedLearningFile> learningFile_;  // a new one at each launch, as the app's own

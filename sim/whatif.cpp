@@ -96,7 +96,7 @@ class Replay {
   static fake::FakeOptions fakeOptions(const WhatIfOptions& options, bool smart, WallTime start) {
     fake::FakeOptions o;
     o.start = start;
-    o.journal = false;
+    o.keepRecord = false;
     if (options.home) {
       o.home = *options.home / (smart ? "smart" : "classic");
       std::filesystem::create_directories(*o.home);
@@ -131,7 +131,6 @@ class Replay {
     rowsUntil(at, slack);
     const bool wasOn = lowPowerModeOn();
     fake_.loop.runUntilTicks(start_ + at);
-    fake_.clearLogs();  // the ports' records are for tests; a month of them is not kept
     const double t = fake::secondsFromTicks(at);
     out_.levels.emplace_back(t, level());
     ModeResult& mode = out_.mode;

@@ -42,7 +42,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     // An autostarted application's printed lines go unseen.
     platform_.notifier.deliver(unreadableSettingsNotification(loaded.keptAt, platform_.wording));
   }
-  if (!config_.setupComplete && !platform_.power.hasOneTimeSetup()) {
+  if (!config_.setupComplete && !platform_.oneTimeSetup) {
     // Nothing to set up on this platform: the first start is a normal one. A
     // file is only written where there was none, never over one just read.
     config_.setupComplete = true;
@@ -69,7 +69,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 // In one call, so that the two never stack up as modal alerts.
 void AppDelegate::followUpCompletedSetup() {
-  platform_.power.upgradeOneTimeSetup(alerts_);
+  if (platform_.oneTimeSetup) platform_.oneTimeSetup->upgrade(alerts_);
   showLaunchNotification();
 }
 
@@ -135,6 +135,7 @@ void AppDelegate::updateSummary() {
 }
 
 void AppDelegate::showFirstLaunchSetup() {
+  if (!platform_.oneTimeSetup) return;
   SetupHooks hooks{
       .quit = [this] { platform_.mainLoop.terminate(); },
       .installed =
@@ -145,7 +146,7 @@ void AppDelegate::showFirstLaunchSetup() {
           },
       .thresholdRule = [this] { return thresholdRuleText(config_.threshold, platform_.wording); },
   };
-  platform_.power.runOneTimeSetup(alerts_, hooks);
+  platform_.oneTimeSetup->run(alerts_, hooks);
 }
 
 void AppDelegate::showLaunchNotification() {

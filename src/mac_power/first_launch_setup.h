@@ -8,7 +8,7 @@
 
 #include "mac_power/system_tools.h"
 #include "ports/alerts.h"
-#include "ports/power.h"
+#include "ports/one_time_setup.h"
 #include "ports/tool_runner.h"
 
 namespace kestrine {

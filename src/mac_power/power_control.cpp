@@ -4,7 +4,6 @@
 
 #include "mac_power/first_launch_setup.h"
 #include "mac_power/reports.h"
-#include "mac_power/setup_memory.h"
 
 namespace kestrine {
 
@@ -18,15 +17,9 @@ std::string switchScript(std::int64_t mode) {
          "Low Power Mode.\"";
 }
 
-PowerControl::PowerControl(ToolRunner& runner, PowerSources& sources, const UserName& user,
-                           SystemTools tools, std::chrono::milliseconds reportTimeout,
-                           SetupFollowUp followUp)
-    : runner_(runner),
-      sources_(sources),
-      user_(user),
-      tools_(std::move(tools)),
-      reportTimeout_(reportTimeout),
-      followUp_(std::move(followUp)) {}
+PowerControl::PowerControl(ToolRunner& runner, PowerSources& sources, SystemTools tools,
+                           std::chrono::milliseconds reportTimeout)
+    : runner_(runner), sources_(sources), tools_(std::move(tools)), reportTimeout_(reportTimeout) {}
 
 namespace {
 
@@ -82,35 +75,6 @@ bool PowerControl::setPowerMode(PowerMode mode) {
   // The pass waits for the dialog; one nobody answers counts as a cancel.
   return runsSuccessfully(runner_, tools_.osascript, {"-e", switchScript(value)},
                           kPasswordPromptLimit);
-}
-
-void PowerControl::runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) {
-  SetupHooks withFollowUp = hooks;
-  withFollowUp.installed = [this, &hooks] {
-    if (hooks.installed) hooks.installed();
-    followUpSetup();
-  };
-  runFirstLaunchSetup(alerts, runner_, tools_, user_.shortName(), withFollowUp);
-}
-
-void PowerControl::followUpSetup() {
-  if (followUp_.home.empty()) return;
-  if (followUp_.afterSetup) followUp_.afterSetup();
-  SetupMemory memory = SetupMemory::load(followUp_.home);
-  if (memory.loginItemRegistered || !followUp_.registerLoginItem) return;
-  if (!followUp_.registerLoginItem()) return;
-  memory.loginItemRegistered = true;
-  if (followUp_.console) memory.save(followUp_.home, *followUp_.console);
-}
-
-void PowerControl::upgradeOneTimeSetup(Alerts& alerts) {
-  SetupMemory memory = followUp_.home.empty() ? SetupMemory{} : SetupMemory::load(followUp_.home);
-  if (memory.broadRuleReported) return;
-  const NarrowingOutcome outcome =
-      narrowBroadRule(alerts, runner_, tools_, user_.shortName(), reportTimeout_);
-  if (outcome != NarrowingOutcome::kRuleElsewhere || followUp_.home.empty()) return;
-  memory.broadRuleReported = true;
-  if (followUp_.console) memory.save(followUp_.home, *followUp_.console);
 }
 
 }  // namespace kestrine

@@ -7,6 +7,7 @@
 #include "ports/learning_store.h"
 #include "ports/main_loop.h"
 #include "ports/notifications.h"
+#include "ports/one_time_setup.h"
 #include "ports/power.h"
 #include "ports/status_item.h"
 #include "ports/wording.h"
@@ -33,6 +34,9 @@ struct Platform {
   // Where the predictor keeps its learning record; none: the learning file in
   // the home directory.
   LearningStore* learningStore = nullptr;
+  // The setup switching needs once (the Mac's sudoers rule); none: every
+  // start, the first included, is a normal one.
+  OneTimeSetup* oneTimeSetup = nullptr;
 };
 
 }  // namespace kestrine

@@ -1,11 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
-
-#include "ports/alerts.h"
 
 namespace kestrine {
 
@@ -23,13 +20,6 @@ enum class SwitchFailure {
   kNoAnswer,    // the power service did not answer in time
   kNoService,   // no power service is running
   kRefused,     // the power service refused it for a reason of its own
-};
-
-// What a platform's one-time setup hands back to the application.
-struct SetupHooks {
-  std::function<void()> quit;                  // the user chose not to set up
-  std::function<void()> installed;             // set setupComplete, save, launch check
-  std::function<std::string()> thresholdRule;  // the rule in force, for the confirmation
 };
 
 // The machine's battery, its power mode and the switch. Every reading is fresh;
@@ -53,15 +43,6 @@ class Power {
   // Why the power mode cannot be had, when the platform knows it (a system
   // service it needs is missing): a sentence for the user; empty otherwise.
   virtual std::string powerModeUnavailableReason() { return {}; }
-
-  // Whether switching needs a one-time setup (with its own alerts) before it
-  // works without asking each time.
-  virtual bool hasOneTimeSetup() const = 0;
-  // Runs that setup. Its alerts go through `alerts`, which keeps the modal rule.
-  virtual void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) = 0;
-  // At a start after that setup was completed: brings what an earlier release's
-  // setup installed up to date, with alerts of its own where it must ask.
-  virtual void upgradeOneTimeSetup(Alerts& /*alerts*/) {}
 };
 
 }  // namespace kestrine

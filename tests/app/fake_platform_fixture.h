@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -55,8 +56,15 @@ class FakePlatformTest : public ::testing::Test {
   // Runs the loop to the next check pass (they fall every 30 seconds from launch).
   void runPasses(int passes = 1) { sim.loop.runFor(30.0 * passes); }
 
-  std::size_t switchAttempts() const { return mac.count("switch"); }
-  const std::vector<Notification>& notifications() const { return sim.notifier.delivered(); }
+  template <typename T>
+  std::vector<T> seen() const {
+    return sim.record.all<T>();
+  }
+  std::size_t asked(fake::PowerRequest request) const {
+    return std::ranges::count(seen<fake::PowerRequest>(), request);
+  }
+  std::size_t switchAttempts() const { return asked(fake::PowerRequest::kSwitch); }
+  std::vector<Notification> notifications() const { return seen<Notification>(); }
 
   fake::FakePlatform sim;
   fake::ScriptedPower& mac = sim.power;  // the machine's battery, power mode and switch

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
+#include "mac_power/setup_memory.h"
+#include "mac_power/sudoers_setup.h"
 #include "platform/fake/fixed_user_name.h"
+#include "platform/fake/recording_console.h"
 #include "platform/fake/scripted_alerts.h"
-#include "platform/fake/scripted_power_sources.h"
 #include "platform/fake/scripted_tool_runner.h"
 #include "support/answer_in_turn.h"
+#include "support/temp_folder.h"
 #include "ui/messages.h"
 
 namespace kestrine {
@@ -40,8 +43,11 @@ class SetupFlow : public ::testing::Test {
     runFirstLaunchSetup(alerts, runner, macSystemTools(), user, hooks);
   }
 
-  fake::ScriptedAlerts alerts;
-  fake::ScriptedToolRunner runner;
+  std::vector<fake::AlertAnswered> shown() const { return record.all<fake::AlertAnswered>(); }
+
+  fake::Recorder record;
+  fake::ScriptedAlerts alerts{nullptr, &record};
+  fake::ScriptedToolRunner runner{nullptr, &record};
   std::vector<std::string> events;
   SetupHooks hooks{
       .quit = [this] { events.push_back("quit"); },
@@ -52,18 +58,22 @@ class SetupFlow : public ::testing::Test {
 
 TEST_F(SetupFlow, SuccessInstallsBeforeTheConfirmation) {
   answerInTurn(runner, {fake::exitedWith(0)});
-  alerts.onShow.add([this](const Alert& alert) {
-    events.push_back((alert.bringToFront ? "front alert: " : "alert: ") + alert.title);
+  record.listen([this](const fake::Seen& seen) {
+    if (const auto* opened = std::get_if<fake::AlertOpened>(&seen)) {
+      const Alert& alert = opened->alert;
+      events.push_back((alert.bringToFront ? "front alert: " : "alert: ") + alert.title);
+    }
   });
   hooks.thresholdRule = [] { return thresholdRuleText(30); };
   run();
   EXPECT_THAT(events, ElementsAre("front alert: Welcome to Kestrine!", "installed",
                                   "front alert: Setup Complete!"));
   // The command itself: the first_start_setup scenario.
-  ASSERT_EQ(runner.runs().size(), 1u);
-  EXPECT_FALSE(runner.runs()[0].request.captureOutput);
-  EXPECT_EQ(runner.runs()[0].request.timeout, kPasswordPromptLimit);
-  const Alert& done = alerts.shown().back().alert;
+  const auto runs = record.all<fake::ToolRun>();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_FALSE(runs[0].request.captureOutput);
+  EXPECT_EQ(runs[0].request.timeout, kPasswordPromptLimit);
+  const Alert done = shown().back().alert;
   EXPECT_THAT(done.body, HasSubstr("Current threshold: 30%"));
   EXPECT_THAT(done.buttons, IsEmpty());
 }
@@ -82,15 +92,15 @@ TEST_F(SetupFlow, FailureShowsTheOutcomeAndInstallsNothing) {
                    "setup: " + notStarted + kErrorEnd},
         std::tuple{fake::exitedWith(1), "Setup Failed",
                    std::string("Could not complete setup.")}}) {
-    alerts.clearLog();
-    runner.clearLog();
+    record.clear();
     answerInTurn(runner, {result});
     run();
     EXPECT_THAT(events, IsEmpty());
-    ASSERT_EQ(alerts.shown().size(), 2u);
-    EXPECT_EQ(alerts.shown()[1].alert.title, title);
-    EXPECT_THAT(alerts.shown()[1].alert.body, HasSubstr(bodyPart));
-    EXPECT_THAT(alerts.shown()[1].alert.buttons, IsEmpty());
+    const auto shown = this->shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].alert.title, title);
+    EXPECT_THAT(shown[1].alert.body, HasSubstr(bodyPart));
+    EXPECT_THAT(shown[1].alert.buttons, IsEmpty());
   }
 }
 
@@ -110,22 +120,76 @@ TEST_F(SetupFlow, UnsafeNamesAndPathsRunNothing) {
   };
   for (const auto& [user, table] : cases) {
     SCOPED_TRACE(std::string(user) + " " + table.rulePmsetPath + " " + table.sudoersDirectory);
-    alerts.clearLog();
+    record.clear();
     runFirstLaunchSetup(alerts, runner, table, user, hooks);
-    ASSERT_EQ(alerts.shown().size(), 2u);
-    EXPECT_EQ(alerts.shown()[1].alert.title, "Setup Error");
-    EXPECT_THAT(alerts.shown()[1].alert.body,
-                ::testing::StartsWith("An error occurred during setup: "));
-    EXPECT_THAT(alerts.shown()[1].alert.body, ::testing::EndsWith(kErrorEnd));
+    const auto shown = this->shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].alert.title, "Setup Error");
+    EXPECT_THAT(shown[1].alert.body, ::testing::StartsWith("An error occurred during setup: "));
+    EXPECT_THAT(shown[1].alert.body, ::testing::EndsWith(kErrorEnd));
+    EXPECT_THAT(record.all<fake::ToolRun>(), IsEmpty());
   }
-  EXPECT_THAT(runner.runs(), IsEmpty());
   EXPECT_THAT(events, IsEmpty());
   // Nor does the narrowing promise a prompt it cannot show.
   for (const auto& [user, table] : cases) {
     EXPECT_EQ(narrowBroadRule(alerts, runner, table, user, std::chrono::seconds{1}),
               NarrowingOutcome::kNothingToDo);
   }
-  EXPECT_THAT(runner.runs(), IsEmpty());
+  EXPECT_THAT(record.all<fake::ToolRun>(), IsEmpty());
+}
+
+// What the Mac remembers beside the settings, and what it does only once.
+class SetupFollowUps : public ::testing::Test {
+ protected:
+  SetupFollowUps() {
+    runner.setHandler([this](const ToolRequest&) { return fake::exitedWith(osascriptStatus); });
+  }
+
+  fake::ScriptedToolRunner runner;
+  fake::FixedUserName user;
+  fake::ScriptedAlerts alerts;
+  fake::RecordingConsole console;
+  testing::TempFolder home;
+  int osascriptStatus = 0;
+  int registrations = 0;
+  int afterSetups = 0;
+  SudoersSetup setup{runner, user, macSystemTools(),
+                     SetupFollowUp{.home = home.path(),
+                                   .console = &console,
+                                   .registerLoginItem = [this] { return ++registrations > 0; },
+                                   .afterSetup = [this] { ++afterSetups; }}};
+};
+
+TEST_F(SetupFollowUps, TheLoginItemIsAddedAfterTheFirstSuccessfulSetupOnly) {
+  osascriptStatus = 1;  // cancelled: nothing follows
+  setup.run(alerts, {});
+  EXPECT_EQ(registrations + afterSetups, 0);
+  osascriptStatus = 0;
+  setup.run(alerts, {});
+  setup.run(alerts, {});
+  EXPECT_EQ(registrations, 1);
+  EXPECT_EQ(afterSetups, 2);
+  EXPECT_TRUE(SetupMemory::load(home.path()).loginItemRegistered);
+}
+
+TEST(SetupMemoryFile, ReadsTheMembersItKnowsAndIgnoresTheRest) {
+  testing::TempFolder home;
+  const std::pair<const char*, SetupMemory> cases[] = {
+      {R"({"broadRuleReported":true,"fromANewerRelease":[1]})", {false, true}},
+      {R"({"loginItemRegistered":true,"broadRuleReported":false})", {true, false}},
+      {R"({"loginItemRegistered":1})", {}},
+      {"[true]", {}},
+      {"not json", {}},
+  };
+  EXPECT_EQ(SetupMemory::load(home.path()), SetupMemory{});
+  for (const auto& [text, memory] : cases) {
+    testing::writeText(SetupMemory::path(home.path()), text);
+    EXPECT_EQ(SetupMemory::load(home.path()), memory) << text;
+  }
+  fake::RecordingConsole console;
+  const SetupMemory both{true, true};
+  both.save(home.path(), console);
+  EXPECT_EQ(SetupMemory::load(home.path()), both);
 }
 
 }  // namespace

@@ -5,14 +5,9 @@
 #include <tuple>
 
 #include "mac_power/first_launch_setup.h"
-#include "mac_power/setup_memory.h"
-#include "platform/fake/fixed_user_name.h"
-#include "platform/fake/recording_console.h"
-#include "platform/fake/scripted_alerts.h"
 #include "platform/fake/scripted_power_sources.h"
 #include "platform/fake/scripted_tool_runner.h"
 #include "support/answer_in_turn.h"
-#include "support/temp_folder.h"
 
 namespace kestrine {
 namespace {
@@ -30,10 +25,12 @@ SystemTools relocatedTools() {
 
 class PowerControlTest : public ::testing::Test {
  protected:
-  fake::ScriptedToolRunner runner;
+  std::vector<fake::ToolRun> runs() const { return record.all<fake::ToolRun>(); }
+
+  fake::Recorder record;
+  fake::ScriptedToolRunner runner{nullptr, &record};
   fake::ScriptedPowerSources sources;
-  fake::FixedUserName user;
-  PowerControl power{runner, sources, user, relocatedTools(), std::chrono::milliseconds{250}};
+  PowerControl power{runner, sources, relocatedTools(), std::chrono::milliseconds{250}};
 };
 
 // The reports are captured within the time limit, whatever their outcome.
@@ -53,15 +50,16 @@ TEST_F(PowerControlTest, ReportOutcomes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    runner.clearLog();
+    record.clear();
     answerInTurn(runner, {c.result, c.result});
     EXPECT_EQ(power.isOnBattery(), c.onBattery);
     EXPECT_EQ(power.getPowerMode(), c.mode);
-    ASSERT_EQ(runner.runs().size(), 2u);
-    EXPECT_EQ(runner.runs()[0].request.program, "/opt/k/pmset");
-    EXPECT_THAT(runner.runs()[0].request.arguments, ElementsAre("-g", "batt"));
-    EXPECT_THAT(runner.runs()[1].request.arguments, ElementsAre("-g", "custom"));
-    for (const auto& run : runner.runs()) {
+    const auto runs = this->runs();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].request.program, "/opt/k/pmset");
+    EXPECT_THAT(runs[0].request.arguments, ElementsAre("-g", "batt"));
+    EXPECT_THAT(runs[1].request.arguments, ElementsAre("-g", "custom"));
+    for (const auto& run : runs) {
       EXPECT_TRUE(run.request.captureOutput);
       EXPECT_EQ(run.request.timeout, std::chrono::milliseconds{250});
     }
@@ -78,16 +76,17 @@ TEST_F(PowerControlTest, SetPowerModeTriesSudoFirstThenThePasswordDialog) {
       {"NeitherStarts", {fake::failedToStart("x"), fake::failedToStart("y")}, false}};
   for (const auto& [name, results, switched] : cases) {
     SCOPED_TRACE(name);
-    runner.clearLog();
+    record.clear();
     answerInTurn(runner, results);
     EXPECT_EQ(power.setPowerMode(PowerMode::kLowPower), switched);
-    ASSERT_EQ(runner.runs().size(), results.size());
-    const ToolRequest& sudo = runner.runs()[0].request;
+    const auto runs = this->runs();
+    ASSERT_EQ(runs.size(), results.size());
+    const ToolRequest& sudo = runs[0].request;
     EXPECT_EQ(sudo.program, "/opt/k/sudo");
     EXPECT_THAT(sudo.arguments, ElementsAre("-n", "/opt/k/pmset", "-b", "lowpowermode", "1"));
     EXPECT_FALSE(sudo.captureOutput || sudo.timeout.has_value());
     if (results.size() == 2) {
-      const ToolRequest& dialog = runner.runs()[1].request;
+      const ToolRequest& dialog = runs[1].request;
       EXPECT_EQ(dialog.program, "/opt/k/osascript");
       EXPECT_THAT(dialog.arguments, ElementsAre("-e", switchScript(1)));
       EXPECT_FALSE(dialog.captureOutput);
@@ -99,68 +98,10 @@ TEST_F(PowerControlTest, SetPowerModeTriesSudoFirstThenThePasswordDialog) {
 TEST_F(PowerControlTest, ModeTextReachesBothCommands) {
   answerInTurn(runner, {fake::exitedWith(1), fake::exitedWith(0)});
   EXPECT_TRUE(power.setPowerMode(PowerMode{-1}));
-  ASSERT_EQ(runner.runs().size(), 2u);
-  EXPECT_EQ(runner.runs()[0].request.arguments.back(), "-1");
-  EXPECT_EQ(runner.runs()[1].request.arguments.back(), switchScript(-1));
-}
-
-// What the Mac remembers beside the settings, and what it does only once.
-class SetupFollowUps : public ::testing::Test {
- protected:
-  SetupFollowUps() {
-    runner.setHandler([this](const ToolRequest&) { return fake::exitedWith(osascriptStatus); });
-  }
-
-  fake::ScriptedToolRunner runner;
-  fake::ScriptedPowerSources sources;
-  fake::FixedUserName user;
-  fake::ScriptedAlerts alerts;
-  fake::RecordingConsole console;
-  testing::TempFolder home;
-  int osascriptStatus = 0;
-  int registrations = 0;
-  int afterSetups = 0;
-  PowerControl power{runner,
-                     sources,
-                     user,
-                     macSystemTools(),
-                     PowerControl::kDefaultReportTimeout,
-                     SetupFollowUp{.home = home.path(),
-                                   .console = &console,
-                                   .registerLoginItem = [this] { return ++registrations > 0; },
-                                   .afterSetup = [this] { ++afterSetups; }}};
-};
-
-TEST_F(SetupFollowUps, TheLoginItemIsAddedAfterTheFirstSuccessfulSetupOnly) {
-  osascriptStatus = 1;  // cancelled: nothing follows
-  power.runOneTimeSetup(alerts, {});
-  EXPECT_EQ(registrations + afterSetups, 0);
-  osascriptStatus = 0;
-  power.runOneTimeSetup(alerts, {});
-  power.runOneTimeSetup(alerts, {});
-  EXPECT_EQ(registrations, 1);
-  EXPECT_EQ(afterSetups, 2);
-  EXPECT_TRUE(SetupMemory::load(home.path()).loginItemRegistered);
-}
-
-TEST(SetupMemoryFile, ReadsTheMembersItKnowsAndIgnoresTheRest) {
-  testing::TempFolder home;
-  const std::pair<const char*, SetupMemory> cases[] = {
-      {R"({"broadRuleReported":true,"fromANewerRelease":[1]})", {false, true}},
-      {R"({"loginItemRegistered":true,"broadRuleReported":false})", {true, false}},
-      {R"({"loginItemRegistered":1})", {}},
-      {"[true]", {}},
-      {"not json", {}},
-  };
-  EXPECT_EQ(SetupMemory::load(home.path()), SetupMemory{});
-  for (const auto& [text, memory] : cases) {
-    testing::writeText(SetupMemory::path(home.path()), text);
-    EXPECT_EQ(SetupMemory::load(home.path()), memory) << text;
-  }
-  fake::RecordingConsole console;
-  const SetupMemory both{true, true};
-  both.save(home.path(), console);
-  EXPECT_EQ(SetupMemory::load(home.path()), both);
+  const auto runs = this->runs();
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].request.arguments.back(), "-1");
+  EXPECT_EQ(runs[1].request.arguments.back(), switchScript(-1));
 }
 
 }  // namespace

@@ -61,9 +61,6 @@ struct RateCase {
   double rate;
 };
 
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const RateCase& c, std::ostream* os) { *os << c.name; }
-
 std::vector<RateCase> rateCases() {
   return {
       {"StepsOfOneMinute", samples({{240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}), 0.5},
@@ -82,14 +79,10 @@ std::vector<RateCase> rateCases() {
   };
 }
 
-class DischargeRate : public ::testing::TestWithParam<RateCase> {};
-
-TEST_P(DischargeRate, OverTheLastTenMinutes) {
-  EXPECT_DOUBLE_EQ(recentDischargeRate(GetParam().snapshots, kNow), GetParam().rate);
+TEST(DischargeRate, OverTheLastTenMinutes) {
+  for (const RateCase& c : rateCases())
+    EXPECT_DOUBLE_EQ(recentDischargeRate(c.snapshots, kNow), c.rate) << c.name;
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, DischargeRate, ::testing::ValuesIn(rateCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 struct MinutesCase {
   const char* name;
@@ -97,9 +90,6 @@ struct MinutesCase {
   double rate;
   std::optional<std::int64_t> minutes;
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const MinutesCase& c, std::ostream* os) { *os << c.name; }
 
 const MinutesCase kMinutesCases[] = {
     {"HalfPointPerMinuteAt78", 78, 0.5, 140},
@@ -112,14 +102,10 @@ const MinutesCase kMinutesCases[] = {
     {"LargestThatFits", kMax, 1.0, static_cast<std::int64_t>(static_cast<double>(kMax) * 0.9)},
 };
 
-class RemainingMinutes : public ::testing::TestWithParam<MinutesCase> {};
-
-TEST_P(RemainingMinutes, AppliesTheSafetyFactorAndTruncates) {
-  EXPECT_EQ(remainingMinutes(GetParam().percent, GetParam().rate), GetParam().minutes);
+TEST(RemainingMinutes, AppliesTheSafetyFactorAndTruncates) {
+  for (const MinutesCase& c : kMinutesCases)
+    EXPECT_EQ(remainingMinutes(c.percent, c.rate), c.minutes) << c.name;
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, RemainingMinutes, ::testing::ValuesIn(kMinutesCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // A learning file with `count` discharging samples a minute apart ending at
 // kNow and falling one point a minute, and `days` counted days.
@@ -148,7 +134,8 @@ class PredictorTest : public ::testing::Test {
   TempFolder home;
   fake::VirtualMainLoop loop{kNow};
   fake::VirtualClock clock{loop};
-  RecordingConsole console;
+  fake::Recorder record;
+  RecordingConsole console{&record};
 };
 
 TEST_F(PredictorTest, FreshStartWithoutAFile) {
@@ -166,82 +153,53 @@ TEST_F(PredictorTest, FreshStartWithoutAFile) {
   predictor.incrementDayCounter();
   predictor.incrementDayCounter();
   EXPECT_EQ(fileContent().daysCollected, 2);
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
 }
 
-struct ReadinessCase {
-  std::int64_t snapshots;
-  std::int64_t days;
-  bool ready;
-};
-
-void PrintTo(const ReadinessCase& c, std::ostream* os) {
-  *os << c.snapshots << " snapshots, " << c.days << " days";
+TEST_F(PredictorTest, ReadyFromAHundredSnapshotsAndTwoDays) {
+  for (const auto& [snapshots, days, ready] :
+       {std::tuple{99, 5, false}, {100, 1, false}, {100, 2, true}}) {
+    writeText(dataFile(), learningFile(snapshots, days));
+    BatteryPredictor predictor(home.path(), clock, console);
+    EXPECT_EQ(predictor.getSnapshotCount(), snapshots);
+    EXPECT_EQ(predictor.hasEnoughData(), ready) << snapshots << " snapshots, " << days << " days";
+    // One point a minute at 60 percent: 60 / 1 * 0.9.
+    EXPECT_EQ(predictor.predictRemainingMinutes(60),
+              ready ? std::optional<std::int64_t>(54) : std::nullopt);
+  }
 }
 
-class Readiness : public PredictorTest, public ::testing::WithParamInterface<ReadinessCase> {};
-
-TEST_P(Readiness, NeedsHundredSnapshotsAndTwoDays) {
-  writeText(dataFile(), learningFile(GetParam().snapshots, GetParam().days));
-  BatteryPredictor predictor(home.path(), clock, console);
-  EXPECT_EQ(predictor.getSnapshotCount(), GetParam().snapshots);
-  EXPECT_EQ(predictor.hasEnoughData(), GetParam().ready);
-  // One point a minute at 60 percent: 60 / 1 * 0.9.
-  EXPECT_EQ(predictor.predictRemainingMinutes(60),
-            GetParam().ready ? std::optional<std::int64_t>(54) : std::nullopt);
+// Predicts only after five minutes on battery: the discharge after 100
+// charging samples, and the minutes at 78 percent.
+TEST_F(PredictorTest, PredictsOnlyAfterFiveMinutesOnBattery) {
+  const std::tuple<const char*, std::vector<BatterySnapshot>, std::optional<std::int64_t>> cases[] =
+      {
+          // Unplugged a minute ago: one whole-percent step in 30 seconds is no rate.
+          {"FirstStepAfterUnplugging", samples({{60, 90}, {30, 90}, {0, 89}}), std::nullopt},
+          {"FourMinutesOfOneMinuteSteps",
+           samples({{240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}), std::nullopt},
+          {"FiveMinutesOfSteadyDischarge",
+           samples({{300, 80}, {240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}), 175},
+          {"LastSampleCharging",
+           samples(
+               {{360, 80}, {300, 80}, {240, 80}, {180, 79}, {120, 79}, {60, 78}, {0, 78, true}}),
+           std::nullopt},
+          // Recorded while the clock was an hour ahead, then corrected.
+          {"ClockAheadDoesNotStretchTheSpan",
+           samples({{-3600, 80}, {-3570, 80}, {60, 79}, {0, 78}}), std::nullopt},
+          {"SpanCountsDischargingSamplesOnly",
+           samples({{400, 80, true}, {240, 80}, {120, 79}, {0, 78}}), std::nullopt},
+      };
+  for (const auto& [name, discharge, minutes] : cases) {
+    PredictionData data;
+    for (int i = 0; i < 100; ++i) data.snapshots.push_back({kNow - 7200.0 + i, 90, true, 0.5F});
+    data.snapshots.insert(data.snapshots.end(), discharge.begin(), discharge.end());
+    data.daysCollected = 2;
+    writeText(dataFile(), *encodePredictionData(data));
+    BatteryPredictor predictor(home.path(), clock, console);
+    EXPECT_EQ(predictor.predictRemainingMinutes(78), minutes) << name;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, Readiness,
-                         ::testing::Values(ReadinessCase{99, 5, false},
-                                           ReadinessCase{100, 1, false},
-                                           ReadinessCase{100, 2, true}),
-                         [](const auto& info) {
-                           return std::to_string(info.param.snapshots) + "Snapshots" +
-                                  std::to_string(info.param.days) + "Days";
-                         });
-
-struct SpanCase {
-  const char* name;
-  std::vector<BatterySnapshot> discharge;  // after 100 charging samples
-  std::optional<std::int64_t> minutes;     // at 78 percent
-};
-
-void PrintTo(const SpanCase& c, std::ostream* os) { *os << c.name; }
-
-std::vector<SpanCase> spanCases() {
-  return {
-      // Unplugged a minute ago: one whole-percent step in 30 seconds is no rate.
-      {"FirstStepAfterUnplugging", samples({{60, 90}, {30, 90}, {0, 89}}), std::nullopt},
-      {"FourMinutesOfOneMinuteSteps", samples({{240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}),
-       std::nullopt},
-      {"FiveMinutesOfSteadyDischarge",
-       samples({{300, 80}, {240, 80}, {180, 80}, {120, 79}, {60, 79}, {0, 78}}), 175},
-      {"LastSampleCharging",
-       samples({{360, 80}, {300, 80}, {240, 80}, {180, 79}, {120, 79}, {60, 78}, {0, 78, true}}),
-       std::nullopt},
-      // Recorded while the clock was an hour ahead, then corrected.
-      {"ClockAheadDoesNotStretchTheSpan", samples({{-3600, 80}, {-3570, 80}, {60, 79}, {0, 78}}),
-       std::nullopt},
-      {"SpanCountsDischargingSamplesOnly",
-       samples({{400, 80, true}, {240, 80}, {120, 79}, {0, 78}}), std::nullopt},
-  };
-}
-
-class DischargeSpan : public PredictorTest, public ::testing::WithParamInterface<SpanCase> {};
-
-TEST_P(DischargeSpan, PredictsOnlyAfterFiveMinutesOnBattery) {
-  PredictionData data;
-  for (int i = 0; i < 100; ++i) data.snapshots.push_back({kNow - 7200.0 + i, 90, true, 0.5F});
-  data.snapshots.insert(data.snapshots.end(), GetParam().discharge.begin(),
-                        GetParam().discharge.end());
-  data.daysCollected = 2;
-  writeText(dataFile(), *encodePredictionData(data));
-  BatteryPredictor predictor(home.path(), clock, console);
-  EXPECT_EQ(predictor.predictRemainingMinutes(78), GetParam().minutes);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, DischargeSpan, ::testing::ValuesIn(spanCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // A clock that can be set back, as the user or time sync can.
 struct SettableClock : Clock {
@@ -282,7 +240,7 @@ TEST_F(PredictorTest, EachSaveWritesExactlyTheWholeRecord) {
           << "run " << run << ", pass " << pass;
     }
   }
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
 }
 
 // A number JSON cannot hold is refused and the file kept as it was; the
@@ -305,40 +263,41 @@ TEST_F(PredictorTest, ARecordJsonCannotHoldIsRefusedAndTheFileKept) {
 // Garbage, or a sparse file of 100 GB: a new record, and before the first save
 // the old file replaces an older ".corrupt", once. Only the size is worth a
 // line (the directory, link and locked cases are the settings file's).
-struct UnreadableFile {
-  const char* name;
-  std::string bytes;
-  std::uintmax_t size;  // beyond the bytes: a hole
-};
-
-void PrintTo(const UnreadableFile& c, std::ostream* os) { *os << c.name; }
-
-class CorruptFile : public PredictorTest, public ::testing::WithParamInterface<UnreadableFile> {};
-
-TEST_P(CorruptFile, IsMovedAsideBeforeTheFirstSave) {
-  const std::uintmax_t size = GetParam().size;
-  writeText(corruptFile(), "an older copy");
-  writeText(dataFile(), GetParam().bytes);
-  std::filesystem::resize_file(dataFile(), size);
-  BatteryPredictor predictor(home.path(), clock, console);
-  EXPECT_EQ(predictor.data(), PredictionData{});
-  EXPECT_EQ(std::filesystem::file_size(dataFile()), size);  // untouched until the first save
-  predictor.recordSnapshot(64, false);
-  predictor.recordSnapshot(63, false);
-  EXPECT_EQ(std::filesystem::file_size(corruptFile()), size);
-  EXPECT_THAT(fileContent().snapshots, SizeIs(2));
-  const bool huge = size > LearningFile::kMaxFileBytes;
-  ASSERT_THAT(console.lines(), SizeIs(huge ? 1 : 0));
-  if (huge) {
-    EXPECT_THAT(console.lines()[0], HasSubstr(std::to_string(size) + " bytes, more than"));
+TEST_F(PredictorTest, AnUnreadableFileIsMovedAsideBeforeTheFirstSave) {
+  for (const auto& [name, bytes, size] :  // beyond the bytes: a hole
+       {std::tuple<const char*, std::string, std::uintmax_t>{
+            "CutShort", "{\"snapshots\":[{\"timestamp\":1", 28},
+        {"Sparse100GB", "", std::uintmax_t{100} << 30}}) {
+    SCOPED_TRACE(name);
+    record.clear();
+    writeText(corruptFile(), "an older copy");
+    writeText(dataFile(), bytes);
+    std::filesystem::resize_file(dataFile(), size);
+    BatteryPredictor predictor(home.path(), clock, console);
+    EXPECT_EQ(predictor.data(), PredictionData{});
+    EXPECT_EQ(std::filesystem::file_size(dataFile()), size);  // untouched until the first save
+    predictor.recordSnapshot(64, false);
+    predictor.recordSnapshot(63, false);
+    EXPECT_EQ(std::filesystem::file_size(corruptFile()), size);
+    EXPECT_THAT(fileContent().snapshots, SizeIs(2));
+    const bool huge = size > LearningFile::kMaxFileBytes;
+    const auto printed = record.all<fake::Printed>();
+    ASSERT_THAT(printed, SizeIs(huge ? 1 : 0));
+    for (const auto& line : printed)
+      EXPECT_THAT(line.line, HasSubstr(std::to_string(size) + " bytes, more than"));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CorruptFile,
-    ::testing::Values(UnreadableFile{"CutShort", "{\"snapshots\":[{\"timestamp\":1", 28},
-                      UnreadableFile{"Sparse100GB", "", std::uintmax_t{100} << 30}),
-    [](const auto& info) { return std::string(info.param.name); });
+// A ".corrupt" that is a folder: the unreadable file can be neither renamed
+// nor copied aside, so it is not overwritten either, and the save says so.
+TEST_F(PredictorTest, AnUnreadableFileThatCannotBeKeptIsNotOverwritten) {
+  std::filesystem::create_directory(corruptFile());
+  writeText(dataFile(), "not a record");
+  BatteryPredictor predictor(home.path(), clock, console);
+  predictor.recordSnapshot(64, false);
+  EXPECT_TRUE(predictor.saveFailure());
+  EXPECT_EQ(readText(dataFile()), "not a record");
+}
 
 // A month as the application keeps it, a sample every 30 s (8 MB), loads whole.
 TEST_F(PredictorTest, AMonthOfSamplesLoads) {
@@ -360,7 +319,7 @@ TEST_F(PredictorTest, UnwritableHomeGivesTheFailureAndKeepsLearning) {
     loop.runUntil(kNow - 60.0 * (99 - i));
     predictor.recordSnapshot(100 - i, false);
   }
-  EXPECT_THAT(console.lines(), IsEmpty()) << "the caller prints, once";
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty()) << "the caller prints, once";
   ASSERT_TRUE(predictor.saveFailure());
   EXPECT_THAT(*predictor.saveFailure(), StartsWith("Failed to save prediction data: "));
   EXPECT_THAT(*predictor.saveFailure(), HasSubstr("No such file or directory"));

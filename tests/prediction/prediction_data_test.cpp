@@ -11,6 +11,7 @@
 #include <ostream>
 #include <random>
 
+#include "support/json_text.h"
 #include "support/prediction_text.h"
 
 namespace kestrine {
@@ -178,35 +179,19 @@ TEST_P(PredictionDataAccepts, Decodes) {
 INSTANTIATE_TEST_SUITE_P(Cases, PredictionDataAccepts, ::testing::ValuesIn(acceptedCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The snapshot with one member replaced, or left out when `value` is empty.
+// The snapshot, or the record around it, with one member replaced, or left out
+// when `value` is empty.
 std::string snapshotWith(std::string_view member, std::string_view value) {
-  const std::pair<std::string_view, std::string_view> members[] = {{"timestamp", "800000000.25"},
-                                                                   {"batteryPercent", "80"},
-                                                                   {"isCharging", "false"},
-                                                                   {"screenBrightness", "0.5"}};
-  std::string text = "{";
-  for (const auto& [name, original] : members) {
-    if (name == member && value.empty()) continue;
-    if (text.size() > 1) text += ',';
-    text += "\"" + std::string(name) + "\":" + std::string(name == member ? value : original);
-  }
-  return text + "}";
+  return testing::objectWith({{"timestamp", "800000000.25"},
+                              {"batteryPercent", "80"},
+                              {"isCharging", "false"},
+                              {"screenBrightness", "0.5"}},
+                             member, value);
 }
-
-// The record around the valid snapshot, with one of its members replaced or
-// left out.
 std::string recordWith(std::string_view member, std::string_view value) {
-  const std::pair<std::string_view, std::string> members[] = {
-      {"snapshots", std::string("[") + kOneSnapshot + "]"},
-      {"daysCollected", "3"},
-      {"accuracyScore", "0.5"}};
-  std::string text = "{";
-  for (const auto& [name, original] : members) {
-    if (name == member && value.empty()) continue;
-    if (text.size() > 1) text += ',';
-    text += "\"" + std::string(name) + "\":" + (name == member ? std::string(value) : original);
-  }
-  return text + "}";
+  const std::string snapshots = std::string("[") + kOneSnapshot + "]";
+  return testing::objectWith(
+      {{"snapshots", snapshots}, {"daysCollected", "3"}, {"accuracyScore", "0.5"}}, member, value);
 }
 
 struct RejectedCase {

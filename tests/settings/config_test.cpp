@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/fake/recording_console.h"
+#include "support/json_text.h"
 #include "support/temp_folder.h"
 
 namespace kestrine {
@@ -23,31 +24,19 @@ using ::testing::StartsWith;
 constexpr std::string_view kDefaultsText =
     R"({"threshold":20,"notifications":true,"setupComplete":false,"useSmartMode":false,"smartModeTargetMinutes":60})";
 
-// Builds the defaults text with one member's value replaced, or the member
-// left out when `value` is empty.
+// The defaults text with one member's value replaced, or the member left out
+// when `value` is empty.
 std::string withMember(std::string_view member, std::string_view value) {
-  const std::pair<std::string_view, std::string_view> members[] = {
-      {"threshold", "20"},
-      {"notifications", "true"},
-      {"setupComplete", "false"},
-      {"useSmartMode", "false"},
-      {"smartModeTargetMinutes", "60"}};
-  std::string text = "{";
-  for (const auto& [name, original] : members) {
-    if (name == member && value.empty()) continue;
-    if (text.size() > 1) text += ',';
-    text += '"';
-    text += name;
-    text += "\":";
-    text += name == member ? value : original;
-  }
-  return text + "}";
+  return objectWith({{"threshold", "20"},
+                     {"notifications", "true"},
+                     {"setupComplete", "false"},
+                     {"useSmartMode", "false"},
+                     {"smartModeTargetMinutes", "60"}},
+                    member, value);
 }
 
 TEST(Config, WritesCompactJsonWithTheFiveMembers) {
   EXPECT_EQ(encodeConfig(Config{}), kDefaultsText);
-  EXPECT_EQ(encodeConfig(Config{.useSmartMode = true}),
-            withMember("useSmartMode", "true"));  // the others keep their defaults
   const Config other({.threshold = -5,
                       .notifications = false,
                       .setupComplete = true,
@@ -131,22 +120,24 @@ TEST(Config, RefusesWhatIsNotAccepted) {
 }
 TEST(ConfigFile, MissingFileIsSilentAndCreatesNothing) {
   TempFolder home;
-  RecordingConsole console;
+  fake::Recorder record;
+  RecordingConsole console{&record};
   Config config{.threshold = 40};
   EXPECT_EQ(config.load(home.path(), console).outcome, ConfigLoadResult::Outcome::noFile);
   EXPECT_EQ(config, Config{.threshold = 40});
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
   EXPECT_THAT(home.entries(), IsEmpty());
 
   // A home that is itself missing is the same situation.
   config.load(home / "gone", console);
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
 }
 
 // Members other than the five are read past and gone after the next save.
 TEST(ConfigFile, LoadThenSaveKeepsTheFiveMembersOnly) {
   TempFolder home;
-  RecordingConsole console;
+  fake::Recorder record;
+  RecordingConsole console{&record};
   EXPECT_EQ(Config::configPath(home.path()), home / ".kestrine_config.json");
   writeText(home / ".kestrine_config.json",
             R"({"legacy":true,)" + withMember("threshold", "50").substr(1));
@@ -155,7 +146,7 @@ TEST(ConfigFile, LoadThenSaveKeepsTheFiveMembersOnly) {
   EXPECT_EQ(config, Config{.threshold = 50});
   EXPECT_EQ(config.save(home.path()), std::nullopt);
   EXPECT_EQ(readText(home / ".kestrine_config.json"), withMember("threshold", "50"));
-  EXPECT_THAT(console.lines(), IsEmpty());
+  EXPECT_THAT(record.all<fake::Printed>(), IsEmpty());
   EXPECT_THAT(home.entries(), ElementsAre(".kestrine_config.json"));
 }
 
@@ -192,7 +183,8 @@ const BrokenFile kBrokenFiles[] = {
 TEST(ConfigFile, FailedLoadKeepsTheFieldsPrintsOneLineAndKeepsTheFile) {
   for (const BrokenFile& c : kBrokenFiles) {
     TempFolder home;
-    RecordingConsole console;
+    fake::Recorder record;
+    RecordingConsole console{&record};
     const auto file = home / ".kestrine_config.json", kept = home / ".kestrine_config.json.corrupt";
     c.plant(file);
     const auto size = c.setAside ? std::filesystem::file_size(file) : 0;
@@ -201,9 +193,10 @@ TEST(ConfigFile, FailedLoadKeepsTheFieldsPrintsOneLineAndKeepsTheFile) {
     EXPECT_EQ(config, (Config{.threshold = 10, .notifications = false})) << c.name;
     EXPECT_EQ(result.outcome, ConfigLoadResult::Outcome::unreadable) << c.name;
     EXPECT_EQ(result.keptAt, c.setAside ? kept : file) << c.name;
-    ASSERT_THAT(console.lines(), SizeIs(1)) << c.name;
-    EXPECT_THAT(console.lines()[0], StartsWith("Failed to load config: ")) << c.name;
-    EXPECT_THAT(console.lines()[0], HasSubstr(c.reason)) << c.name;
+    ASSERT_THAT(record.all<fake::Printed>(), SizeIs(1)) << c.name;
+    EXPECT_THAT(record.all<fake::Printed>()[0].line, StartsWith("Failed to load config: "))
+        << c.name;
+    EXPECT_THAT(record.all<fake::Printed>()[0].line, HasSubstr(c.reason)) << c.name;
     EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(file)), !c.setAside)
         << c.name;
     if (c.setAside) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "mac_power/first_launch_setup.h"
-#include "mac_power/power_control.h"
+#include "mac_power/sudoers_setup.h"
 #include "platform/fake/fixed_user_name.h"
 #include "platform/fake/scripted_alerts.h"
 #include "platform/fake/virtual_clock.h"
@@ -16,9 +16,8 @@ class LaptopTest : public ::testing::Test {
   fake::VirtualMainLoop loop{fake::wallTimeFromCivil(2026, 3, 14, 9)};
   fake::VirtualClock clock{loop};
   VirtualLaptop laptop{clock, "alice"};
-  PowerSources& sources = laptop;
   fake::FixedUserName user;
-  PowerControl power{laptop, sources, user, macSystemTools()};
+  SudoersSetup setup{laptop, user, macSystemTools()};
 };
 
 // The setup installing the rule, and sudo working only after it, are played by
@@ -41,9 +40,10 @@ TEST_F(LaptopTest, AStartUpgradeLeavesAnExactAbsentOrUncheckableRuleAlone) {
         std::pair{Rule::kBroad, Kind::kFailStart}}) {
     laptop.setRule(rule);
     laptop.setToolOutcome(ToolKey::kSudo, {sudo});
-    fake::ScriptedAlerts alerts;
-    power.upgradeOneTimeSetup(alerts);
-    EXPECT_TRUE(alerts.shown().empty());
+    fake::Recorder record;
+    fake::ScriptedAlerts alerts{nullptr, &record};
+    setup.upgrade(alerts);
+    EXPECT_TRUE(record.entries().empty());
     EXPECT_EQ(laptop.rule(), rule);
   }
 }

@@ -10,10 +10,10 @@ namespace kestrine::testing_support {
 // Scripts the runner to answer its runs in turn with `results`; any later run
 // fails to start.
 inline void answerInTurn(fake::ScriptedToolRunner& runner, std::vector<ToolResult> results) {
-  runner.setHandler([&runner, results = std::move(results)](const ToolRequest&) {
-    const std::size_t turn = runner.runs().size();
-    return turn < results.size() ? results[turn] : fake::failedToStart();
-  });
+  runner.setHandler(
+      [turn = std::size_t{0}, results = std::move(results)](const ToolRequest&) mutable {
+        return turn < results.size() ? results[turn++] : fake::failedToStart();
+      });
 }
 
 // A run that the time limit ended, with what it had printed by then.

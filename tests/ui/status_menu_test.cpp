@@ -55,20 +55,15 @@ TEST(StatusMenuTest, SmartModeShowsProgressAndFallbackThreshold) {
   }
 }
 
+// A threshold off the choices checks none of them.
 TEST(StatusMenuTest, ThresholdEntriesAreTaggedAndOnlyTheCurrentOneChecked) {
-  struct Case {
-    std::int64_t threshold;
-    std::vector<std::string> titles;
-  };
-  const std::vector<Case> cases = {
-      {20, {"  10%", "✓ 20%", "  30%", "  40%", "  50%", "  60%", "  70%", "  80%", "  90%"}},
-      {15, {"  10%", "  20%", "  30%", "  40%", "  50%", "  60%", "  70%", "  80%", "  90%"}}};
-  for (const Case& c : cases) {
-    const std::vector<MenuItem> entries = buildThresholdEntries(c.threshold);
+  for (const std::int64_t threshold : {20, 15}) {
+    const std::vector<MenuItem> entries = buildThresholdEntries(threshold);
     ASSERT_EQ(entries.size(), 9U);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      EXPECT_EQ(entries[i].title, c.titles[i]) << c.threshold;
-      EXPECT_EQ(entries[i].tag, static_cast<std::int64_t>(10 * (i + 1)));
+      const std::int64_t tag = static_cast<std::int64_t>(10 * (i + 1));
+      EXPECT_EQ(entries[i].title, (tag == threshold ? "✓ " : "  ") + std::to_string(tag) + "%");
+      EXPECT_EQ(entries[i].tag, tag);
       EXPECT_EQ(entries[i].action, MenuAction::kChangeThreshold);
     }
   }

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/fake/fixed_home_directory.h"
 #include "platform/fake/fixed_user_name.h"
@@ -13,6 +12,7 @@
 #include "platform/fake/scripted_alerts.h"
 #include "platform/fake/scripted_power.h"
 #include "platform/fake/scripted_power_sources.h"
+#include "platform/fake/scripted_setup.h"
 #include "platform/fake/scripted_tool_runner.h"
 #include "platform/fake/virtual_clock.h"
 #include "platform/fake/virtual_main_loop.h"
@@ -27,20 +27,14 @@ struct FakeOptions {
   // A folder to use as the home; by default a new temporary one.
   std::optional<std::filesystem::path> home;
   std::string userName = "alice";
-  // Whether the journal is kept: a replay of a month has no use for it.
-  bool journal = true;
-};
-
-// One line of the platform's timeline: what a port saw, when.
-struct JournalEntry {
-  WallTime time = 0.0;
-  std::string source;  // "loop", "status", "alert", "notification", "tool", "console"
-  std::string text;
+  // Whether the record keeps what the ports saw: a replay of a month has no
+  // use for it, and its listeners hear it all the same.
+  bool keepRecord = true;
 };
 
 // The fake platform: one of each port on virtual time, handed out as a
 // kestrine::Platform. Every port is a public member for scripting and reading;
-// the journal records what they all saw, in order.
+// the record has what they all saw, in order.
 class FakePlatform {
  public:
   explicit FakePlatform(FakeOptions options = {});
@@ -49,12 +43,14 @@ class FakePlatform {
 
   Platform& platform() { return platform_; }
 
+  Recorder record;
   VirtualMainLoop loop;
   VirtualClock clock;
   RecordingStatusBar statusBar;
   ScriptedAlerts alerts;
   RecordingNotifier notifier;
   ScriptedPower power;
+  ScriptedSetup setup;  // offered as the platform's one-time setup
   // What a tool-driven power port (the virtual laptop's) reads through.
   ScriptedToolRunner tools;
   ScriptedPowerSources powerSources;
@@ -62,19 +58,8 @@ class FakePlatform {
   FixedHomeDirectory home;
   RecordingConsole console;
 
-  const std::vector<JournalEntry>& journal() const { return journal_; }
-  // The journal's texts from one source, in order.
-  std::vector<std::string> journalOf(std::string_view source) const;
-  void clearJournal() { journal_.clear(); }
-  // Forgets what every port recorded (the status bar keeps its current title
-  // and menu), for runs too long to keep it all.
-  void clearLogs();
-
  private:
-  void record(std::string source, std::string text);
-
   Platform platform_;
-  std::vector<JournalEntry> journal_;
 };
 
 }  // namespace kestrine::fake

@@ -2,28 +2,22 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "platform/fake/observers.h"
+#include "platform/fake/recorder.h"
 #include "ports/console.h"
 
 namespace kestrine::fake {
 
-// Keeps the application's one-line messages instead of printing them.
+// Records the application's one-line messages instead of printing them.
 class RecordingConsole final : public Console {
  public:
+  explicit RecordingConsole(Recorder* recorder = nullptr) : recorder_(recorder) {}
   void printLine(std::string_view line) override {
-    lines_.emplace_back(line);
-    observers.notify(lines_.back());
+    if (recorder_) recorder_->add(Printed{std::string(line)});
   }
 
-  const std::vector<std::string>& lines() const { return lines_; }
-  void clearLog() { lines_.clear(); }
-
-  Observers<std::string> observers;
-
  private:
-  std::vector<std::string> lines_;
+  Recorder* recorder_;
 };
 
 }  // namespace kestrine::fake

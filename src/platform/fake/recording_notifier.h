@@ -1,27 +1,20 @@
 #pragma once
 
-#include <vector>
-
-#include "platform/fake/observers.h"
+#include "platform/fake/recorder.h"
 #include "ports/notifications.h"
 
 namespace kestrine::fake {
 
-// Keeps every notification delivered, in order.
+// Records every notification delivered instead of showing it.
 class RecordingNotifier final : public Notifier {
  public:
+  explicit RecordingNotifier(Recorder* recorder = nullptr) : recorder_(recorder) {}
   void deliver(const Notification& notification) override {
-    delivered_.push_back(notification);
-    observers.notify(notification);
+    if (recorder_) recorder_->add(notification);
   }
 
-  const std::vector<Notification>& delivered() const { return delivered_; }
-  void clearLog() { delivered_.clear(); }
-
-  Observers<Notification> observers;
-
  private:
-  std::vector<Notification> delivered_;
+  Recorder* recorder_;
 };
 
 }  // namespace kestrine::fake

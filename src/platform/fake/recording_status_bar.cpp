@@ -3,13 +3,12 @@
 namespace kestrine::fake {
 
 struct RecordingStatusBar::State {
-  int itemsCreated = 0;
-  std::vector<std::string> titles;
-  std::vector<Menu> menus;
-  Observers<StatusBarEvent>* observers = nullptr;  // null once the bar is gone
+  std::optional<std::string> title;
+  std::optional<Menu> menu;
+  Recorder* recorder = nullptr;  // null once the bar is gone
 
-  void notify(const StatusBarEvent& event) const {
-    if (observers) observers->notify(event);
+  void record(Seen seen) const {
+    if (recorder) recorder->add(std::move(seen));
   }
 };
 
@@ -21,14 +20,13 @@ class RecordingStatusItem final : public StatusItem {
       : state_(std::move(state)) {}
 
   void setTitle(const std::string& title) override {
-    state_->titles.push_back(title);
-    state_->notify({.kind = StatusBarEvent::Kind::kTitle, .title = title, .menu = nullptr});
+    state_->title = title;
+    state_->record(TitleSet{title});
   }
 
   void setMenu(const Menu& menu) override {
-    state_->menus.push_back(menu);
-    state_->notify(
-        {.kind = StatusBarEvent::Kind::kMenu, .title = {}, .menu = &state_->menus.back()});
+    state_->menu = menu;
+    state_->record(MenuSet{menu});
   }
 
  private:
@@ -37,37 +35,19 @@ class RecordingStatusItem final : public StatusItem {
 
 }  // namespace
 
-RecordingStatusBar::RecordingStatusBar() : state_(std::make_shared<State>()) {
-  state_->observers = &observers;
+RecordingStatusBar::RecordingStatusBar(Recorder* recorder) : state_(std::make_shared<State>()) {
+  state_->recorder = recorder;
 }
 
-RecordingStatusBar::~RecordingStatusBar() { state_->observers = nullptr; }
+RecordingStatusBar::~RecordingStatusBar() { state_->recorder = nullptr; }
 
 std::unique_ptr<StatusItem> RecordingStatusBar::createStatusItem() {
-  ++state_->itemsCreated;
-  state_->notify({.kind = StatusBarEvent::Kind::kItemCreated, .title = {}, .menu = nullptr});
+  state_->record(StatusItemCreated{});
   return std::make_unique<RecordingStatusItem>(state_);
 }
 
-int RecordingStatusBar::itemsCreated() const { return state_->itemsCreated; }
+std::optional<std::string> RecordingStatusBar::title() const { return state_->title; }
 
-void RecordingStatusBar::clearLog() {
-  if (state_->titles.size() > 1)
-    state_->titles.erase(state_->titles.begin(), state_->titles.end() - 1);
-  if (state_->menus.size() > 1) state_->menus.erase(state_->menus.begin(), state_->menus.end() - 1);
-}
-
-const std::vector<std::string>& RecordingStatusBar::titles() const { return state_->titles; }
-
-std::optional<std::string> RecordingStatusBar::title() const {
-  if (state_->titles.empty()) return std::nullopt;
-  return state_->titles.back();
-}
-
-const std::vector<Menu>& RecordingStatusBar::menus() const { return state_->menus; }
-
-const Menu* RecordingStatusBar::menu() const {
-  return state_->menus.empty() ? nullptr : &state_->menus.back();
-}
+const Menu* RecordingStatusBar::menu() const { return state_->menu ? &*state_->menu : nullptr; }
 
 }  // namespace kestrine::fake

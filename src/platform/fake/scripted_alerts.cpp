@@ -3,9 +3,10 @@
 namespace kestrine::fake {
 
 int ScriptedAlerts::runModal(const Alert& alert) {
-  ShownAlert record{.alert = alert, .answer = kAlertFirstButton, .shownAt = 0.0, .answeredAt = 0.0};
+  AlertAnswered record{
+      .alert = alert, .answer = kAlertFirstButton, .shownAt = 0.0, .answeredAt = 0.0};
   if (loop_) record.shownAt = loop_->now();
-  onShow.notify(alert);
+  if (recorder_) recorder_->add(AlertOpened{alert});
 
   AlertAnswer answer;
   if (!queued_.empty()) {
@@ -26,8 +27,7 @@ int ScriptedAlerts::runModal(const Alert& alert) {
 
   record.answer = answer.button;
   if (loop_) record.answeredAt = loop_->now();
-  shown_.push_back(record);
-  onAnswer.notify(record);
+  if (recorder_) recorder_->add(std::move(record));
   return answer.button;
 }
 

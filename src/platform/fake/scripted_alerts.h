@@ -2,9 +2,8 @@
 
 #include <deque>
 #include <functional>
-#include <vector>
 
-#include "platform/fake/observers.h"
+#include "platform/fake/recorder.h"
 #include "platform/fake/virtual_main_loop.h"
 #include "ports/alerts.h"
 
@@ -17,20 +16,16 @@ struct AlertAnswer {
   double secondsOpen = 0.0;
 };
 
-struct ShownAlert {
-  Alert alert;
-  int answer = kAlertFirstButton;
-  WallTime shownAt = 0.0;
-  WallTime answeredAt = 0.0;
-};
-
 // Alerts answered by a script: queued answers first, in order, then the
 // responder, and otherwise the first button at once. An answer that keeps the
 // alert open lets virtual time pass on the loop as a modal alert would (one that
-// does not hold the checks lets passes run meanwhile).
+// does not hold the checks lets passes run meanwhile). Each alert is recorded
+// as it opens and again as it is answered (an alert nested inside another is
+// answered first).
 class ScriptedAlerts final : public Alerts {
  public:
-  explicit ScriptedAlerts(VirtualMainLoop* loop = nullptr) : loop_(loop) {}
+  explicit ScriptedAlerts(VirtualMainLoop* loop = nullptr, Recorder* recorder = nullptr)
+      : loop_(loop), recorder_(recorder) {}
 
   int runModal(const Alert& alert) override;
 
@@ -40,19 +35,11 @@ class ScriptedAlerts final : public Alerts {
     responder_ = std::move(responder);
   }
 
-  // Every alert answered so far, in the order they were shown. An alert still
-  // open (nested inside another) is appended when it is answered.
-  const std::vector<ShownAlert>& shown() const { return shown_; }
-  void clearLog() { shown_.clear(); }
-
-  Observers<Alert> onShow;         // as the alert opens
-  Observers<ShownAlert> onAnswer;  // as it is answered
-
  private:
   VirtualMainLoop* loop_;
+  Recorder* recorder_;
   std::deque<AlertAnswer> queued_;
   std::function<AlertAnswer(const Alert&)> responder_;
-  std::vector<ShownAlert> shown_;
 };
 
 }  // namespace kestrine::fake

@@ -1,45 +1,41 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "platform/fake/recorder.h"
 #include "ports/power.h"
 
 namespace kestrine::fake {
 
 // A machine's power as plain state: what the core reads and what its switch
-// does. Every request is logged by a short name, in order: "level",
-// "onBattery", "mode", "switch" and "setup".
+// does. Every request is recorded.
 class ScriptedPower final : public Power {
  public:
+  explicit ScriptedPower(Recorder* recorder = nullptr) : recorder_(recorder) {}
+
   std::optional<std::int64_t> level = 100;
   bool onBattery = true;
   std::optional<PowerMode> mode = PowerMode::kAutomatic;  // absent: cannot be read
   bool switchSucceeds = true;
   std::optional<SwitchFailure> failure;  // why a failing switch fails, when told
-  bool oneTimeSetup = true;
-  std::string unavailableReason;  // why the mode cannot be read, when known
-  // What the one-time setup does; by default it is installed at once.
-  std::function<void(Alerts&, const SetupHooks&)> setup;
-  std::vector<std::string> log;
+  std::string unavailableReason;         // why the mode cannot be read, when known
 
   std::optional<std::int64_t> getBatteryLevel() override {
-    log.emplace_back("level");
+    note(PowerRequest::kLevel);
     return level;
   }
   bool isOnBattery() override {
-    log.emplace_back("onBattery");
+    note(PowerRequest::kOnBattery);
     return onBattery;
   }
   std::optional<PowerMode> getPowerMode() override {
-    log.emplace_back("mode");
+    note(PowerRequest::kMode);
     return mode;
   }
   bool setPowerMode(PowerMode newMode) override {
-    log.emplace_back("switch");
+    note(PowerRequest::kSwitch);
     if (switchSucceeds) mode = newMode;
     return switchSucceeds;
   }
@@ -47,21 +43,12 @@ class ScriptedPower final : public Power {
     return switchSucceeds ? std::nullopt : failure;
   }
   std::string powerModeUnavailableReason() override { return unavailableReason; }
-  bool hasOneTimeSetup() const override { return oneTimeSetup; }
-  void runOneTimeSetup(Alerts& alerts, const SetupHooks& hooks) override {
-    log.emplace_back("setup");
-    if (setup) {
-      setup(alerts, hooks);
-    } else if (hooks.installed) {
-      hooks.installed();
-    }
-  }
 
-  std::size_t count(const std::string& request) const {
-    std::size_t n = 0;
-    for (const std::string& entry : log) n += entry == request ? 1 : 0;
-    return n;
+ private:
+  void note(PowerRequest request) {
+    if (recorder_) recorder_->add(request);
   }
+  Recorder* recorder_;
 };
 
 }  // namespace kestrine::fake

@@ -31,8 +31,7 @@ ToolResult ScriptedToolRunner::run(const ToolRequest& request) {
   // What is not captured never reaches the caller.
   if (!request.captureOutput) record.result.output.clear();
   if (loop_) record.endedAt = loop_->now();
-  runs_.push_back(record);
-  observers.notify(runs_.back());
+  if (recorder_) recorder_->add(record);
   return record.result;
 }
 

@@ -46,27 +46,8 @@ class VirtualTimer final : public Timer {
 
 }  // namespace
 
-std::string toString(LoopEvent::Kind kind) {
-  switch (kind) {
-    case LoopEvent::Kind::kTimerPass:
-      return "timer pass";
-    case LoopEvent::Kind::kHeldPass:
-      return "held pass";
-    case LoopEvent::Kind::kDeferredPass:
-      return "deferred pass";
-    case LoopEvent::Kind::kOneShot:
-      return "one-shot";
-    case LoopEvent::Kind::kModalEnter:
-      return "modal opens";
-    case LoopEvent::Kind::kModalLeave:
-      return "modal closes";
-    case LoopEvent::Kind::kTerminate:
-      return "terminate";
-  }
-  return "?";
-}
-
-VirtualMainLoop::VirtualMainLoop(WallTime start) : now_(ticksFromSeconds(start)) {}
+VirtualMainLoop::VirtualMainLoop(WallTime start, Recorder* recorder)
+    : recorder_(recorder), now_(ticksFromSeconds(start)) {}
 
 VirtualMainLoop::~VirtualMainLoop() = default;
 
@@ -207,7 +188,7 @@ void VirtualMainLoop::dispatch(Ticks due, Entry entry) {
 }
 
 void VirtualMainLoop::emit(LoopEvent::Kind kind, std::uint64_t timerId) {
-  observers.notify(LoopEvent{.kind = kind, .time = now(), .timerId = timerId});
+  if (recorder_) recorder_->add(LoopEvent{.kind = kind, .time = now(), .timerId = timerId});
 }
 
 }  // namespace kestrine::fake

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/fake/observers.h"
+#include "platform/fake/recorder.h"
 #include "platform/modal_gate.h"
 #include "ports/clock.h"
 #include "ports/main_loop.h"
@@ -24,24 +24,6 @@ Ticks ticksFromSeconds(double seconds);
 inline WallTime secondsFromTicks(Ticks ticks) {
   return static_cast<double>(ticks) / static_cast<double>(kTicksPerSecond);
 }
-
-// Something the loop did, for timelines and tests.
-struct LoopEvent {
-  enum class Kind {
-    kTimerPass,     // a repeating timer's pass ran
-    kHeldPass,      // a pass fell due while modal and was held back
-    kDeferredPass,  // the one held-back pass, run after the modal closed
-    kOneShot,       // a callAfter() callback ran
-    kModalEnter,
-    kModalLeave,
-    kTerminate,
-  };
-  Kind kind;
-  WallTime time;
-  std::uint64_t timerId = 0;  // for the three pass kinds
-};
-
-std::string toString(LoopEvent::Kind kind);
 
 // The main loop on virtual time. Nothing happens on its own: the owner drives
 // the loop with step(), runUntil() or runFor(), and every due callback runs in
@@ -67,7 +49,8 @@ std::string toString(LoopEvent::Kind kind);
 // or after them.
 class VirtualMainLoop final : public MainLoop {
  public:
-  explicit VirtualMainLoop(WallTime start = 0.0);
+  // What the loop does goes to `recorder`, when there is one.
+  explicit VirtualMainLoop(WallTime start = 0.0, Recorder* recorder = nullptr);
   ~VirtualMainLoop() override;
   VirtualMainLoop(const VirtualMainLoop&) = delete;
   VirtualMainLoop& operator=(const VirtualMainLoop&) = delete;
@@ -103,9 +86,6 @@ class VirtualMainLoop final : public MainLoop {
   std::size_t pendingCount() const { return queue_.size(); }
   std::size_t activeTimerCount() const;
 
-  // Told about everything the loop does, in order.
-  Observers<LoopEvent> observers;
-
   // The machine around the application: `due` says when its next change is,
   // if it has one, and `make` makes that change.
   struct Outside {
@@ -129,6 +109,7 @@ class VirtualMainLoop final : public MainLoop {
   std::optional<Ticks> outsideDue() const { return outside.due ? outside.due() : std::nullopt; }
   void emit(LoopEvent::Kind kind, std::uint64_t timerId = 0);
 
+  Recorder* recorder_;
   Ticks now_;
   std::uint64_t nextSequence_ = 0;
   std::uint64_t nextTimerId_ = 1;

@@ -32,8 +32,6 @@ class SystemBusPower final : public Power {
   bool setPowerMode(PowerMode mode) override;
   std::optional<SwitchFailure> lastSwitchFailure() override { return failure_; }
   std::string powerModeUnavailableReason() override;
-  bool hasOneTimeSetup() const override { return false; }
-  void runOneTimeSetup(Alerts&, const SetupHooks&) override {}
 
  private:
   // The connection, made on first use and again after the bus went away, so a

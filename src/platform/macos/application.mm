@@ -7,6 +7,7 @@
 
 #include "app/app_delegate.h"
 #include "mac_power/power_control.h"
+#include "mac_power/sudoers_setup.h"
 #include "mac_power/system_tools.h"
 #include "platform/macos/alerts.h"
 #include "platform/macos/clock.h"
@@ -114,10 +115,10 @@ int main() {
     const kestrine::macos::MacClock clock;
     const kestrine::macos::MacHomeDirectory home;
     const kestrine::macos::MacUserName user;
+    kestrine::PowerControl power(tools, powerSources, kestrine::macSystemTools());
     // After the first successful setup: start at login, and ask to notify
     // while the user is at the Mac.
-    kestrine::PowerControl power(tools, powerSources, user, kestrine::macSystemTools(),
-                                 kestrine::PowerControl::kDefaultReportTimeout,
+    kestrine::SudoersSetup setup(tools, user, kestrine::macSystemTools(),
                                  kestrine::SetupFollowUp{
                                      .home = home.path(),
                                      .console = &console,
@@ -133,6 +134,7 @@ int main() {
         .clock = clock,
         .home = home,
         .console = console,
+        .oneTimeSetup = &setup,
     };
     kestrine::AppDelegate delegate(platform);
 

@@ -1,6 +1,6 @@
-// The Linux power port against daemons served from this process on a private
-// bus (GTestDBus) that stands for the system bus: which devices are read, a
-// daemon that never answers, and a bus that restarts.
+// The Linux power port and the tray watch against daemons served from this
+// process on a private bus (GTestDBus): which devices are read, a daemon that
+// never answers, a bus that restarts, and a tray host that registers late.
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 
 #include "platform/fake/recording_notifier.h"
 #include "platform/linux/power.h"
+#include "platform/linux/tray_host.h"
 
 namespace kestrine::linux_desktop {
 namespace {
@@ -23,9 +24,11 @@ constexpr const char* kIntrospection =
             KESTRINE_PROPERTY("Percentage", "d") KESTRINE_PROPERTY("Energy", "d")
                 KESTRINE_PROPERTY("EnergyFull", "d") "</interface>"
     "<interface name='net.hadess.PowerProfiles'><property name='ActiveProfile' type='s' "
-    "access='readwrite'/></interface></node>";
+    "access='readwrite'/></interface><interface name='org.kde.StatusNotifierWatcher'>" KESTRINE_PROPERTY(
+        "IsStatusNotifierHostRegistered", "b") "</interface></node>";
 constexpr const char* kDevices = "/org/freedesktop/UPower/devices/";
 constexpr const char* kProfiles = "/net/hadess/PowerProfiles";
+constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
 
 // UPower and power-profiles-daemon, each object's properties an a{sv} in
 // GVariant's text form. The properties are left to onCall, which answers Get,
@@ -41,7 +44,9 @@ class Daemons {
         node_(g_dbus_node_info_new_for_xml(kIntrospection, nullptr)) {
     serve("/org/freedesktop/UPower", 0, "{'OnBattery': <true>}");
     serve(kProfiles, 2, "{'ActiveProfile': <'balanced'>}");
-    for (const char* name : {"org.freedesktop.UPower", "net.hadess.PowerProfiles"}) {
+    serve(kWatcherPath, 3, "{'IsStatusNotifierHostRegistered': <false>}");
+    for (const char* name :
+         {"org.freedesktop.UPower", "net.hadess.PowerProfiles", "org.kde.StatusNotifierWatcher"}) {
       g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
           connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
           "RequestName", g_variant_new("(su)", name, 4u), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
@@ -60,6 +65,16 @@ class Daemons {
     serve(kDevices + name, 1, properties);
     if (name != "DisplayDevice") devices_.push_back(kDevices + name);
   }
+  // A panel's tray registers with the watcher, which says so.
+  void registerHost() {
+    g_variant_unref(objects_[kWatcherPath]);
+    objects_[kWatcherPath] =
+        g_variant_ref_sink(g_variant_new_parsed("{'IsStatusNotifierHostRegistered': <true>}"));
+    g_dbus_connection_emit_signal(connection_, nullptr, kWatcherPath,
+                                  "org.kde.StatusNotifierWatcher", "StatusNotifierHostRegistered",
+                                  nullptr, nullptr);
+  }
+  GDBusConnection* connection() const { return connection_; }
   std::vector<std::string> calls;
   bool hung = false;
 
@@ -181,6 +196,22 @@ TEST_F(PowerPortTest, ASwitchThatIsNeverAnsweredFailsAsNoAnswerAndIsPrintedOnce)
   daemons_->hung = false;
   EXPECT_TRUE(power_.setPowerMode(PowerMode::kLowPower));
   EXPECT_EQ(power_.lastSwitchFailure(), std::nullopt);
+}
+
+// The watcher is there at the start (asked twice then: at once and as it is
+// seen), the host only later.
+TEST_F(PowerPortTest, TheTrayWatchTellsAHostThatRegistersAfterTheWatcher) {
+  std::vector<bool> told;
+  TrayHostWatch watch(daemons_->connection(), [&told](bool present) { told.push_back(present); });
+  const auto waitFor = [&told](std::size_t count, gint64 microseconds) {
+    for (gint64 end = g_get_monotonic_time() + microseconds;
+         told.size() < count && g_get_monotonic_time() < end;)
+      g_main_context_iteration(nullptr, FALSE);
+  };
+  waitFor(2, 500'000);  // both first answers, which tell one thing
+  daemons_->registerHost();
+  waitFor(2, 5'000'000);
+  EXPECT_EQ(told, (std::vector<bool>{false, true}));
 }
 
 }  // namespace
