@@ -1,8 +1,6 @@
 // kestrine-sim: the real application on a virtual laptop.
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>

@@ -6,14 +6,11 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <ctime>
 #include <limits>
 #include <system_error>
 
 #include "platform/fake/calendar.h"
 #include "prediction/prediction_data.h"
-#include "storage/file_descriptor.h"
 #include "storage/file_store.h"
 
 namespace kestrine::sim {

@@ -1,20 +1,16 @@
 #include "sim/whatif.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
+#include "app/app_delegate.h"
 #include "app/check_cycle.h"
-#include "platform/fake/calendar.h"
 #include "platform/fake/fake_platform.h"
 #include "prediction/battery_predictor.h"
 #include "prediction/learning_file.h"
 #include "settings/config.h"
 #include "sim/battery_model.h"
-#include "sim/laptop_run.h"
 #include "ui/status_menu.h"
 
 namespace kestrine::sim {

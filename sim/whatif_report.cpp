@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <sstream>
 
 #include "platform/fake/calendar.h"
