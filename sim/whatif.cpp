@@ -191,15 +191,11 @@ std::optional<std::filesystem::path> newestChargeHistory(const std::filesystem::
 }  // namespace
 
 EpisodeSwitch switchIn(const Trace& trace, const Episode& episode, const ModeResult& mode) {
-  EpisodeSwitch found;
-  for (const auto& s : mode.switches) {
-    if (s.t >= episode.from && s.t <= episode.to) {
-      found.at = &s;
-      break;
-    }
-  }
-  if (found.at) found.minutesLeft = minutesLeftAt(trace, episode, found.at->t);
-  return found;
+  const auto s = std::find_if(mode.switches.begin(), mode.switches.end(), [&](const auto& at) {
+    return at.t >= episode.from && at.t <= episode.to;
+  });
+  if (s == mode.switches.end()) return {};
+  return {&*s, minutesLeftAt(trace, episode, s->t)};
 }
 
 std::vector<ThresholdOutcome> thresholdOutcomes(const Trace& trace, const WhatIfResult& result) {
