@@ -249,20 +249,17 @@ std::vector<Episode> dischargeEpisodes(const Trace& trace) {
   const auto& pts = trace.points;
   for (std::size_t i = 0; i < pts.size(); ++i) {
     if (pts[i].charging) continue;
-    Episode e;
-    e.from = pts[i].t;
-    e.startPercent = pts[i].percent;
-    e.endPercent = pts[i].percent;
     std::size_t j = i;
-    while (j + 1 < pts.size() && !pts[j + 1].charging) {
-      ++j;
-      e.endPercent = std::min(e.endPercent, pts[j].percent);
-    }
-    e.first = i;
-    e.last = j;
-    e.pluggedIn = j + 1 < pts.size();
-    e.to = e.pluggedIn ? pts[j + 1].t : pts[j].t;
-    episodes.push_back(e);
+    double lowest = pts[i].percent;
+    while (j + 1 < pts.size() && !pts[j + 1].charging) lowest = std::min(lowest, pts[++j].percent);
+    const bool pluggedIn = j + 1 < pts.size();
+    episodes.push_back({.from = pts[i].t,
+                        .to = pluggedIn ? pts[j + 1].t : pts[j].t,
+                        .startPercent = pts[i].percent,
+                        .endPercent = lowest,
+                        .pluggedIn = pluggedIn,
+                        .first = i,
+                        .last = j});
     i = j;
   }
   return episodes;
