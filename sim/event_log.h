@@ -11,31 +11,10 @@
 
 #include "ports/clock.h"
 #include "ports/menu_model.h"
+#include "storage/json_writing.h"
 
 namespace kestrine::sim {
 
-// Builds one compact JSON object, members in the order they are added.
-class JsonObject {
- public:
-  JsonObject& add(std::string_view key, std::string_view value);
-  JsonObject& add(std::string_view key, const char* value) {
-    return add(key, std::string_view(value));
-  }
-  JsonObject& add(std::string_view key, std::int64_t value);
-  JsonObject& add(std::string_view key, int value) { return add(key, std::int64_t{value}); }
-  JsonObject& add(std::string_view key, bool value);
-  JsonObject& addNumber(std::string_view key, double value, int decimals);
-  JsonObject& add(std::string_view key, const std::vector<std::string>& values);
-  JsonObject& addRaw(std::string_view key, std::string_view json);
-  std::string str() const { return text_ + "}"; }
-
- private:
-  void key(std::string_view key);
-  std::string text_ = "{";
-};
-
-// A JSON string literal for `text`; invalid UTF-8 bytes become U+FFFD.
-std::string jsonString(std::string_view text);
 // The menu as a JSON array of items (see docs/simulator.md).
 std::string menuJson(const std::vector<MenuItem>& items);
 // "2026-03-14T09:00:30Z"

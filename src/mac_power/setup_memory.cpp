@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "storage/file_store.h"
+#include "storage/json_writing.h"
 
 namespace kestrine {
 
@@ -37,9 +38,10 @@ SetupMemory SetupMemory::load(const std::filesystem::path& home) {
 }
 
 void SetupMemory::save(const std::filesystem::path& home, Console& console) const {
-  const std::string text = std::string("{\"loginItemRegistered\":") +
-                           (loginItemRegistered ? "true" : "false") +
-                           ",\"broadRuleReported\":" + (broadRuleReported ? "true" : "false") + "}";
+  const std::string text = JsonObject()
+                               .add("loginItemRegistered", loginItemRegistered)
+                               .add("broadRuleReported", broadRuleReported)
+                               .str();
   if (auto error = writeFileSafely(path(home), text)) {
     console.printLine("Failed to save setup memory: " + *error);
   }

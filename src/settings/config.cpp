@@ -1,9 +1,8 @@
 #include "settings/config.h"
 
-#include <charconv>
-
 #include "storage/file_store.h"
 #include "storage/json_reading.h"
+#include "storage/json_writing.h"
 
 namespace kestrine {
 
@@ -12,14 +11,6 @@ namespace {
 constexpr std::string_view kFileName = ".kestrine_config.json";
 constexpr std::string_view kLoadFailed = "Failed to load config: ";
 constexpr std::string_view kSaveFailed = "Failed to save config: ";
-
-void appendInteger(std::string& out, std::int64_t value) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-}
-
-void appendFlag(std::string& out, bool value) { out += value ? "true" : "false"; }
 
 }  // namespace
 
@@ -34,20 +25,13 @@ std::filesystem::path Config::corruptCopyPath(const std::filesystem::path& home)
 }
 
 std::string encodeConfig(const Config& config) {
-  std::string out;
-  out.reserve(128);
-  out += "{\"threshold\":";
-  appendInteger(out, config.threshold);
-  out += ",\"notifications\":";
-  appendFlag(out, config.notifications);
-  out += ",\"setupComplete\":";
-  appendFlag(out, config.setupComplete);
-  out += ",\"useSmartMode\":";
-  appendFlag(out, config.useSmartMode);
-  out += ",\"smartModeTargetMinutes\":";
-  appendInteger(out, config.smartModeTargetMinutes);
-  out += '}';
-  return out;
+  return JsonObject()
+      .add("threshold", config.threshold)
+      .add("notifications", config.notifications)
+      .add("setupComplete", config.setupComplete)
+      .add("useSmartMode", config.useSmartMode)
+      .add("smartModeTargetMinutes", config.smartModeTargetMinutes)
+      .str();
 }
 
 ConfigDecodeResult decodeConfig(std::string_view text) {
