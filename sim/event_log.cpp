@@ -3,13 +3,10 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <cstdio>
-#include <ctime>
 #include <system_error>
 
 #include "platform/fake/calendar.h"
 #include "sim/menu_actions.h"
-#include "storage/utf8.h"
 
 namespace kestrine::sim {
 

@@ -334,10 +334,10 @@ ScenarioParse parseScenario(std::string_view text, const std::string& fileName,
     if (w.empty() || w[0].starts_with("#")) continue;
 
     // Set-up lines.
-    if (w[0] == "start" || w[0] == "user" || w[0] == "end" || w[0].starts_with("file")) {
+    const bool fileLine = w[0] == "file" || w[0] == "file-from";
+    if (w[0] == "start" || w[0] == "user" || w[0] == "end" || fileLine) {
       if (w[0] != "end" && timelineBegun) return fail("'" + w[0] + "' belongs before the timeline");
-      if (!w[0].starts_with("file") && !given.insert(w[0]).second)
-        return fail("'" + w[0] + "' given twice");
+      if (!fileLine && !given.insert(w[0]).second) return fail("'" + w[0] + "' given twice");
       if (w[0] == "end") {
         if (w.size() != 2) return fail("'end' takes one time, e.g. 'end 2:00:00'");
         const auto at = parseDuration(w[1]);
