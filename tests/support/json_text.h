@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "storage/json_writing.h"
+
 namespace kestrine::testing {
 
 // The compact JSON object of `members` (name and value text, in order) with
@@ -12,13 +14,11 @@ namespace kestrine::testing {
 inline std::string objectWith(
     std::initializer_list<std::pair<std::string_view, std::string_view>> members,
     std::string_view member, std::string_view value) {
-  std::string text = "{";
+  JsonObject object;
   for (const auto& [name, original] : members) {
-    if (name == member && value.empty()) continue;
-    if (text.size() > 1) text += ',';
-    text += "\"" + std::string(name) + "\":" + std::string(name == member ? value : original);
+    if (name != member || !value.empty()) object.addRaw(name, name == member ? value : original);
   }
-  return text + "}";
+  return object.str();
 }
 
 }  // namespace kestrine::testing
