@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "sim/menu_actions.h"
+#include "storage/file_store.h"
 #include "storage/utf8.h"
 
 namespace kestrine::sim {
@@ -255,9 +256,8 @@ void LaptopRun::pollFiles() {
     }
     o.add("size", static_cast<std::int64_t>(change.size));
     if (change.size <= kFileContentLimit) {
-      std::ifstream in(home() / change.path, std::ios::binary);
-      std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      if (isValidUtf8(content)) o.add("content", content);
+      const auto content = readWholeFile(home() / change.path, kFileContentLimit).bytes;
+      if (content && isValidUtf8(*content)) o.add("content", *content);
     }
     log_.add(now(), "file", o, "file " + change.path);
   }
